@@ -1,0 +1,19 @@
+# Cross build for Windows x86-64 with Debian's MinGW-w64 (POSIX thread model, so std::thread works).
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR x86_64)
+
+set(CORVALE_MINGW_TRIPLE x86_64-w64-mingw32)
+set(CMAKE_C_COMPILER ${CORVALE_MINGW_TRIPLE}-gcc-posix)
+set(CMAKE_CXX_COMPILER ${CORVALE_MINGW_TRIPLE}-g++-posix)
+set(CMAKE_RC_COMPILER ${CORVALE_MINGW_TRIPLE}-windres)
+
+# GMP has no MinGW package; scripts/build-gmp-mingw builds it into this prefix.
+set(CORVALE_GMP_MINGW_PREFIX "$ENV{HOME}/.cache/corvale/gmp-mingw" CACHE PATH "Prefix of the MinGW GMP build")
+
+set(CMAKE_FIND_ROOT_PATH /usr/${CORVALE_MINGW_TRIPLE} ${CORVALE_GMP_MINGW_PREFIX})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+
+# Ship self-contained executables: no libstdc++, libgcc or winpthread DLLs beside them.
+set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
