@@ -1,0 +1,37 @@
+#pragma once
+// The archive container: a type byte (bit 7: a CRC-32 trailer follows), the codec's payload,
+// and the big-endian CRC-32 of the restored data.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace corvale {
+
+enum class ArchiveType : std::uint8_t {
+  Stored = 0,
+  NumericText = 3,
+  BinaryNumeric = 5,
+  PowerForm = 8,
+  NumberList = 9,
+  NumberText = 10,
+  Table = 11,
+  BlockArchive = 12,
+  Formula = 13,
+  Log = 14,
+};
+
+// Restores the data of one archive, producing at most limit bytes. Throws Error.
+std::string decode_archive(std::string_view archive, std::uint64_t limit);
+
+// type | 0x80, the payload, the CRC-32 of restored.
+std::string wrap_archive_with_checksum(ArchiveType type, std::string payload, std::string_view restored);
+
+// The default CompressFn: compress_best_archive, then a full decode that must give the input
+// back exactly. Throws Error.
+std::string compress_verified(std::string_view input);
+
+// Appends count copies of piece, or throws without changing out when the total would pass limit.
+void append_repeated_limited(std::string& out, std::string_view piece, std::uint64_t count, std::uint64_t limit);
+
+}  // namespace corvale
