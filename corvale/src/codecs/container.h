@@ -8,6 +8,17 @@
 
 namespace corvale {
 
+inline constexpr const char kMissingArchiveChecksum[] = "Missing archive checksum";
+inline constexpr const char kArchiveChecksumMismatch[] = "Archive checksum mismatch: the archive is damaged";
+// The support contact is whoever ships the build (the CMake cache variable CORVALE_SUPPORT_CONTACT).
+inline constexpr const char kVerificationFailedMessage[] =
+    "Verification failed: the archive would not restore the input exactly, so nothing was written. "
+    "Please report this file to " CORVALE_SUPPORT_CONTACT " and use zstd or xz for it meanwhile";
+inline constexpr const char kAllocatorFailedMessage[] =
+    "memory allocation failed because the memory allocator returned an error";
+inline constexpr const char kCapacityOverflowMessage[] =
+    "memory allocation failed because the computed capacity exceeded the collection's maximum";
+
 enum class ArchiveType : std::uint8_t {
   Stored = 0,
   NumericText = 3,

@@ -1,0 +1,20 @@
+#pragma once
+// Decoding one archive payload by its type.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace corvale {
+
+inline constexpr const char kNotANumberMessage[] = "Archive decodes to something that is not a number";
+
+// The bytes the payload of an archive of the given type (the low 7 bits of the type byte)
+// restores, at most limit of them. Throws Error.
+std::string decode_archive_payload(std::uint8_t type, std::string_view payload, std::uint64_t limit);
+
+// True when text, without one final CR LF (else one final LF) and then without one leading '-',
+// is one or more ASCII digits: the shape of every single-number archive's output.
+bool is_single_number_text(std::string_view text);
+
+}  // namespace corvale

@@ -1,0 +1,31 @@
+#pragma once
+// The only door to the deflate library: raw deflate at the two levels the codecs use, an
+// inflater that never produces more than its limit, and the CRC-32 of the container.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace corvale {
+
+inline constexpr const char kTrailingZlibData[] = "Trailing data after zlib stream";
+inline constexpr const char kTruncatedZlibStream[] = "Truncated zlib stream";
+inline constexpr const char kInflateError[] = "Invalid zlib payload: deflate decompression error";
+inline constexpr const char kInflateNeedsDictionary[] =
+    "Invalid zlib payload: deflate decompression error: requires a dictionary";
+
+// The raw deflate stream (no header, no trailer) of data at level 9. Throws Error.
+std::string deflate_compress_best(std::string_view data);
+
+// The length of the raw deflate stream of data at level 2: the yardstick by which codecs pick
+// between candidate encodings. Throws Error.
+std::uint64_t deflate_compress_fast(std::string_view data);
+
+// Inflates a zlib stream (zlib = true, Adler-32 checked) or a raw deflate stream. The whole of
+// data must be one complete stream, producing at most limit bytes. Throws Error.
+std::string inflate_limited(std::string_view data, std::uint64_t limit, bool zlib);
+
+// CRC-32 of IEEE 802.3 (reflected, initial and final inversion).
+std::uint32_t crc32_of(std::string_view data);
+
+}  // namespace corvale
