@@ -1,0 +1,177 @@
+// The console program: checks the whole command line, then runs one of four roads (compress
+// in memory or to a block archive, decompress in memory or a block archive) and reports.
+
+#include "main/program.h"
+
+#include <exception>
+#include <optional>
+#include <string>
+
+#include "codecs/compress.h"
+#include "codecs/container.h"
+#include "codecs/error.h"
+#include "main/atomic_output.h"
+#include "main/console.h"
+#include "main/help_text.h"
+#include "main/io_error.h"
+#include "main/options.h"
+#include "main/progress_reader.h"
+
+namespace corvale {
+namespace {
+
+using platform::NativeString;
+
+// Inputs above this size are cut into a block archive instead of being compressed whole.
+constexpr std::uint64_t kInMemoryCompressLimit = 33'554'432;  // 32 MiB
+// Archives decoded in memory never produce more than this, whatever --max-output says.
+constexpr std::uint64_t kInMemoryDecodeCap = 536'870'912;  // 512 MiB
+constexpr unsigned char kBlockArchiveFirstByte = 0x8C;
+
+// Everything the checks after the option loop settle before any byte of the input is read.
+struct RunPlan {
+  Mode mode = Mode::Compress;
+  std::filesystem::path input;
+  std::filesystem::path output;
+  CompressFn compress = nullptr;
+  std::optional<std::uint64_t> max_output;
+  std::uint64_t threads = 1;
+  bool progress = false;
+  std::uint64_t input_size = 0;
+};
+
+struct Counts {
+  std::uint64_t in = 0;
+  std::uint64_t out = 0;
+};
+
+bool names_same_file(const NativeString& input, const NativeString& output) {
+  if (platform::same_path_as_typed(input, output)) return true;
+  const std::optional<NativeString> in = platform::canonical_path(input);
+  if (!in) return false;
+  const std::optional<NativeString> out = platform::canonical_path(output);
+  return out && *in == *out;
+}
+
+RunPlan check_options(const Options& options) {
+  if (!options.input) throw Error("Missing -i / --input");
+  if (!options.output) throw Error("Missing -o / --output");
+  if (names_same_file(*options.input, *options.output)) {
+    throw Error("Input and output must be different files");
+  }
+  RunPlan plan;
+  plan.mode = options.mode;
+  plan.input = *options.input;
+  plan.output = *options.output;
+  plan.progress = options.progress;
+  if (options.mode == Mode::Compress) {
+    plan.compress = options.no_verify ? compress_best_archive : compress_verified;
+  } else if (options.no_verify) {
+    throw Error("--no-verify applies to compress only");
+  }
+  if (options.max_output) plan.max_output = parse_size(*options.max_output);
+  plan.threads = options.threads ? parse_thread_count(*options.threads) : default_thread_count();
+  try {
+    plan.input_size = platform::file_size(plan.input);
+  } catch (const platform::OsError& e) {
+    throw Error(io_error_with_path(plan.input, e));
+  }
+  return plan;
+}
+
+std::string read_whole_input(ProgressReader& reader, const std::filesystem::path& input, std::string bytes = {}) {
+  try {
+    read_to_end(reader, bytes);
+  } catch (const platform::OsError& e) {
+    throw Error(io_error_with_path(input, e));
+  }
+  return bytes;
+}
+
+// NOT YET: block archives arrive with the block pipelines. Until then both block roads end
+// here, each with a message of its own; nothing has been written by then.
+[[noreturn]] void block_road_not_yet_available(Mode mode) {
+  if (mode == Mode::Compress) {
+    throw Error("Compressing inputs over 32 MiB into block archives is not supported yet");
+  }
+  throw Error("Decompressing block archives is not supported yet");
+}
+
+Counts compress_road(const RunPlan& plan, ProgressReader reader) {
+  if (plan.input_size > kInMemoryCompressLimit) block_road_not_yet_available(Mode::Compress);
+  const std::string input = read_whole_input(reader, plan.input);
+  // The input file is closed before the compressor runs: compression may take a while.
+  reader.close();
+  const std::string archive = plan.compress(input);
+  write_output_atomically(plan.output, archive);
+  return {input.size(), archive.size()};
+}
+
+Counts decompress_road(const RunPlan& plan, ProgressReader reader) {
+  // The first byte alone picks the road, so a block archive is never read whole.
+  std::string archive(1, '\0');
+  std::size_t got;
+  try {
+    got = progress_reader_read(reader, archive.data(), 1);
+  } catch (const platform::OsError& e) {
+    throw Error(e.what());
+  }
+  archive.resize(got);
+  if (got == 1 && static_cast<unsigned char>(archive[0]) == kBlockArchiveFirstByte) {
+    block_road_not_yet_available(Mode::Decompress);
+  }
+  archive = read_whole_input(reader, plan.input, std::move(archive));
+  std::uint64_t limit = kInMemoryDecodeCap;
+  if (plan.max_output && *plan.max_output < limit) limit = *plan.max_output;
+  const std::string restored = decode_archive(archive, limit);
+  write_output_atomically(plan.output, restored);
+  return {archive.size(), restored.size()};
+}
+
+int run(const std::vector<NativeString>& args) {
+  const CommandLine command_line = parse_command_line(args);
+  switch (command_line.action) {
+    case CommandLine::Action::ShowHelp:
+      print_stdout(std::string(kHelpText) + "\n");
+      return 0;
+    case CommandLine::Action::ShowVersion:
+      print_stdout(version_line());
+      return 0;
+    case CommandLine::Action::Run:
+      break;
+  }
+  const RunPlan plan = check_options(command_line.options);
+  ProgressReader reader = open_progress_reader(plan.input, plan.input_size, plan.progress);
+  const Counts counts = plan.mode == Mode::Compress ? compress_road(plan, std::move(reader))
+                                                    : decompress_road(plan, std::move(reader));
+  if (plan.progress) print_stderr(progress_line(plan.input_size, plan.input_size));
+  print_stdout(platform::to_display_text(plan.input) + " -> " + platform::to_display_text(plan.output) + ": " +
+               std::to_string(counts.in) + " -> " + std::to_string(counts.out) + " bytes\n");
+  return 0;
+}
+
+// An internal fault: the description alone, no "Error: " line. If even standard error is
+// gone there is nobody left to tell.
+int report_fault(const char* description) {
+  (void)platform::write_stderr(std::string("internal fault: ") + description + "\n");
+  return 101;
+}
+
+}  // namespace
+
+int run_program(const std::vector<NativeString>& args) {
+  try {
+    try {
+      return run(args);
+    } catch (const Error& e) {
+      print_stderr(std::string("Error: ") + e.what() + "\n");
+      return 1;
+    }
+  } catch (const std::exception& e) {
+    return report_fault(e.what());
+  } catch (...) {
+    return report_fault("unknown exception");
+  }
+}
+
+}  // namespace corvale
