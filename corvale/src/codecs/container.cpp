@@ -54,7 +54,10 @@ std::string wrap_archive_with_checksum(ArchiveType type, std::string payload, st
 }
 
 std::string compress_verified(std::string_view input) {
-  std::string archive = compress_best_archive(input);
+  return check_archive_restores(compress_best_archive(input), input);
+}
+
+std::string check_archive_restores(std::string archive, std::string_view input) {
   bool restores = false;
   try {
     // The input's length as the limit: a faulty archive that would expand past the input stops

@@ -42,6 +42,10 @@ std::string wrap_archive_with_checksum(ArchiveType type, std::string payload, st
 // back exactly. Throws Error.
 std::string compress_verified(std::string_view input);
 
+// The archive itself when it decodes (limit: the input's length) to input exactly; otherwise
+// throws the verification message, whatever went wrong. The second half of compress_verified.
+std::string check_archive_restores(std::string archive, std::string_view input);
+
 // Appends count copies of piece, or throws without changing out when the total would pass limit.
 void append_repeated_limited(std::string& out, std::string_view piece, std::uint64_t count, std::uint64_t limit);
 

@@ -14,6 +14,7 @@ namespace {
 
 // The inflater's output window; a claimed output size costs at most one window past the limit.
 constexpr std::size_t kInflateWindow = 64 * 1024;
+constexpr std::size_t kDeflateWindow = 64 * 1024;
 
 // zlib counts in uInt; feed it in pieces so that any length works.
 constexpr std::size_t kMaxFeed = UINT_MAX;
@@ -53,7 +54,7 @@ class Deflater {
     return offered - strm_.avail_out;
   }
 
-  private:
+ private:
   z_stream strm_{};
 };
 
@@ -79,22 +80,21 @@ class Inflater {
 
 std::string deflate_compress_best(std::string_view data) {
   Deflater deflater(9);
-  // Deflate writes straight into the result; a stored-block worst case needs only a few bytes
-  // per 16 KiB over the input, so growth past this first guess is rare.
-  std::string out(data.size() + data.size() / 1024 + 64, '\0');
-  std::size_t produced = 0;
+  // Through a window rather than a guessed full-size buffer: bodies often shrink severalfold,
+  // and the result should not carry the input's size as spare capacity.
+  std::string window(kDeflateWindow, '\0');
+  std::string out;
   std::size_t fed = 0;
   for (bool done = false; !done;) {
-    if (produced == out.size()) out.resize(out.size() * 2);
-    produced += deflater.step(data, fed, out.data() + produced, out.size() - produced, done);
+    out.append(window.data(), deflater.step(data, fed, window.data(), window.size(), done));
   }
-  out.resize(produced);
   return out;
 }
 
 std::uint64_t deflate_compress_fast(std::string_view data) {
   Deflater deflater(2);
-  // Only the size matters, so the output goes through one small scratch window.
+  // Only the size matters, so the output goes through a small scratch window on the stack: the
+  // probe runs once per candidate and should cost no more than the compressor itself.
   char window[16 * 1024];
   std::uint64_t total = 0;
   std::size_t fed = 0;

@@ -1,0 +1,66 @@
+#include "codecs/compress.h"
+
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "codecs/container.h"
+#include "support/archive_surgery.h"
+#include "support/expect_error.h"
+
+namespace corvale {
+namespace {
+
+TEST(CompressBest, InputThatNoCodecAcceptsIsRefused) {
+  EXPECT_ERROR(compress_best_archive(""), kNotNumericMessage);
+  EXPECT_ERROR(compress_best_archive("Nothing here is a number at all.\n"), kNotNumericMessage);
+  EXPECT_EQ(std::string(kNotNumericMessage).rfind("Input is not numeric: expected a number", 0), 0u);
+}
+
+TEST(SingleNumberChoice, FirstCandidateWinsUntilAStrictlyShorterOneComes) {
+  struct Offer {
+    ArchiveType type;
+    std::size_t length;
+  };
+  struct Case {
+    const char* what;
+    std::vector<Offer> offers;
+    ArchiveType winner;
+  };
+  using T = ArchiveType;
+  const Case cases[] = {
+      {"only one", {{T::BinaryNumeric, 9}}, T::BinaryNumeric},
+      {"tie keeps the earlier", {{T::NumericText, 5}, {T::BinaryNumeric, 5}}, T::NumericText},
+      {"shorter replaces", {{T::NumericText, 5}, {T::BinaryNumeric, 4}}, T::BinaryNumeric},
+      {"one byte shorter at the end", {{T::NumericText, 7}, {T::BinaryNumeric, 7}, {T::PowerForm, 7}, {T::Formula, 6}},
+       T::Formula},
+      {"later tie with the best", {{T::BinaryNumeric, 3}, {T::PowerForm, 2}, {T::Formula, 2}}, T::PowerForm},
+      {"longer never replaces", {{T::BinaryNumeric, 3}, {T::PowerForm, 9}, {T::Formula, 4}}, T::BinaryNumeric},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::optional<ArchivePayload> best;
+    for (const Offer& o : c.offers) keep_shorter_payload(best, {o.type, std::string(o.length, 'p')});
+    ASSERT_TRUE(best.has_value());
+    EXPECT_EQ(best->type, c.winner);
+  }
+}
+
+TEST(StructuredFallback, PayloadMustBeStrictlyShorterThanTheInput) {
+  const std::string input = "12\n34\n";
+  // One byte shorter: kept under its own type.
+  EXPECT_EQ(wrap_structured_payload({ArchiveType::NumberList, "12345"}, input), test::make_archive(0x89, "12345", input));
+  // As long as the input, or longer: the input itself, stored, input length + 5 bytes.
+  for (std::size_t length : {input.size(), input.size() + 1}) {
+    SCOPED_TRACE(length);
+    const std::string archive = wrap_structured_payload({ArchiveType::Table, std::string(length, 'p')}, input);
+    EXPECT_EQ(archive, test::stored_archive(input));
+    EXPECT_EQ(archive.size(), input.size() + 5);
+    EXPECT_EQ(decode_archive(archive, input.size()), input);
+  }
+}
+
+}  // namespace
+}  // namespace corvale

@@ -1,0 +1,136 @@
+#include "codecs/zlib.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "support/expect_error.h"
+
+namespace corvale {
+namespace {
+
+std::string random_bytes(std::size_t n, std::uint64_t seed) {
+  std::mt19937_64 rng(seed);
+  std::string out(n, '\0');
+  for (char& c : out) c = static_cast<char>(rng() & 0xFF);
+  return out;
+}
+
+// Text that deflates well but still spans several inflate windows.
+std::string repetitive_text(std::size_t n) {
+  std::string out;
+  for (std::size_t i = 0; out.size() < n; ++i) out += std::to_string(i % 977) + ",";
+  out.resize(n);
+  return out;
+}
+
+std::uint32_t adler32_of(std::string_view data) {
+  std::uint32_t a = 1, b = 0;
+  for (unsigned char c : data) {
+    a = (a + c) % 65521;
+    b = (b + a) % 65521;
+  }
+  return (b << 16) | a;
+}
+
+void append_be32(std::string& out, std::uint32_t v) {
+  for (int shift = 24; shift >= 0; shift -= 8) out.push_back(static_cast<char>((v >> shift) & 0xFF));
+}
+
+// A zlib stream around our raw deflate: header 78 9C (deflate, 32 KiB window, no dictionary),
+// the raw stream, the Adler-32 of data.
+std::string zlib_stream(std::string_view data) {
+  std::string out = "\x78\x9C";
+  out += deflate_compress_best(data);
+  append_be32(out, adler32_of(data));
+  return out;
+}
+
+std::string encode(std::string_view data, bool zlib) { return zlib ? zlib_stream(data) : deflate_compress_best(data); }
+
+class InflateFormats : public ::testing::TestWithParam<bool> {};
+INSTANTIATE_TEST_SUITE_P(RawAndZlib, InflateFormats, ::testing::Values(false, true),
+                         [](const auto& info) { return info.param ? "zlib" : "raw"; });
+
+TEST_P(InflateFormats, RoundTripsAtExactlyTheLimitAndFailsOneByteShort) {
+  const bool zlib = GetParam();
+  const std::vector<std::string> inputs = {
+      "", "a", repetitive_text(65536), repetitive_text(65537), repetitive_text(300000), random_bytes(150000, 7),
+  };
+  for (const std::string& data : inputs) {
+    SCOPED_TRACE(data.size());
+    const std::string stream = encode(data, zlib);
+    EXPECT_EQ(inflate_limited(stream, data.size(), zlib), data);
+    if (data.empty()) continue;
+    EXPECT_ERROR(inflate_limited(stream, data.size() - 1, zlib), "Output exceeds decompression limit");
+    // The limit decides before the end of the stream is seen, so junk after it does not matter.
+    EXPECT_ERROR(inflate_limited(stream + "junk", data.size() - 1, zlib), "Output exceeds decompression limit");
+  }
+}
+
+TEST_P(InflateFormats, EveryCutOfAStreamIsTruncated) {
+  const bool zlib = GetParam();
+  const std::string stream = encode("12,13,14,15,16,17,18,19,20\n", zlib);
+  for (std::size_t len = 0; len < stream.size(); ++len) {
+    SCOPED_TRACE(len);
+    EXPECT_ERROR(inflate_limited(stream.substr(0, len), 1000, zlib), "Truncated zlib stream");
+  }
+}
+
+TEST_P(InflateFormats, BytesAfterTheStreamAreTrailingData) {
+  const bool zlib = GetParam();
+  EXPECT_ERROR(inflate_limited(encode("abc", zlib) + std::string(1, '\0'), 100, zlib), "Trailing data after zlib stream");
+  EXPECT_ERROR(inflate_limited(encode("", zlib) + "x", 100, zlib), "Trailing data after zlib stream");
+}
+
+TEST(Inflate, CorruptStreamsAreDecompressionErrors) {
+  std::string bad_adler = zlib_stream("hello, hello, hello");
+  bad_adler.back() = static_cast<char>(bad_adler.back() ^ 1);
+  EXPECT_ERROR(inflate_limited(bad_adler, 100, true), "Invalid zlib payload: deflate decompression error");
+
+  // Header check bits that do not make the first two bytes a multiple of 31.
+  std::string bad_header = zlib_stream("abc");
+  bad_header[1] = '\x9D';
+  EXPECT_ERROR(inflate_limited(bad_header, 100, true), "Invalid zlib payload: deflate decompression error");
+
+  // Final block of the reserved type 3.
+  EXPECT_ERROR(inflate_limited("\x07", 100, false), "Invalid zlib payload: deflate decompression error");
+  EXPECT_ERROR(inflate_limited(std::string("\x06\x00", 2), 100, false),
+               "Invalid zlib payload: deflate decompression error");
+
+  // A raw stream is not a zlib stream: its first bytes make no valid header.
+  EXPECT_ERROR(inflate_limited(deflate_compress_best("abc"), 100, true),
+               "Invalid zlib payload: deflate decompression error");
+}
+
+TEST(Inflate, ZlibStreamAskingForADictionary) {
+  // 78 20: the header with the preset-dictionary flag; then the dictionary's Adler-32.
+  std::string stream = "\x78\x20";
+  append_be32(stream, adler32_of("dictionary"));
+  stream += deflate_compress_best("abc");
+  append_be32(stream, adler32_of("abc"));
+  EXPECT_ERROR(inflate_limited(stream, 100, true),
+               "Invalid zlib payload: deflate decompression error: requires a dictionary");
+}
+
+TEST(DeflateFast, MeasuresTheWholeStream) {
+  // Incompressible data leaves as stored blocks: the probe must count every output piece.
+  const std::string noise = random_bytes(100000, 3);
+  EXPECT_GE(deflate_compress_fast(noise), noise.size());
+  EXPECT_LT(deflate_compress_fast(noise), noise.size() + 1000);
+  EXPECT_LT(deflate_compress_fast(repetitive_text(100000)), 20000u);
+  // Even the empty stream has its final block.
+  EXPECT_GT(deflate_compress_fast(""), 0u);
+}
+
+TEST(Crc32, MatchesTheStandardCheckValues) {
+  EXPECT_EQ(crc32_of(""), 0u);
+  EXPECT_EQ(crc32_of("123456789"), 0xCBF43926u);
+  EXPECT_EQ(crc32_of("abc"), 0x352441C2u);
+}
+
+}  // namespace
+}  // namespace corvale
