@@ -5,6 +5,7 @@
 #include "codecs/container.h"
 #include "codecs/dispatch.h"
 #include "codecs/error.h"
+#include "codecs/number_list.h"
 
 namespace corvale {
 namespace {
@@ -25,10 +26,11 @@ std::string compress_single_number(std::string_view input) {
 // ends the search, even when a later codec would have done better; a codec's error ends the
 // compression with its own message. Adding a codec means adding its step at its place.
 std::optional<ArchivePayload> encode_structured(std::string_view input) {
-  // NOT YET: the steps land with their codecs, in this order: number list (type 9:
-  // split_integer_lines, then encode_number_list_payload), number text (10), table (11),
-  // log (14). Until then no structured codec accepts anything.
-  (void)input;
+  if (std::optional<IntegerLines> lines = split_integer_lines(input)) {
+    return ArchivePayload{ArchiveType::NumberList, encode_number_list_payload(*lines)};
+  }
+  // NOT YET: the steps land with their codecs, in this order: number text (10), table (11),
+  // log (14). Until then no other structured codec accepts anything.
   return std::nullopt;
 }
 

@@ -4,6 +4,7 @@
 
 #include "codecs/container.h"
 #include "codecs/error.h"
+#include "codecs/number_list.h"
 #include "codecs/varint.h"
 
 namespace corvale {
@@ -18,7 +19,9 @@ std::string decode_stored(std::string_view payload, std::uint64_t limit) {
 // its codec's own final checks.
 std::string decode_codec_payload(ArchiveType type, std::string_view payload, std::uint64_t limit) {
   switch (type) {
-    // NOT YET: the decoders of types 3, 5, 8, 9, 10, 11, 13 and 14 land with their codecs, and
+    case ArchiveType::NumberList:
+      return decode_number_list_payload(payload, limit);
+    // NOT YET: the decoders of types 3, 5, 8, 10, 11, 13 and 14 land with their codecs, and
     // the block list (type 12) with the block archive; each is wired in here with one case line,
     // e.g. `case ArchiveType::NumberList: return decode_number_list_payload(payload, limit);`.
     // Until then those archives read as not yet supported.

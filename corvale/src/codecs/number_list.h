@@ -1,0 +1,45 @@
+#pragma once
+// The number-list archive: a text of at least two lines, each one integer, stored as a list of
+// big integers with the leading zeros, -0 signs and line endings needed to restore it exactly.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace corvale {
+
+inline constexpr const char kInvalidNumberListFlags[] = "Invalid number list flags";
+inline constexpr const char kInvalidNumberListSize[] = "Invalid number list size";
+inline constexpr const char kInvalidNumberListMethod[] = "Invalid number list method";
+inline constexpr const char kInvalidMinusZeroIndex[] = "Invalid -0 index";
+inline constexpr const char kRepeatedMinusZeroIndex[] = "Repeated -0 index";
+inline constexpr const char kTrailingNumberListData[] = "Trailing data in number list";
+inline constexpr const char kNotANumberList[] = "Archive decodes to something that is not a number list";
+
+// Flag bits of the payload's first byte.
+inline constexpr std::uint8_t kListFinalLineEnding = 1;
+inline constexpr std::uint8_t kListCrLf = 2;
+inline constexpr std::uint8_t kListLeadingZeros = 4;
+inline constexpr std::uint8_t kListMinusZeros = 8;
+// Method bit 3: magnitudes are offsets from a stored base.
+inline constexpr std::uint8_t kListMethodBase = 8;
+
+struct IntegerLines {
+  // Borrowed from the text, without line endings: an optional '-' and one or more digits each.
+  std::vector<std::string_view> lines;
+  bool final_line_ending = false;
+  bool crlf = false;
+};
+
+// The text as integer lines (at least two), or nothing when it is not one.
+std::optional<IntegerLines> split_integer_lines(std::string_view text);
+
+// The type-9 payload of lines. Throws Error only when deflate fails.
+std::string encode_number_list_payload(const IntegerLines& lines);
+
+// The text a type-9 payload restores, at most limit bytes. Throws Error.
+std::string decode_number_list_payload(std::string_view payload, std::uint64_t limit);
+
+}  // namespace corvale
