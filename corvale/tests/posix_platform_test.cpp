@@ -1,0 +1,78 @@
+#include <gtest/gtest.h>
+
+#include "platform/platform.h"
+#include "support/temp_dir.h"
+
+namespace corvale::platform {
+namespace {
+
+TEST(DisplayText, ReplacesEachMaximalIllFormedSubpartOnce) {
+  const struct {
+    std::string in, out;
+    bool valid;
+  } cases[] = {
+      {"plain", "plain", true},
+      {"\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80", "\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80", true},
+      {"a\xFF" "b", "a\xEF\xBF\xBD" "b", false},
+      {"\xE2\x82" "A", "\xEF\xBF\xBD" "A", false},         // truncated sequence: one replacement
+      {"\xE2\x82", "\xEF\xBF\xBD", false},                  // truncated at the end
+      {"\xC0\xAF", "\xEF\xBF\xBD\xEF\xBF\xBD", false},      // overlong lead is no lead at all
+      {"\xE0\x80\x80", "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD", false},  // overlong
+      {"\xED\xA0\x80", "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD", false},  // encoded surrogate
+      {"\xF4\x90\x80\x80", "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD", false},  // above U+10FFFF
+      {"\xF0\x9F\x98", "\xEF\xBF\xBD", false},
+      {std::string("a\0b", 3), std::string("a\0b", 3), true},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(to_display_text(c.in), c.out) << c.in;
+    EXPECT_EQ(is_valid_unicode(c.in), c.valid) << c.in;
+  }
+}
+
+TEST(SamePathAsTyped, ComparesComponents) {
+  const struct {
+    const char *a, *b;
+    bool same;
+  } cases[] = {
+      {"a/b", "a/b", true},
+      {"a//b", "a/b", true},
+      {"a/./b", "a/b", true},
+      {"a/b/", "a/b", true},
+      {"a/b/.", "a/b", true},
+      {"//a", "/a", true},
+      {"./a", "a", false},  // a leading "." is a component of its own
+      {"/a", "a", false},
+      {"a/../b", "b", false},
+      {"A", "a", false},
+  };
+  for (const auto& c : cases) EXPECT_EQ(same_path_as_typed(c.a, c.b), c.same) << c.a << " vs " << c.b;
+}
+
+TEST(CanonicalPath, ResolvesLinksAndRoutesOnlyForExistingFiles) {
+  test::TempDir dir;
+  dir.write("f", "x");
+  std::filesystem::create_directory(dir / "sub");
+  std::filesystem::create_symlink(dir / "f", dir / "link");
+  const std::optional<NativeString> direct = canonical_path(dir / "f");
+  ASSERT_TRUE(direct);
+  EXPECT_EQ(canonical_path(dir / "link"), direct);
+  EXPECT_EQ(canonical_path(dir / "sub" / ".." / "f"), direct);
+  EXPECT_EQ(canonical_path(dir / "missing"), std::nullopt);
+}
+
+TEST(FileSize, FollowsLinksAndReportsTheSystemError) {
+  test::TempDir dir;
+  dir.write("f", "12345");
+  std::filesystem::create_symlink(dir / "f", dir / "link");
+  EXPECT_EQ(platform::file_size(dir / "link"), 5u);
+  try {
+    platform::file_size(dir / "missing");
+    ADD_FAILURE() << "no error";
+  } catch (const OsError& e) {
+    EXPECT_EQ(e.code(), 2);
+    EXPECT_STREQ(e.what(), "No such file or directory (os error 2)");
+  }
+}
+
+}  // namespace
+}  // namespace corvale::platform
