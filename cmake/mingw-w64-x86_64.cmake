@@ -17,3 +17,6 @@ set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 
 # Ship self-contained executables: no libstdc++, libgcc or winpthread DLLs beside them.
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
+
+# libz-mingw-w64-dev ships both libz.a and an import library for zlib1.dll; take the static one.
+set(ZLIB_USE_STATIC_LIBS ON)
