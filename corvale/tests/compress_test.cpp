@@ -19,6 +19,28 @@ TEST(CompressBest, InputThatNoCodecAcceptsIsRefused) {
   EXPECT_EQ(std::string(kNotNumericMessage).rfind("Input is not numeric: expected a number", 0), 0u);
 }
 
+TEST(CompressBest, StructuredArchivesRestoreTheirInputAndAreStoredUnlessShorter) {
+  std::string long_list;
+  for (int i = 0; i < 500; ++i) long_list += std::to_string(1000 + 3 * i) + "\n";
+  const std::string inputs[] = {"12\n34\n", "1\n2", "-5\r\n0\r\n0007\r\n", long_list};
+  for (const std::string& input : inputs) {
+    SCOPED_TRACE(testing::PrintToString(input));
+    const std::string archive = compress_best_archive(input);
+    ASSERT_GE(archive.size(), 5u);
+    const auto type = static_cast<unsigned char>(archive[0]);
+    if (type == 0x80) {
+      EXPECT_EQ(archive, test::stored_archive(input));
+    } else {
+      EXPECT_EQ(type, 0x89);
+      EXPECT_LT(archive.size() - 5, input.size());
+    }
+    EXPECT_EQ(decode_archive(archive, input.size()), input);
+    EXPECT_EQ(compress_verified(input), archive);
+  }
+  // A long regular list must not fall back to storing.
+  EXPECT_EQ(static_cast<unsigned char>(compress_best_archive(long_list)[0]), 0x89);
+}
+
 TEST(SingleNumberChoice, FirstCandidateWinsUntilAStrictlyShorterOneComes) {
   struct Offer {
     ArchiveType type;

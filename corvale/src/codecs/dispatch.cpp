@@ -23,11 +23,9 @@ std::string decode_codec_payload(ArchiveType type, std::string_view payload, std
       return decode_number_list_payload(payload, limit);
     // NOT YET: the decoders of types 3, 5, 8, 10, 11, 13 and 14 land with their codecs, and
     // the block list (type 12) with the block archive; each is wired in here with one case line,
-    // e.g. `case ArchiveType::NumberList: return decode_number_list_payload(payload, limit);`.
+    // like the number list's above.
     // Until then those archives read as not yet supported.
     default:
-      (void)payload;
-      (void)limit;
       throw Error("Archive type " + std::to_string(static_cast<unsigned>(type)) +
                   " is not supported by this version yet");
   }
