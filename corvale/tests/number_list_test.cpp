@@ -1,0 +1,426 @@
+#include "codecs/number_list.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+#include "codecs/bigint.h"
+#include "codecs/entropy.h"
+#include "codecs/number_list_body.h"
+#include "codecs/varint.h"
+#include "codecs/zlib.h"
+#include "support/expect_error.h"
+
+namespace corvale {
+namespace {
+
+std::string bytes(std::initializer_list<unsigned> b) {
+  std::string s;
+  for (unsigned x : b) s.push_back(static_cast<char>(x));
+  return s;
+}
+
+std::string varints(std::initializer_list<std::uint64_t> values) {
+  std::string out;
+  for (std::uint64_t v : values) write_varint_u64(v, out);
+  return out;
+}
+
+std::string zigzag_varint(std::int64_t v) { return varints({zigzag_encode_i64(v)}); }
+
+std::vector<BigInt> big_list(std::initializer_list<std::uint64_t> values) {
+  return std::vector<BigInt>(values.begin(), values.end());
+}
+
+// ---- Body layouts ----
+
+void expect_candidates(const std::vector<LayoutCandidate>& got, const std::vector<LayoutCandidate>& want) {
+  ASSERT_EQ(got.size(), want.size());
+  for (std::size_t i = 0; i < got.size(); ++i) {
+    EXPECT_EQ(got[i].layout, want[i].layout) << i;
+    EXPECT_EQ(got[i].bytes, want[i].bytes) << i;
+  }
+}
+
+std::vector<BigInt> decode_body(const std::string& body, std::uint8_t method, std::uint64_t count) {
+  ByteCursor c{body};
+  std::vector<BigInt> out = decode_number_list_body(c, method, count);
+  EXPECT_TRUE(c.at_end()) << "method " << unsigned(method);
+  return out;
+}
+
+TEST(NumberListBody, EncodesKnownListsByteForByte) {
+  expect_candidates(encode_number_list_candidates(big_list({})), {{0, ""}, {4, bytes({0x01})}});
+  expect_candidates(encode_number_list_candidates(big_list({0, 0})),
+                    {{0, bytes({0, 0})}, {4, bytes({1, 0, 0})}, {16, encode_entropy_body({0, 0})}});
+  expect_candidates(encode_number_list_candidates(big_list({1, 256})),
+                    {{0, bytes({0x01, 0x80, 0x02})}, {4, bytes({0x02, 0x01, 0x00, 0x00, 0x01})},
+                     {16, encode_entropy_body({1, 256})}});
+}
+
+TEST(NumberListBody, WideValuesSuppressLayouts) {
+  auto layouts = [](std::vector<BigInt> values) {
+    std::string s;
+    for (const LayoutCandidate& c : encode_number_list_candidates(values)) s += std::to_string(c.layout) + " ";
+    return s;
+  };
+  EXPECT_EQ(layouts({BigInt(~0ull), BigInt(3)}), "0 4 16 ");
+  EXPECT_EQ(layouts({BigInt(3), BigInt(1) << 64}), "0 4 ");
+  EXPECT_EQ(layouts({BigInt(1) << 255}), "0 4 ");
+  EXPECT_EQ(layouts({BigInt(1) << 256, BigInt(0)}), "0 ");
+
+  const std::vector<BigInt> widest{BigInt(1) << 255, BigInt(7)};
+  const std::string planes = encode_number_list_candidates(widest)[1].bytes;
+  EXPECT_EQ(planes.size(), 1u + 32 * 2);
+  EXPECT_EQ(static_cast<unsigned char>(planes[0]), 32u);
+}
+
+TEST(NumberListBody, EveryCandidateDecodesBack) {
+  std::mt19937_64 rng(99);
+  std::vector<std::vector<BigInt>> lists = {
+      big_list({}), big_list({0}), big_list({0, 0}), big_list({1, 256}), big_list({~0ull, 0, 1}),
+      {BigInt(1) << 64, BigInt(5), BigInt(1) << 200, BigInt(0)},
+      {BigInt(1) << 300, BigInt(2)},  // varints only
+  };
+  std::vector<BigInt> random;
+  for (int i = 0; i < 500; ++i) random.emplace_back(rng() >> (rng() % 64));
+  lists.push_back(random);
+  for (const auto& list : lists) {
+    for (const LayoutCandidate& c : encode_number_list_candidates(list)) {
+      EXPECT_EQ(decode_body(c.bytes, c.layout, list.size()), list) << "layout " << unsigned(c.layout);
+    }
+  }
+  // The 64-bit form of the encoder writes the same bytes as the big-integer form.
+  std::vector<std::uint64_t> narrow;
+  for (const BigInt& v : random) narrow.push_back(v.to_u64());
+  const auto a = encode_number_list_candidates(narrow);
+  const auto b = encode_number_list_candidates(random);
+  ASSERT_EQ(a.size(), 3u);
+  expect_candidates(a, b);
+}
+
+TEST(NumberListBody, ReadsExactlyItsBytesForAnEmptyList) {
+  const std::string data = bytes({0x01, 0x7F});
+  for (auto [method, used] : {std::pair<unsigned, unsigned>{4, 1}, {0, 0}, {16, 0}}) {
+    ByteCursor c{data};
+    EXPECT_TRUE(decode_number_list_body(c, static_cast<std::uint8_t>(method), 0).empty());
+    EXPECT_EQ(c.pos, used) << method;
+  }
+}
+
+TEST(NumberListBody, CallerBitsDoNotChangeTheLayout) {
+  // Bits 0, 1 and 3 belong to the caller: method 8 and 11 are varints, 12 byte planes, 17 entropy.
+  EXPECT_EQ(decode_body(bytes({0x05, 0x80, 0x01}), 8, 2), big_list({5, 128}));
+  EXPECT_EQ(decode_body(bytes({0x05, 0x80, 0x01}), 11, 2), big_list({5, 128}));
+  EXPECT_EQ(decode_body(bytes({0x02, 0x05, 0x00, 0x00, 0x01}), 12, 2), big_list({5, 256}));
+  EXPECT_EQ(decode_body(encode_entropy_body({5, 256}), 17, 2), big_list({5, 256}));
+  // Wider planes than needed and zero top planes are fine.
+  EXPECT_EQ(decode_body(bytes({0x03, 0x05, 0x06, 0, 0, 0, 0}), 4, 2), big_list({5, 6}));
+}
+
+TEST(NumberListBody, VarintsSwitchToBigIntegersMidList) {
+  std::string body = varints({7});
+  write_varint_big(BigInt(1) << 70, body);
+  body += varints({~0ull, 3});
+  EXPECT_EQ(decode_body(body, 0, 4), (std::vector<BigInt>{BigInt(7), BigInt(1) << 70, BigInt(~0ull), BigInt(3)}));
+}
+
+TEST(NumberListBody, RejectsMalformedBodies) {
+  for (unsigned method : {20, 21, 22, 23, 28, 29, 30, 31}) {
+    EXPECT_ERROR(decode_body(bytes({0x01, 0x00}), static_cast<std::uint8_t>(method), 1), "Invalid layout");
+  }
+  EXPECT_ERROR(decode_body(bytes({0x00, 0x05}), 4, 1), "Invalid byte-plane width");
+  EXPECT_ERROR(decode_body(bytes({0x21, 0x05}), 4, 1), "Invalid byte-plane width");
+  EXPECT_ERROR(decode_body("", 4, 1), "Truncated number list");
+  EXPECT_ERROR(decode_body(bytes({0x02, 0x05, 0x06, 0x07}), 4, 2), "Truncated number list");
+  EXPECT_ERROR(decode_body(bytes({0x05, 0x80}), 0, 2), "Truncated number list");
+  EXPECT_ERROR(decode_body(bytes({0x05, 0x80, 0x00}), 0, 2), "Non-canonical varint");
+  EXPECT_ERROR(decode_body(bytes({0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x00}), 0, 1),
+               "Non-canonical varint");
+  EXPECT_ERROR(decode_body(bytes({0x00}), 16, 1), "Invalid entropy table");
+}
+
+TEST(NumberListBody, HugeCountsFailWithoutReservingForThem) {
+  // A count no body could hold must end in the cursor's message, not in an allocation failure.
+  const std::uint64_t huge = std::uint64_t{1} << 61;
+  EXPECT_ERROR(decode_body(bytes({0x01, 0x02, 0x03}), 0, huge), "Truncated number list");
+  EXPECT_ERROR(decode_body(bytes({0x01, 0x02, 0x03}), 4, huge), "Truncated number list");
+  EXPECT_ERROR(decode_body(bytes({0x20, 0x02, 0x03}), 4, huge), "Truncated number list");
+}
+
+TEST(NumberListBody, SignedTransforms) {
+  for (auto [m, x] : {std::pair<std::int64_t, std::int64_t>{0, 0}, {1, -1}, {2, 1}, {3, -2}}) {
+    EXPECT_EQ(zigzag_decode_big(BigInt(static_cast<std::uint64_t>(m))), BigInt::from_i64(x));
+    EXPECT_EQ(zigzag_encode_big(BigInt::from_i64(x)), BigInt(static_cast<std::uint64_t>(m)));
+    EXPECT_EQ(zigzag_decode_u64(static_cast<std::uint64_t>(m)), x);
+    EXPECT_EQ(zigzag_encode_i64(x), static_cast<std::uint64_t>(m));
+  }
+  EXPECT_EQ(zigzag_encode_i64(INT64_MIN), ~0ull);
+  EXPECT_EQ(zigzag_decode_u64(~0ull), INT64_MIN);
+
+  const std::vector<BigInt> values{BigInt(5), BigInt(3), BigInt(10)};
+  std::vector<BigInt> deltas = delta_encode_big(values);
+  EXPECT_EQ(deltas, (std::vector<BigInt>{BigInt(5), BigInt::from_i64(-2), BigInt(7)}));
+  prefix_sum_in_place(deltas);
+  EXPECT_EQ(deltas, values);
+
+  std::vector<BigInt> out{BigInt(1)};
+  collect_zigzag_decoded_bigints(out, big_list({0, 1, 4}));
+  collect_bigints_offset_by_base(out, big_list({0, 2}), BigInt::from_i64(-3));
+  EXPECT_EQ(out, (std::vector<BigInt>{BigInt(1), BigInt(0), BigInt::from_i64(-1), BigInt(2), BigInt::from_i64(-3),
+                                      BigInt::from_i64(-1)}));
+}
+
+// ---- Recogniser ----
+
+TEST(IntegerLines, RecognisesOnlyIntegerLines) {
+  struct Case { std::string text; bool recognised; bool final_line_ending = false; bool crlf = false; };
+  const Case cases[] = {
+      {"1\n2", true, false, false},
+      {"1\n2\n", true, true, false},
+      {"-12\n007\n-0\n", true, true, false},
+      {"1\r\n2\r\n", true, true, true},
+      {"1\r\n2", true, false, true},
+      {"5", false}, {"5\n", false}, {"", false}, {"\n", false},
+      {"1\n\n2", false}, {"1\n2\n\n", false}, {"+1\n2", false}, {" 1\n2", false}, {"-\n1", false},
+      {"1.5\n2", false}, {"1\n2 ", false}, {"1\n--2", false},
+      {"1\r\n2\n", false}, {"1\r\n2\r", false}, {"1\n2\r\n", false}, {"1\r\n\n", false}, {"1\r\n2\r\n\r\n", false},
+      {"1\r\r\n2", false},
+  };
+  for (const Case& k : cases) {
+    const std::optional<IntegerLines> got = split_integer_lines(k.text);
+    ASSERT_EQ(got.has_value(), k.recognised) << testing::PrintToString(k.text);
+    if (!got) continue;
+    EXPECT_EQ(got->final_line_ending, k.final_line_ending) << testing::PrintToString(k.text);
+    EXPECT_EQ(got->crlf, k.crlf) << testing::PrintToString(k.text);
+  }
+  const auto lines = split_integer_lines("1\r\n-22\r\n333\r\n");
+  ASSERT_TRUE(lines);
+  EXPECT_EQ(lines->lines, (std::vector<std::string_view>{"1", "-22", "333"}));
+}
+
+// ---- Archive ----
+
+std::string encode_text(std::string_view text) {
+  const std::optional<IntegerLines> lines = split_integer_lines(text);
+  if (!lines) throw std::runtime_error("not integer lines");
+  return encode_number_list_payload(*lines);
+}
+
+// Every round trip decodes under a limit of exactly the text's length.
+void expect_round_trip(const std::string& text) {
+  const std::string payload = encode_text(text);
+  EXPECT_EQ(decode_number_list_payload(payload, text.size()), text) << testing::PrintToString(text.substr(0, 200));
+}
+
+std::string pow2_decimal(unsigned bits, std::int64_t plus = 0) {
+  return (BigInt(1) << bits).operator+=(BigInt::from_i64(plus)).to_decimal();
+}
+
+TEST(NumberListArchive, RoundTripsTheTextsEdgeCases) {
+  const std::string thousands_of_digits = "9" + std::string(3000, '7');
+  const std::vector<std::string> texts = {
+      "1\n2", "12\n34\n", "007\n-0\n-000\n12\n", "0\n0\n0", "-0\n-0", "000\n0000\n",
+      "1\r\n2\r\n", "-5\r\n0007\r\n-0\r\n3",
+      "5\n7", "-9\n1000000\n",  // two lines: second differences leave no values after the seeds
+      "999999999999999999\n-999999999999999999\n999999999999999999\n",   // the widest 64-bit road
+      "1000000000000000000\n-1000000000000000000\n1\n",                  // one digit past it
+      "9223372036854775807\n-9223372036854775808\n0\n",
+      pow2_decimal(64) + "\n" + pow2_decimal(64, -1) + "\n-" + pow2_decimal(64) + "\n",
+      pow2_decimal(300) + "\n-" + pow2_decimal(299) + "\n5\n",
+      thousands_of_digits + "\n-" + thousands_of_digits + "\n000" + thousands_of_digits + "\n1",
+  };
+  for (const std::string& text : texts) expect_round_trip(text);
+}
+
+TEST(NumberListArchive, StoresLeadingZerosAndMinusZerosInTheTail) {
+  const std::string payload = encode_text("007\n-0\n-000\n12\n");
+  EXPECT_EQ(static_cast<unsigned char>(payload[0]), 1u | 4u | 8u);
+  EXPECT_EQ(static_cast<unsigned char>(payload[1]), 4u);
+  const std::string inner = inflate_limited(std::string_view(payload).substr(3), 1 << 20, false);
+  const std::string tail = bytes({2, 0, 2, 0}) + bytes({2, 1, 1});
+  ASSERT_GE(inner.size(), tail.size());
+  EXPECT_EQ(inner.substr(inner.size() - tail.size()), tail);
+}
+
+// A type-9 payload built field by field; the inner body is deflated as the writer would.
+struct ListPayload {
+  std::uint8_t flags = 0;
+  std::uint64_t n = 2;
+  std::uint8_t method = 0;
+  std::string inner;
+
+  std::string build() const {
+    std::string out(1, static_cast<char>(flags));
+    write_varint_u64(n, out);
+    out.push_back(static_cast<char>(method));
+    return out + deflate_compress_best(inner);
+  }
+};
+
+ListPayload list(std::uint64_t n, std::uint8_t method, std::string inner, std::uint8_t flags = 0) {
+  ListPayload p;
+  p.flags = flags;
+  p.n = n;
+  p.method = method;
+  p.inner = std::move(inner);
+  return p;
+}
+
+TEST(NumberListArchive, DecodesEveryOrderBaseAndLayout) {
+  // The values 5, 7, 4 written each way the method byte allows.
+  struct Case { std::uint8_t method; std::string inner; };
+  const Case cases[] = {
+      {0, varints({10, 14, 8})},
+      {4, bytes({1, 10, 14, 8})},
+      {16, encode_entropy_body({10, 14, 8})},
+      {8, zigzag_varint(4) + varints({1, 3, 0})},                       // base 4
+      {1, zigzag_varint(5) + zigzag_varint(2) + zigzag_varint(-3)},   // first differences
+      {9, zigzag_varint(5) + zigzag_varint(-3) + varints({5, 0})},     // ... over a base of -3
+      {2, zigzag_varint(5) + zigzag_varint(-3) + zigzag_varint(-5)},  // second differences
+  };
+  for (const Case& k : cases) {
+    EXPECT_EQ(decode_number_list_payload(list(3, k.method, k.inner).build(), 100), "5\n7\n4") << unsigned(k.method);
+  }
+  // Two lines and d = 2: only the seeds, and an empty list of values in each layout.
+  const std::string seeds = zigzag_varint(5) + zigzag_varint(-3);
+  EXPECT_EQ(decode_number_list_payload(list(2, 2, seeds).build(), 3), "5\n7");
+  EXPECT_EQ(decode_number_list_payload(list(2, 6, seeds + bytes({1})).build(), 3), "5\n7");
+  EXPECT_EQ(decode_number_list_payload(list(2, 18, seeds).build(), 3), "5\n7");
+}
+
+TEST(NumberListArchive, EveryDecoderMessage) {
+  const std::string ok = varints({2, 4});  // the lines 1 and 2
+  struct Case { const char* what; std::string payload; std::uint64_t limit; const char* message; };
+  const Case cases[] = {
+      {"two bytes", bytes({0x00, 0x02}), 100, "Truncated number list"},
+      {"no method byte", bytes({0x00, 0x80, 0x01}), 1000, "Truncated number list"},
+      {"flags 16", list(2, 0, ok, 16).build(), 100, "Invalid number list flags"},
+      {"n = 1", list(1, 0, varints({2})).build(), 100, "Invalid number list size"},
+      {"n = 2, limit 2", list(2, 0, ok).build(), 2, "Invalid number list size"},
+      {"2 n - 1 past 2^64", list((std::uint64_t{1} << 63) + 1, 0, ok).build(), ~0ull, "Invalid number list size"},
+      {"order 3", list(2, 3, ok).build(), 100, "Invalid number list method"},
+      {"method 32", list(2, 32, ok).build(), 100, "Invalid number list method"},
+      {"not deflate", bytes({0x00, 0x02, 0x00, 0x07, 0x00}), 100, "Invalid zlib payload: deflate decompression error"},
+      {"inner body past 2 x limit + 1024", list(2, 0, ok + std::string(1031, '\0')).build(), 3,
+       "Output exceeds decompression limit"},
+      {"missing seed", list(2, 1, "").build(), 100, "Truncated number list"},
+      {"missing base", list(2, 8, "").build(), 100, "Truncated number list"},
+      {"bad seed", list(2, 1, bytes({0x80, 0x00})).build(), 100, "Non-canonical varint"},
+      {"layout 4 and 16", list(2, 20, ok).build(), 100, "Invalid layout"},
+      {"width 0", list(2, 4, bytes({0, 1, 2})).build(), 100, "Invalid byte-plane width"},
+      {"empty entropy table", list(2, 16, bytes({0})).build(), 100, "Invalid entropy table"},
+      {"missing leading zeros", list(2, 0, ok + varints({1}), 4).build(), 100, "Truncated number list"},
+      {"-0 index n", list(2, 0, varints({0, 0}) + varints({1, 2}), 8).build(), 100, "Invalid -0 index"},
+      {"-0 on a value", list(2, 0, varints({0, 2}) + varints({1, 1}), 8).build(), 100, "Invalid -0 index"},
+      {"-0 gap onto a value", list(3, 0, varints({0, 2, 0}) + varints({2, 0, 1}), 8).build(), 100,
+       "Invalid -0 index"},
+      {"-0 gap past n", list(2, 0, varints({0, 0}) + varints({2, 0, ~0ull}), 8).build(), 100, "Invalid -0 index"},
+      {"-0 repeated", list(2, 0, varints({0, 0}) + varints({2, 0, 0}), 8).build(), 100, "Repeated -0 index"},
+      {"-0 list cut", list(2, 0, varints({0, 0}) + varints({2, 0}), 8).build(), 100, "Truncated number list"},
+      {"trailing byte", list(2, 0, ok + bytes({0})).build(), 100, "Trailing data in number list"},
+      {"leading zeros past the limit", list(2, 0, ok + varints({0, 1ull << 62}), 4).build(), 1000,
+       "Output exceeds decompression limit"},
+  };
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.what);
+    EXPECT_ERROR(decode_number_list_payload(k.payload, k.limit), k.message);
+  }
+  // An empty -0 list is allowed, and the size check passes at 2 n - 1 = limit.
+  EXPECT_EQ(decode_number_list_payload(list(2, 0, ok + varints({0}), 8).build(), 3), "1\n2");
+}
+
+TEST(NumberListArchive, RestoresExactlyUpToTheLimit) {
+  const std::vector<std::string> texts = {
+      "100\n-200\n0003\n",
+      "1\r\n" + pow2_decimal(100) + "\r\n",
+      "00" + pow2_decimal(70) + "\n-0\n" + pow2_decimal(65),
+  };
+  for (const std::string& text : texts) {
+    const std::string payload = encode_text(text);
+    EXPECT_EQ(decode_number_list_payload(payload, text.size()), text);
+    EXPECT_ERROR(decode_number_list_payload(payload, text.size() - 1), "Output exceeds decompression limit");
+  }
+}
+
+TEST(NumberListArchive, HostilePayloadsStayWithinTheLimit) {
+  // n as large as the limit allows, but a body far too short for it.
+  const std::uint64_t huge_limit = std::uint64_t{1} << 62;
+  EXPECT_ERROR(decode_number_list_payload(list(huge_limit / 2, 0, varints({1, 2})).build(), huge_limit),
+               "Truncated number list");
+  EXPECT_ERROR(decode_number_list_payload(list(huge_limit / 2, 4, bytes({8, 1, 2})).build(), huge_limit),
+               "Truncated number list");
+
+  // One huge seed, summed into a million zeros, would need a million copies of itself: the
+  // decoder stops as soon as the values cannot be printed within the limit.
+  std::string huge_seed;
+  write_varint_big(BigInt(1) << 700000, huge_seed);
+  const std::string zeros = bytes({0x01, 0x00, 0xFF, 0x7F, 0x04, 0x00, 0x00, 0x80, 0x00});  // any count of 0
+  EXPECT_ERROR(decode_number_list_payload(list(1000000, 17, huge_seed + zeros).build(), 1 << 21),
+               "Output exceeds decompression limit");
+
+  // The same tiny body restores a list of zeros that fills the limit exactly.
+  const std::uint64_t n = 100000;
+  const std::string all_zeros = decode_number_list_payload(list(n, 16, zeros).build(), 2 * n - 1);
+  EXPECT_EQ(all_zeros.size(), 2 * n - 1);
+  EXPECT_EQ(all_zeros.substr(0, 6), "0\n0\n0\n");
+}
+
+// Integer-line texts of every shape the recogniser takes, from a seeded generator.
+std::string random_text(std::mt19937_64& rng) {
+  const bool crlf = rng() % 3 == 0;
+  const std::size_t n = 2 + rng() % 300;
+  const int style = static_cast<int>(rng() % 5);
+  std::int64_t walk = static_cast<std::int64_t>(rng() % 1000000);
+  std::string text;
+  for (std::size_t i = 0; i < n; ++i) {
+    if (i > 0) text += crlf ? "\r\n" : "\n";
+    std::string line;
+    switch (style) {
+      case 0:  // a counter with noise
+        walk += static_cast<std::int64_t>(rng() % 7) - 1;
+        line = std::to_string(walk);
+        break;
+      case 1:  // small signed values
+        line = std::to_string(static_cast<std::int64_t>(rng() % 2001) - 1000);
+        break;
+      case 2:  // anything in 64 bits
+        line = std::to_string(static_cast<std::int64_t>(rng()));
+        break;
+      case 3: {  // big values, some far past 64 bits
+        BigInt v(rng());
+        for (unsigned k = static_cast<unsigned>(rng() % 6); k > 0; --k) {
+          v <<= 64;
+          v += rng();
+        }
+        line = (rng() % 2 ? "-" : "") + v.to_decimal();
+        break;
+      }
+      default:  // timestamps
+        line = std::to_string(1700000000000ll + static_cast<std::int64_t>(i) * 1000 + static_cast<std::int64_t>(rng() % 50));
+        break;
+    }
+    const unsigned r = static_cast<unsigned>(rng() % 40);
+    if (r == 0) line = "-" + std::string(1 + rng() % 3, '0');
+    if (r == 1) line = (line[0] == '-' ? "-" + std::string(1 + rng() % 4, '0') + line.substr(1)
+                                       : std::string(1 + rng() % 4, '0') + line);
+    text += line;
+  }
+  if (rng() % 2) text += crlf ? "\r\n" : "\n";
+  return text;
+}
+
+TEST(NumberListArchive, RandomTextsRoundTrip) {
+  std::mt19937_64 rng(0xC0FFEE);
+  for (int round = 0; round < 150; ++round) {
+    const std::string text = random_text(rng);
+    ASSERT_TRUE(split_integer_lines(text)) << round;
+    SCOPED_TRACE(round);
+    expect_round_trip(text);
+  }
+}
+
+}  // namespace
+}  // namespace corvale
