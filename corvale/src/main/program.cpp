@@ -13,6 +13,7 @@
 #include "main/atomic_output.h"
 #include "main/console.h"
 #include "main/help_text.h"
+#include "main/internal_fault.h"
 #include "main/io_error.h"
 #include "main/options.h"
 #include "main/progress_reader.h"
@@ -150,16 +151,10 @@ int run(const std::vector<NativeString>& args) {
   return 0;
 }
 
-// An internal fault: the description alone, no "Error: " line. If even standard error is
-// gone there is nobody left to tell.
-int report_fault(const char* description) {
-  (void)platform::write_stderr(std::string("internal fault: ") + description + "\n");
-  return 101;
-}
-
 }  // namespace
 
 int run_program(const std::vector<NativeString>& args) {
+  install_internal_fault_handler();
   try {
     try {
       return run(args);
@@ -168,9 +163,9 @@ int run_program(const std::vector<NativeString>& args) {
       return 1;
     }
   } catch (const std::exception& e) {
-    return report_fault(e.what());
+    return report_internal_fault(e.what());
   } catch (...) {
-    return report_fault("unknown exception");
+    return report_internal_fault("unknown exception");
   }
 }
 
