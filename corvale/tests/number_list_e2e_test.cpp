@@ -1,0 +1,89 @@
+// Integer-line files through the built program: compress, decompress, and compare byte for byte.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <random>
+#include <string>
+
+#include "support/process_runner.h"
+#include "support/temp_dir.h"
+
+namespace corvale {
+namespace {
+
+namespace fs = std::filesystem;
+
+class NumberListFiles : public ::testing::Test {
+ protected:
+  test::ProcessResult run(const std::vector<std::string>& args) {
+    test::ProcessOptions options;
+    options.cwd = dir_.path();
+    return test::run_process(CORVALE_EXE, args, options);
+  }
+
+  // Compresses text, checks the archive's type byte, restores it and returns the archive.
+  std::string round_trip(const std::string& name, const std::string& text, unsigned char type_byte) {
+    dir_.write(name, text);
+    const test::ProcessResult c = run({"compress", "-i", name, "-o", name + ".cv"});
+    EXPECT_EQ(c.status, 0) << name << ": " << c.err;
+    EXPECT_EQ(c.err, "") << name;
+    const std::string archive = dir_.read(name + ".cv");
+    EXPECT_FALSE(archive.empty()) << name;
+    if (archive.empty()) return archive;
+    EXPECT_EQ(static_cast<unsigned char>(archive[0]), type_byte) << name;
+    const test::ProcessResult d = run({"decompress", "-i", name + ".cv", "-o", name + ".out"});
+    EXPECT_EQ(d.status, 0) << name << ": " << d.err;
+    EXPECT_EQ(dir_.read(name + ".out"), text) << name;
+    return archive;
+  }
+
+  test::TempDir dir_;
+};
+
+TEST_F(NumberListFiles, IntegerLinesRestoreByteForByte) {
+  std::string counters, crlf, wide;
+  std::mt19937_64 rng(5);
+  long long value = 1700000000;
+  for (int i = 0; i < 20000; ++i) {
+    value += static_cast<long long>(rng() % 30);
+    counters += std::to_string(value) + "\n";
+    crlf += (rng() % 50 == 0 ? "-0" : std::to_string(static_cast<int>(rng() % 2001) - 1000)) + "\r\n";
+  }
+  for (int i = 0; i < 200; ++i) wide += "1" + std::to_string(rng()) + std::to_string(rng()) + "\n";
+  struct Case { const char* name; std::string text; };
+  for (const Case& k : {Case{"counters.txt", counters}, Case{"crlf.txt", crlf}, Case{"wide.txt", wide},
+                        Case{"no-final-line-ending.txt", counters.substr(0, counters.size() - 1)}}) {
+    const std::string archive = round_trip(k.name, k.text, 0x89);
+    EXPECT_LT(archive.size(), k.text.size() / 2) << k.name;
+  }
+}
+
+TEST_F(NumberListFiles, ShortListWhosePayloadIsNotShorterIsStored) {
+  const std::string archive = round_trip("two.txt", "12\n34\n", 0x80);
+  EXPECT_EQ(archive.substr(1, 6), "12\n34\n");
+  EXPECT_EQ(archive.size(), 6u + 5u);
+}
+
+TEST_F(NumberListFiles, ShippedSampleRestores) {
+  const fs::path sample = fs::path(CORVALE_SOURCE_DIR) / "samples" / "readings.txt";
+  std::ifstream f(sample, std::ios::binary);
+  ASSERT_TRUE(f) << sample;
+  const std::string text(std::istreambuf_iterator<char>(f), {});
+  const std::string archive = round_trip("readings.txt", text, 0x89);
+  EXPECT_LT(archive.size() * 4, text.size());
+}
+
+TEST_F(NumberListFiles, DamagedListArchiveReportsTheDecodersMessage) {
+  // Type 9 without a checksum, whose flags byte no writer produces.
+  dir_.write("bad.cv", std::string("\x09\x10\x02\x00\x03\x00", 6));
+  const test::ProcessResult r = run({"decompress", "-i", "bad.cv", "-o", "bad.out"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "Error: Invalid number list flags\n");
+  EXPECT_FALSE(fs::exists(dir_ / "bad.out"));
+}
+
+}  // namespace
+}  // namespace corvale
