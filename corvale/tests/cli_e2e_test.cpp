@@ -131,6 +131,10 @@ TEST_F(Cli, CommandLineOutcomes) {
        {1, "", error_line("sub/ghost: No such file or directory (os error 2)")}},
       {{"compress", "-i", "prose\xFF", "-o", "x"},
        {1, "", error_line("prose\xEF\xBF\xBD: No such file or directory (os error 2)")}},
+      // A folder passes the checks but cannot be read; only the first read of a decompress
+      // reports the system error without the path.
+      {{"compress", "-i", "sub", "-o", "x"}, {1, "", error_line("sub: Is a directory (os error 21)")}},
+      {{"decompress", "-i", "sub", "-o", "x"}, {1, "", error_line("Is a directory (os error 21)")}},
       // Sizes and thread counts are checked in both modes, also where they are never used.
       {{"compress", "-i", "prose", "-o", "x", "--max-output", "KB"}, {1, "", error_line("Invalid size: KB")}},
       {{"compress", "-i", "prose", "-o", "x", "--max-output", "20000000T"},
