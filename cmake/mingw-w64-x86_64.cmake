@@ -8,7 +8,13 @@ set(CMAKE_CXX_COMPILER ${CORVALE_MINGW_TRIPLE}-g++-posix)
 set(CMAKE_RC_COMPILER ${CORVALE_MINGW_TRIPLE}-windres)
 
 # GMP has no MinGW package; scripts/build-gmp-mingw builds it into this prefix.
-set(CORVALE_GMP_MINGW_PREFIX "$ENV{HOME}/.cache/corvale/gmp-mingw" CACHE PATH "Prefix of the MinGW GMP build")
+# It honours CORVALE_GMP_MINGW_PREFIX from the environment, and so does this file.
+if(DEFINED ENV{CORVALE_GMP_MINGW_PREFIX})
+  set(CORVALE_GMP_MINGW_DEFAULT "$ENV{CORVALE_GMP_MINGW_PREFIX}")
+else()
+  set(CORVALE_GMP_MINGW_DEFAULT "$ENV{HOME}/.cache/corvale/gmp-mingw")
+endif()
+set(CORVALE_GMP_MINGW_PREFIX "${CORVALE_GMP_MINGW_DEFAULT}" CACHE PATH "Prefix of the MinGW GMP build")
 
 set(CMAKE_FIND_ROOT_PATH /usr/${CORVALE_MINGW_TRIPLE} ${CORVALE_GMP_MINGW_PREFIX})
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)

@@ -6,12 +6,14 @@
 // second. The child shares the launcher's standard handles, and the launcher exits with the
 // child's exit status (or 200 when it cannot start it). With --plant-*, the child is created
 // suspended and, before it runs, a folder or a file holding "stale" is created at PATTERN with
-// every "{pid}" replaced by the child's process id.
+// every "{pid}" replaced by the child's process id. In the command line, "{U+XXXX}" stands for
+// that one UTF-16 code unit, so that unpaired surrogates can be passed.
 
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
 
 #include <cstdio>
+#include <cwchar>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -26,6 +28,19 @@ std::wstring widen(const std::string& s) {
   std::wstring w(static_cast<std::size_t>(n), L'\0');
   ::MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), w.data(), n);
   return w;
+}
+
+std::wstring unescape(std::wstring s) {
+  for (std::size_t at = 0; (at = s.find(L"{U+", at)) != std::wstring::npos;) {
+    if (at + 8 > s.size() || s[at + 7] != L'}') {
+      ++at;
+      continue;
+    }
+    const wchar_t unit = static_cast<wchar_t>(std::wcstoul(s.substr(at + 3, 4).c_str(), nullptr, 16));
+    s.replace(at, 8, 1, unit);
+    ++at;
+  }
+  return s;
 }
 
 int fail(const char* what) {
@@ -57,7 +72,7 @@ int wmain(int, wchar_t**) {
   if (!program.empty() && program.back() == '\r') program.pop_back();
   if (!line.empty() && line.back() == '\r') line.pop_back();
   const std::wstring wprogram = widen(program);
-  std::wstring wline = widen(line);
+  std::wstring wline = unescape(widen(line));
 
   STARTUPINFOW si{};
   si.cb = sizeof si;

@@ -10,7 +10,9 @@
 
 // Keeps the MinGW runtime from expanding wildcards in the argv that is thrown away anyway; a
 // '*' in a path must reach the program unchanged.
-extern "C" int _dowildcard = 0;
+extern "C" {
+int _dowildcard = 0;
+}
 
 int wmain(int, wchar_t**) {
   const wchar_t* line = ::GetCommandLineW();
