@@ -339,7 +339,9 @@ std::optional<IntegerLines> split_integer_lines(std::string_view text) {
 
 std::string encode_number_list_payload(const IntegerLines& lines) {
   const std::size_t n = lines.lines.size();
-  std::vector<std::uint64_t> zeros(n);
+  // Written as they come and dropped when every count is 0: a byte a line, not eight.
+  std::string zero_counts;
+  zero_counts.reserve(n);
   bool any_zeros = false;
   std::vector<std::uint64_t> minus_zeros;
   std::vector<std::int64_t> narrow;
@@ -347,7 +349,7 @@ std::string encode_number_list_payload(const IntegerLines& lines) {
   bool wide = false;
   for (std::size_t i = 0; i < n; ++i) {
     const LineParts parts = split_line(lines.lines[i]);
-    zeros[i] = parts.leading_zeros;
+    write_varint_u64(parts.leading_zeros, zero_counts);
     any_zeros |= parts.leading_zeros != 0;
     const bool zero = parts.digits == "0";
     if (parts.negative && zero) minus_zeros.push_back(i);
@@ -365,9 +367,9 @@ std::string encode_number_list_payload(const IntegerLines& lines) {
   std::string tail;
   if (any_zeros) {
     flags |= kListLeadingZeros;
-    for (std::uint64_t z : zeros) write_varint_u64(z, tail);
+    tail.swap(zero_counts);
   }
-  zeros = {};
+  zero_counts = {};
   if (!minus_zeros.empty()) {
     flags |= kListMinusZeros;
     write_varint_u64(minus_zeros.size(), tail);
