@@ -1,13 +1,14 @@
 // Starts a program with an exact command line, which no shell would pass through untouched.
 //
-//   launch [--pid-file FILE] [--plant-dir PATTERN | --plant-file PATTERN] SPEC
+//   launch [--pid-file FILE] [--plant-dir PATTERN | --plant-file PATTERN] [--stdout none|broken] SPEC
 //
 // SPEC is a UTF-8 file: the program's path on its first line, the whole command line on the
 // second. The child shares the launcher's standard handles, and the launcher exits with the
 // child's exit status (or 200 when it cannot start it). With --plant-*, the child is created
 // suspended and, before it runs, a folder or a file holding "stale" is created at PATTERN with
 // every "{pid}" replaced by the child's process id. In the command line, "{U+XXXX}" stands for
-// that one UTF-16 code unit, so that unpaired surrogates can be passed.
+// that one UTF-16 code unit, so that unpaired surrogates can be passed. --stdout gives the
+// child no standard output at all, or a pipe whose reading end is already closed.
 
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
@@ -52,11 +53,13 @@ int fail(const char* what) {
 
 int wmain(int, wchar_t**) {
   const std::vector<std::wstring> args = corvale::platform::split_command_line(::GetCommandLineW());
-  std::wstring pid_file, plant, spec;
+  std::wstring pid_file, plant, spec, stdout_kind;
   bool plant_dir = false;
   for (std::size_t i = 0; i < args.size(); ++i) {
     if (args[i] == L"--pid-file" && i + 1 < args.size()) {
       pid_file = args[++i];
+    } else if (args[i] == L"--stdout" && i + 1 < args.size()) {
+      stdout_kind = args[++i];
     } else if ((args[i] == L"--plant-dir" || args[i] == L"--plant-file") && i + 1 < args.size()) {
       plant_dir = args[i] == L"--plant-dir";
       plant = args[++i];
@@ -80,6 +83,14 @@ int wmain(int, wchar_t**) {
   si.hStdInput = ::GetStdHandle(STD_INPUT_HANDLE);
   si.hStdOutput = ::GetStdHandle(STD_OUTPUT_HANDLE);
   si.hStdError = ::GetStdHandle(STD_ERROR_HANDLE);
+  if (stdout_kind == L"none") {
+    si.hStdOutput = nullptr;
+  } else if (stdout_kind == L"broken") {
+    SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, TRUE};
+    HANDLE read_end = nullptr;
+    if (!::CreatePipe(&read_end, &si.hStdOutput, &sa, 0)) return fail("cannot create a pipe");
+    ::CloseHandle(read_end);
+  }
   PROCESS_INFORMATION pi{};
   const DWORD flags = plant.empty() ? 0 : CREATE_SUSPENDED;
   if (!::CreateProcessW(wprogram.c_str(), wline.data(), nullptr, nullptr, TRUE, flags, nullptr, nullptr, &si, &pi)) {
