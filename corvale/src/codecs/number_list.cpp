@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <limits>
+#include <utility>
 
 #include "codecs/bigint.h"
 #include "codecs/decimal.h"
