@@ -245,6 +245,82 @@ TEST(NumberListArchive, StoresLeadingZerosAndMinusZerosInTheTail) {
   EXPECT_EQ(inner.substr(inner.size() - tail.size()), tail);
 }
 
+// The writer's choice, worked out independently over big integers: every order, variant and
+// layout in turn, the first strictly smallest fast-deflate size winning.
+std::pair<std::uint8_t, std::string> expected_choice(const std::vector<BigInt>& values, const std::string& tail) {
+  const std::size_t n = values.size();
+  std::uint8_t best_method = 0;
+  std::string best;
+  std::uint64_t best_size = ~0ull;
+  std::vector<BigInt> w = values;
+  for (std::uint8_t d = 0; d <= 2; ++d) {
+    if (d > 0) w = delta_encode_big(w);
+    const std::size_t s = std::min<std::size_t>(d, n);
+    std::string seeds;
+    for (std::size_t i = 0; i < s; ++i) write_varint_big(zigzag_encode_big(w[i]), seeds);
+    struct Variant { std::uint8_t flag; std::string base; std::vector<BigInt> magnitudes; };
+    std::vector<Variant> variants(1);
+    variants[0].flag = 0;
+    for (std::size_t j = s; j < n; ++j) variants[0].magnitudes.push_back(zigzag_encode_big(w[j]));
+    if (n > s) {
+      BigInt b = w[s];
+      for (std::size_t j = s; j < n; ++j) b = std::min(b, w[j]);
+      Variant with_base{8, "", {}};
+      write_varint_big(zigzag_encode_big(b), with_base.base);
+      for (std::size_t j = s; j < n; ++j) with_base.magnitudes.push_back(w[j] - b);
+      variants.push_back(std::move(with_base));
+    }
+    for (const Variant& v : variants) {
+      for (const LayoutCandidate& c : encode_number_list_candidates(v.magnitudes)) {
+        const std::string inner = seeds + v.base + c.bytes + tail;
+        const std::uint64_t size = deflate_compress_fast(inner);
+        if (size < best_size) {
+          best_size = size;
+          best = inner;
+          best_method = static_cast<std::uint8_t>(d | v.flag | c.layout);
+        }
+      }
+    }
+  }
+  return {best_method, best};
+}
+
+TEST(NumberListArchive, KeepsTheFirstSmallestCandidate) {
+  std::mt19937_64 rng(31);
+  std::string counter, noise, quadratic;
+  for (int i = 0; i < 3000; ++i) {
+    counter += std::to_string(100000 + 7 * i + static_cast<int>(rng() % 3)) + "\n";
+    noise += std::to_string(static_cast<int>(rng() % 200001) - 100000) + "\n";
+    quadratic += std::to_string(static_cast<long long>(i) * i * 13 - 5000000) + "\n";
+  }
+  struct Case { std::string text; std::string tail; };
+  const Case cases[] = {
+      {counter, ""},
+      {noise, ""},
+      {quadratic, ""},
+      {"5\n7\n", ""},
+      {"3\n3\n3\n3\n", ""},
+      {"-12\n" + std::string(40, '9') + "\n-0\n0004\n", bytes({0, 0, 0, 3}) + bytes({1, 2})},
+  };
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.text.substr(0, 40));
+    const std::optional<IntegerLines> lines = split_integer_lines(k.text);
+    ASSERT_TRUE(lines);
+    std::vector<BigInt> values;
+    for (std::string_view line : lines->lines) {
+      const bool negative = line[0] == '-';
+      const BigInt magnitude = BigInt::from_decimal(line.substr(negative ? 1 : 0));
+      values.push_back(negative ? -magnitude : magnitude);
+    }
+    const auto [method, inner] = expected_choice(values, k.tail);
+    const std::string payload = encode_text(k.text);
+    ByteCursor c{payload, 1};
+    EXPECT_EQ(cursor_read_varint_u64(c), values.size());
+    EXPECT_EQ(unsigned(cursor_take_byte(c)), unsigned(method));
+    EXPECT_EQ(inflate_limited(std::string_view(payload).substr(c.pos), 1 << 24, false), inner);
+  }
+}
+
 // A type-9 payload built field by field; the inner body is deflated as the writer would.
 struct ListPayload {
   std::uint8_t flags = 0;
