@@ -67,19 +67,32 @@ void encode_entropy_body(const std::uint64_t* values, std::size_t n, std::string
     previous = static_cast<int>(t);
   }
 
+  // The division by f becomes a multiplication: with m = floor(2^63 / f) + 1 the product's top
+  // bits are exactly floor(x / f) for every state below 2^31 (the error stays under 2^-32 while
+  // the fraction of x / f is at most 1 - 2^-14).
+  struct Coder {
+    std::uint32_t bound, freq, start;
+    std::uint64_t reciprocal;
+  };
+  std::array<Coder, kEntropyTokenCount> coders{};
+  for (unsigned t = 0; t < kEntropyTokenCount; ++t) {
+    if (counts[t] == 0) continue;
+    coders[t] = {freq[t] << 17, freq[t], start[t], (std::uint64_t{1} << 63) / freq[t] + 1};
+  }
+
   // The encoder runs backwards so that the decoder reads forwards; at most two renormalisation
   // bytes per token, written from the end of the buffer towards its front.
   std::vector<unsigned char> stream(2 * n + 4);
   std::size_t head = stream.size();
   std::uint32_t x = kEntropyStateLow;
   for (std::size_t i = n; i-- > 0;) {
-    const std::uint32_t f = freq[tokens[i]];
-    const std::uint32_t bound = f << 17;
-    while (x >= bound) {
+    const Coder& c = coders[tokens[i]];
+    while (x >= c.bound) {
       stream[--head] = static_cast<unsigned char>(x & 0xFF);
       x >>= 8;
     }
-    x = ((x / f) << kEntropyScaleBits) + (x % f) + start[tokens[i]];
+    const auto q = static_cast<std::uint32_t>((static_cast<u128>(x) * c.reciprocal) >> 63);
+    x = (q << kEntropyScaleBits) + (x - q * c.freq) + c.start;
   }
   // Written from the front end downwards, most significant first: read forwards it is the
   // little-endian state the decoder starts from.
