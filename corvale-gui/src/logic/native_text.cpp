@@ -40,12 +40,12 @@ bool is_valid_utf8(std::string_view s) {
 namespace {
 
 // Bytes: a round trip through UTF-16 replaces each ill-formed part with one U+FFFD.
-std::string to_text(const std::string& native) { return utf8_from_utf16(utf16_from_utf8(native)); }
+[[maybe_unused]] std::string to_text(const std::string& native) { return utf8_from_utf16(utf16_from_utf8(native)); }
 [[maybe_unused]] std::string to_text(const std::wstring& native) {
   return utf8_from_utf16(std::u16string(native.begin(), native.end()));
 }
 
-void from_text(std::string_view text, std::string& out) { out.assign(text); }
+[[maybe_unused]] void from_text(std::string_view text, std::string& out) { out.assign(text); }
 [[maybe_unused]] void from_text(std::string_view text, std::wstring& out) {
   const std::u16string units = utf16_from_utf8(text);
   out.assign(units.begin(), units.end());

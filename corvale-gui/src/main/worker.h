@@ -1,14 +1,23 @@
 #pragma once
-// The job queue's worker and the action button (filled in with the worker itself).
+// The job queue: one worker thread at a time converts the queued files in order, each by one
+// run of the engine; the action button cancels the running job.
 
 #include <windows.h>
 
+#include <filesystem>
+
 namespace corvale_gui {
 
-// Starts the worker thread when none runs and the queue is not empty.
+// UI thread: starts the worker when none runs and something is queued.
 void start_worker_if_idle();
 
-// With a job running, cancels it; otherwise destroys the window.
+// Worker thread: converts queued files until the queue is empty.
+void worker_loop();
+
+// Worker thread: converts one file; the outcome is left in the shared status.
+void run_job(const std::filesystem::path& input);
+
+// UI thread: with a job running, cancels it and empties the queue; otherwise destroys window.
 void cancel_or_close(HWND window);
 
 }  // namespace corvale_gui
