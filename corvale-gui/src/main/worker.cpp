@@ -149,9 +149,10 @@ void run_job(const std::filesystem::path& input) {
 
   if (std::holds_alternative<job::Cancelled>(state->status)) {
     DeleteFileW(engine_temporary_path(output, engine_id).c_str());
-    // The cancel may have come just as the engine finished and moved its output into place;
-    // the name was free when the job began, so what stands there now is this job's output.
-    DeleteFileW(output.c_str());
+    // A clean exit means the cancel came too late to stop the engine, which has moved its
+    // finished output into place; a cancelled job leaves no output, so it goes too. (An
+    // engine that was terminated exits with 1 and has written none.)
+    if (!failed) DeleteFileW(output.c_str());
   } else if (failed) {
     state->status = job::Error{failure_message(messages, english)};
     state->failures += 1;
