@@ -367,6 +367,25 @@ TEST(NumberListArchive, DecodesEveryOrderBaseAndLayout) {
   EXPECT_EQ(decode_number_list_payload(list(2, 18, seeds).build(), 3), "5\n7");
 }
 
+TEST(NumberListArchive, SumsPastSixtyFourBitsAreExact) {
+  // Every seed and magnitude fits in 64 bits, but the sums do not (the last case sits right at
+  // the edges of 64 bits).
+  const std::uint64_t p62 = std::uint64_t{1} << 62;
+  const std::string two62 = varints({p62 << 1});  // zigzag of 2^62
+  const std::string p62s = (BigInt(1) << 62).to_decimal();
+  const std::string p63s = (BigInt(1) << 63).to_decimal();
+  struct Case { std::uint64_t n; std::uint8_t method; std::string inner; std::string text; };
+  const Case cases[] = {
+      {2, 1, two62 + two62, p62s + "\n" + p63s},  // a first-order sum
+      {3, 2, two62 + varints({0, 0}), p62s + "\n" + p63s + "\n" + (BigInt(3) << 62).to_decimal()},
+      {2, 8, two62 + varints({0, ~0ull}), p62s + "\n" + ((BigInt(1) << 62) + BigInt(~0ull)).to_decimal()},
+      {2, 0, varints({~0ull, ~0ull - 1}), "-" + p63s + "\n" + BigInt(p62 * 2 - 1).to_decimal()},  // the extremes
+  };
+  for (const Case& k : cases) {
+    EXPECT_EQ(decode_number_list_payload(list(k.n, k.method, k.inner).build(), 1000), k.text) << unsigned(k.method);
+  }
+}
+
 TEST(NumberListArchive, EveryDecoderMessage) {
   const std::string ok = varints({2, 4});  // the lines 1 and 2
   struct Case { const char* what; std::string payload; std::uint64_t limit; const char* message; };

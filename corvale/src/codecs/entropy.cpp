@@ -127,7 +127,13 @@ std::string encode_entropy_body(const std::vector<std::uint64_t>& values) {
 }
 
 std::vector<std::uint64_t> decode_entropy_body_u64(ByteCursor& cursor, std::uint64_t count) {
-  if (count == 0) return {};
+  std::vector<std::uint64_t> values;
+  decode_entropy_body_append(cursor, count, values);
+  return values;
+}
+
+void decode_entropy_body_append(ByteCursor& cursor, std::uint64_t count, std::vector<std::uint64_t>& out) {
+  if (count == 0) return;
   const std::uint64_t k = cursor_read_varint_u64(cursor);
   if (k == 0 || k > kEntropyTokenCount) throw Error(kInvalidEntropyTable);
 
@@ -179,7 +185,9 @@ std::vector<std::uint64_t> decode_entropy_body_u64(ByteCursor& cursor, std::uint
 
   const std::string_view extra_view = cursor_take_bytes(cursor, (total_extra + 7) / 8);
   const auto* extra = reinterpret_cast<const unsigned char*>(extra_view.data());
-  std::vector<std::uint64_t> values(count);
+  const std::size_t first = out.size();
+  out.resize(first + count);
+  std::uint64_t* values = out.data() + first;
   u128 acc = 0;
   unsigned have = 0;
   for (std::uint64_t i = 0; i < count; ++i) {
@@ -200,7 +208,6 @@ std::vector<std::uint64_t> decode_entropy_body_u64(ByteCursor& cursor, std::uint
   }
   // Exactly ceil(E / 8) bytes were taken, so only the last byte's high bits can be left over.
   if (acc != 0) throw Error(kInvalidEntropyPadding);
-  return values;
 }
 
 std::vector<BigInt> decode_entropy_body(ByteCursor& cursor, std::uint64_t count) {

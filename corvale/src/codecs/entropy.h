@@ -43,6 +43,8 @@ std::string encode_entropy_body(const std::vector<std::uint64_t>& values);
 
 // Reads count values (every one below 2^64 by construction). Reads nothing when count is 0.
 std::vector<std::uint64_t> decode_entropy_body_u64(ByteCursor& cursor, std::uint64_t count);
+// The same, appending the values to out, which grows only once the body has passed its checks.
+void decode_entropy_body_append(ByteCursor& cursor, std::uint64_t count, std::vector<std::uint64_t>& out);
 std::vector<BigInt> decode_entropy_body(ByteCursor& cursor, std::uint64_t count);
 
 }  // namespace corvale

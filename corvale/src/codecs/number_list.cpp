@@ -194,34 +194,35 @@ char* write_decimal_backwards(std::uint64_t v, char* end) {
 // The restored values, in 64 bits when the seeds, base, magnitudes and every prefix sum fit.
 struct Values {
   bool wide = false;
-  std::vector<std::int64_t> narrow;
+  std::vector<std::uint64_t> narrow;  // each value's two's-complement bits
   std::vector<BigInt> big;
   bool is_zero(std::uint64_t i) const { return wide ? big[i].is_zero() : narrow[i] == 0; }
 };
 
-bool rebuild_narrow(const std::vector<BigInt>& seeds, const BigInt* base, const std::vector<std::uint64_t>& magnitudes,
-                    std::vector<std::int64_t>& out) {
+// Whether every entry and every prefix sum fits in 64 bits, worked out before the magnitudes are
+// overwritten, so that the big-integer road can still start from them.
+bool narrow_values_fit(const std::vector<BigInt>& seeds, const BigInt* base, const std::vector<std::uint64_t>& slots) {
   for (const BigInt& s : seeds) {
     if (!s.fits_i64()) return false;
   }
   if (base != nullptr && !base->fits_i64()) return false;
-  out.resize(seeds.size() + magnitudes.size());
-  std::size_t k = 0;
-  for (const BigInt& s : seeds) out[k++] = s.to_i64();
-  if (base != nullptr) {
-    const __int128 b = base->to_i64();
-    for (std::uint64_t m : magnitudes) {
-      const __int128 v = b + static_cast<__int128>(m);
+  const std::size_t d = seeds.size();
+  const __int128 b = base != nullptr ? base->to_i64() : 0;
+  std::int64_t first_sum = 0;
+  std::int64_t second_sum = 0;
+  for (std::size_t i = 0; i < slots.size(); ++i) {
+    std::int64_t w;
+    if (i < d) {
+      w = seeds[i].to_i64();
+    } else if (base != nullptr) {
+      const __int128 v = b + static_cast<__int128>(slots[i]);
       if (v > std::numeric_limits<std::int64_t>::max()) return false;
-      out[k++] = static_cast<std::int64_t>(v);
+      w = static_cast<std::int64_t>(v);
+    } else {
+      w = zigzag_decode_u64(slots[i]);
     }
-  } else {
-    for (std::uint64_t m : magnitudes) out[k++] = zigzag_decode_u64(m);
-  }
-  for (std::size_t pass = 0; pass < seeds.size(); ++pass) {
-    for (std::size_t i = 1; i < out.size(); ++i) {
-      if (__builtin_add_overflow(out[i], out[i - 1], &out[i])) return false;
-    }
+    if (d >= 1 && __builtin_add_overflow(first_sum, w, &first_sum)) return false;
+    if (d == 2 && __builtin_add_overflow(second_sum, first_sum, &second_sum)) return false;
   }
   return true;
 }
@@ -241,15 +242,30 @@ void prefix_sum_within_budget(std::vector<BigInt>& values, u128 budget_bits) {
 
 Values rebuild_values(std::vector<BigInt> seeds, const BigInt* base, DecodedBody magnitudes, std::uint64_t limit) {
   Values values;
-  if (!magnitudes.wide && rebuild_narrow(seeds, base, magnitudes.narrow, values.narrow)) return values;
-  values.narrow = {};
+  const std::size_t d = seeds.size();
+  if (!magnitudes.wide && narrow_values_fit(seeds, base, magnitudes.narrow)) {
+    // In place: the body left d free slots at the front for the seeds.
+    std::vector<std::uint64_t>& v = magnitudes.narrow;
+    for (std::size_t i = 0; i < d; ++i) v[i] = static_cast<std::uint64_t>(seeds[i].to_i64());
+    if (base != nullptr) {
+      const auto b = static_cast<std::uint64_t>(base->to_i64());
+      for (std::size_t i = d; i < v.size(); ++i) v[i] += b;
+    } else {
+      for (std::size_t i = d; i < v.size(); ++i) v[i] = static_cast<std::uint64_t>(zigzag_decode_u64(v[i]));
+    }
+    // Checked above: no sum leaves 64 bits, so wrapping arithmetic gives the exact values.
+    for (std::size_t pass = 0; pass < d; ++pass) {
+      for (std::size_t i = 1; i < v.size(); ++i) v[i] += v[i - 1];
+    }
+    values.narrow = std::move(v);
+    return values;
+  }
   values.wide = true;
   if (!magnitudes.wide) {
-    magnitudes.values.reserve(magnitudes.narrow.size());
-    for (std::uint64_t m : magnitudes.narrow) magnitudes.values.emplace_back(m);
+    magnitudes.values.reserve(magnitudes.narrow.size() - d);
+    for (std::size_t i = d; i < magnitudes.narrow.size(); ++i) magnitudes.values.emplace_back(magnitudes.narrow[i]);
     magnitudes.narrow = {};
   }
-  const std::size_t d = seeds.size();
   values.big = std::move(seeds);
   if (base != nullptr) {
     collect_bigints_offset_by_base(values.big, std::move(magnitudes.values), *base);
@@ -265,10 +281,11 @@ Values rebuild_values(std::vector<BigInt> seeds, const BigInt* base, DecodedBody
 }
 
 // Exact size first, then one pass of writing: every value is known to fit in 64 bits.
-std::string render_narrow(const std::vector<std::int64_t>& values, const std::vector<std::uint64_t>& zeros,
+std::string render_narrow(const std::vector<std::uint64_t>& bits, const std::vector<std::uint64_t>& zeros,
                           const std::vector<std::uint64_t>& minus_zeros, std::string_view ending, bool final_ending,
                           std::uint64_t limit) {
-  const std::size_t n = values.size();
+  const std::size_t n = bits.size();
+  const auto* values = reinterpret_cast<const std::int64_t*>(bits.data());
   auto magnitude = [](std::int64_t v) { return v < 0 ? 0 - static_cast<std::uint64_t>(v) : static_cast<std::uint64_t>(v); };
   std::uint64_t total = (n - 1 + (final_ending ? 1 : 0)) * ending.size() + minus_zeros.size();
   for (std::size_t i = 0; i < n; ++i) {
@@ -424,7 +441,7 @@ std::string decode_number_list_payload(std::string_view payload, std::uint64_t l
   BigInt base;
   const bool has_base = (method & kListMethodBase) != 0;
   if (has_base) base = zigzag_decode_big(cursor_read_varint_big(body, false, 0));
-  DecodedBody magnitudes = decode_number_list_body_narrow(body, method, n - d);
+  DecodedBody magnitudes = decode_number_list_body_narrow(body, method, n - d, d);
   const Values values = rebuild_values(std::move(seeds), has_base ? &base : nullptr, std::move(magnitudes), limit);
 
   std::vector<std::uint64_t> zeros;

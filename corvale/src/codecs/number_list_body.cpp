@@ -77,7 +77,8 @@ std::vector<LayoutCandidate> encode_number_list_candidates(const std::vector<Big
   return out;
 }
 
-DecodedBody decode_number_list_body_narrow(ByteCursor& cursor, std::uint8_t method, std::uint64_t count) {
+DecodedBody decode_number_list_body_narrow(ByteCursor& cursor, std::uint8_t method, std::uint64_t count,
+                                           std::size_t front) {
   DecodedBody body;
   if (method & kLayoutBytePlanes) {
     if (method >= 16) throw Error(kInvalidLayout);
@@ -86,8 +87,8 @@ DecodedBody decode_number_list_body_narrow(ByteCursor& cursor, std::uint8_t meth
     if (count > cursor.remaining() / width) throw Error(kTruncatedNumberList);
     const auto* planes = reinterpret_cast<const unsigned char*>(cursor_take_bytes(cursor, width * count).data());
     if (width <= 8) {
-      body.narrow.assign(count, 0);
-      std::uint64_t* v = body.narrow.data();
+      body.narrow.assign(front + count, 0);
+      std::uint64_t* v = body.narrow.data() + front;
       for (unsigned j = 0; j < width; ++j) {
         const unsigned char* plane = planes + j * count;
         const unsigned shift = 8 * j;
@@ -106,12 +107,14 @@ DecodedBody decode_number_list_body_narrow(ByteCursor& cursor, std::uint8_t meth
   }
 
   if (method >= 16) {
-    body.narrow = decode_entropy_body_u64(cursor, count);
+    body.narrow.resize(front);
+    decode_entropy_body_append(cursor, count, body.narrow);
     return body;
   }
 
   // Varints: every one takes at least a byte, which bounds the room worth reserving.
-  body.narrow.reserve(std::min<std::uint64_t>(count, cursor.remaining()));
+  body.narrow.reserve(front + std::min<std::uint64_t>(count, cursor.remaining()));
+  body.narrow.resize(front);
   const auto* data = reinterpret_cast<const unsigned char*>(cursor.data.data());
   const std::uint64_t size = cursor.data.size();
   std::uint64_t i = 0;
@@ -144,8 +147,8 @@ DecodedBody decode_number_list_body_narrow(ByteCursor& cursor, std::uint8_t meth
       continue;
     }
     body.wide = true;
-    body.values.reserve(body.narrow.size() + 1);
-    for (std::uint64_t x : body.narrow) body.values.emplace_back(x);
+    body.values.reserve(body.narrow.size() - front + 1);
+    for (std::size_t k = front; k < body.narrow.size(); ++k) body.values.emplace_back(body.narrow[k]);
     body.narrow = {};
     body.values.push_back(std::move(big));
     ++i;

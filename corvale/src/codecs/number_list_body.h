@@ -36,10 +36,13 @@ std::vector<BigInt> decode_number_list_body(ByteCursor& cursor, std::uint8_t met
 // The decoded values, kept in 64 bits unless one of them needs more.
 struct DecodedBody {
   bool wide = false;
-  std::vector<std::uint64_t> narrow;  // when !wide
-  std::vector<BigInt> values;         // when wide
+  std::vector<std::uint64_t> narrow;  // when !wide: front zero slots, then the count values
+  std::vector<BigInt> values;         // when wide: the count values alone
 };
-DecodedBody decode_number_list_body_narrow(ByteCursor& cursor, std::uint8_t method, std::uint64_t count);
+// front: room left at the start of the narrow values, so that a caller can put values of its own
+// before them without a second list.
+DecodedBody decode_number_list_body_narrow(ByteCursor& cursor, std::uint8_t method, std::uint64_t count,
+                                           std::size_t front = 0);
 
 BigInt zigzag_encode_big(const BigInt& x);
 BigInt zigzag_decode_big(const BigInt& m);
