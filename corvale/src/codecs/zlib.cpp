@@ -1,9 +1,11 @@
 #include "codecs/zlib.h"
 
+#include <libdeflate.h>
 #include <zlib.h>
 
 #include <algorithm>
 #include <climits>
+#include <memory>
 #include <new>
 
 #include "codecs/error.h"
@@ -14,48 +16,37 @@ namespace {
 
 // The inflater's output window; a claimed output size costs at most one window past the limit.
 constexpr std::size_t kInflateWindow = 64 * 1024;
-constexpr std::size_t kDeflateWindow = 64 * 1024;
 
 // zlib counts in uInt; feed it in pieces so that any length works.
 constexpr std::size_t kMaxFeed = UINT_MAX;
 
-std::string zlib_error_text(const z_stream& strm, int code) {
-  if (strm.msg != nullptr) return strm.msg;
-  return zError(code);
-}
+// libdeflate has no error texts of its own.
+constexpr const char kDeflateError[] = "deflate compression error";
 
-class Deflater {
+// A compressor of libdeflate, freed on every path out of the call that made it.
+class Compressor {
  public:
-  explicit Deflater(int level) {
-    // windowBits -15: raw deflate, no header or trailer.
-    const int rc = deflateInit2(&strm_, level, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY);
-    if (rc == Z_MEM_ERROR) throw std::bad_alloc();
-    if (rc != Z_OK) throw Error(zlib_error_text(strm_, rc));
+  explicit Compressor(int level) : c_(libdeflate_alloc_compressor(level)) {
+    if (c_ == nullptr) throw std::bad_alloc();
   }
-  ~Deflater() { deflateEnd(&strm_); }
-  Deflater(const Deflater&) = delete;
-  Deflater& operator=(const Deflater&) = delete;
+  ~Compressor() { libdeflate_free_compressor(c_); }
+  Compressor(const Compressor&) = delete;
+  Compressor& operator=(const Compressor&) = delete;
 
-  // One deflate call over the rest of data into [out, out + out_size); returns the bytes written
-  // and sets done at the end of the stream.
-  std::size_t step(std::string_view data, std::size_t& fed, char* out, std::size_t out_size, bool& done) {
-    if (strm_.avail_in == 0 && fed < data.size()) {
-      const std::size_t n = std::min(data.size() - fed, kMaxFeed);
-      strm_.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data() + fed));
-      strm_.avail_in = static_cast<uInt>(n);
-      fed += n;
-    }
-    const std::size_t offered = std::min(out_size, kMaxFeed);
-    strm_.next_out = reinterpret_cast<Bytef*>(out);
-    strm_.avail_out = static_cast<uInt>(offered);
-    const int rc = deflate(&strm_, fed == data.size() ? Z_FINISH : Z_NO_FLUSH);
-    if (rc != Z_OK && rc != Z_STREAM_END && rc != Z_BUF_ERROR) throw Error(zlib_error_text(strm_, rc));
-    done = rc == Z_STREAM_END;
-    return offered - strm_.avail_out;
+  // Compresses all of data into a buffer of the worst-case size, left uninitialised so that only
+  // the pages the stream reaches are ever touched; returns the stream's length.
+  std::size_t compress(std::string_view data, std::unique_ptr<char[]>& out) {
+    const std::size_t bound = libdeflate_deflate_compress_bound(c_, data.size());
+    out.reset(new char[bound]);
+    const std::size_t n = libdeflate_deflate_compress(c_, data.data(), data.size(), out.get(), bound);
+    // Cannot happen with a buffer of the bound's size; kept so that a short stream is never
+    // mistaken for a size.
+    if (n == 0) throw Error(kDeflateError);
+    return n;
   }
 
  private:
-  z_stream strm_{};
+  libdeflate_compressor* c_;
 };
 
 class Inflater {
@@ -79,27 +70,16 @@ class Inflater {
 }  // namespace
 
 std::string deflate_compress_best(std::string_view data) {
-  Deflater deflater(9);
-  // Through a window rather than a guessed full-size buffer: bodies often shrink severalfold,
-  // and the result should not carry the input's size as spare capacity.
-  std::string window(kDeflateWindow, '\0');
-  std::string out;
-  std::size_t fed = 0;
-  for (bool done = false; !done;) {
-    out.append(window.data(), deflater.step(data, fed, window.data(), window.size(), done));
-  }
-  return out;
+  std::unique_ptr<char[]> out;
+  const std::size_t n = Compressor(9).compress(data, out);
+  // Copied out at its own size: bodies often shrink severalfold, and the result should not carry
+  // the input's size as spare capacity.
+  return std::string(out.get(), n);
 }
 
 std::uint64_t deflate_compress_fast(std::string_view data) {
-  Deflater deflater(2);
-  // Only the size matters, so the output goes through a small scratch window on the stack: the
-  // probe runs once per candidate and should cost no more than the compressor itself.
-  char window[16 * 1024];
-  std::uint64_t total = 0;
-  std::size_t fed = 0;
-  for (bool done = false; !done;) total += deflater.step(data, fed, window, sizeof window, done);
-  return total;
+  std::unique_ptr<char[]> out;
+  return Compressor(2).compress(data, out);
 }
 
 std::string inflate_limited(std::string_view data, std::uint64_t limit, bool zlib) {

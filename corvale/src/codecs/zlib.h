@@ -1,6 +1,7 @@
 #pragma once
-// The only door to the deflate library: raw deflate at the two levels the codecs use, an
-// inflater that never produces more than its limit, and the CRC-32 of the container.
+// The only door to the deflate libraries: raw deflate at the two levels the codecs use (through
+// libdeflate, the faster compressor), an inflater that never produces more than its limit and the
+// CRC-32 of the container (through zlib, whose stepwise inflate bounds the work on hostile data).
 
 #include <cstdint>
 #include <string>
