@@ -92,69 +92,109 @@ std::uint64_t parse_narrow(std::string_view digits) {
   return v;
 }
 
-// The two value types the writer works in, behind the same few names.
-std::uint64_t zigzag(std::int64_t x) { return zigzag_encode_i64(x); }
-BigInt zigzag(const BigInt& x) { return zigzag_encode_big(x); }
-void put_varint(std::uint64_t v, std::string& out) { write_varint_u64(v, out); }
-void put_varint(const BigInt& v, std::string& out) { write_varint_big(v, out); }
-std::uint64_t offset_from(std::int64_t x, std::int64_t base) {
-  return static_cast<std::uint64_t>(x) - static_cast<std::uint64_t>(base);
-}
-BigInt offset_from(const BigInt& x, const BigInt& base) { return x - base; }
-
-template <class T>
-void difference_in_place(std::vector<T>& w) {
-  for (std::size_t i = w.size(); i-- > 1;) w[i] -= w[i - 1];
-}
-
-// The smallest inner body (by its fast-deflate size, the earlier on a tie) over the orders of
-// differences 0 to 2, with and without a base, in every layout.
-template <class T>
-std::string best_inner_body(std::vector<T> w, const std::string& tail, std::uint8_t& best_method) {
-  using Magnitude = decltype(zigzag(std::declval<const T&>()));
-  const std::size_t n = w.size();
-  std::string best;
-  std::uint64_t best_size = 0;
-  bool have_best = false;
+// The smallest inner body so far, by its fast-deflate size, and the buffer the next candidate is
+// built in; a candidate that wins trades buffers with the best, so neither is built twice.
+struct BestBody {
+  std::string bytes;
+  std::uint64_t size = 0;
+  bool found = false;
+  std::uint8_t method = 0;
   std::string scratch;
 
-  auto try_candidates = [&](const std::string& prefix, const std::vector<Magnitude>& magnitudes, std::uint8_t flag) {
-    for (const LayoutCandidate& candidate : encode_number_list_candidates(magnitudes)) {
-      scratch.clear();
-      scratch.reserve(prefix.size() + candidate.bytes.size() + tail.size());
-      scratch += prefix;
-      scratch += candidate.bytes;
-      scratch += tail;
-      const std::uint64_t size = deflate_compress_fast(scratch);
-      if (!have_best || size < best_size) {
-        have_best = true;
-        best_size = size;
-        best.swap(scratch);
-        best_method = static_cast<std::uint8_t>(flag | candidate.layout);
-      }
+  // Measures scratch as the candidate of method; an equal size keeps the earlier candidate.
+  void offer(std::uint8_t candidate_method) {
+    const std::uint64_t candidate_size = deflate_compress_fast(scratch);
+    if (found && candidate_size >= size) return;
+    found = true;
+    size = candidate_size;
+    method = candidate_method;
+    bytes.swap(scratch);
+  }
+};
+
+// The smallest inner body over the orders of differences 0 to 2, with and without a base, in
+// every layout. w holds each value's two's-complement bits; every difference, zigzag and offset
+// fits in 64 bits (see kNarrowDigits), so wrapping arithmetic is exact. The magnitudes of each
+// variant are made in w itself and undone after its layouts are measured: no second list.
+std::string best_inner_body_narrow(std::vector<std::uint64_t> w, const std::string& tail, std::uint8_t& best_method) {
+  const std::size_t n = w.size();
+  BestBody best;
+  auto probe_layouts = [&](const std::string& prefix, std::size_t seeds, std::uint8_t flag) {
+    const std::size_t count = n - seeds;
+    for (const std::uint8_t layout : {kLayoutVarints, kLayoutBytePlanes, kLayoutEntropy}) {
+      if (layout == kLayoutEntropy && count == 0) continue;
+      best.scratch.clear();
+      best.scratch += prefix;
+      append_number_list_body(w.data() + seeds, count, layout, best.scratch);
+      best.scratch += tail;
+      best.offer(static_cast<std::uint8_t>(flag | layout));
     }
   };
 
-  std::vector<Magnitude> magnitudes;
   for (std::uint8_t d = 0; d <= 2; ++d) {
-    if (d > 0) difference_in_place(w);
+    if (d > 0) {
+      for (std::size_t i = n; i-- > 1;) w[i] -= w[i - 1];
+    }
     const std::size_t seeds = std::min<std::size_t>(d, n);
     std::string prefix;
-    for (std::size_t i = 0; i < seeds; ++i) put_varint(zigzag(w[i]), prefix);
+    for (std::size_t i = 0; i < seeds; ++i) write_varint_u64(zigzag_encode_i64(static_cast<std::int64_t>(w[i])), prefix);
+
+    for (std::size_t j = seeds; j < n; ++j) w[j] = zigzag_encode_i64(static_cast<std::int64_t>(w[j]));
+    probe_layouts(prefix, seeds, d);
+    for (std::size_t j = seeds; j < n; ++j) w[j] = static_cast<std::uint64_t>(zigzag_decode_u64(w[j]));
+
+    if (n > seeds) {
+      std::int64_t base = static_cast<std::int64_t>(w[seeds]);
+      for (std::size_t j = seeds + 1; j < n; ++j) base = std::min(base, static_cast<std::int64_t>(w[j]));
+      const auto base_bits = static_cast<std::uint64_t>(base);
+      for (std::size_t j = seeds; j < n; ++j) w[j] -= base_bits;
+      write_varint_u64(zigzag_encode_i64(base), prefix);
+      probe_layouts(prefix, seeds, static_cast<std::uint8_t>(d | kListMethodBase));
+      for (std::size_t j = seeds; j < n; ++j) w[j] += base_bits;
+    }
+  }
+  best_method = best.method;
+  return std::move(best.bytes);
+}
+
+// The same choice over big integers, for lists with a value too long for 64 bits.
+std::string best_inner_body_wide(std::vector<BigInt> w, const std::string& tail, std::uint8_t& best_method) {
+  const std::size_t n = w.size();
+  BestBody best;
+  auto probe_candidates = [&](const std::string& prefix, const std::vector<BigInt>& magnitudes, std::uint8_t flag) {
+    for (const LayoutCandidate& candidate : encode_number_list_candidates(magnitudes)) {
+      best.scratch.clear();
+      best.scratch.reserve(prefix.size() + candidate.bytes.size() + tail.size());
+      best.scratch += prefix;
+      best.scratch += candidate.bytes;
+      best.scratch += tail;
+      best.offer(static_cast<std::uint8_t>(flag | candidate.layout));
+    }
+  };
+
+  std::vector<BigInt> magnitudes;
+  for (std::uint8_t d = 0; d <= 2; ++d) {
+    if (d > 0) {
+      for (std::size_t i = n; i-- > 1;) w[i] -= w[i - 1];
+    }
+    const std::size_t seeds = std::min<std::size_t>(d, n);
+    std::string prefix;
+    for (std::size_t i = 0; i < seeds; ++i) write_varint_big(zigzag_encode_big(w[i]), prefix);
 
     magnitudes.clear();
     magnitudes.reserve(n - seeds);
-    for (std::size_t j = seeds; j < n; ++j) magnitudes.push_back(zigzag(w[j]));
-    try_candidates(prefix, magnitudes, d);
+    for (std::size_t j = seeds; j < n; ++j) magnitudes.push_back(zigzag_encode_big(w[j]));
+    probe_candidates(prefix, magnitudes, d);
 
     if (n > seeds) {
-      const T& base = *std::min_element(w.begin() + static_cast<std::ptrdiff_t>(seeds), w.end());
-      for (std::size_t j = seeds; j < n; ++j) magnitudes[j - seeds] = offset_from(w[j], base);
-      put_varint(zigzag(base), prefix);
-      try_candidates(prefix, magnitudes, static_cast<std::uint8_t>(d | kListMethodBase));
+      const BigInt& base = *std::min_element(w.begin() + static_cast<std::ptrdiff_t>(seeds), w.end());
+      for (std::size_t j = seeds; j < n; ++j) magnitudes[j - seeds] = w[j] - base;
+      write_varint_big(zigzag_encode_big(base), prefix);
+      probe_candidates(prefix, magnitudes, static_cast<std::uint8_t>(d | kListMethodBase));
     }
   }
-  return best;
+  best_method = best.method;
+  return std::move(best.bytes);
 }
 
 std::uint64_t saturating_add(std::uint64_t a, std::uint64_t b) {
@@ -362,7 +402,7 @@ std::string encode_number_list_payload(const IntegerLines& lines) {
   zero_counts.reserve(n);
   bool any_zeros = false;
   std::vector<std::uint64_t> minus_zeros;
-  std::vector<std::int64_t> narrow;
+  std::vector<std::uint64_t> narrow;  // two's-complement bits
   narrow.reserve(n);
   bool wide = false;
   for (std::size_t i = 0; i < n; ++i) {
@@ -377,8 +417,8 @@ std::string encode_number_list_payload(const IntegerLines& lines) {
       narrow = {};
       continue;
     }
-    const auto v = static_cast<std::int64_t>(parse_narrow(parts.digits));
-    narrow.push_back(parts.negative ? -v : v);
+    const std::uint64_t v = parse_narrow(parts.digits);
+    narrow.push_back(parts.negative ? 0 - v : v);
   }
 
   std::uint8_t flags = (lines.final_line_ending ? kListFinalLineEnding : 0) | (lines.crlf ? kListCrLf : 0);
@@ -398,7 +438,7 @@ std::string encode_number_list_payload(const IntegerLines& lines) {
   std::uint8_t method = 0;
   std::string inner;
   if (!wide) {
-    inner = best_inner_body(std::move(narrow), tail, method);
+    inner = best_inner_body_narrow(std::move(narrow), tail, method);
   } else {
     std::vector<BigInt> values;
     values.reserve(n);
@@ -407,7 +447,7 @@ std::string encode_number_list_payload(const IntegerLines& lines) {
       BigInt v = parse_decimal_digits(parts.digits);
       values.push_back(parts.negative ? -v : std::move(v));
     }
-    inner = best_inner_body(std::move(values), tail, method);
+    inner = best_inner_body_wide(std::move(values), tail, method);
   }
 
   std::string payload;

@@ -12,37 +12,53 @@ namespace {
 constexpr std::size_t kMaxPlaneWidth = 32;
 
 unsigned byte_length(std::uint64_t v) { return v == 0 ? 0 : (64 - __builtin_clzll(v) + 7) / 8; }
+unsigned varint_length(std::uint64_t v) { return (64 - __builtin_clzll(v | 1) + 6) / 7; }
 
 }  // namespace
 
-std::vector<LayoutCandidate> encode_number_list_candidates(const std::vector<std::uint64_t>& values) {
-  const std::size_t n = values.size();
-  std::vector<LayoutCandidate> out;
-  out.reserve(3);
-
-  std::string varints;
-  varints.reserve(n);
-  std::uint64_t all_bits = 0;
-  for (std::uint64_t v : values) {
-    write_varint_u64(v, varints);
-    all_bits |= v;
+void append_number_list_body(const std::uint64_t* values, std::size_t n, std::uint8_t layout, std::string& out) {
+  if (layout == kLayoutEntropy) {
+    encode_entropy_body(values, n, out);
+    return;
   }
-  out.push_back({kLayoutVarints, std::move(varints)});
-
+  if (layout == kLayoutVarints) {
+    // Sized first, then written in place: no growth and no per-byte append.
+    std::size_t size = 0;
+    for (std::size_t i = 0; i < n; ++i) size += varint_length(values[i]);
+    const std::size_t start = out.size();
+    out.resize(start + size);
+    auto* p = reinterpret_cast<unsigned char*>(out.data() + start);
+    for (std::size_t i = 0; i < n; ++i) {
+      std::uint64_t v = values[i];
+      while (v >= 0x80) {
+        *p++ = static_cast<unsigned char>(v | 0x80);
+        v >>= 7;
+      }
+      *p++ = static_cast<unsigned char>(v);
+    }
+    return;
+  }
+  std::uint64_t all_bits = 0;
+  for (std::size_t i = 0; i < n; ++i) all_bits |= values[i];
   const unsigned width = std::max(1u, byte_length(all_bits));
-  std::string planes(1 + width * n, '\0');
-  planes[0] = static_cast<char>(width);
+  const std::size_t start = out.size();
+  out.resize(start + 1 + width * n);
+  out[start] = static_cast<char>(width);
   for (unsigned j = 0; j < width; ++j) {
-    char* plane = planes.data() + 1 + j * n;
+    char* plane = out.data() + start + 1 + j * n;
     const unsigned shift = 8 * j;
     for (std::size_t i = 0; i < n; ++i) plane[i] = static_cast<char>(values[i] >> shift);
   }
-  out.push_back({kLayoutBytePlanes, std::move(planes)});
+}
 
-  if (n > 0) {
-    std::string entropy;
-    encode_entropy_body(values.data(), n, entropy);
-    out.push_back({kLayoutEntropy, std::move(entropy)});
+std::vector<LayoutCandidate> encode_number_list_candidates(const std::vector<std::uint64_t>& values) {
+  std::vector<LayoutCandidate> out;
+  out.reserve(3);
+  for (const std::uint8_t layout : {kLayoutVarints, kLayoutBytePlanes, kLayoutEntropy}) {
+    if (layout == kLayoutEntropy && values.empty()) continue;
+    LayoutCandidate candidate{layout, {}};
+    append_number_list_body(values.data(), values.size(), layout, candidate.bytes);
+    out.push_back(std::move(candidate));
   }
   return out;
 }

@@ -29,6 +29,9 @@ struct LayoutCandidate {
 std::vector<LayoutCandidate> encode_number_list_candidates(const std::vector<BigInt>& values);
 // The same candidates, byte for byte, for values that are known to fit in 64 bits.
 std::vector<LayoutCandidate> encode_number_list_candidates(const std::vector<std::uint64_t>& values);
+// One of those candidates for n values that fit in 64 bits, appended to out: a caller comparing
+// the layouts can build them one at a time into one buffer. The entropy layout needs n >= 1.
+void append_number_list_body(const std::uint64_t* values, std::size_t n, std::uint8_t layout, std::string& out);
 
 // count values in the layout of method's bits 2 and 4 (its other bits are the caller's).
 std::vector<BigInt> decode_number_list_body(ByteCursor& cursor, std::uint8_t method, std::uint64_t count);
