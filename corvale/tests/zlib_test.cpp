@@ -59,6 +59,8 @@ TEST_P(InflateFormats, RoundTripsAtExactlyTheLimitAndFailsOneByteShort) {
   const bool zlib = GetParam();
   const std::vector<std::string> inputs = {
       "", "a", repetitive_text(65536), repetitive_text(65537), repetitive_text(300000), random_bytes(150000, 7),
+      // Long enough for the compressor to cut many blocks, stored ones among the coded ones.
+      repetitive_text(2000000) + random_bytes(500000, 8) + repetitive_text(1000000),
   };
   for (const std::string& data : inputs) {
     SCOPED_TRACE(data.size());
