@@ -25,7 +25,12 @@ void on_close(HWND window) {
   }
   // A running job has just been cancelled and the window still stands; otherwise
   // cancel_or_close has destroyed it already (a previous job may have ended Cancelled too).
-  if (cancelled && IsWindow(window)) DestroyWindow(window);
+  if (cancelled && IsWindow(window)) {
+    // The engine is being ended; give the worker a moment to remove its temporary file, which
+    // the end of the process would otherwise leave behind.
+    wait_for_worker(5000);
+    DestroyWindow(window);
+  }
 }
 
 void on_destroy() {

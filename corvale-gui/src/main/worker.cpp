@@ -174,4 +174,16 @@ void cancel_or_close(HWND window) {
   DestroyWindow(window);
 }
 
+void wait_for_worker(DWORD limit_ms) {
+  const ULONGLONG start = GetTickCount64();
+  for (;;) {
+    {
+      LockedState state = lock_state();
+      if (!state->worker_busy) return;
+    }
+    if (GetTickCount64() - start >= limit_ms) return;
+    Sleep(10);
+  }
+}
+
 }  // namespace corvale_gui

@@ -20,4 +20,8 @@ void run_job(const std::filesystem::path& input);
 // UI thread: with a job running, cancels it and empties the queue; otherwise destroys window.
 void cancel_or_close(HWND window);
 
+// UI thread: waits, at most limit_ms, until no worker runs, so that a job cancelled on the way
+// out can still remove the engine's temporary file before the process ends.
+void wait_for_worker(DWORD limit_ms);
+
 }  // namespace corvale_gui

@@ -405,6 +405,8 @@ int wmain(int argc, wchar_t** argv) {
     for (const Command& c : kCommands) print("  " + utf8(c.name) + ": " + c.help);
     return 2;
   }
+  // The engines outlive the window when something goes wrong, so they are counted without it.
+  if (command->run == cmd_engines) return cmd_engines(nullptr, nullptr);
   HWND window = find_window(kWaitMs);
   if (!window) {
     print("window=missing");
