@@ -368,6 +368,36 @@ int cmd_engines(HWND, const wchar_t*) {
   return 0;
 }
 
+HWND focused_control(HWND window) {
+  GUITHREADINFO info{};
+  info.cbSize = sizeof info;
+  if (!GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info)) return nullptr;
+  return info.hwndFocus;
+}
+
+void press_key(WORD key) {
+  INPUT input[2] = {};
+  input[0].type = input[1].type = INPUT_KEYBOARD;
+  input[0].ki.wVk = input[1].ki.wVk = key;
+  input[1].ki.dwFlags = KEYEVENTF_KEYUP;
+  SendInput(2, input, sizeof(INPUT));
+}
+
+// The keyboard road to the button: Tab moves the focus to it, the space bar presses it.
+// Prints whether the button had the focus before and after Tab.
+int cmd_tab_space(HWND window, const wchar_t*) {
+  Controls c = find_controls(window);
+  SetForegroundWindow(window);
+  Sleep(300);
+  auto focus_name = [&] { return focused_control(window) == c.button ? "button" : "other"; };
+  print(std::string("focus_before=") + focus_name());
+  press_key(VK_TAB);
+  Sleep(500);
+  print(std::string("focus=") + focus_name());
+  press_key(VK_SPACE);
+  return 0;
+}
+
 struct Command {
   const wchar_t* name;
   int (*run)(HWND window, const wchar_t* argument);
@@ -383,6 +413,7 @@ const Command kCommands[] = {
     {L"syscommand", cmd_syscommand, "ID: send a system-menu command (0x110 About, ...)"},
     {L"about", cmd_about, "open the About box, print it and close it"},
     {L"message-box", cmd_message_box, "[ID]: print the open message box, answer it (IDOK)"},
+    {L"tab-space", cmd_tab_space, "Tab to the button, then press it with the space bar"},
     {L"close", cmd_close, "send WM_CLOSE"},
     {L"wait-gone", cmd_wait_gone, "wait up to 30 s for the window to disappear"},
     {L"wait-state", cmd_wait_state, "KEY=TEXT: wait up to 60 s until line1..3, button or bar shows TEXT"},
