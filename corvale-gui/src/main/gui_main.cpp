@@ -53,7 +53,7 @@ HFONT create_ui_font(int height_at_96, int weight, UINT dpi) {
                      DEFAULT_PITCH | FF_DONTCARE, L"Segoe UI");
 }
 
-struct ChildSpec {
+struct ChildControl {
   const wchar_t* window_class;
   DWORD style;
   int x, y, width, height;  // at 96 DPI
@@ -61,13 +61,13 @@ struct ChildSpec {
   HFONT font;
 };
 
-HWND create_child(HWND parent, HINSTANCE instance, const ChildSpec& spec, UINT dpi) {
+HWND create_child(HWND parent, HINSTANCE instance, const ChildControl& control, UINT dpi) {
   auto scale = [dpi](int value) { return static_cast<int>(static_cast<UINT>(value) * dpi / 96); };
-  HWND child = CreateWindowExW(0, spec.window_class, L"", spec.style, scale(spec.x),
-                               scale(spec.y), scale(spec.width), scale(spec.height), parent,
-                               reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.id)), instance,
+  HWND child = CreateWindowExW(0, control.window_class, L"", control.style, scale(control.x),
+                               scale(control.y), scale(control.width), scale(control.height), parent,
+                               reinterpret_cast<HMENU>(static_cast<INT_PTR>(control.id)), instance,
                                nullptr);
-  SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(spec.font), TRUE);
+  SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(control.font), TRUE);
   return child;
 }
 
