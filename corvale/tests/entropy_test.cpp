@@ -8,16 +8,11 @@
 #include <string>
 #include <vector>
 
+#include "support/bytes.h"
 #include "support/expect_error.h"
 
 namespace corvale {
 namespace {
-
-std::string bytes(std::initializer_list<unsigned> b) {
-  std::string s;
-  for (unsigned x : b) s.push_back(static_cast<char>(x));
-  return s;
-}
 
 std::vector<std::uint64_t> decode(const std::string& body, std::uint64_t count) {
   ByteCursor c{body};

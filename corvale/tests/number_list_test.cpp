@@ -11,16 +11,11 @@
 #include "codecs/number_list_body.h"
 #include "codecs/varint.h"
 #include "codecs/zlib.h"
+#include "support/bytes.h"
 #include "support/expect_error.h"
 
 namespace corvale {
 namespace {
-
-std::string bytes(std::initializer_list<unsigned> b) {
-  std::string s;
-  for (unsigned x : b) s.push_back(static_cast<char>(x));
-  return s;
-}
 
 std::string varints(std::initializer_list<std::uint64_t> values) {
   std::string out;

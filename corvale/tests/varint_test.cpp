@@ -4,16 +4,11 @@
 
 #include <string>
 
+#include "support/bytes.h"
 #include "support/expect_error.h"
 
 namespace corvale {
 namespace {
-
-std::string bytes(std::initializer_list<unsigned> b) {
-  std::string s;
-  for (unsigned x : b) s.push_back(static_cast<char>(x));
-  return s;
-}
 
 std::string repeat(unsigned byte, int n) { return std::string(n, static_cast<char>(byte)); }
 

@@ -9,19 +9,6 @@
 
 namespace corvale::platform {
 
-File::File(File&& other) noexcept : handle_(other.handle_) { other.handle_ = kInvalid; }
-
-File& File::operator=(File&& other) noexcept {
-  if (this != &other) {
-    close_quietly();
-    handle_ = other.handle_;
-    other.handle_ = kInvalid;
-  }
-  return *this;
-}
-
-File::~File() { close_quietly(); }
-
 File File::open_for_reading(const std::filesystem::path& p) {
   int fd;
   do {
