@@ -1,6 +1,7 @@
 #include "main/atomic_output.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -100,6 +101,23 @@ TEST(WriteOutputAtomically, DoesNotFollowALinkPlantedAtTheTemporaryName) {
     EXPECT_FALSE(fs::exists(dir / "out"));
   }
   EXPECT_EQ(dir.read("victim"), "precious");
+}
+
+TEST(WriteOutputAtomically, RefusesAHardLinkOrFifoPlantedAtTheTemporaryName) {
+  test::TempDir dir;
+  dir.write("victim", "precious");
+  fs::create_hard_link(dir / "victim", dir / temp_name("out"));
+  EXPECT_ERROR(write_output_atomically(dir / "out", "attacker-chosen bytes"),
+               (dir / temp_name("out")).string() + ": Too many links (os error 31)");
+  EXPECT_EQ(dir.read("victim"), "precious");
+  EXPECT_FALSE(fs::exists(dir / "out"));
+
+  // A FIFO with no reader would block an ordinary open forever.
+  test::TempDir other;
+  ASSERT_EQ(::mkfifo((other / temp_name("out")).c_str(), 0600), 0);
+  EXPECT_ERROR(write_output_atomically(other / "out", "x"),
+               (other / temp_name("out")).string() + ": No such device or address (os error 6)");
+  EXPECT_FALSE(fs::exists(other / "out"));
 }
 
 // Runs a write under a file size limit, so that writing fails the way a full disk would.

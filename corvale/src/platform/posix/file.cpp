@@ -1,6 +1,7 @@
 // Files as plain descriptors.
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -19,14 +20,28 @@ File File::open_for_reading(const std::filesystem::path& p) {
 }
 
 File File::create_for_writing(const std::filesystem::path& p) {
-  // O_NOFOLLOW: anyone who can write to the output's folder could otherwise plant a link at
-  // the predictable temporary name and have us truncate and overwrite a file of their choice.
+  // Anyone who can write to the output's folder can plant something at the predictable
+  // temporary name. O_NOFOLLOW refuses a symbolic link; the checks below refuse a hard link to
+  // another file and a FIFO or device (O_NONBLOCK keeps a FIFO from stalling the open). Only a
+  // plain file of our own is truncated.
   int fd;
   do {
-    fd = ::open(p.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0666);
+    fd = ::open(p.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0666);
   } while (fd < 0 && errno == EINTR);
   if (fd < 0) throw_last_os_error();
-  return File(fd);
+  File file(fd);
+  struct stat st {};
+  if (::fstat(fd, &st) != 0) throw_last_os_error();
+  if (!S_ISREG(st.st_mode)) throw OsError(ENXIO, system_error_text(ENXIO));
+  if (st.st_nlink > 1) throw OsError(EMLINK, system_error_text(EMLINK));
+  const int flags = ::fcntl(fd, F_GETFL);
+  if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) throw_last_os_error();
+  int rc;
+  do {
+    rc = ::ftruncate(fd, 0);
+  } while (rc != 0 && errno == EINTR);
+  if (rc != 0) throw_last_os_error();
+  return file;
 }
 
 std::size_t File::read(void* dest, std::size_t n) {
