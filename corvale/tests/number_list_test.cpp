@@ -413,6 +413,11 @@ TEST(NumberListArchive, EveryDecoderMessage) {
       {"trailing byte", list(2, 0, ok + bytes({0})).build(), 100, "Trailing data in number list"},
       {"leading zeros past the limit", list(2, 0, ok + varints({0, 1ull << 62}), 4).build(), 1000,
        "Output exceeds decompression limit"},
+      // Counts near 2^64 must not wrap the text's size round to something small.
+      {"leading zeros of 2^64 - 1", list(2, 0, ok + varints({~0ull, 0}), 4).build(), 1000,
+       "Output exceeds decompression limit"},
+      {"leading zeros of 2^64 - 2", list(2, 0, ok + varints({~0ull - 1, 0}), 4).build(), 1000,
+       "Output exceeds decompression limit"},
   };
   for (const Case& k : cases) {
     SCOPED_TRACE(k.what);

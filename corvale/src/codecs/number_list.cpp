@@ -327,14 +327,16 @@ std::string render_narrow(const std::vector<std::uint64_t>& bits, const std::vec
   const std::size_t n = bits.size();
   const auto* values = reinterpret_cast<const std::int64_t*>(bits.data());
   auto magnitude = [](std::int64_t v) { return v < 0 ? 0 - static_cast<std::uint64_t>(v) : static_cast<std::uint64_t>(v); };
-  std::uint64_t total = (n - 1 + (final_ending ? 1 : 0)) * ending.size() + minus_zeros.size();
+  // Counts of leading zeros come from the archive and may be near 2^64 each: 128 bits hold the
+  // sum of n of them, line endings and digits included, without wrapping.
+  u128 total = static_cast<u128>(n - 1 + (final_ending ? 1 : 0)) * ending.size() + minus_zeros.size();
   for (std::size_t i = 0; i < n; ++i) {
     total += decimal_length(magnitude(values[i])) + (values[i] < 0 ? 1 : 0);
-    if (!zeros.empty()) total = saturating_add(total, zeros[i]);
+    if (!zeros.empty()) total += zeros[i];
   }
   if (total > limit) throw output_limit_error();
 
-  std::string out(total, '\0');
+  std::string out(static_cast<std::size_t>(total), '\0');
   char* p = out.data();
   std::size_t next_minus_zero = 0;
   for (std::size_t i = 0; i < n; ++i) {
