@@ -97,6 +97,10 @@ TEST(Varint, VectorReaderStopsAtTheFirstFailure) {
   std::string s = bytes({0x01, 0x80, 0x00});
   ByteCursor c{s};
   EXPECT_ERROR(cursor_read_varint_vec(c, 5), "Non-canonical varint");
+  // The faulty varint sits past the middle of what is left.
+  std::string late = bytes({0x00, 0x00, 0x00, 0x80, 0x00});
+  ByteCursor e{late};
+  EXPECT_ERROR(cursor_read_varint_vec(e, 6), "Non-canonical varint");
   std::string t = bytes({0x01, 0x02});
   ByteCursor d{t};
   EXPECT_EQ(cursor_read_varint_vec(d, 2), (std::vector<std::uint64_t>{1, 2}));

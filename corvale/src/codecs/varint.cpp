@@ -86,10 +86,10 @@ std::uint64_t cursor_read_varint_u64(ByteCursor& cursor) {
 
 std::vector<std::uint64_t> cursor_read_varint_vec(ByteCursor& cursor, std::uint64_t count) {
   std::vector<std::uint64_t> out;
-  // Every varint takes at least one byte, so a count beyond the bytes left cannot succeed.
+  // Every varint takes at least one byte, so a count beyond the bytes left cannot succeed:
+  // read on without storing until the first failure, whose message is the one to report.
   if (count > cursor.remaining()) {
-    for (std::uint64_t i = 0; i <= cursor.remaining(); ++i) cursor_read_varint_u64(cursor);
-    throw Error(kTruncatedNumberList);
+    for (;;) cursor_read_varint_u64(cursor);
   }
   out.reserve(count);
   for (std::uint64_t i = 0; i < count; ++i) out.push_back(cursor_read_varint_u64(cursor));
