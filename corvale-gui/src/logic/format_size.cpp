@@ -8,8 +8,9 @@
 namespace corvale_gui {
 
 std::string format_decimal(double value, int decimals, bool english) {
-  // to_chars is exact (the shortest decimal of the binary value, then rounded with ties to
-  // even), unlike the C runtime's printf on some platforms.
+  // to_chars rounds the exact binary value (a tie only when that value is one, then to the
+  // even digit), unlike the C runtime's printf on some platforms: 1.015 is stored just below
+  // the tie and gives "1.01".
   char buffer[400];
   auto [end, error] =
       std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, decimals);
