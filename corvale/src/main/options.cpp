@@ -40,25 +40,24 @@ constexpr std::array<std::string_view, 25> kWhiteSpace = {
     "\xE3\x80\x80",  // U+3000
 };
 
+// The length of the white-space character that s starts (or ends) with; 0 when there is none.
+std::size_t leading_white_space(std::string_view s) {
+  for (const std::string_view w : kWhiteSpace) {
+    if (s.starts_with(w)) return w.size();
+  }
+  return 0;
+}
+
+std::size_t trailing_white_space(std::string_view s) {
+  for (const std::string_view w : kWhiteSpace) {
+    if (s.ends_with(w)) return w.size();
+  }
+  return 0;
+}
+
 std::string_view trim_white_space(std::string_view s) {
-  for (bool again = true; again;) {
-    again = false;
-    for (const std::string_view w : kWhiteSpace) {
-      if (s.starts_with(w)) {
-        s.remove_prefix(w.size());
-        again = true;
-      }
-    }
-  }
-  for (bool again = true; again;) {
-    again = false;
-    for (const std::string_view w : kWhiteSpace) {
-      if (s.ends_with(w)) {
-        s.remove_suffix(w.size());
-        again = true;
-      }
-    }
-  }
+  while (const std::size_t n = leading_white_space(s)) s.remove_prefix(n);
+  while (const std::size_t n = trailing_white_space(s)) s.remove_suffix(n);
   return s;
 }
 
