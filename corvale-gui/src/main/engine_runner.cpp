@@ -7,6 +7,7 @@
 #include "logic/engine_args.h"
 #include "logic/native_text.h"
 #include "logic/progress_line.h"
+#include "main/child_process.h"
 #include "main/program_path.h"
 #include "main/window_text.h"
 
@@ -14,29 +15,6 @@ namespace corvale_gui {
 namespace {
 
 constexpr DWORD kReadSize = 8192;
-
-// Closes a handle when dropped, unless released.
-class HandleGuard {
- public:
-  explicit HandleGuard(HANDLE h = nullptr) : handle_(h) {}
-  HandleGuard(const HandleGuard&) = delete;
-  HandleGuard& operator=(const HandleGuard&) = delete;
-  ~HandleGuard() { reset(); }
-  HANDLE get() const { return handle_; }
-  bool valid() const { return handle_ != nullptr && handle_ != INVALID_HANDLE_VALUE; }
-  HANDLE release() {
-    HANDLE h = handle_;
-    handle_ = nullptr;
-    return h;
-  }
-  void reset(HANDLE h = nullptr) {
-    if (valid()) CloseHandle(handle_);
-    handle_ = h;
-  }
-
- private:
-  HANDLE handle_;
-};
 
 // The pipe for the engine's standard error. Anonymous pipes cannot be read with completion
 // routines, so it is a named pipe of our own: one instance, local clients only, our end
@@ -145,51 +123,20 @@ std::optional<StartedEngine> start_engine(const std::filesystem::path& program, 
   DWORD code = 0;
   if (!create_error_pipe(read_end, write_end, code)) return fail(code);
 
-  SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
-  HandleGuard null_device(CreateFileW(L"NUL", GENERIC_READ | GENERIC_WRITE,
-                                      FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit, OPEN_EXISTING,
-                                      0, nullptr));
+  HandleGuard null_device(open_null_device());
   if (!null_device.valid()) return fail(GetLastError());
 
-  // Only these two handles go to the engine, so that a process started meanwhile by another
-  // thread cannot inherit the pipe's write end and keep the stream open after the engine ends.
-  HANDLE inherited[] = {null_device.get(), write_end.get()};
-  SIZE_T list_size = 0;
-  InitializeProcThreadAttributeList(nullptr, 1, 0, &list_size);
-  std::vector<unsigned char> list_storage(list_size);
-  auto* attributes = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(list_storage.data());
-  if (!InitializeProcThreadAttributeList(attributes, 1, 0, &list_size)) return fail(GetLastError());
-  struct ListCleanup {
-    LPPROC_THREAD_ATTRIBUTE_LIST list;
-    ~ListCleanup() { DeleteProcThreadAttributeList(list); }
-  } cleanup{attributes};
-  if (!UpdateProcThreadAttribute(attributes, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, inherited,
-                                 sizeof(inherited), nullptr, nullptr)) {
-    return fail(GetLastError());
-  }
-
-  STARTUPINFOEXW startup{};
-  startup.StartupInfo.cb = sizeof(startup);
-  startup.StartupInfo.dwFlags = STARTF_USESTDHANDLES;
-  startup.StartupInfo.hStdInput = null_device.get();
-  startup.StartupInfo.hStdOutput = null_device.get();
-  startup.StartupInfo.hStdError = write_end.get();
-  startup.lpAttributeList = attributes;
-
-  std::wstring command_line =
-      build_command_line(program.native(), engine_arguments(mode, input.native(), output.native()));
-  PROCESS_INFORMATION info{};
-  if (!CreateProcessW(nullptr, command_line.data(), nullptr, nullptr, TRUE,
-                      CREATE_NO_WINDOW | EXTENDED_STARTUPINFO_PRESENT, nullptr, nullptr,
-                      &startup.StartupInfo, &info)) {
-    return fail(GetLastError());
-  }
+  const std::optional<PROCESS_INFORMATION> info = start_child_process(
+      nullptr,
+      build_command_line(program.native(), engine_arguments(mode, input.native(), output.native())),
+      null_device.get(), null_device.get(), write_end.get(), code);
+  if (!info) return fail(code);
   // Our copy of the write end must go, or the stream would never end.
   write_end.reset();
 
   StartedEngine engine;
-  engine.process = {info.hProcess, info.hThread};
-  engine.process_id = GetProcessId(info.hProcess);
+  engine.process = {info->hProcess, info->hThread};
+  engine.process_id = GetProcessId(info->hProcess);
   engine.error_stream = read_end.release();
   return engine;
 }

@@ -1,10 +1,6 @@
 #include "main/worker.h"
 
-#include <cstdio>
-#include <cstdlib>
 #include <string>
-#include <system_error>
-#include <thread>
 #include <utility>
 #include <variant>
 #include <vector>
@@ -12,6 +8,7 @@
 #include "logic/output_names.h"
 #include "logic/progress_line.h"
 #include "logic/texts.h"
+#include "main/detached_thread.h"
 #include "main/engine_runner.h"
 #include "main/gui_state.h"
 
@@ -36,12 +33,6 @@ void record_failure(std::string message) {
   state->failures += 1;
 }
 
-[[noreturn]] void fatal(const char* message) {
-  std::fputs(message, stderr);
-  std::fputs("\n", stderr);
-  std::abort();
-}
-
 }  // namespace
 
 void start_worker_if_idle() {
@@ -50,11 +41,7 @@ void start_worker_if_idle() {
     if (state->worker_busy || state->queue.empty()) return;
     state->worker_busy = true;
   }
-  try {
-    std::thread(worker_loop).detach();
-  } catch (const std::system_error&) {
-    fatal("failed to spawn thread");
-  }
+  start_detached_thread(worker_loop);
 }
 
 void worker_loop() {
