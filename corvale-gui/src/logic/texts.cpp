@@ -10,6 +10,8 @@ constexpr Texts kEnglish = {
     .menu_check_automatically = "Check for updates automatically",
     .about = "Corvale {}\n\nLossless archiver for telemetry, time series, tables and logs.\n"
              "Archive format 1.\n\n",
+    .support = "Support: {}",
+    .default_contact = "the corvale maintainers",
     .newer_version = "Version {} is available; you have {}.\nOpen the download page?",
     .check_failed = "Could not check for updates: {}.",
     .latest_version = "Corvale {} is the latest version.",
@@ -45,6 +47,8 @@ constexpr Texts kRussian = {
     .menu_check_automatically = "Проверять обновления автоматически",
     .about = "Corvale {}\n\nАрхиватор без потерь для телеметрии, временных рядов, таблиц и логов.\n"
              "Формат архива 1.\n\n",
+    .support = "Поддержка: {}",
+    .default_contact = "разработчики corvale",
     .newer_version = "Доступна версия {}, у вас {}.\nОткрыть страницу загрузки?",
     .check_failed = "Не удалось проверить обновления: {}.",
     .latest_version = "Corvale {} - последняя версия.",
@@ -96,10 +100,11 @@ std::string fill(std::string_view pattern, std::initializer_list<std::string_vie
 }
 
 std::string about_text(bool english) {
-  std::string text = fill(texts(english).about, {kVersion});
-  text += english ? "Support: " : "Поддержка: ";
-  text += CORVALE_SUPPORT_CONTACT;
-  return text;
+  const Texts& t = texts(english);
+  // The contact of a build that names none is a phrase, not an address: it is translated.
+  std::string_view contact = CORVALE_SUPPORT_CONTACT;
+  if (contact == kEnglish.default_contact) contact = t.default_contact;
+  return fill(t.about, {kVersion}) + fill(t.support, {contact});
 }
 
 }  // namespace corvale_gui

@@ -15,6 +15,8 @@ struct Texts {
   std::string_view menu_check_updates;
   std::string_view menu_check_automatically;
   std::string_view about;                 // version; the support line follows
+  std::string_view support;               // contact
+  std::string_view default_contact;       // of a build that names none
   std::string_view newer_version;         // new version, own version
   std::string_view check_failed;          // error text
   std::string_view latest_version;        // own version
