@@ -43,6 +43,16 @@ finish() {
   [ "$failed" -eq 0 ]
   exit $?
 }
+# within SECONDS COMMAND...: whether COMMAND succeeds within that time, tried every 0.1 s
+within() {
+  local tries=$(($1 * 10))
+  shift
+  while ! "$@"; do
+    tries=$((tries - 1))
+    [ "$tries" -gt 0 ] || return 1
+    sleep 0.1
+  done
+}
 # A driver that cannot go on at all (status 2).
 die() {
   echo "$driver: $*" >&2
@@ -78,6 +88,13 @@ build_windows() {
     tail -30 "$build.log"
     return 1
   fi
+}
+
+# build_stand_in SOURCE EXE: a program that stands in for another in the tests, built for
+# Windows from its one source file.
+build_stand_in() {
+  mkdir -p "$(dirname "$2")"
+  x86_64-w64-mingw32-g++-posix -std=c++20 -O2 -static -municode -o "$2" "$1" >>"$build.log" 2>&1
 }
 
 # --- Wine and Xvfb -------------------------------------------------------------------------

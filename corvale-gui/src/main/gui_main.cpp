@@ -12,6 +12,7 @@
 #include "main/gui_state.h"
 #include "main/gui_window.h"
 #include "main/program_path.h"
+#include "main/update_check.h"
 #include "main/window_text.h"
 #include "main/worker.h"
 
@@ -149,14 +150,11 @@ int gui_main() {
   AppendMenuW(system_menu, MF_SEPARATOR, 0, nullptr);
   append_menu_item(system_menu, MF_STRING, kMenuAbout, t.menu_about);
   append_menu_item(system_menu, MF_STRING, kMenuCheckUpdates, t.menu_check_updates);
-  // The mark belongs with the toggle in window_proc (UPDATE CHECK NOT YET BUILT there):
-  // until automatic checks exist the item goes without it, which is what the program does.
-  append_menu_item(system_menu, MF_STRING | MF_UNCHECKED, kMenuCheckAutomatically,
-                   t.menu_check_automatically);
+  const bool automatic_checks = auto_update_enabled();
+  append_menu_item(system_menu, MF_STRING | (automatic_checks ? MF_CHECKED : MF_UNCHECKED),
+                   kMenuCheckAutomatically, t.menu_check_automatically);
 
-  // UPDATE CHECK NOT YET BUILT (automatic check): when automatic checks are on and the
-  // once-a-day rule says one is due, check_for_updates(window, false) starts here on a
-  // thread of its own.
+  if (automatic_checks && automatic_check_due_now()) start_update_check(window, false);
 
   refresh_window(window);
   ShowWindow(window, SW_SHOW);

@@ -10,6 +10,7 @@
 #include "logic/utf16.h"
 #include "main/gui_state.h"
 #include "main/gui_window.h"
+#include "main/update_check.h"
 #include "main/window_text.h"
 #include "main/worker.h"
 
@@ -76,16 +77,7 @@ void check_updates_now(HWND window) {
     LockedState state = lock_state();
     state->keep_open = true;
   }
-  // UPDATE CHECK NOT YET BUILT ("Check for updates"): check_for_updates(window, true)
-  // starts here on a thread of its own that nobody joins.
-  (void)window;
-}
-
-void toggle_automatic_checks(HWND window) {
-  // UPDATE CHECK NOT YET BUILT ("Check for updates automatically"): creates or deletes the
-  // "no-auto-update" marker in the settings folder and moves the menu's check mark to
-  // follow; until then the item does nothing.
-  (void)window;
+  start_update_check(window, true);
 }
 
 // The outcome of an update check, stored by its thread before it posted the message.

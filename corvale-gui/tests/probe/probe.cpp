@@ -1,5 +1,7 @@
 // Reads the front end's window back for the window tests: finds it by its class, prints
-// what its controls show, presses its button, reads its message boxes, closes it.
+// what its controls show, presses its button, reads its message boxes, closes it. What only
+// the window's own process can read (its menu, its controls' fonts) goes through the agent,
+// a DLL that the probe loads into that process (probe_agent.cpp).
 // Usage: gui-probe <command> [argument]; one "key=value" result per line on stdout,
 // text values in UTF-8 with line breaks written as \r and \n. Exit status 0 on success,
 // 1 when the window or what was asked for cannot be found, 2 on a usage error.
@@ -16,9 +18,11 @@
 #include <string>
 #include <vector>
 
+#include "window_reading.h"
+
 namespace {
 
-constexpr wchar_t kWindowClass[] = L"CorvaleProgress";
+using namespace probe;
 constexpr DWORD kWaitMs = 30000;
 
 void print(const std::string& line) {
@@ -28,104 +32,15 @@ void print(const std::string& line) {
             nullptr);
 }
 
-std::string utf8(const std::wstring& text) {
-  if (text.empty()) return {};
-  int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr,
-                                 0, nullptr, nullptr);
-  std::string out(static_cast<std::size_t>(size), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), size,
-                      nullptr, nullptr);
-  return out;
-}
-
-// One line per value, so that line breaks inside a text stay visible.
-std::string escaped(const std::wstring& text) {
-  std::string out;
-  for (char c : utf8(text)) {
-    if (c == '\n') {
-      out += "\\n";
-    } else if (c == '\r') {
-      out += "\\r";
-    } else if (c == '\\') {
-      out += "\\\\";
-    } else {
-      out += c;
-    }
-  }
-  return out;
-}
-
-std::wstring window_text(HWND window) {
-  std::wstring text(32768, L'\0');
-  int length = GetWindowTextW(window, text.data(), static_cast<int>(text.size()));
-  text.resize(static_cast<std::size_t>(std::max(length, 0)));
-  return text;
-}
-
-std::wstring class_name(HWND window) {
-  wchar_t name[256];
-  int length = GetClassNameW(window, name, 256);
-  return std::wstring(name, static_cast<std::size_t>(std::max(length, 0)));
-}
-
-bool same_class(HWND window, const wchar_t* name) {
-  return _wcsicmp(class_name(window).c_str(), name) == 0;
-}
-
 HWND find_window(DWORD wait_ms) {
   const DWORD start = GetTickCount();
   for (;;) {
-    if (HWND window = FindWindowW(kWindowClass, nullptr)) return window;
+    // Shown only once its controls exist and hold their first texts.
+    HWND window = FindWindowW(kWindowClass, nullptr);
+    if (window && IsWindowVisible(window)) return window;
     if (GetTickCount() - start >= wait_ms) return nullptr;
     Sleep(100);
   }
-}
-
-struct Controls {
-  HWND icon = nullptr;
-  HWND title = nullptr, subtitle = nullptr, details = nullptr;  // the status lines, top down
-  HWND bar = nullptr;
-  HWND button = nullptr;
-};
-
-RECT rect_in_parent(HWND parent, HWND child) {
-  RECT r;
-  GetWindowRect(child, &r);
-  MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&r), 2);
-  return r;
-}
-
-Controls find_controls(HWND window) {
-  std::vector<HWND> children;
-  EnumChildWindows(
-      window,
-      [](HWND child, LPARAM list) -> BOOL {
-        reinterpret_cast<std::vector<HWND>*>(list)->push_back(child);
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&children));
-  Controls c;
-  std::vector<HWND> lines;
-  for (HWND child : children) {
-    if (same_class(child, L"Static")) {
-      if ((GetWindowLongW(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON) {
-        c.icon = child;
-      } else {
-        lines.push_back(child);
-      }
-    } else if (same_class(child, PROGRESS_CLASSW)) {
-      c.bar = child;
-    } else if (same_class(child, L"Button")) {
-      c.button = child;
-    }
-  }
-  std::sort(lines.begin(), lines.end(), [window](HWND a, HWND b) {
-    return rect_in_parent(window, a).top < rect_in_parent(window, b).top;
-  });
-  if (lines.size() > 0) c.title = lines[0];
-  if (lines.size() > 1) c.subtitle = lines[1];
-  if (lines.size() > 2) c.details = lines[2];
-  return c;
 }
 
 // A message box is a dialog owned by the window.
@@ -261,9 +176,106 @@ int cmd_message_box(HWND window, const wchar_t* argument) {
   return 0;
 }
 
+// SECONDS: waits that long for a message box that should not come: prints "message_box=none",
+// or the box (answered with IDOK) and exits with status 1.
+int cmd_no_message_box(HWND window, const wchar_t* argument) {
+  const DWORD wait_ms = argument ? static_cast<DWORD>(wcstod(argument, nullptr) * 1000) : 3000;
+  HWND box = find_message_box(window, wait_ms);
+  if (!box) {
+    print("message_box=none");
+    return 0;
+  }
+  print("caption=" + escaped(window_text(box)));
+  print("text=" + escaped(message_box_text(box)));
+  PostMessageW(box, WM_COMMAND, IDOK, 0);
+  return 1;
+}
+
 int cmd_about(HWND window, const wchar_t*) {
   PostMessageW(window, WM_SYSCOMMAND, 0x110, 0);
   return cmd_message_box(window, nullptr);
+}
+
+// ---- the agent inside the window's process --------------------------------------------
+
+std::wstring own_folder() {
+  wchar_t path[MAX_PATH] = L"";
+  GetModuleFileNameW(nullptr, path, MAX_PATH);
+  std::wstring folder = path;
+  return folder.substr(0, folder.find_last_of(L'\\') + 1);
+}
+
+// Loads the agent (gui-probe-agent.dll, beside the probe) into the window's process with a
+// thread that runs LoadLibraryW there, hands it request and prints its report.
+int run_agent(HWND window, const std::string& request) {
+  const std::wstring folder = own_folder();
+  const std::wstring agent = folder + L"gui-probe-agent.dll";
+  const std::wstring report_path = folder + L"agent-report.txt";
+  DeleteFileW(report_path.c_str());
+  HANDLE file = CreateFileW((folder + L"agent-request.txt").c_str(), GENERIC_WRITE, 0, nullptr,
+                            CREATE_ALWAYS, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return 1;
+  DWORD written = 0;
+  WriteFile(file, request.data(), static_cast<DWORD>(request.size()), &written, nullptr);
+  CloseHandle(file);
+
+  DWORD pid = 0;
+  GetWindowThreadProcessId(window, &pid);
+  HANDLE process = OpenProcess(PROCESS_CREATE_THREAD | PROCESS_QUERY_INFORMATION |
+                                   PROCESS_VM_OPERATION | PROCESS_VM_WRITE | PROCESS_VM_READ,
+                               FALSE, pid);
+  if (!process) return 1;
+  const std::size_t bytes = (agent.size() + 1) * sizeof(wchar_t);
+  void* remote = VirtualAllocEx(process, nullptr, bytes, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+  // kernel32 lies at the same address in every process, so LoadLibraryW does too.
+  auto load = reinterpret_cast<LPTHREAD_START_ROUTINE>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "LoadLibraryW")));
+  HANDLE thread = nullptr;
+  if (remote && WriteProcessMemory(process, remote, agent.c_str(), bytes, nullptr)) {
+    thread = CreateRemoteThread(process, nullptr, 0, load, remote, 0, nullptr);
+  }
+  if (thread) {
+    WaitForSingleObject(thread, kWaitMs);
+    CloseHandle(thread);
+  }
+  CloseHandle(process);
+  if (!thread) {
+    print("agent=not loaded");
+    return 1;
+  }
+  const DWORD start = GetTickCount();
+  for (;;) {
+    file = CreateFileW(report_path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file != INVALID_HANDLE_VALUE) break;
+    if (GetTickCount() - start >= kWaitMs) {
+      print("agent=no report");
+      return 1;
+    }
+    Sleep(50);
+  }
+  std::string report;
+  char buffer[4096];
+  DWORD got = 0;
+  while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0) report.append(buffer, got);
+  CloseHandle(file);
+  DWORD ignored = 0;
+  WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), report.data(), static_cast<DWORD>(report.size()), &ignored, nullptr);
+  return 0;
+}
+
+int cmd_menu(HWND window, const wchar_t*) { return run_agent(window, "menu\n"); }
+
+// FILE: the agent's request lines (see probe_agent.cpp), passed on as they are.
+int cmd_agent(HWND window, const wchar_t* argument) {
+  if (!argument) return 2;
+  HANDLE file = CreateFileW(argument, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return 2;
+  std::string request;
+  char buffer[4096];
+  DWORD got = 0;
+  while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0) request.append(buffer, got);
+  CloseHandle(file);
+  return run_agent(window, request);
 }
 
 // ---- job sub-commands ----------------------------------------------------------------
@@ -412,7 +424,10 @@ const Command kCommands[] = {
     {L"click", cmd_click, "press the action button"},
     {L"syscommand", cmd_syscommand, "ID: send a system-menu command (0x110 About, ...)"},
     {L"about", cmd_about, "open the About box, print it and close it"},
+    {L"menu", cmd_menu, "the window menu's items: id, text, check mark"},
+    {L"agent", cmd_agent, "FILE: pass a request to the agent inside the window's process"},
     {L"message-box", cmd_message_box, "[ID]: print the open message box, answer it (IDOK)"},
+    {L"no-message-box", cmd_no_message_box, "[SECONDS]: check that no message box opens (3 s)"},
     {L"tab-space", cmd_tab_space, "Tab to the button, then press it with the space bar"},
     {L"close", cmd_close, "send WM_CLOSE"},
     {L"wait-gone", cmd_wait_gone, "wait up to 30 s for the window to disappear"},
