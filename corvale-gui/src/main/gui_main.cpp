@@ -63,9 +63,9 @@ struct ChildControl {
 };
 
 HWND create_child(HWND parent, HINSTANCE instance, const ChildControl& control, UINT dpi) {
-  auto scale = [dpi](int value) { return static_cast<int>(static_cast<UINT>(value) * dpi / 96); };
-  HWND child = CreateWindowExW(0, control.window_class, L"", control.style, scale(control.x),
-                               scale(control.y), scale(control.width), scale(control.height), parent,
+  HWND child = CreateWindowExW(0, control.window_class, L"", control.style,
+                               scale_to_dpi(control.x, dpi), scale_to_dpi(control.y, dpi),
+                               scale_to_dpi(control.width, dpi), scale_to_dpi(control.height, dpi), parent,
                                reinterpret_cast<HMENU>(static_cast<INT_PTR>(control.id)), instance,
                                nullptr);
   SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(control.font), TRUE);
@@ -127,11 +127,14 @@ int gui_main() {
   HWND title_label = create_child(
       window, instance, {L"STATIC", kChild | SS_NOPREFIX | SS_ENDELLIPSIS, 84, 18, 456, 22, 0, bold}, dpi);
   HWND subtitle_label = create_child(
-      window, instance, {L"STATIC", kChild | SS_NOPREFIX | SS_PATHELLIPSIS, 84, 42, 456, 20, 0, normal}, dpi);
+      window, instance,
+      {L"STATIC", kChild | SS_NOPREFIX | SS_PATHELLIPSIS, 84, 42, kSubtitleWidth, kSubtitleHeight, 0, normal},
+      dpi);
   HWND progress_bar = create_child(window, instance, {PROGRESS_CLASSW, kChild, 84, 70, 456, 14, 0, normal}, dpi);
   SendMessageW(progress_bar, PBM_SETRANGE32, 0, 1000);
+  // Three lines of text, the longest refusal's, down to the button's top edge.
   HWND details_label =
-      create_child(window, instance, {L"STATIC", kChild | SS_NOPREFIX, 84, 92, 456, 50, 0, normal}, dpi);
+      create_child(window, instance, {L"STATIC", kChild | SS_NOPREFIX, 84, 92, 456, 56, 0, normal}, dpi);
   HWND action_button = create_child(
       window, instance,
       {L"BUTTON", kChild | WS_TABSTOP | BS_PUSHBUTTON, 440, 148, 100, 28, kActionButtonId, normal}, dpi);
@@ -143,6 +146,7 @@ int gui_main() {
   controls.details_label = details_label;
   controls.action_button = action_button;
   controls.background_brush = GetSysColorBrush(COLOR_WINDOW);
+  controls.dpi = dpi;
   controls.ready = true;
 
   const Texts& t = texts(english);

@@ -70,6 +70,8 @@ struct WindowControls {
   HWND details_label = nullptr;
   HWND action_button = nullptr;
   HBRUSH background_brush = nullptr;
+  UINT dpi = 96;             // the system's, at start
+  bool idle_layout = false;  // line 2 on two lines and no bar: before the first job
 };
 
 // The UI thread's controls; no other thread may touch them.

@@ -89,7 +89,8 @@ void print_geometry(HWND window, const char* name, HWND control) {
   }
   RECT r = rect_in_parent(window, control);
   print(std::string(name) + "=" + std::to_string(r.left) + "," + std::to_string(r.top) + " " +
-        std::to_string(r.right - r.left) + "x" + std::to_string(r.bottom - r.top));
+        std::to_string(r.right - r.left) + "x" + std::to_string(r.bottom - r.top) +
+        (IsWindowVisible(control) ? "" : " hidden"));
 }
 
 // ---- sub-commands -------------------------------------------------------------------
