@@ -80,8 +80,11 @@ BinaryNumericHeader parse_binary_numeric_header(std::string_view payload, std::u
 std::uint64_t decimal_digits_lower_bound(const BigInt& value) {
   const std::uint64_t bits = value.bit_length();
   if (bits == 0) return 1;
-  // value >= 2^(bits - 1), and 1233 / 4096 is just below log10(2).
-  return ((bits - 1) * 1233 >> 12) + 1;
+  // value >= 2^(bits - 1), and 1292913986 / 2^32 is below log10(2) by 1.2e-10: the bound is
+  // exact or one short up to billions of bits, so a number one digit too long for its limit
+  // is refused without printing it.
+  constexpr unsigned __int128 kLog10Of2Fixed32 = 1292913986;
+  return static_cast<std::uint64_t>((bits - 1) * kLog10Of2Fixed32 >> 32) + 1;
 }
 
 std::string render_number_text(std::uint8_t flags, std::uint64_t leading_zeros, const BigInt& value,
