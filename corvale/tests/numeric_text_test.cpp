@@ -173,6 +173,9 @@ TEST(NumericTextReader, EveryMessageOfASingleText) {
       {"z+" + many_zeros, kNumericPayloadExceedsLimit},
       {"b+" + encode_base94(std::string(101, '\x01')), kNumericPayloadExceedsLimit},
       {"M2**-1", "Power must be a nonnegative integer"},
+      // A number of a trillion digits is refused from its exponent alone.
+      {"M10**1000000000000", "Power must be a nonnegative integer"},
+      {"M10**1000000", "Power exceeds evaluation limit"},
       {"M", "Expected an integer"},
       // Numbers too long for the limit, refused from their bit length.
       {"b+" + encode_base94(std::string(60, '\xFF')), "Output exceeds decompression limit"},
