@@ -236,6 +236,8 @@ TEST(NumericTextChunks, EveryMessage) {
       {"C+\nR1", 100, kInvalidChunkWidth},
       {"C-3\nR1", 100, kInvalidChunkWidth},
       {"C 3\nR1", 100, kInvalidChunkWidth},
+      {"C\xC3\xA9\nR1", 100, kInvalidChunkWidth},  // UTF-8, so only the header is wrong
+      {"C\xFF\nR1", 100, kNumericPayloadMustBeAscii},
       {"C18446744073709551616\nR1", ~std::uint64_t{0}, kInvalidChunkWidth},
       {"C101\nR1", 100, kInvalidChunkWidth},
       {"C3\nR1234", 100, kInvalidNumericChunk},
