@@ -2,10 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <vector>
 
+#include "codecs/bigint.h"
 #include "codecs/container.h"
 #include "support/archive_surgery.h"
 #include "support/expect_error.h"
@@ -39,6 +42,83 @@ TEST(CompressBest, StructuredArchivesRestoreTheirInputAndAreStoredUnlessShorter)
   }
   // A long regular list must not fall back to storing.
   EXPECT_EQ(static_cast<unsigned char>(compress_best_archive(long_list)[0]), 0x89);
+}
+
+// The archive of input, checked to restore it exactly; returns its type byte.
+unsigned char single_number_type(const std::string& input) {
+  const std::string archive = compress_best_archive(input);
+  EXPECT_EQ(decode_archive(archive, input.size()), input);
+  EXPECT_EQ(compress_verified(input), archive);
+  return static_cast<unsigned char>(archive[0]);
+}
+
+TEST(SingleNumberPath, TheOneDigitFiveIsASevenByteNumericText) {
+  EXPECT_EQ(compress_best_archive("5"), test::make_archive(0x83, "M5", "5"));
+}
+
+TEST(SingleNumberPath, NeverRefusedNeverStoredAndTheShortestEncodingWins) {
+  const std::string mersenne_521 = (BigInt::pow(2, 521) - BigInt(1)).to_decimal();
+  std::string noise_5000 = "9";
+  for (int i = 1; i < 5000; ++i) noise_5000.push_back(static_cast<char>('0' + (i * 7919 + i / 3) % 10));
+  struct Case {
+    const char* what;
+    std::string input;
+    unsigned char type;
+  };
+  const Case cases[] = {
+      {"zero", "0", 0x83},
+      {"negative zero", "-0\r\n", 0x83},
+      {"leading zeros", "007", 0x83},
+      {"an expression", "1000000000000000000", 0x83},
+      {"the power form is shorter than M2**64+5", "18446744073709551621", 0x88},
+      // Equally long type-3 and type-5 payloads: the earlier type stays.
+      {"a tie", "17963770467327603550084139767370878375417047881918244742", 0x83},
+      {"bytes beat base94 for a long number", "-" + noise_5000 + "\n", 0x85},
+      {"all zeros, longer than type 3 takes", std::string(5000, '0'), 0x85},
+      {"a power form", mersenne_521 + "\n", 0x88},
+      {"a power form with leading zeros", "000" + mersenne_521, 0x88},
+      {"2^64 - 1", "18446744073709551615", 0x88},
+      {"2^32 + 5", "4294967301", 0x83},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    EXPECT_EQ(single_number_type(c.input), c.type);
+  }
+}
+
+std::string hex_of(std::string_view bytes) {
+  static const char digits[] = "0123456789abcdef";
+  std::string out;
+  for (unsigned char c : bytes) {
+    out.push_back(digits[c >> 4]);
+    out.push_back(digits[c & 15]);
+  }
+  return out;
+}
+
+// The Windows tests check the same file under Wine, so both builds write these very archives.
+TEST(SingleNumberPath, ArchivesMatchTheFixturesSharedWithTheWindowsTests) {
+  std::ifstream file(CORVALE_SOURCE_DIR "/corvale/tests/data/single-number-archives.tsv");
+  ASSERT_TRUE(file) << "fixture file missing";
+  int rows = 0;
+  for (std::string line; std::getline(file, line);) {
+    if (line.empty() || line[0] == '#') continue;
+    std::istringstream fields(line);
+    std::string kind, number, ending, hex;
+    ASSERT_TRUE(std::getline(fields, kind, '\t') && std::getline(fields, number, '\t') &&
+                std::getline(fields, ending, '\t') && std::getline(fields, hex))
+        << line;
+    const std::string input = number + (ending == "LF" ? "\n" : ending == "CRLF" ? "\r\n" : "");
+    SCOPED_TRACE(input.substr(0, 40));
+    std::string archive;
+    for (std::size_t i = 0; i + 1 < hex.size(); i += 2) archive.push_back(static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16)));
+    if (kind == "archive") {
+      EXPECT_EQ(hex_of(compress_verified(input)), hex);
+    }
+    EXPECT_EQ(decode_archive(archive, input.size()), input);
+    ++rows;
+  }
+  EXPECT_GE(rows, 20);
 }
 
 TEST(SingleNumberChoice, FirstCandidateWinsUntilAStrictlyShorterOneComes) {
