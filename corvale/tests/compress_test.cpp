@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "codecs/bigint.h"
 #include "codecs/container.h"
 #include "support/archive_surgery.h"
 #include "support/expect_error.h"
@@ -39,6 +40,48 @@ TEST(CompressBest, StructuredArchivesRestoreTheirInputAndAreStoredUnlessShorter)
   }
   // A long regular list must not fall back to storing.
   EXPECT_EQ(static_cast<unsigned char>(compress_best_archive(long_list)[0]), 0x89);
+}
+
+// The archive of input, checked to restore it exactly; returns its type byte.
+unsigned char single_number_type(const std::string& input) {
+  const std::string archive = compress_best_archive(input);
+  EXPECT_EQ(decode_archive(archive, input.size()), input);
+  EXPECT_EQ(compress_verified(input), archive);
+  return static_cast<unsigned char>(archive[0]);
+}
+
+TEST(SingleNumberPath, TheOneDigitFiveIsASevenByteNumericText) {
+  EXPECT_EQ(compress_best_archive("5"), test::make_archive(0x83, "M5", "5"));
+}
+
+TEST(SingleNumberPath, NeverRefusedNeverStoredAndTheShortestEncodingWins) {
+  const std::string mersenne_521 = (BigInt::pow(2, 521) - BigInt(1)).to_decimal();
+  std::string noise_5000 = "9";
+  for (int i = 1; i < 5000; ++i) noise_5000.push_back(static_cast<char>('0' + (i * 7919 + i / 3) % 10));
+  struct Case {
+    const char* what;
+    std::string input;
+    unsigned char type;
+  };
+  const Case cases[] = {
+      {"zero", "0", 0x83},
+      {"negative zero", "-0\r\n", 0x83},
+      {"leading zeros", "007", 0x83},
+      {"an expression", "1000000000000000000", 0x83},
+      {"the power form is shorter than M2**64+5", "18446744073709551621", 0x88},
+      // Equally long type-3 and type-5 payloads: the earlier type stays.
+      {"a tie", "17963770467327603550084139767370878375417047881918244742", 0x83},
+      {"bytes beat base94 for a long number", "-" + noise_5000 + "\n", 0x85},
+      {"all zeros, longer than type 3 takes", std::string(5000, '0'), 0x85},
+      {"a power form", mersenne_521 + "\n", 0x88},
+      {"a power form with leading zeros", "000" + mersenne_521, 0x88},
+      {"2^64 - 1", "18446744073709551615", 0x88},
+      {"2^32 + 5", "4294967301", 0x83},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    EXPECT_EQ(single_number_type(c.input), c.type);
+  }
 }
 
 TEST(SingleNumberChoice, FirstCandidateWinsUntilAStrictlyShorterOneComes) {

@@ -39,6 +39,21 @@ TEST(Dispatch, EveryKnownTypeReachesADecoder) {
   }
 }
 
+TEST(SingleNumberCheck, AppliesToWhatTheSingleNumberDecodersRestore) {
+  // Numeric text hands back R text as written, so only the check stands between a crafted
+  // payload and an output that is no number.
+  EXPECT_EQ(decode_archive_payload(3, "R12", 10), "12");
+  EXPECT_EQ(decode_archive_payload(3, "M-0\n", 10), "0\n");
+  for (const char* payload : {"R1a", "R", "R\n\n", "R-", "R+1", "R 1"}) {
+    SCOPED_TRACE(payload);
+    EXPECT_ERROR(decode_archive_payload(3, payload, 10), "Archive decodes to something that is not a number");
+  }
+  // Binary numeric and power form render a magnitude with its flags: always a number.
+  EXPECT_EQ(decode_archive_payload(5, std::string("\x0D\x02\x78\xDA\x63\x07\x00\x00\x08\x00\x08", 11), 10),
+            "-007\r\n");
+  EXPECT_EQ(decode_archive_payload(8, std::string("\x03\x02\x08\x01\x00", 5), 10), "-256\n");
+}
+
 TEST(SingleNumberCheck, AcceptsOneOptionallySignedRunOfDigitsWithOneLineEnding) {
   struct Case {
     std::string text;

@@ -118,6 +118,53 @@ TEST(Inflate, ZlibStreamAskingForADictionary) {
                "Invalid zlib payload: deflate decompression error: requires a dictionary");
 }
 
+TEST(ZlibBest, WritesAStreamThatReadsBackUnderEitherReader) {
+  for (const std::string& data : {std::string(), std::string(1, '\0'), repetitive_text(300000), random_bytes(70000, 5)}) {
+    SCOPED_TRACE(data.size());
+    const std::string stream = zlib_compress_best(data);
+    EXPECT_EQ(static_cast<unsigned char>(stream[0]), 0x78);
+    EXPECT_EQ(inflate_limited(stream, data.size(), true), data);
+    std::string out = "kept";
+    inflate_zlib_prefix(stream, data.size(), out);
+    EXPECT_EQ(out, "kept" + data);
+  }
+}
+
+TEST(ZlibPrefix, IgnoresTrailingBytesAndStopsOneBytePastTheLimit) {
+  const std::string data = repetitive_text(200000);
+  const std::string stream = zlib_compress_best(data);
+  std::string out;
+  inflate_zlib_prefix(stream + "junk after the stream", data.size(), out);
+  EXPECT_EQ(out, data);
+  // Past the limit it stops with exactly one byte too many, whatever the stream still holds.
+  for (std::uint64_t limit : {0ull, 1ull, 65535ull, 65536ull, 199999ull}) {
+    SCOPED_TRACE(limit);
+    out.clear();
+    inflate_zlib_prefix(stream, limit, out);
+    EXPECT_EQ(out, data.substr(0, limit + 1));
+  }
+}
+
+TEST(ZlibPrefix, CorruptAndIncompleteStreams) {
+  std::string out;
+  std::string bad_adler = zlib_compress_best("hello, hello, hello");
+  bad_adler[bad_adler.size() - 1] = static_cast<char>(bad_adler.back() ^ 1);
+  EXPECT_ERROR(inflate_zlib_prefix(bad_adler, 100, out), "Invalid zlib payload: corrupt deflate stream");
+  // What came out before the fault stays in out, so that the caller can count the work.
+  EXPECT_EQ(out, "hello, hello, hello");
+  out.clear();
+  EXPECT_ERROR(inflate_zlib_prefix(deflate_compress_best("abc"), 100, out), "Invalid zlib payload: corrupt deflate stream");
+  std::string dictionary = "\x78\x20";
+  append_be32(dictionary, adler32_of("dictionary"));
+  EXPECT_ERROR(inflate_zlib_prefix(dictionary, 100, out), "Invalid zlib payload: corrupt deflate stream");
+  const std::string stream = zlib_compress_best("12,13,14,15,16,17,18,19,20\n");
+  for (std::size_t len = 0; len < stream.size(); ++len) {
+    SCOPED_TRACE(len);
+    out.clear();
+    EXPECT_ERROR(inflate_zlib_prefix(stream.substr(0, len), 1000, out), "Invalid zlib payload: incomplete deflate stream");
+  }
+}
+
 TEST(DeflateFast, MeasuresTheWholeStream) {
   // Incompressible data leaves as stored blocks: the probe must count every output piece.
   const std::string noise = random_bytes(100000, 3);

@@ -1,7 +1,9 @@
 #include "codecs/bigint.h"
 
+#include <climits>
 #include <cmath>
 #include <cstring>
+#include <stdexcept>
 
 // GMP's "unsigned long" is 32 bits on Windows, so 64-bit values always go through
 // mpz_import/mpz_export here.
@@ -9,6 +11,13 @@
 namespace corvale {
 
 namespace {
+
+// A count GMP takes as unsigned long; a larger one would be cut silently on Windows, so it is an
+// internal fault here instead. Callers bound their counts far below this.
+unsigned long checked_ulong(std::uint64_t x) {
+  if (x > ULONG_MAX) throw std::overflow_error("big-integer count exceeds unsigned long");
+  return static_cast<unsigned long>(x);
+}
 
 void set_u64(mpz_t v, std::uint64_t x) {
   if (x <= 0xFFFFFFFFu) {
@@ -143,6 +152,32 @@ std::uint64_t BigInt::low_u64() const {
   return x;
 }
 
+std::uint64_t BigInt::bits_from(std::size_t start) const {
+  constexpr std::size_t kLimbBits = GMP_NUMB_BITS;
+  const std::size_t limbs = mpz_size(v_);
+  std::uint64_t x = 0;
+  for (std::size_t got = 0; got < 64;) {
+    const std::size_t bit = start + got;
+    const std::size_t limb = bit / kLimbBits;
+    if (limb >= limbs) break;
+    const std::size_t offset = bit % kLimbBits;
+    x |= (static_cast<std::uint64_t>(mpz_getlimbn(v_, limb)) >> offset) << got;
+    got += kLimbBits - offset;
+  }
+  return x;
+}
+
+std::uint64_t BigInt::decimal_digits() const {
+  const std::size_t estimate = mpz_sizeinbase(v_, 10);  // exact or one too many
+  if (estimate <= 1) return 1;
+  mpz_t power;
+  mpz_init(power);
+  mpz_ui_pow_ui(power, 10, checked_ulong(estimate - 1));
+  const bool short_by_one = mpz_cmpabs(v_, power) < 0;
+  mpz_clear(power);
+  return short_by_one ? estimate - 1 : estimate;
+}
+
 std::uint64_t BigInt::to_u64() const { return low_u64(); }
 
 std::int64_t BigInt::to_i64() const {
@@ -207,10 +242,26 @@ void BigInt::div_floor(const BigInt& n, const BigInt& d, BigInt& q, BigInt& r) {
   mpz_fdiv_qr(q.v_, r.v_, n.v_, d.v_);
 }
 
+std::uint64_t BigInt::rem_u64(std::uint64_t d) const {
+  if (d <= 0xFFFFFFFFu) return mpz_tdiv_ui(v_, static_cast<unsigned long>(d));  // |remainder|
+  BigInt q, r;
+  div_rem(abs(), BigInt(d), q, r);
+  return r.to_u64();
+}
+
+BigInt& BigInt::divide_exact(std::uint64_t d) {
+  if (d <= 0xFFFFFFFFu) {
+    mpz_divexact_ui(v_, v_, static_cast<unsigned long>(d));
+  } else {
+    const BigInt divisor(d);
+    mpz_divexact(v_, v_, divisor.v_);
+  }
+  return *this;
+}
+
 BigInt BigInt::pow(const BigInt& base, std::uint64_t exp) {
   BigInt r;
-  // Exponents here are bounded by the callers' size checks, far below 2^32.
-  mpz_pow_ui(r.v_, base.v_, static_cast<unsigned long>(exp));
+  mpz_pow_ui(r.v_, base.v_, checked_ulong(exp));
   return r;
 }
 
@@ -218,7 +269,7 @@ BigInt BigInt::pow(std::uint64_t base, std::uint64_t exp) { return pow(BigInt(ba
 
 BigInt BigInt::root(const BigInt& x, std::uint64_t n, bool* exact) {
   BigInt r;
-  int e = mpz_root(r.v_, x.v_, static_cast<unsigned long>(n));
+  int e = mpz_root(r.v_, x.v_, checked_ulong(n));
   if (exact) *exact = e != 0;
   return r;
 }

@@ -54,11 +54,15 @@ class BigInt {
   bool is_odd() const { return mpz_odd_p(v_) != 0; }
   std::size_t bit_length() const;  // of the magnitude; 0 for zero
   std::size_t decimal_digits_upper_bound() const { return mpz_sizeinbase(v_, 10); }
+  // The exact number of decimal digits of the magnitude (1 for zero). Costs a power of ten as
+  // large as the value: meant for values of a few thousand bits.
+  std::uint64_t decimal_digits() const;
   bool fits_u64() const;
   bool fits_i64() const;
   std::uint64_t to_u64() const;  // requires fits_u64()
   std::int64_t to_i64() const;   // requires fits_i64()
   std::uint64_t low_u64() const; // the low 64 bits of the magnitude
+  std::uint64_t bits_from(std::size_t start) const;  // the 64 bits of the magnitude from bit start up
   double to_double() const;      // truncated toward zero, as GMP does
   bool test_bit(std::size_t i) const { return mpz_tstbit(v_, i) != 0; }  // of the magnitude, for non-negative values
   std::size_t trailing_zero_bits() const;  // of a non-zero value
@@ -83,6 +87,10 @@ class BigInt {
   // Division truncating toward zero (quotient and remainder), and flooring.
   static void div_rem(const BigInt& n, const BigInt& d, BigInt& q, BigInt& r);
   static void div_floor(const BigInt& n, const BigInt& d, BigInt& q, BigInt& r);
+  // The magnitude's remainder by d, and exact division by a d that divides the value (d > 0).
+  std::uint64_t rem_u64(std::uint64_t d) const;
+  BigInt& divide_exact(std::uint64_t d);
+  // exp must be below 2^32 (GMP counts it in an unsigned long, 32 bits on Windows).
   static BigInt pow(const BigInt& base, std::uint64_t exp);
   static BigInt pow(std::uint64_t base, std::uint64_t exp);
   // Floor of the n-th root of a non-negative value, and whether it was exact.

@@ -2,23 +2,37 @@
 
 #include <utility>
 
+#include "codecs/binary_numeric.h"
 #include "codecs/container.h"
+#include "codecs/decimal.h"
 #include "codecs/dispatch.h"
 #include "codecs/error.h"
 #include "codecs/number_list.h"
+#include "codecs/numeric_text.h"
+#include "codecs/power_form.h"
+#include "codecs/single_number.h"
 
 namespace corvale {
 namespace {
 
+// Only inputs of at most this many bytes are offered the numeric-text archive.
+constexpr std::size_t kMaxNumericTextInput = 4096;
+
 // A single number is always archived by one of its own encodings, even when that is longer
 // than the input: there is no stored fallback on this road.
 std::string compress_single_number(std::string_view input) {
+  const SingleNumber number = *split_single_number(input);
+  const BigInt magnitude = parse_decimal_digits(number.significant);
   std::optional<ArchivePayload> best;
-  // NOT YET: the single-number encoders land with their codecs, each offered through
-  // keep_shorter_payload in this order: numeric text (type 3, only for an input of at most
-  // 4096 bytes), binary numeric (5, always built, so a single number is never refused once it
-  // lands), power form (8), formula (13). Until then a single number is refused here.
-  if (!best) throw Error(kNotNumericMessage);
+  if (input.size() <= kMaxNumericTextInput) {
+    keep_shorter_payload(best, {ArchiveType::NumericText, encode_numeric_text_payload(number, magnitude)});
+  }
+  keep_shorter_payload(best, {ArchiveType::BinaryNumeric, encode_binary_numeric_payload(number, magnitude)});
+  if (const std::optional<PowerCandidate> power = find_power_form(magnitude)) {
+    keep_shorter_payload(best, {ArchiveType::PowerForm,
+                                encode_power_form_payload(*power, number.flags, number.leading_zeros)});
+  }
+  // NOT YET: the formula (type 13) is offered last, with its codec.
   return wrap_archive_with_checksum(best->type, std::move(best->bytes), input);
 }
 

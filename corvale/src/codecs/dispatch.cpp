@@ -2,9 +2,12 @@
 
 #include <string>
 
+#include "codecs/binary_numeric.h"
 #include "codecs/container.h"
 #include "codecs/error.h"
 #include "codecs/number_list.h"
+#include "codecs/numeric_text.h"
+#include "codecs/power_form.h"
 #include "codecs/varint.h"
 
 namespace corvale {
@@ -21,7 +24,13 @@ std::string decode_codec_payload(ArchiveType type, std::string_view payload, std
   switch (type) {
     case ArchiveType::NumberList:
       return decode_number_list_payload(payload, limit);
-    // NOT YET: the decoders of types 3, 5, 8, 10, 11, 13 and 14 land with their codecs, and
+    case ArchiveType::NumericText:
+      return read_numeric_text_payload(payload, limit);
+    case ArchiveType::BinaryNumeric:
+      return decode_binary_numeric_payload(payload, limit);
+    case ArchiveType::PowerForm:
+      return decode_power_form_payload(payload, limit);
+    // NOT YET: the decoders of types 10, 11, 13 and 14 land with their codecs, and
     // the block list (type 12) with the block archive; each is wired in here with one case line,
     // like the number list's above.
     // Until then those archives read as not yet supported.

@@ -35,10 +35,12 @@ class Compressor {
 
   // Compresses all of data into a buffer of the worst-case size, left uninitialised so that only
   // the pages the stream reaches are ever touched; returns the stream's length.
-  std::size_t compress(std::string_view data, std::unique_ptr<char[]>& out) {
-    const std::size_t bound = libdeflate_deflate_compress_bound(c_, data.size());
+  std::size_t compress(std::string_view data, std::unique_ptr<char[]>& out, bool zlib = false) {
+    const std::size_t bound = zlib ? libdeflate_zlib_compress_bound(c_, data.size())
+                                   : libdeflate_deflate_compress_bound(c_, data.size());
     out.reset(new char[bound]);
-    const std::size_t n = libdeflate_deflate_compress(c_, data.data(), data.size(), out.get(), bound);
+    const std::size_t n = zlib ? libdeflate_zlib_compress(c_, data.data(), data.size(), out.get(), bound)
+                               : libdeflate_deflate_compress(c_, data.data(), data.size(), out.get(), bound);
     // Cannot happen with a buffer of the bound's size; kept so that a short stream is never
     // mistaken for a size.
     if (n == 0) throw Error(kDeflateError);
@@ -61,7 +63,22 @@ class Inflater {
   Inflater(const Inflater&) = delete;
   Inflater& operator=(const Inflater&) = delete;
 
-  z_stream& stream() { return strm_; }
+  // One inflate call over the input from `consumed` on, into the window: the zlib status, the
+  // input bytes it used and the output bytes it wrote.
+  struct Step {
+    int rc;
+    std::size_t used;
+    std::size_t written;
+  };
+  Step step(std::string_view data, std::size_t consumed, std::string& window) {
+    const std::size_t offered = std::min(data.size() - consumed, kMaxFeed);
+    strm_.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data() + consumed));
+    strm_.avail_in = static_cast<uInt>(offered);
+    strm_.next_out = reinterpret_cast<Bytef*>(window.data());
+    strm_.avail_out = static_cast<uInt>(window.size());
+    const int rc = inflate(&strm_, Z_NO_FLUSH);
+    return {rc, offered - strm_.avail_in, window.size() - strm_.avail_out};
+  }
 
  private:
   z_stream strm_{};
@@ -77,6 +94,12 @@ std::string deflate_compress_best(std::string_view data) {
   return std::string(out.get(), n);
 }
 
+std::string zlib_compress_best(std::string_view data) {
+  std::unique_ptr<char[]> out;
+  const std::size_t n = Compressor(9).compress(data, out, true);
+  return std::string(out.get(), n);
+}
+
 std::uint64_t deflate_compress_fast(std::string_view data) {
   std::unique_ptr<char[]> out;
   return Compressor(2).compress(data, out);
@@ -84,20 +107,11 @@ std::uint64_t deflate_compress_fast(std::string_view data) {
 
 std::string inflate_limited(std::string_view data, std::uint64_t limit, bool zlib) {
   Inflater inflater(zlib);
-  z_stream& strm = inflater.stream();
   std::string out;
   std::string window(kInflateWindow, '\0');
   std::size_t consumed = 0;
   for (;;) {
-    const std::size_t offered = std::min(data.size() - consumed, kMaxFeed);
-    strm.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data() + consumed));
-    strm.avail_in = static_cast<uInt>(offered);
-    strm.next_out = reinterpret_cast<Bytef*>(window.data());
-    strm.avail_out = static_cast<uInt>(window.size());
-    const int rc = inflate(&strm, Z_NO_FLUSH);
-    const std::size_t c = offered - strm.avail_in;
-    const std::size_t w = window.size() - strm.avail_out;
-
+    const auto [rc, c, w] = inflater.step(data, consumed, window);
     if (rc == Z_NEED_DICT) throw Error(kInflateNeedsDictionary);
     // A buffer error only means that this step could not move; the progress test below decides.
     if (rc != Z_OK && rc != Z_STREAM_END && rc != Z_BUF_ERROR) throw Error(kInflateError);
@@ -121,6 +135,29 @@ std::string inflate_limited(std::string_view data, std::uint64_t limit, bool zli
       return out;
     }
     if (c == 0 && w == 0) throw Error(kTruncatedZlibStream);
+  }
+}
+
+void inflate_zlib_prefix(std::string_view data, std::uint64_t limit, std::string& out) {
+  Inflater inflater(true);
+  const std::size_t start = out.size();
+  std::string window(kInflateWindow, '\0');
+  std::size_t consumed = 0;
+  for (;;) {
+    const auto [rc, c, w] = inflater.step(data, consumed, window);
+    // At most limit bytes so far: the loop returns as soon as it is past, and a reader that
+    // stops there never sees what follows, a fault included.
+    const std::uint64_t left = limit - (out.size() - start);
+    if (w > left) {
+      out.append(window.data(), static_cast<std::size_t>(left) + 1);
+      return;
+    }
+    out.append(window.data(), w);
+    // A stream that needs a preset dictionary cannot be read here: it is as corrupt as bad data.
+    if (rc != Z_OK && rc != Z_STREAM_END && rc != Z_BUF_ERROR) throw Error(kCorruptDeflateStream);
+    consumed += c;
+    if (rc == Z_STREAM_END) return;
+    if (c == 0 && w == 0) throw Error(kIncompleteDeflateStream);
   }
 }
 

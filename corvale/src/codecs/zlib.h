@@ -18,6 +18,9 @@ inline constexpr const char kInflateNeedsDictionary[] =
 // The raw deflate stream (no header, no trailer) of data at level 9. Throws Error.
 std::string deflate_compress_best(std::string_view data);
 
+// The zlib stream (RFC 1950: header, deflate at level 9, Adler-32) of data. Throws Error.
+std::string zlib_compress_best(std::string_view data);
+
 // The length of the raw deflate stream of data at level 2: the yardstick by which codecs pick
 // between candidate encodings. Throws Error.
 std::uint64_t deflate_compress_fast(std::string_view data);
@@ -25,6 +28,15 @@ std::uint64_t deflate_compress_fast(std::string_view data);
 // Inflates a zlib stream (zlib = true, Adler-32 checked) or a raw deflate stream. The whole of
 // data must be one complete stream, producing at most limit bytes. Throws Error.
 std::string inflate_limited(std::string_view data, std::uint64_t limit, bool zlib);
+
+inline constexpr const char kCorruptDeflateStream[] = "Invalid zlib payload: corrupt deflate stream";
+inline constexpr const char kIncompleteDeflateStream[] = "Invalid zlib payload: incomplete deflate stream";
+
+// Inflates the zlib stream at the start of data into out, ignoring any bytes after its end, and
+// stops once it has produced more than limit bytes: at most limit + 1 bytes are appended, so the
+// caller sees that the limit was passed and words that itself. On an error, out keeps what was
+// inflated before it, so the caller can count that work too. Throws Error.
+void inflate_zlib_prefix(std::string_view data, std::uint64_t limit, std::string& out);
 
 // CRC-32 of IEEE 802.3 (reflected, initial and final inversion).
 std::uint32_t crc32_of(std::string_view data);
