@@ -218,5 +218,38 @@ TEST(FormulaReader, TheWholeFormulaSharesOneBudget) {
   EXPECT_EQ(decode(smaller_tree, 1024), fibonacci_number(4000) << 12);
 }
 
+TEST(FormulaPayload, HeaderThenExactlyOneFormula) {
+  const std::string thousand_factorial = range_product(2, 1000).to_decimal();
+  EXPECT_EQ(decode_formula_payload(bytes({0x00, 0x06, 0x00, 0xE8, 0x07}), 10000), thousand_factorial);
+  // Sign, three leading zeros and CR LF, as the header says.
+  EXPECT_EQ(decode_formula_payload(bytes({0x0D, 0x03, 0x06, 0x00, 0xE8, 0x07}), 10000),
+            "-000" + thousand_factorial + "\r\n");
+  struct Case { std::string payload; const char* message; };
+  const Case cases[] = {
+      {"", "Missing binary numeric flags"},
+      {bytes({0x00}), "Truncated formula"},
+      {bytes({0x08, 0x02}), "Truncated formula"},
+      {bytes({0x00, 0x00, 0x05, 0x00}), "Trailing data in formula"},
+      {bytes({0x10, 0x00, 0x05}), "Invalid binary numeric flags"},
+      {bytes({0x06, 0x00, 0x05}), "Invalid binary numeric flags"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::PrintToString(c.payload));
+    EXPECT_ERROR(decode_formula_payload(c.payload, 100), c.message);
+  }
+}
+
+TEST(FormulaPayload, TheTextMustFitTheLimit) {
+  // 2^3400 has 1024 digits; leading zeros and the line ending count too.
+  const std::string power = form(op2(FormulaOp::Power, lit(2), lit(3400)));
+  const std::string digits = (BigInt(1) << 3400).to_decimal();
+  ASSERT_EQ(digits.size(), 1024u);
+  EXPECT_EQ(decode_formula_payload(bytes({0x00}) + power, 1024), digits);
+  EXPECT_ERROR(decode_formula_payload(bytes({0x00}) + power, 1023), "Output exceeds decompression limit");
+  EXPECT_EQ(decode_formula_payload(bytes({0x0A, 0x05}) + power, 1030), "00000" + digits + "\n");
+  EXPECT_ERROR(decode_formula_payload(bytes({0x0A, 0x05}) + power, 1029), "Output exceeds decompression limit");
+  EXPECT_ERROR(decode_formula_payload(bytes({0x08, 0x06}) + power, 5), "Output exceeds decompression limit");
+}
+
 }  // namespace
 }  // namespace corvale

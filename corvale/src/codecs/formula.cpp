@@ -3,6 +3,7 @@
 #include <bit>
 #include <utility>
 
+#include "codecs/single_number.h"
 #include "codecs/varint.h"
 
 namespace corvale {
@@ -78,6 +79,12 @@ std::uint64_t formula_encoded_len(const FormulaNode& node) {
       return 1 + formula_encoded_len(*node.left);
   }
   return 0;
+}
+
+std::string encode_formula_payload(const FormulaNode& formula, std::uint8_t flags, std::uint64_t leading_zeros) {
+  std::string out = write_binary_numeric_header(flags, leading_zeros);
+  write_formula(formula, out);
+  return out;
 }
 
 }  // namespace corvale

@@ -48,4 +48,8 @@ void write_formula(const FormulaNode& node, std::string& out);
 // The length of the byte form, counted without writing it.
 std::uint64_t formula_encoded_len(const FormulaNode& node);
 
+// The type-13 payload: the number's header (flags: sign, line ending, leading zeros), then the
+// byte form of the formula for its magnitude.
+std::string encode_formula_payload(const FormulaNode& formula, std::uint8_t flags, std::uint64_t leading_zeros);
+
 }  // namespace corvale

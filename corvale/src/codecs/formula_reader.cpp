@@ -9,11 +9,14 @@
 #include "codecs/error.h"
 #include "codecs/formula.h"
 #include "codecs/formula_numbers.h"
+#include "codecs/power_form.h"
+#include "codecs/single_number.h"
 
 namespace corvale {
 namespace {
 
 constexpr double kLog2Of10 = 3.321928094887362;
+constexpr double kLog10Of2 = 0.3010299956639812;
 constexpr double kLog2OfGoldenRatio = 0.6942419136306174;
 constexpr double kInverseLn2 = 1.4426950408889634;
 // Digits of the longest number the formula bounds allow (kMaxFormulaBits is its bit length).
@@ -26,21 +29,7 @@ constexpr std::uint64_t kMaxBitsMargin = 8;
 constexpr std::uint64_t kBudgetPerMaxBits = 4;
 constexpr std::uint64_t kBudgetFloor = std::uint64_t{1} << 27;
 
-std::uint64_t saturating_u64(double x) {
-  if (!(x > 0.0)) return 0;
-  if (x >= 18446744073709551616.0) return UINT64_MAX;
-  return static_cast<std::uint64_t>(x);
-}
-
 std::uint64_t saturating_add(std::uint64_t a, std::uint64_t b) { return a > UINT64_MAX - b ? UINT64_MAX : a + b; }
-
-// log2 of x >= 1 from its leading 53 bits, which a double holds exactly.
-double log2_of(const BigInt& x) {
-  const std::size_t bits = x.bit_length();
-  if (bits <= 53) return std::log2(static_cast<double>(x.to_u64()));
-  const std::size_t shift = bits - 53;
-  return std::log2((x >> shift).to_double()) + static_cast<double>(shift);
-}
 
 // Upper bounds on bit lengths, computed before the values themselves. Rounding in the doubles
 // is far below one bit for every size the limits allow; the + 2 covers it and the floor.
@@ -50,16 +39,16 @@ std::uint64_t power_bits_bound(const BigInt& base, std::uint64_t exponent) {
     const unsigned __int128 exact = static_cast<unsigned __int128>(bits - 1) * exponent + 1;
     return exact > UINT64_MAX ? UINT64_MAX : static_cast<std::uint64_t>(exact);
   }
-  return saturating_add(saturating_u64(static_cast<double>(exponent) * log2_of(base)), 2);
+  return saturating_add(double_to_u64(static_cast<double>(exponent) * log2_estimate(base)), 2);
 }
 
 std::uint64_t factorial_bits_bound(std::uint64_t n) {
-  return n < 2 ? 1 : saturating_u64(log2_factorial(n)) + 2;
+  return n < 2 ? 1 : double_to_u64(log2_factorial(n)) + 2;
 }
 
 // F(n) < phi^n / sqrt(5) + 1 and L(n) < phi^n + 1.
 std::uint64_t fibonacci_bits_bound(std::uint64_t n) {
-  return saturating_u64(static_cast<double>(n) * kLog2OfGoldenRatio) + 2;
+  return double_to_u64(static_cast<double>(n) * kLog2OfGoldenRatio) + 2;
 }
 
 // The product of the primes up to n has log2 theta(n) / ln 2, and theta(n) > n (1 - 1 / ln n)
@@ -67,14 +56,14 @@ std::uint64_t fibonacci_bits_bound(std::uint64_t n) {
 std::uint64_t primorial_bits_lower_bound(std::uint64_t n) {
   if (n < 41) return 0;
   const double x = static_cast<double>(n);
-  const std::uint64_t bound = saturating_u64(x * (1.0 - 1.0 / std::log(x)) * kInverseLn2);
+  const std::uint64_t bound = double_to_u64(x * (1.0 - 1.0 / std::log(x)) * kInverseLn2);
   return bound > 0 ? bound - 1 : 0;
 }
 
 std::uint64_t product_bits_bound(const std::vector<std::uint64_t>& primes) {
   double log2_sum = 0.0;
   for (std::uint64_t p : primes) log2_sum += std::log2(static_cast<double>(p));
-  return saturating_u64(log2_sum) + 2;
+  return double_to_u64(log2_sum) + 2;
 }
 
 std::uint64_t argument_bound(FormulaOp op) {
@@ -240,6 +229,17 @@ BigInt decode_formula(ByteCursor& cursor, std::uint64_t digit_room) {
     }
   }
   return evaluate(cursor, 0, limits);
+}
+
+std::string decode_formula_payload(std::string_view payload, std::uint64_t limit) {
+  const BinaryNumericHeader h = parse_binary_numeric_header(payload, kBinaryNumericFlagMask, limit);
+  ByteCursor cursor{h.rest};
+  const BigInt value = decode_formula(cursor, limit - h.leading_zeros);
+  if (!cursor.at_end()) throw Error(kTrailingFormulaData);
+  const double digits_estimate =
+      static_cast<double>(h.leading_zeros) + static_cast<double>(value.bit_length()) * kLog10Of2;
+  if (digits_estimate > static_cast<double>(limit) + 1.0) throw output_limit_error();
+  return render_number_text(h.flags, h.leading_zeros, value, limit);
 }
 
 }  // namespace corvale

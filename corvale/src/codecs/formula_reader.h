@@ -4,6 +4,8 @@
 // computed, and the whole formula shares one budget of big-number work.
 
 #include <cstdint>
+#include <string>
+#include <string_view>
 
 #include "codecs/bigint.h"
 #include "codecs/varint.h"
@@ -17,6 +19,7 @@ inline constexpr const char kInvalidFormulaBytes[] = "Invalid formula bytes";
 inline constexpr const char kNonCanonicalFormulaBytes[] = "Non-canonical formula bytes";
 inline constexpr const char kNegativeFormulaValue[] = "Negative formula value";
 inline constexpr const char kFormulaArgumentTooLarge[] = "Formula argument too large";
+inline constexpr const char kTrailingFormulaData[] = "Trailing data in formula";
 
 // Nesting levels below the root; the root is level 0.
 inline constexpr std::uint64_t kMaxFormulaDepth = 32;
@@ -51,5 +54,9 @@ class FormulaLimits {
 // The value of the formula at the cursor, which moves past it. digit_room is the number of
 // output bytes its decimal digits may take. Throws Error.
 BigInt decode_formula(ByteCursor& cursor, std::uint64_t digit_room);
+
+// The restored text of a type-13 payload (the number's header, then exactly one formula), at
+// most limit bytes. Throws Error.
+std::string decode_formula_payload(std::string_view payload, std::uint64_t limit);
 
 }  // namespace corvale
