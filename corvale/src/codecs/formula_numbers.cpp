@@ -73,13 +73,40 @@ std::pair<BigInt, BigInt> fibonacci_pair(std::uint64_t n) {
   return {std::move(a), std::move(b)};
 }
 
-BigInt fibonacci_number(std::uint64_t n) { return fibonacci_pair(n).first; }
+// The last doubling step builds only the value asked for: it is the costliest step, and the
+// other value of the pair would double its time and memory.
+BigInt fibonacci_number(std::uint64_t n) {
+  const auto [a, b] = fibonacci_pair(n >> 1);  // F(k), F(k + 1) for n = 2k or 2k + 1
+  if (n & 1) return a.square() + b.square();     // F(2k + 1) = F(k)^2 + F(k + 1)^2
+  BigInt twice_b_minus_a = b << 1;
+  twice_b_minus_a -= a;
+  return a * twice_b_minus_a;                    // F(2k) = F(k) (2 F(k + 1) - F(k))
+}
 
 BigInt lucas_number(std::uint64_t n) {
-  auto [f, f_next] = fibonacci_pair(n);
-  f_next <<= 1;
-  f_next -= f;
-  return f_next;
+  const auto [a, b] = fibonacci_pair(n >> 1);
+  const std::uint64_t k = n >> 1;
+  BigInt lucas_k = b << 1;  // L(k) = 2 F(k + 1) - F(k)
+  lucas_k -= a;
+  BigInt result;
+  if (n & 1) {
+    BigInt lucas_k1 = a << 1;  // L(k + 1) = 2 F(k) + F(k + 1)
+    lucas_k1 += b;
+    result = lucas_k * lucas_k1;  // L(2k + 1) = L(k) L(k + 1) - (-1)^k
+    if (k & 1) {
+      result += 1;
+    } else {
+      result -= 1;
+    }
+  } else {
+    result = lucas_k.square();  // L(2k) = L(k)^2 - 2 (-1)^k
+    if (k & 1) {
+      result += 2;
+    } else {
+      result -= 2;
+    }
+  }
+  return result;
 }
 
 double log2_factorial(std::uint64_t n) {
