@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -85,6 +87,41 @@ TEST(SingleNumberPath, NeverRefusedNeverStoredAndTheShortestEncodingWins) {
     SCOPED_TRACE(c.what);
     EXPECT_EQ(single_number_type(c.input), c.type);
   }
+}
+
+std::string hex_of(std::string_view bytes) {
+  static const char digits[] = "0123456789abcdef";
+  std::string out;
+  for (unsigned char c : bytes) {
+    out.push_back(digits[c >> 4]);
+    out.push_back(digits[c & 15]);
+  }
+  return out;
+}
+
+// The Windows tests check the same file under Wine, so both builds write these very archives.
+TEST(SingleNumberPath, ArchivesMatchTheFixturesSharedWithTheWindowsTests) {
+  std::ifstream file(CORVALE_SOURCE_DIR "/corvale/tests/data/single-number-archives.tsv");
+  ASSERT_TRUE(file) << "fixture file missing";
+  int rows = 0;
+  for (std::string line; std::getline(file, line);) {
+    if (line.empty() || line[0] == '#') continue;
+    std::istringstream fields(line);
+    std::string kind, number, ending, hex;
+    ASSERT_TRUE(std::getline(fields, kind, '\t') && std::getline(fields, number, '\t') &&
+                std::getline(fields, ending, '\t') && std::getline(fields, hex))
+        << line;
+    const std::string input = number + (ending == "LF" ? "\n" : ending == "CRLF" ? "\r\n" : "");
+    SCOPED_TRACE(input.substr(0, 40));
+    std::string archive;
+    for (std::size_t i = 0; i + 1 < hex.size(); i += 2) archive.push_back(static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16)));
+    if (kind == "archive") {
+      EXPECT_EQ(hex_of(compress_verified(input)), hex);
+    }
+    EXPECT_EQ(decode_archive(archive, input.size()), input);
+    ++rows;
+  }
+  EXPECT_GE(rows, 20);
 }
 
 TEST(SingleNumberChoice, FirstCandidateWinsUntilAStrictlyShorterOneComes) {

@@ -46,11 +46,14 @@ TEST(BinaryNumericHeader, WrittenAndReadBack) {
   EXPECT_EQ(write_binary_numeric_header(0x00, 0), bytes({0x00}));
   EXPECT_EQ(write_binary_numeric_header(0x0A, 2), bytes({0x0A, 0x02}));
   EXPECT_EQ(write_binary_numeric_header(0x08, 300), bytes({0x08, 0xAC, 0x02}));
-  const BinaryNumericHeader h = parse_binary_numeric_header(bytes({0x0D, 0xAC, 0x02, 0x77}), 0x0F, 300);
+  // The rest is a view into the payload, which must outlive it.
+  const std::string payload = bytes({0x0D, 0xAC, 0x02, 0x77});
+  const BinaryNumericHeader h = parse_binary_numeric_header(payload, 0x0F, 300);
   EXPECT_EQ(h.flags, 0x0D);
   EXPECT_EQ(h.leading_zeros, 300u);
   EXPECT_EQ(h.rest, "\x77");
-  const BinaryNumericHeader plain = parse_binary_numeric_header(bytes({0x04, 0x08}), 0x0F, 0);
+  const std::string plain_payload = bytes({0x04, 0x08});
+  const BinaryNumericHeader plain = parse_binary_numeric_header(plain_payload, 0x0F, 0);
   EXPECT_EQ(plain.leading_zeros, 0u);
   EXPECT_EQ(plain.rest, "\x08");
   // Bit 4 belongs to the power form alone.

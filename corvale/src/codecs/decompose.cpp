@@ -14,25 +14,18 @@ constexpr std::uint64_t kMaxRootDegree = 1024;
 constexpr std::uint64_t kMaxSmallBase = 36;
 constexpr std::int64_t kMaxSmallOffset = 1000000;
 
-// The primes below 1000, found once by trial division.
-const std::vector<std::uint64_t>& small_primes() {
-  static const std::vector<std::uint64_t> primes = [] {
-    std::vector<std::uint64_t> out;
-    for (std::uint64_t p = 2; p <= 997; ++p) {
-      bool prime = true;
-      for (std::uint64_t q : out) {
-        if (q * q > p) break;
-        if (p % q == 0) {
-          prime = false;
-          break;
-        }
-      }
-      if (prime) out.push_back(p);
-    }
-    return out;
-  }();
-  return primes;
-}
+// The 168 primes below 1000, by trial division at compile time.
+constexpr std::array<std::uint64_t, 168> kSmallPrimes = [] {
+  std::array<std::uint64_t, 168> out{};
+  std::size_t count = 0;
+  for (std::uint64_t p = 2; p <= 997; ++p) {
+    bool prime = true;
+    for (std::size_t i = 0; i < count && out[i] * out[i] <= p; ++i) prime = prime && p % out[i] != 0;
+    if (prime) out[count++] = p;
+  }
+  return out;
+}();
+static_assert(kSmallPrimes.back() == 997);
 
 bool all_digits(std::string_view s) {
   return std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
@@ -151,7 +144,7 @@ class Decomposer {
   void small_prime_factors() {
     BigInt m = n_;
     std::vector<std::string> factors;
-    for (std::uint64_t p : small_primes()) {
+    for (std::uint64_t p : kSmallPrimes) {
       if (m.is_zero() || (m.fits_u64() && m.to_u64() < p * p)) break;
       std::uint64_t e = 0;
       while (m.rem_u64(p) == 0) {
