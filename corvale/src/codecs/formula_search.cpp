@@ -137,7 +137,18 @@ FormulaFamily primorial_family(std::shared_ptr<const PrimeTable> table, std::uin
   return f;
 }
 
-std::uint64_t fibonacci_hi(double L) { return double_to_u64((L + kLog2OfSqrt5) / kLog2OfGoldenRatio) + 2; }
+// Fibonacci and Lucas numbers both grow by the golden ratio; F(i) is about L(i) / sqrt(5).
+FormulaFamily golden_ratio_family(FormulaOp op, double L, double log2_divisor, BigInt (*value)(std::uint64_t),
+                                  Approx (*approximate)(std::uint64_t)) {
+  FormulaFamily f;
+  f.op = op;
+  f.lo = 2;
+  f.hi = double_to_u64((L + kLog2OfSqrt5) / kLog2OfGoldenRatio) + 2;
+  f.estimate = [log2_divisor](std::uint64_t i) { return static_cast<double>(i) * kLog2OfGoldenRatio - log2_divisor; };
+  f.value = value;
+  f.approximate = approximate;
+  return f;
+}
 
 }  // namespace
 
@@ -148,33 +159,16 @@ FormulaFamily factorial_family() {
   f.hi = kMaxFactorialIndex;
   f.estimate = log2_factorial;
   f.value = [](std::uint64_t i) { return range_product(2, i); };
-  f.argument = [](std::uint64_t i) { return i; };
   f.approximate = [](std::uint64_t i) { return approximate_range_product(2, i); };
   return f;
 }
 
 FormulaFamily fibonacci_family(double L) {
-  FormulaFamily f;
-  f.op = FormulaOp::Fibonacci;
-  f.lo = 2;
-  f.hi = fibonacci_hi(L);
-  f.estimate = [](std::uint64_t i) { return static_cast<double>(i) * kLog2OfGoldenRatio - kLog2OfSqrt5; };
-  f.value = fibonacci_number;
-  f.argument = [](std::uint64_t i) { return i; };
-  f.approximate = approximate_fibonacci;
-  return f;
+  return golden_ratio_family(FormulaOp::Fibonacci, L, kLog2OfSqrt5, fibonacci_number, approximate_fibonacci);
 }
 
 FormulaFamily lucas_family(double L) {
-  FormulaFamily f;
-  f.op = FormulaOp::Lucas;
-  f.lo = 2;
-  f.hi = fibonacci_hi(L);
-  f.estimate = [](std::uint64_t i) { return static_cast<double>(i) * kLog2OfGoldenRatio; };
-  f.value = lucas_number;
-  f.argument = [](std::uint64_t i) { return i; };
-  f.approximate = approximate_lucas;
-  return f;
+  return golden_ratio_family(FormulaOp::Lucas, L, 0.0, lucas_number, approximate_lucas);
 }
 
 std::vector<FormulaNode> search_formula_family(const BigInt& n, double L, const FormulaFamily& family,

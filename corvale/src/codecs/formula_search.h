@@ -22,7 +22,8 @@ struct FormulaFamily {
   std::uint64_t hi = 0;
   std::function<double(std::uint64_t)> estimate;  // of log2 of the i-th value
   std::function<BigInt(std::uint64_t)> value;
-  std::function<std::uint64_t(std::uint64_t)> argument;  // written into the formula
+  // The argument written into the formula; the index itself unless the family says otherwise.
+  std::function<std::uint64_t(std::uint64_t)> argument = [](std::uint64_t i) { return i; };
   // An approximation of the i-th value, when one is far cheaper than the value; empty otherwise.
   std::function<Approx(std::uint64_t)> approximate;
 };
