@@ -4,6 +4,7 @@
 #include <cmath>
 #include <memory>
 #include <utility>
+#include <vector>
 
 #include "codecs/formula_numbers.h"
 
@@ -84,10 +85,8 @@ std::uint64_t divide_out(BigInt& m, std::uint64_t p) {
 std::optional<FormulaNode> prime_power_candidate(const BigInt& n, std::uint64_t depth) {
   BigInt m = n;
   std::vector<std::pair<std::uint64_t, std::uint64_t>> factors;
-  BigInt q, r;
   for (std::uint64_t p : kSmallPrimes) {
-    BigInt::div_rem(m, BigInt(p), q, r);
-    if (!r.is_zero()) continue;
+    if (m.rem_u64(p) != 0) continue;
     std::uint64_t e = 0;
     if (p == 2) {
       e = m.trailing_zero_bits();
