@@ -29,6 +29,34 @@ constexpr std::uint64_t kMaxBitsMargin = 8;
 constexpr std::uint64_t kBudgetPerMaxBits = 4;
 constexpr std::uint64_t kBudgetFloor = std::uint64_t{1} << 27;
 
+// What one formula may cost, derived from the output bytes its digits may take.
+class FormulaLimits {
+ public:
+  explicit FormulaLimits(std::uint64_t digit_room)
+      // A number of d digits has fewer than d log2(10) + 1 bits.
+      : max_bits_(digit_room >= kRoomOfMaxBits
+                      ? kMaxFormulaBits
+                      : std::min(kMaxFormulaBits, static_cast<std::uint64_t>(static_cast<double>(digit_room) * kLog2Of10) +
+                                                      kMaxBitsMargin)),
+        budget_left_(kBudgetPerMaxBits * max_bits_ + kBudgetFloor) {}
+
+  // No value the formula computes may have more bits than this. It is a little above the
+  // longest number whose digits fit, because the encoder's intermediate values (a power just
+  // above the number, a factor times a family value) may pass the number by a bit or two.
+  std::uint64_t max_bits() const { return max_bits_; }
+
+  // Takes work from the budget; false, taking nothing, when it would run out.
+  bool try_charge(std::uint64_t bits) {
+    if (bits > budget_left_) return false;
+    budget_left_ -= bits;
+    return true;
+  }
+
+ private:
+  std::uint64_t max_bits_;
+  std::uint64_t budget_left_;
+};
+
 std::uint64_t saturating_add(std::uint64_t a, std::uint64_t b) { return a > UINT64_MAX - b ? UINT64_MAX : a + b; }
 
 // Upper bounds on bit lengths, computed before the values themselves. Rounding in the doubles
@@ -198,21 +226,6 @@ BigInt evaluate(ByteCursor& cursor, std::uint64_t depth, FormulaLimits& limits) 
 std::uint64_t formula_argument_to_u64(const BigInt& value, std::uint64_t max) {
   if (!value.fits_u64() || value.to_u64() > max) throw Error(kFormulaArgumentTooLarge);
   return value.to_u64();
-}
-
-FormulaLimits::FormulaLimits(std::uint64_t digit_room) {
-  // A number of d digits has fewer than d log2(10) + 1 bits.
-  max_bits_ = digit_room >= kRoomOfMaxBits
-                  ? kMaxFormulaBits
-                  : std::min(kMaxFormulaBits,
-                             static_cast<std::uint64_t>(static_cast<double>(digit_room) * kLog2Of10) + kMaxBitsMargin);
-  budget_left_ = kBudgetPerMaxBits * max_bits_ + kBudgetFloor;
-}
-
-bool FormulaLimits::try_charge(std::uint64_t bits) {
-  if (bits > budget_left_) return false;
-  budget_left_ -= bits;
-  return true;
 }
 
 BigInt decode_formula(ByteCursor& cursor, std::uint64_t digit_room) {

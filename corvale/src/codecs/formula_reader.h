@@ -33,24 +33,6 @@ inline constexpr std::uint64_t kMaxSmallLiteralBytes = 254'783'606;
 // value as a u64 when it is at most max; "Formula argument too large" otherwise.
 std::uint64_t formula_argument_to_u64(const BigInt& value, std::uint64_t max);
 
-// What one formula may cost, derived from the output bytes its digits may take.
-class FormulaLimits {
- public:
-  explicit FormulaLimits(std::uint64_t digit_room);
-
-  // No value the formula computes may have more bits than this. It is a little above the
-  // longest number whose digits fit, because the encoder's intermediate values (a power just
-  // above the number, a factor times a family value) may pass the number by a bit or two.
-  std::uint64_t max_bits() const { return max_bits_; }
-
-  // Takes work from the budget; false, taking nothing, when it would run out.
-  bool try_charge(std::uint64_t bits);
-
- private:
-  std::uint64_t max_bits_;
-  std::uint64_t budget_left_;
-};
-
 // The value of the formula at the cursor, which moves past it. digit_room is the number of
 // output bytes its decimal digits may take. Throws Error.
 BigInt decode_formula(ByteCursor& cursor, std::uint64_t digit_room);
