@@ -173,6 +173,9 @@ TEST(NumericTextReader, EveryMessageOfASingleText) {
       {"z+" + many_zeros, kNumericPayloadExceedsLimit},
       {"b+" + encode_base94(std::string(101, '\x01')), kNumericPayloadExceedsLimit},
       {"M2**-1", "Power must be a nonnegative integer"},
+      // A number of a trillion digits is refused from its exponent alone.
+      {"M10**1000000000000", "Power must be a nonnegative integer"},
+      {"M10**1000000", "Power exceeds evaluation limit"},
       {"M", "Expected an integer"},
       // Numbers too long for the limit, refused from their bit length.
       {"b+" + encode_base94(std::string(60, '\xFF')), "Output exceeds decompression limit"},
@@ -233,6 +236,8 @@ TEST(NumericTextChunks, EveryMessage) {
       {"C+\nR1", 100, kInvalidChunkWidth},
       {"C-3\nR1", 100, kInvalidChunkWidth},
       {"C 3\nR1", 100, kInvalidChunkWidth},
+      {"C\xC3\xA9\nR1", 100, kInvalidChunkWidth},  // UTF-8, so only the header is wrong
+      {"C\xFF\nR1", 100, kNumericPayloadMustBeAscii},
       {"C18446744073709551616\nR1", ~std::uint64_t{0}, kInvalidChunkWidth},
       {"C101\nR1", 100, kInvalidChunkWidth},
       {"C3\nR1234", 100, kInvalidNumericChunk},

@@ -302,20 +302,18 @@ std::string decode_base94(std::string_view text, std::uint64_t limit) {
   const std::uint64_t most_bytes = length > kMax / 7 ? kMax : 7 * length / 8;
   if (most_bytes > (limit > kMax - 8 ? kMax : limit + 8)) throw Error(kNumericPayloadExceedsLimit);
   const std::uint64_t marker = static_cast<unsigned>(text[0] - kZeroDigit);
-  Base94Powers powers;
-  const BigInt v = base94_value(text.substr(1), powers);
-  std::string bytes = v.is_zero() ? std::string(1, '\0') : v.to_bytes_be();
+  std::string bytes;
+  {
+    // The powers and the value go as soon as the bytes exist: a long text is held once.
+    Base94Powers powers;
+    const BigInt v = base94_value(text.substr(1), powers);
+    if ((v.bit_length() + 7) / 8 > limit) throw Error(kNumericPayloadExceedsLimit);
+    bytes = v.is_zero() ? std::string(1, '\0') : v.to_bytes_be();
+  }
   // The length character keeps leading zero bytes; one that claims fewer bytes is not checked.
   if (marker > bytes.size()) bytes.insert(0, marker - bytes.size(), '\0');
   if (bytes.size() > limit) throw Error(kNumericPayloadExceedsLimit);
   return bytes;
-}
-
-std::string inflate_zlib_limited(std::string_view stream, std::uint64_t limit) {
-  std::string out;
-  inflate_zlib_prefix(stream, limit, out);
-  if (out.size() > limit) throw Error(kNumericPayloadExceedsLimit);
-  return out;
 }
 
 std::string decode_numeric_text_payload(std::string_view text, std::uint64_t limit) {

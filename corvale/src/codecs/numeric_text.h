@@ -31,9 +31,6 @@ std::string encode_base94(std::string_view bytes);
 // Throws Error; refuses a text whose bytes cannot fit in limit before converting it.
 std::string decode_base94(std::string_view text, std::uint64_t limit);
 
-// The zlib stream at the start of stream, bytes after it ignored, at most limit bytes. Throws Error.
-std::string inflate_zlib_limited(std::string_view stream, std::uint64_t limit);
-
 // One single-number text (no line ending) back to an optional '-' and digits; for R the rest
 // unchanged. Throws Error.
 std::string decode_numeric_text_payload(std::string_view text, std::uint64_t limit);
