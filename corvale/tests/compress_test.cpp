@@ -10,6 +10,7 @@
 
 #include "codecs/bigint.h"
 #include "codecs/container.h"
+#include "codecs/formula_numbers.h"
 #include "support/archive_surgery.h"
 #include "support/expect_error.h"
 
@@ -79,6 +80,8 @@ TEST(SingleNumberPath, NeverRefusedNeverStoredAndTheShortestEncodingWins) {
       {"a power form with leading zeros", "000" + mersenne_521, 0x88},
       {"2^64 - 1", "18446744073709551615", 0x88},
       {"2^32 + 5", "4294967301", 0x83},
+      {"a factorial", range_product(2, 1000).to_decimal() + "\n", 0x8D},
+      {"a Fibonacci number minus 3, negative", (BigInt(3) - fibonacci_number(5000)).to_decimal(), 0x8D},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);

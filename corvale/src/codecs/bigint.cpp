@@ -222,6 +222,12 @@ BigInt BigInt::operator-() const {
   return r;
 }
 
+BigInt BigInt::square() const {
+  BigInt r;
+  mpz_mul(r.v_, v_, v_);
+  return r;
+}
+
 BigInt BigInt::abs() const {
   BigInt r(*this);
   mpz_abs(r.v_, r.v_);

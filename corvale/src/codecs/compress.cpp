@@ -7,6 +7,8 @@
 #include "codecs/decimal.h"
 #include "codecs/dispatch.h"
 #include "codecs/error.h"
+#include "codecs/formula.h"
+#include "codecs/formula_search.h"
 #include "codecs/number_list.h"
 #include "codecs/numeric_text.h"
 #include "codecs/power_form.h"
@@ -28,11 +30,16 @@ std::string compress_single_number(std::string_view input) {
     keep_shorter_payload(best, {ArchiveType::NumericText, encode_numeric_text_payload(number, magnitude)});
   }
   keep_shorter_payload(best, {ArchiveType::BinaryNumeric, encode_binary_numeric_payload(number, magnitude)});
-  if (const std::optional<PowerCandidate> power = find_power_form(magnitude)) {
+  const std::optional<PowerCandidate> power = find_power_form(magnitude);
+  if (power) {
     keep_shorter_payload(best, {ArchiveType::PowerForm,
                                 encode_power_form_payload(*power, number.flags, number.leading_zeros)});
   }
-  // NOT YET: the formula (type 13) is offered last, with its codec.
+  // The formula search starts from the power form just found rather than search for it again.
+  if (const std::optional<FormulaNode> formula = search_formula(magnitude, 0, power)) {
+    keep_shorter_payload(best, {ArchiveType::Formula,
+                                encode_formula_payload(*formula, number.flags, number.leading_zeros)});
+  }
   return wrap_archive_with_checksum(best->type, std::move(best->bytes), input);
 }
 

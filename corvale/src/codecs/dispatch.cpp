@@ -5,6 +5,7 @@
 #include "codecs/binary_numeric.h"
 #include "codecs/container.h"
 #include "codecs/error.h"
+#include "codecs/formula_reader.h"
 #include "codecs/number_list.h"
 #include "codecs/numeric_text.h"
 #include "codecs/power_form.h"
@@ -30,7 +31,9 @@ std::string decode_codec_payload(ArchiveType type, std::string_view payload, std
       return decode_binary_numeric_payload(payload, limit);
     case ArchiveType::PowerForm:
       return decode_power_form_payload(payload, limit);
-    // NOT YET: the decoders of types 10, 11, 13 and 14 land with their codecs, and
+    case ArchiveType::Formula:
+      return decode_formula_payload(payload, limit);
+    // NOT YET: the decoders of types 10, 11 and 14 land with their codecs, and
     // the block list (type 12) with the block archive; each is wired in here with one case line,
     // like the number list's above.
     // Until then those archives read as not yet supported.
