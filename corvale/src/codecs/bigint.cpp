@@ -54,15 +54,18 @@ std::string BigInt::to_decimal() const {
 }
 
 void BigInt::append_decimal_magnitude(std::string& out) const {
-  std::size_t old = out.size();
-  std::size_t cap = mpz_sizeinbase(v_, 10) + 2;
-  out.resize(old + cap);
+  const std::size_t old = out.size();
+  out.resize(old + mpz_sizeinbase(v_, 10) + 1);
+  out.resize(old + write_decimal_magnitude(out.data() + old));
+}
+
+std::size_t BigInt::write_decimal_magnitude(char* dst) const {
   mpz_t a;
   // mpz_get_str writes a sign for negatives; print the magnitude.
   a[0] = *v_;
   a[0]._mp_size = a[0]._mp_size < 0 ? -a[0]._mp_size : a[0]._mp_size;
-  mpz_get_str(out.data() + old, 10, a);
-  out.resize(old + std::strlen(out.data() + old));
+  mpz_get_str(dst, 10, a);
+  return std::strlen(dst);
 }
 
 std::string BigInt::to_digits(int base) const {

@@ -35,6 +35,9 @@ class BigInt {
   std::string to_decimal() const;  // with a leading '-' when negative
   // Appends the decimal digits of |*this| to out (no sign).
   void append_decimal_magnitude(std::string& out) const;
+  // Writes the decimal digits of |*this| at dst, which has room for
+  // decimal_digits_upper_bound() + 1 bytes; returns how many digits were written.
+  std::size_t write_decimal_magnitude(char* dst) const;
   static BigInt from_digits(std::string_view digits, int base);  // base 2..62, GMP's alphabet
   std::string to_digits(int base) const;                          // magnitude, base 2..62
 
@@ -73,6 +76,7 @@ class BigInt {
   BigInt& operator<<=(std::size_t bits) { mpz_mul_2exp(v_, v_, bits); return *this; }
   BigInt& operator>>=(std::size_t bits) { mpz_fdiv_q_2exp(v_, v_, bits); return *this; }  // floor
   BigInt operator-() const;
+  BigInt& negate() { mpz_neg(v_, v_); return *this; }
   BigInt abs() const;
   friend BigInt operator+(BigInt a, const BigInt& b) { return a += b; }
   friend BigInt operator-(BigInt a, const BigInt& b) { return a -= b; }
