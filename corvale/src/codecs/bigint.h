@@ -17,6 +17,9 @@ class BigInt {
   BigInt() { mpz_init(v_); }
   BigInt(std::uint64_t x);  // NOLINT(google-explicit-constructor): numbers convert freely
   static BigInt from_i64(std::int64_t x);
+  // In place, reusing this value's storage.
+  void assign_u64(std::uint64_t x);
+  void assign_i64(std::int64_t x);
   BigInt(const BigInt& o) { mpz_init_set(v_, o.v_); }
   BigInt(BigInt&& o) noexcept { mpz_init(v_); mpz_swap(v_, o.v_); }
   BigInt& operator=(const BigInt& o) {
@@ -94,6 +97,8 @@ class BigInt {
   // Signed values mapped to unsigned: x >= 0 -> 2x, x < 0 -> 2|x| - 1, and back.
   static BigInt zigzag(const BigInt& x);
   static BigInt unzigzag(const BigInt& z);
+  void zigzag_in_place();
+  void unzigzag_in_place();
 
   friend bool operator==(const BigInt& a, const BigInt& b) { return mpz_cmp(a.v_, b.v_) == 0; }
   friend std::strong_ordering operator<=>(const BigInt& a, const BigInt& b) {

@@ -1,6 +1,7 @@
 #include "codecs/candidate_choice.h"
 
 #include <algorithm>
+#include <span>
 #include <utility>
 
 #include "codecs/zlib.h"
@@ -20,16 +21,7 @@ void zigzag_from(IntegerList& values, std::size_t first) {
     for (std::size_t i = first; i < w.size(); ++i) w[i] = zigzag_encode_i64(static_cast<std::int64_t>(w[i]));
     return;
   }
-  for (std::size_t i = first; i < values.size(); ++i) {
-    BigInt& x = values.big()[i];
-    if (x.sign() < 0) {
-      x.negate();
-      x <<= 1;
-      x -= 1;
-    } else {
-      x <<= 1;
-    }
-  }
+  for (BigInt& x : values.big().subspan(first)) x.zigzag_in_place();
 }
 
 void unzigzag_from(IntegerList& values, std::size_t first) {
@@ -38,16 +30,7 @@ void unzigzag_from(IntegerList& values, std::size_t first) {
     for (std::size_t i = first; i < w.size(); ++i) w[i] = static_cast<std::uint64_t>(zigzag_decode_u64(w[i]));
     return;
   }
-  for (std::size_t i = first; i < values.size(); ++i) {
-    BigInt& m = values.big()[i];
-    if (m.is_odd()) {
-      m += 1;
-      m >>= 1;
-      m.negate();
-    } else {
-      m >>= 1;
-    }
-  }
+  for (BigInt& m : values.big().subspan(first)) m.unzigzag_in_place();
 }
 
 BigInt smallest_from(const IntegerList& values, std::size_t first) {
@@ -57,7 +40,8 @@ BigInt smallest_from(const IntegerList& values, std::size_t first) {
     for (std::size_t i = first + 1; i < w.size(); ++i) least = std::min(least, static_cast<std::int64_t>(w[i]));
     return BigInt::from_i64(least);
   }
-  return *std::min_element(values.big().begin() + static_cast<std::ptrdiff_t>(first), values.big().end());
+  const std::span<const BigInt> rest = values.big().subspan(first);
+  return *std::min_element(rest.begin(), rest.end());
 }
 
 void offset_from(IntegerList& values, std::size_t first, const BigInt& base, bool subtract) {
@@ -67,11 +51,11 @@ void offset_from(IntegerList& values, std::size_t first, const BigInt& base, boo
     for (std::size_t i = first; i < w.size(); ++i) w[i] = subtract ? w[i] - b : w[i] + b;
     return;
   }
-  for (std::size_t i = first; i < values.size(); ++i) {
+  for (BigInt& x : values.big().subspan(first)) {
     if (subtract) {
-      values.big()[i] -= base;
+      x -= base;
     } else {
-      values.big()[i] += base;
+      x += base;
     }
   }
 }

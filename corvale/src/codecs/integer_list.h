@@ -9,6 +9,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <vector>
 
 #include "codecs/bigint.h"
@@ -25,27 +26,31 @@ class IntegerList {
   // For transforms that map every value from one domain to the other (zigzag, offsets).
   void set_signedness(Signedness signedness) { signedness_ = signedness; }
 
-  std::size_t size() const { return wide_ ? big_.size() : words_.size(); }
+  std::size_t size() const { return wide_ ? big_size_ : words_.size(); }
   bool empty() const { return size() == 0; }
   // True once a value needed more than a word: the values are then in big(), not words().
   bool wide() const { return wide_; }
-  // Empty and narrow again; the words keep their capacity.
+  // Empty and narrow again. The words and the big integers keep their storage, so a list that
+  // is refilled piece after piece allocates nothing once it has held its largest piece.
   void clear() {
     words_.clear();
-    big_.clear();
+    big_size_ = 0;
     wide_ = false;
   }
 
   // bits must be a word as this list reads words.
   void push_word(std::uint64_t bits) {
     if (wide_) {
-      big_.push_back(word_value(bits));
+      set_word_value(append_slot(), bits);
     } else {
       words_.push_back(bits);
     }
   }
   // Any value of the list's domain; one that does not fit a word widens the list.
-  void push_back(BigInt value);
+  void push_back(const BigInt& value);
+  // Widens the list and appends a value for the caller to set in place: the returned integer
+  // holds an old value and reuses its storage.
+  BigInt& append_slot();
 
   BigInt value(std::size_t i) const { return wide_ ? big_[i] : word_value(words_[i]); }
   bool is_zero(std::size_t i) const { return wide_ ? big_[i].is_zero() : words_[i] == 0; }
@@ -62,14 +67,23 @@ class IntegerList {
   // The storage, for transforms written once for each form: words() while narrow, big() once wide.
   std::vector<std::uint64_t>& words() { return words_; }
   const std::vector<std::uint64_t>& words() const { return words_; }
-  std::vector<BigInt>& big() { return big_; }
-  const std::vector<BigInt>& big() const { return big_; }
+  std::span<BigInt> big() { return {big_.data(), big_size_}; }
+  std::span<const BigInt> big() const { return {big_.data(), big_size_}; }
 
  private:
+  void set_word_value(BigInt& slot, std::uint64_t bits) const {
+    if (signedness_ == Signedness::Signed) {
+      slot.assign_i64(static_cast<std::int64_t>(bits));
+    } else {
+      slot.assign_u64(bits);
+    }
+  }
+
   Signedness signedness_;
   bool wide_ = false;
   std::vector<std::uint64_t> words_;
-  std::vector<BigInt> big_;
+  std::vector<BigInt> big_;  // the first big_size_ are the values; the rest keep their storage
+  std::size_t big_size_ = 0;
 };
 
 }  // namespace corvale

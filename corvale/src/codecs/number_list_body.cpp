@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <limits>
+#include <span>
 #include <utility>
 
 namespace corvale {
@@ -50,16 +51,16 @@ void append_byte_planes(const std::uint64_t* values, std::size_t n, std::string&
 
 // Byte planes of values of which at least one needs more than 64 bits; none when one needs more
 // than 32 bytes.
-bool append_big_byte_planes(const std::vector<BigInt>& values, std::size_t first, std::string& out) {
-  const std::size_t n = values.size() - first;
+bool append_big_byte_planes(std::span<const BigInt> values, std::string& out) {
+  const std::size_t n = values.size();
   std::size_t width = 0;
-  for (std::size_t i = first; i < values.size(); ++i) width = std::max(width, (values[i].bit_length() + 7) / 8);
+  for (const BigInt& v : values) width = std::max(width, (v.bit_length() + 7) / 8);
   if (width > kMaxPlaneWidth) return false;
   const std::size_t start = out.size();
   out.resize(start + 1 + width * n, '\0');
   out[start] = static_cast<char>(width);
   for (std::size_t i = 0; i < n; ++i) {
-    const std::string le = values[first + i].to_bytes_le();
+    const std::string le = values[i].to_bytes_le();
     for (std::size_t j = 0; j < le.size(); ++j) out[start + 1 + j * n + i] = le[j];
   }
   return true;
@@ -85,20 +86,19 @@ bool append_word_body(const std::uint64_t* values, std::size_t n, std::uint8_t l
 bool append_number_list_body(const IntegerList& magnitudes, std::size_t first, std::uint8_t layout, std::string& out) {
   const std::size_t n = magnitudes.size() - first;
   if (magnitudes.wide()) {
-    const std::vector<BigInt>& big = magnitudes.big();
-    const bool fit = std::all_of(big.begin() + static_cast<std::ptrdiff_t>(first), big.end(),
-                                 [](const BigInt& v) { return v.fits_u64(); });
+    const std::span<const BigInt> big = magnitudes.big().subspan(first);
+    const bool fit = std::all_of(big.begin(), big.end(), [](const BigInt& v) { return v.fits_u64(); });
     if (!fit) {
       if (layout == kLayoutVarints) {
-        for (std::size_t i = first; i < big.size(); ++i) write_varint_big(big[i], out);
+        for (const BigInt& v : big) write_varint_big(v, out);
         return true;
       }
-      return layout == kLayoutBytePlanes && append_big_byte_planes(big, first, out);
+      return layout == kLayoutBytePlanes && append_big_byte_planes(big, out);
     }
     // A wide list whose values here all fit in 64 bits is coded like a narrow one.
     std::vector<std::uint64_t> words;
     words.reserve(n);
-    for (std::size_t i = first; i < big.size(); ++i) words.push_back(big[i].to_u64());
+    for (const BigInt& v : big) words.push_back(v.to_u64());
     return append_word_body(words.data(), n, layout, out);
   }
   return append_word_body(magnitudes.words().data() + first, n, layout, out);
@@ -256,7 +256,7 @@ IntegerList delta_encode_big(IntegerList values) {
     }
     values.widen();
   }
-  std::vector<BigInt>& big = values.big();
+  const std::span<BigInt> big = values.big();
   for (std::size_t i = n; i-- > 1;) big[i] -= big[i - 1];
   return values;
 }
@@ -279,7 +279,7 @@ void prefix_sum_in_place(IntegerList& values, BigInt& carry, MagnitudeBudget* bu
     // A sum left 64 bits: the rest of the list goes on in big integers.
   }
   values.widen();
-  std::vector<BigInt>& big = values.big();
+  const std::span<BigInt> big = values.big();
   for (; i < n; ++i) {
     big[i] += i == 0 ? carry : big[i - 1];
     if (budget != nullptr) budget->charge(big[i]);
@@ -294,7 +294,11 @@ void prefix_sum_in_place(IntegerList& values) {
 
 void collect_zigzag_decoded_bigints(IntegerList& out, const IntegerList& magnitudes) {
   if (magnitudes.wide()) {
-    for (const BigInt& m : magnitudes.big()) out.push_back(zigzag_decode_big(m));
+    for (const BigInt& m : magnitudes.big()) {
+      BigInt& v = out.append_slot();
+      v = m;
+      v.unzigzag_in_place();
+    }
     return;
   }
   for (std::uint64_t m : magnitudes.words()) out.push_word(static_cast<std::uint64_t>(zigzag_decode_u64(m)));
@@ -312,15 +316,16 @@ void collect_bigints_offset_by_base(IntegerList& out, const IntegerList& magnitu
       return;
     }
   }
+  // Built in the list's own slots, whose storage earlier pieces already grew.
   for (std::size_t i = 0; i < magnitudes.size(); ++i) {
-    BigInt v = base;
+    BigInt& v = out.append_slot();
+    v = base;
     if (magnitudes.wide()) {
       v += magnitudes.big()[i];
     } else {
       v += magnitudes.words()[i];
     }
     if (budget != nullptr) budget->charge(v);
-    out.push_back(std::move(v));
   }
 }
 
