@@ -547,11 +547,32 @@ TEST(NumberListArchive, HostilePayloadsStayWithinTheLimit) {
   EXPECT_ERROR(decode_number_list_payload(list(1000000, 17, huge_seed + zeros).build(), 1 << 21),
                "Output exceeds decompression limit");
 
-  // The same tiny body restores a list of zeros that fills the limit exactly.
+  // A base of a million bytes added to two million zero magnitudes (a kilobyte of payload)
+  // would copy the base into every value: the magnitude budget ends it, under the largest limit
+  // an archive decoded in memory gets, long before gigabytes are built.
+  const std::string million_byte_base = std::string(999999, '\xFF') + bytes({0x01});
+  const std::string base_archive = list(2000000, 8 | 16, million_byte_base + zeros).build();
+  EXPECT_LT(base_archive.size(), 1200u);
+  EXPECT_ERROR(decode_number_list_payload(base_archive, 512u << 20), "Output exceeds decompression limit");
+  // The same checks run however the sums are ordered: a first-order list whose seed is that base.
+  EXPECT_ERROR(decode_number_list_payload(list(2000000, 1 | 16, million_byte_base + zeros).build(), 512u << 20),
+               "Output exceeds decompression limit");
+
+  // The same tiny body restores a list of zeros that fills the limit exactly, and one byte
+  // less is refused.
   const std::uint64_t n = 100000;
-  const std::string all_zeros = decode_number_list_payload(list(n, 16, zeros).build(), 2 * n - 1);
-  EXPECT_EQ(all_zeros.size(), 2 * n - 1);
+  const std::string all_zeros = decode_number_list_payload(list(n, 16, zeros, 1).build(), 2 * n);
+  EXPECT_EQ(all_zeros.size(), 2 * n);
   EXPECT_EQ(all_zeros.substr(0, 6), "0\n0\n0\n");
+  EXPECT_ERROR(decode_number_list_payload(list(n, 16, zeros, 1).build(), 2 * n - 1),
+               "Output exceeds decompression limit");
+}
+
+TEST(NumberListArchive, NeverWritesAnInnerBodyItsDecoderWouldRefuse) {
+  const std::string text = test::small_integers_then_one_wide_value();
+  const std::string payload = encode_text(text);
+  EXPECT_LE(inflate_limited(std::string_view(payload).substr(3), 1 << 20, false).size(), 2 * text.size() + 1024);
+  EXPECT_EQ(decode_number_list_payload(payload, text.size()), text);
 }
 
 TEST(NumberListArchive, RandomTextsRoundTrip) {
