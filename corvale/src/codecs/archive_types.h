@@ -32,7 +32,7 @@ using PayloadDecoder = std::string (*)(std::string_view payload, std::uint64_t l
 struct ArchiveTypeRow {
   ArchiveType type;
   const char* name;       // for people: "number list"
-  PayloadDecoder decode;  // nullptr while the codec is NOT-YET built
+  PayloadDecoder decode;  // nullptr until the codec is built
   bool single_number;     // the output must also pass the single-number check
 };
 
@@ -40,7 +40,7 @@ struct ArchiveTypeRow {
 // archive type.
 const ArchiveTypeRow* find_archive_type(std::uint8_t type);
 
-// What an archive of a type whose codec is NOT-YET built reads as.
+// What an archive of a type whose codec is not built yet reads as.
 Error type_not_yet_supported(ArchiveType type);
 
 // Block lists (type 12) are decoded on worker threads, and threads belong to the program
