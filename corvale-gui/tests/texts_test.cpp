@@ -21,12 +21,12 @@ TEST(Texts, FillTakesValuesInOrder) {
 TEST(Texts, AboutBoxNamesVersionAndSupport) {
   const std::string english = about_text(true);
   const std::string russian = about_text(false);
-  EXPECT_EQ(english.rfind("Corvale 0.1.0\n\nLossless archiver for telemetry, time series, tables "
-                          "and logs.\nArchive format 1.\n\nSupport: ",
+  EXPECT_EQ(english.rfind("Corvale " CORVALE_VERSION "\n\nLossless archiver for telemetry, time series, tables "
+                          "and logs.\nArchive format " CORVALE_ARCHIVE_FORMAT_TEXT ".\n\nSupport: ",
                           0),
             0u);
-  EXPECT_EQ(russian.rfind("Corvale 0.1.0\n\nАрхиватор без потерь для телеметрии, временных рядов, "
-                          "таблиц и логов.\nФормат архива 1.\n\nПоддержка: ",
+  EXPECT_EQ(russian.rfind("Corvale " CORVALE_VERSION "\n\nАрхиватор без потерь для телеметрии, временных рядов, "
+                          "таблиц и логов.\nФормат архива " CORVALE_ARCHIVE_FORMAT_TEXT ".\n\nПоддержка: ",
                           0),
             0u);
   // A contact that a build names is shown as it is; the built-in one is a phrase, in Russian

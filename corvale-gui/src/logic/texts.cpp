@@ -9,7 +9,7 @@ constexpr Texts kEnglish = {
     .menu_check_updates = "Check for updates",
     .menu_check_automatically = "Check for updates automatically",
     .about = "Corvale {}\n\nLossless archiver for telemetry, time series, tables and logs.\n"
-             "Archive format 1.\n\n",
+             "Archive format " CORVALE_ARCHIVE_FORMAT_TEXT ".\n\n",
     .support = "Support: {}",
     .default_contact = "the corvale maintainers",
     .newer_version = "Version {} is available; you have {}.\nOpen the download page?",
@@ -46,7 +46,7 @@ constexpr Texts kRussian = {
     .menu_check_updates = "Проверить обновления",
     .menu_check_automatically = "Проверять обновления автоматически",
     .about = "Corvale {}\n\nАрхиватор без потерь для телеметрии, временных рядов, таблиц и логов.\n"
-             "Формат архива 1.\n\n",
+             "Формат архива " CORVALE_ARCHIVE_FORMAT_TEXT ".\n\n",
     .support = "Поддержка: {}",
     .default_contact = "разработчики corvale",
     .newer_version = "Доступна версия {}, у вас {}.\nОткрыть страницу загрузки?",

@@ -1,5 +1,6 @@
 #include "codecs/compress.h"
 
+#include <initializer_list>
 #include <utility>
 
 #include "codecs/binary_numeric.h"
@@ -17,42 +18,54 @@
 namespace corvale {
 namespace {
 
-// Only inputs of at most this many bytes are offered the numeric-text archive.
-constexpr std::size_t kMaxNumericTextInput = 4096;
+// Every single number gets a binary numeric payload, so a single number is never refused.
+constexpr std::initializer_list<SingleNumberEncoder> kSingleNumberEncoders = {
+    {ArchiveType::NumericText,
+     [](const SingleNumberInput& in) -> std::optional<std::string> {
+       return encode_numeric_text_payload(in.number, in.magnitude);
+     },
+     4096},
+    {ArchiveType::BinaryNumeric,
+     [](const SingleNumberInput& in) -> std::optional<std::string> {
+       return encode_binary_numeric_payload(in.number, in.magnitude);
+     }},
+    {ArchiveType::PowerForm,
+     [](const SingleNumberInput& in) -> std::optional<std::string> {
+       if (!in.power) return std::nullopt;
+       return encode_power_form_payload(*in.power, in.number.flags, in.number.leading_zeros);
+     }},
+    {ArchiveType::Formula,
+     [](const SingleNumberInput& in) -> std::optional<std::string> {
+       const std::optional<FormulaNode> formula = search_formula(in.magnitude, 0, in.power);
+       if (!formula) return std::nullopt;
+       return encode_formula_payload(*formula, in.number.flags, in.number.leading_zeros);
+     }},
+};
+
+constexpr std::initializer_list<StructuredEncoder> kStructuredEncoders = {
+    {ArchiveType::NumberList,
+     [](std::string_view input) -> std::optional<std::string> {
+       const std::optional<IntegerLines> lines = split_integer_lines(input);
+       if (!lines) return std::nullopt;
+       return encode_number_list_payload(*lines);
+     }},
+    // NOT-YET: number text (10), table (11), log (14), in this order.
+};
 
 // A single number is always archived by one of its own encodings, even when that is longer
 // than the input: there is no stored fallback on this road.
 std::string compress_single_number(std::string_view input) {
-  const SingleNumber number = *split_single_number(input);
-  const BigInt magnitude = parse_decimal_digits(number.significant);
+  SingleNumberInput in{*split_single_number(input), {}, std::nullopt};
+  in.magnitude = parse_decimal_digits(in.number.significant);
+  in.power = find_power_form(in.magnitude);
   std::optional<ArchivePayload> best;
-  if (input.size() <= kMaxNumericTextInput) {
-    keep_shorter_payload(best, {ArchiveType::NumericText, encode_numeric_text_payload(number, magnitude)});
-  }
-  keep_shorter_payload(best, {ArchiveType::BinaryNumeric, encode_binary_numeric_payload(number, magnitude)});
-  const std::optional<PowerCandidate> power = find_power_form(magnitude);
-  if (power) {
-    keep_shorter_payload(best, {ArchiveType::PowerForm,
-                                encode_power_form_payload(*power, number.flags, number.leading_zeros)});
-  }
-  // The formula search starts from the power form just found rather than search for it again.
-  if (const std::optional<FormulaNode> formula = search_formula(magnitude, 0, power)) {
-    keep_shorter_payload(best, {ArchiveType::Formula,
-                                encode_formula_payload(*formula, number.flags, number.leading_zeros)});
+  for (const SingleNumberEncoder& encoder : kSingleNumberEncoders) {
+    if (input.size() > encoder.max_input) continue;
+    if (std::optional<std::string> payload = encoder.encode(in)) {
+      keep_shorter_payload(best, {encoder.type, std::move(*payload)});
+    }
   }
   return wrap_archive_with_checksum(best->type, std::move(best->bytes), input);
-}
-
-// The structured codecs, offered the whole input in a fixed order. The first that accepts it
-// ends the search, even when a later codec would have done better; a codec's error ends the
-// compression with its own message. Adding a codec means adding its step at its place.
-std::optional<ArchivePayload> encode_structured(std::string_view input) {
-  if (std::optional<IntegerLines> lines = split_integer_lines(input)) {
-    return ArchivePayload{ArchiveType::NumberList, encode_number_list_payload(*lines)};
-  }
-  // NOT YET: the steps land with their codecs, in this order: number text (10), table (11),
-  // log (14). Until then no other structured codec accepts anything.
-  return std::nullopt;
 }
 
 }  // namespace
@@ -71,9 +84,14 @@ std::string wrap_structured_payload(ArchivePayload payload, std::string_view inp
 
 std::string compress_best_archive(std::string_view input) {
   if (is_single_number_text(input)) return compress_single_number(input);
-  std::optional<ArchivePayload> payload = encode_structured(input);
-  if (!payload) throw Error(kNotNumericMessage);
-  return wrap_structured_payload(std::move(*payload), input);
+  // The first codec that accepts the input ends the search, even when a later one would have
+  // done better; a codec's error ends the compression with its own message.
+  for (const StructuredEncoder& encoder : kStructuredEncoders) {
+    if (std::optional<std::string> payload = encoder.encode(input)) {
+      return wrap_structured_payload({encoder.type, std::move(*payload)}, input);
+    }
+  }
+  throw Error(kNotNumericMessage);
 }
 
 }  // namespace corvale

@@ -1,11 +1,17 @@
 #pragma once
 // The compressor's choice of codec for one input (a whole file, or one block).
 
+#include <cstdint>
+#include <limits>
 #include <optional>
 #include <string>
 #include <string_view>
 
+#include "codecs/archive_types.h"
+#include "codecs/bigint.h"
 #include "codecs/container.h"
+#include "codecs/power_form.h"
+#include "codecs/single_number.h"
 
 namespace corvale {
 
@@ -21,6 +27,29 @@ std::string compress_best_archive(std::string_view input);
 struct ArchivePayload {
   ArchiveType type;
   std::string bytes;
+};
+
+// A single number as every single-number encoder sees it, worked out once per input: its
+// parts, its value, and its power form (the formula search starts from the one the power-form
+// encoder uses instead of searching again).
+struct SingleNumberInput {
+  SingleNumber number;
+  BigInt magnitude;
+  std::optional<PowerCandidate> power;
+};
+
+// The encoders in the order the compressor offers an input to them. A single number goes to
+// every single-number encoder, and the shortest payload wins (Stored is never used for it); any
+// other input goes to the structured encoders in turn until one accepts it. Either kind answers
+// nothing when the input is not its kind, and throws Error when it fails.
+struct SingleNumberEncoder {
+  ArchiveType type;
+  std::optional<std::string> (*encode)(const SingleNumberInput& input);
+  std::uint64_t max_input = std::numeric_limits<std::uint64_t>::max();  // offered only inputs of at most this many bytes
+};
+struct StructuredEncoder {
+  ArchiveType type;
+  std::optional<std::string> (*encode)(std::string_view input);
 };
 
 // The choice among single-number encodings, offered in a fixed order: the first becomes the

@@ -2,48 +2,17 @@
 
 #include <string>
 
-#include "codecs/binary_numeric.h"
-#include "codecs/container.h"
+#include "codecs/archive_types.h"
 #include "codecs/error.h"
-#include "codecs/formula_reader.h"
-#include "codecs/number_list.h"
-#include "codecs/numeric_text.h"
-#include "codecs/power_form.h"
-#include "codecs/varint.h"
+#include "codecs/output_budget.h"
 
 namespace corvale {
-namespace {
 
-std::string decode_stored(std::string_view payload, std::uint64_t limit) {
-  if (payload.size() > limit) throw output_limit_error();
-  return std::string(payload);
+std::string decode_stored_payload(std::string_view payload, std::uint64_t limit) {
+  std::string out;
+  append_within_limit(out, payload, limit);
+  return out;
 }
-
-// The payload decoders that live with their codecs. Each returns at most limit bytes and runs
-// its codec's own final checks.
-std::string decode_codec_payload(ArchiveType type, std::string_view payload, std::uint64_t limit) {
-  switch (type) {
-    case ArchiveType::NumberList:
-      return decode_number_list_payload(payload, limit);
-    case ArchiveType::NumericText:
-      return read_numeric_text_payload(payload, limit);
-    case ArchiveType::BinaryNumeric:
-      return decode_binary_numeric_payload(payload, limit);
-    case ArchiveType::PowerForm:
-      return decode_power_form_payload(payload, limit);
-    case ArchiveType::Formula:
-      return decode_formula_payload(payload, limit);
-    // NOT YET: the decoders of types 10, 11 and 14 land with their codecs, and
-    // the block list (type 12) with the block archive; each is wired in here with one case line,
-    // like the number list's above.
-    // Until then those archives read as not yet supported.
-    default:
-      throw Error("Archive type " + std::to_string(static_cast<unsigned>(type)) +
-                  " is not supported by this version yet");
-  }
-}
-
-}  // namespace
 
 bool is_single_number_text(std::string_view text) {
   if (text.size() >= 2 && text.substr(text.size() - 2) == "\r\n") {
@@ -60,28 +29,14 @@ bool is_single_number_text(std::string_view text) {
 }
 
 std::string decode_archive_payload(std::uint8_t type, std::string_view payload, std::uint64_t limit) {
-  switch (type) {
-    case static_cast<std::uint8_t>(ArchiveType::Stored):
-      return decode_stored(payload, limit);
-    case static_cast<std::uint8_t>(ArchiveType::NumericText):
-    case static_cast<std::uint8_t>(ArchiveType::BinaryNumeric):
-    case static_cast<std::uint8_t>(ArchiveType::PowerForm):
-    case static_cast<std::uint8_t>(ArchiveType::Formula): {
-      // The single-number decoders rebuild text from a number and its flags; a crafted payload
-      // could still render something the compressor would never have taken as one number.
-      std::string out = decode_codec_payload(static_cast<ArchiveType>(type), payload, limit);
-      if (!is_single_number_text(out)) throw Error(kNotANumberMessage);
-      return out;
-    }
-    case static_cast<std::uint8_t>(ArchiveType::NumberList):
-    case static_cast<std::uint8_t>(ArchiveType::NumberText):
-    case static_cast<std::uint8_t>(ArchiveType::Table):
-    case static_cast<std::uint8_t>(ArchiveType::BlockArchive):
-    case static_cast<std::uint8_t>(ArchiveType::Log):
-      return decode_codec_payload(static_cast<ArchiveType>(type), payload, limit);
-    default:
-      throw Error("Unknown archive type: " + std::to_string(static_cast<unsigned>(type)));
-  }
+  const ArchiveTypeRow* row = find_archive_type(type);
+  if (row == nullptr) throw Error("Unknown archive type: " + std::to_string(static_cast<unsigned>(type)));
+  if (row->decode == nullptr) throw type_not_yet_supported(row->type);
+  std::string out = row->decode(payload, limit);
+  // The single-number decoders rebuild text from a number and its flags; a crafted payload
+  // could still render something the compressor would never have taken as one number.
+  if (row->single_number && !is_single_number_text(out)) throw Error(kNotANumberMessage);
+  return out;
 }
 
 }  // namespace corvale
