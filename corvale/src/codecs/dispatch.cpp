@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "codecs/block_list.h"
 #include "codecs/container.h"
 #include "codecs/error.h"
 #include "codecs/number_list.h"
@@ -21,9 +22,10 @@ std::string decode_codec_payload(ArchiveType type, std::string_view payload, std
   switch (type) {
     case ArchiveType::NumberList:
       return decode_number_list_payload(payload, limit);
-    // NOT YET: the decoders of types 3, 5, 8, 10, 11, 13 and 14 land with their codecs, and
-    // the block list (type 12) with the block archive; each is wired in here with one case line,
-    // like the number list's above.
+    case ArchiveType::BlockArchive:
+      return decode_block_list(payload, limit);
+    // NOT YET: the decoders of types 3, 5, 8, 10, 11, 13 and 14 land with their codecs; each is
+    // wired in here with one case line, like the number list's above.
     // Until then those archives read as not yet supported.
     default:
       throw Error("Archive type " + std::to_string(static_cast<unsigned>(type)) +
