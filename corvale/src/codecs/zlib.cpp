@@ -124,9 +124,11 @@ std::string inflate_limited(std::string_view data, std::uint64_t limit, bool zli
   }
 }
 
-std::uint32_t crc32_of(std::string_view data) {
+std::uint32_t crc32_of(std::string_view data) { return crc32_update(0, data); }
+
+std::uint32_t crc32_update(std::uint32_t crc, std::string_view data) {
   return static_cast<std::uint32_t>(
-      crc32_z(0L, reinterpret_cast<const Bytef*>(data.data()), static_cast<z_size_t>(data.size())));
+      crc32_z(crc, reinterpret_cast<const Bytef*>(data.data()), static_cast<z_size_t>(data.size())));
 }
 
 }  // namespace corvale
