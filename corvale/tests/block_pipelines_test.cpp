@@ -27,11 +27,14 @@
 // is not taken at its word.
 static std::atomic<std::size_t> g_largest_allocation{0};
 
-void* operator new(std::size_t n) {
+void* operator new(std::size_t n, const std::nothrow_t&) noexcept {
   std::size_t seen = g_largest_allocation.load(std::memory_order_relaxed);
   while (n > seen && !g_largest_allocation.compare_exchange_weak(seen, n, std::memory_order_relaxed)) {
   }
-  if (void* p = std::malloc(n == 0 ? 1 : n)) return p;
+  return std::malloc(n == 0 ? 1 : n);
+}
+void* operator new(std::size_t n) {
+  if (void* p = operator new(n, std::nothrow)) return p;
   throw std::bad_alloc();
 }
 // The compiler sees free() meet memory from operator new; here both sides are this malloc.
@@ -39,6 +42,7 @@ void* operator new(std::size_t n) {
 #pragma GCC diagnostic ignored "-Wmismatched-new-delete"
 void operator delete(void* p) noexcept { std::free(p); }
 void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+void operator delete(void* p, const std::nothrow_t&) noexcept { std::free(p); }
 #pragma GCC diagnostic pop
 
 namespace corvale {

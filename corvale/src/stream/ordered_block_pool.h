@@ -79,7 +79,9 @@ void run_worker(Channel<BlockJob<Job>>& jobs, Channel<BlockResult<Result>>& resu
     try {
       results.send(BlockResult<Result>{index, WorkerFault{}});
     } catch (...) {
-      // Even the wake-up failed: the channels' closing below still frees the main thread.
+      // Not even the wake-up could be sent (memory ran out): the main thread might wait for
+      // this block for ever, so end the process as an internal fault here and now.
+      std::terminate();
     }
   }
   jobs.drop_receiver();
