@@ -8,6 +8,7 @@
 
 #include "corvale_version.h"
 #include "support/archive_surgery.h"
+#include "support/block_archive.h"
 #include "support/process_runner.h"
 #include "support/temp_dir.h"
 
@@ -286,12 +287,13 @@ TEST_F(Cli, InMemoryDecodingIsCappedAt512MiB) {
 TEST_F(Cli, FirstByteChoosesTheBlockRoad) {
   // 0x8C never reaches the in-memory decoder, which would call this archive too short.
   dir_.write("arc", std::string("\x8C\x00", 2));
-  expect_outcome(run({"decompress", "-i", "arc", "-o", "out"}),
-                 {1, "", error_line("Decompressing block archives is not supported yet")}, "0x8C");
-  dir_.write("arc", "\x0C");  // type 12 without the flag goes through the in-memory decoder
-  const test::ProcessResult r = run({"decompress", "-i", "arc", "-o", "out"});
-  EXPECT_NE(r.err, error_line("Decompressing block archives is not supported yet"));
+  expect_outcome(run({"decompress", "-i", "arc", "-o", "out"}), {1, "", error_line("Invalid block archive end")},
+                 "0x8C");
   EXPECT_EQ(dir_.read("out"), "previous output");
+  // Type 12 without the flag is a block list decoded in memory.
+  dir_.write("arc", std::string("\x0C") + test::block_list({test::stored_archive("1 2\n"), test::stored_archive("3\n")}));
+  expect_outcome(run({"decompress", "-i", "arc", "-o", "out"}), {0, "arc -> out: 20 -> 6 bytes\n", ""}, "0x0C");
+  EXPECT_EQ(dir_.read("out"), "1 2\n3\n");
 }
 
 TEST_F(Cli, InputSizePicksTheCompressRoad) {
@@ -301,10 +303,18 @@ TEST_F(Cli, InputSizePicksTheCompressRoad) {
     fs::resize_file(dir_ / "at_limit", 32u << 20);
     fs::resize_file(dir_ / "over_limit", (32u << 20) + 1);
   }
-  expect_outcome(run({"compress", "-i", "at_limit", "-o", "out"}), {1, "", kRefusal}, "32 MiB");
-  expect_outcome(run({"compress", "-i", "over_limit", "-o", "out"}),
-                 {1, "", error_line("Compressing inputs over 32 MiB into block archives is not supported yet")},
-                 "32 MiB + 1");
+  // The block road creates its temporary file before reading; the in-memory road compresses
+  // first and so refuses the zeros before it looks at the output.
+  expect_outcome(run({"compress", "-i", "at_limit", "-o", "missing/out"}), {1, "", kRefusal}, "32 MiB");
+  const test::ProcessResult r = run({"compress", "-i", "over_limit", "-o", "missing/out"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_TRUE(std::regex_match(
+      r.err, std::regex("Error: missing/\\.out\\.[1-9][0-9]*\\.tmp: No such file or directory \\(os error 2\\)\n")))
+      << r.err;
+  // Zeros have no cut point either: refused, with nothing left behind.
+  expect_outcome(run({"compress", "-i", "over_limit", "-o", "out"}), {1, "", kRefusal}, "32 MiB + 1");
+  EXPECT_EQ(dir_.read("out"), "previous output");
+  EXPECT_EQ(dir_.names(), (std::vector<std::string>{"at_limit", "empty", "link", "out", "over_limit", "prose", "sub"}));
 }
 
 // Standard error of a --progress run: the first line at open, interval lines that never go

@@ -181,5 +181,12 @@ TEST(Crc32, MatchesTheStandardCheckValues) {
   EXPECT_EQ(crc32_of("abc"), 0x352441C2u);
 }
 
+TEST(Crc32, CarriesOnOverDataInPieces) {
+  for (std::size_t cut = 0; cut <= 9; ++cut) {
+    const std::string_view check = "123456789";
+    EXPECT_EQ(crc32_update(crc32_of(check.substr(0, cut)), check.substr(cut)), 0xCBF43926u) << cut;
+  }
+}
+
 }  // namespace
 }  // namespace corvale

@@ -1,9 +1,9 @@
 #include "codecs/archive_types.h"
 
-#include <atomic>
 #include <string>
 
 #include "codecs/binary_numeric.h"
+#include "codecs/block_list.h"
 #include "codecs/dispatch.h"
 #include "codecs/formula_reader.h"
 #include "codecs/number_list.h"
@@ -12,14 +12,6 @@
 
 namespace corvale {
 namespace {
-
-std::atomic<PayloadDecoder> installed_block_list_decoder{nullptr};
-
-std::string decode_block_list(std::string_view payload, std::uint64_t limit) {
-  const PayloadDecoder decoder = installed_block_list_decoder.load(std::memory_order_acquire);
-  if (decoder == nullptr) throw type_not_yet_supported(ArchiveType::BlockArchive);
-  return decoder(payload, limit);
-}
 
 // In type order.
 // NOT-YET: the decoders of types 10, 11 and 14 land with their codecs.
@@ -49,10 +41,6 @@ Error type_not_yet_supported(ArchiveType type) {
   const auto value = static_cast<unsigned>(type);
   return Error("Archive type " + std::to_string(value) + " (" + find_archive_type(static_cast<std::uint8_t>(value))->name +
                ") is not supported by this version yet");
-}
-
-void install_block_list_decoder(PayloadDecoder decoder) {
-  installed_block_list_decoder.store(decoder, std::memory_order_release);
 }
 
 }  // namespace corvale

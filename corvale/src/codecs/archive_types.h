@@ -43,11 +43,4 @@ const ArchiveTypeRow* find_archive_type(std::uint8_t type);
 // What an archive of a type whose codec is not built yet reads as.
 Error type_not_yet_supported(ArchiveType type);
 
-// Block lists (type 12) are decoded on worker threads, and threads belong to the program
-// library, not to the codecs. The program therefore installs its block-list decoder here once
-// at start-up, before any archive is decoded and before any thread starts; until then (and in
-// programs that never install one, such as the codecs' own tests) type 12 reads as not yet
-// supported. Installing nullptr returns to that state.
-void install_block_list_decoder(PayloadDecoder decoder);
-
 }  // namespace corvale

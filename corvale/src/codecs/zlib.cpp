@@ -160,9 +160,11 @@ void inflate_zlib_prefix(std::string_view data, std::uint64_t limit, std::string
   }
 }
 
-std::uint32_t crc32_of(std::string_view data) {
+std::uint32_t crc32_of(std::string_view data) { return crc32_update(0, data); }
+
+std::uint32_t crc32_update(std::uint32_t crc, std::string_view data) {
   return static_cast<std::uint32_t>(
-      crc32_z(0L, reinterpret_cast<const Bytef*>(data.data()), static_cast<z_size_t>(data.size())));
+      crc32_z(crc, reinterpret_cast<const Bytef*>(data.data()), static_cast<z_size_t>(data.size())));
 }
 
 }  // namespace corvale

@@ -40,5 +40,8 @@ void inflate_zlib_prefix(std::string_view data, std::uint64_t limit, std::string
 
 // CRC-32 of IEEE 802.3 (reflected, initial and final inversion).
 std::uint32_t crc32_of(std::string_view data);
+// The CRC-32 of everything before data (0 for nothing) carried on over data, for data that
+// arrives in pieces: crc32_update(crc32_of(a), b) == crc32_of(a + b).
+std::uint32_t crc32_update(std::uint32_t crc, std::string_view data);
 
 }  // namespace corvale

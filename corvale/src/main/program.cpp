@@ -17,6 +17,10 @@
 #include "main/io_error.h"
 #include "main/options.h"
 #include "main/progress_reader.h"
+#include "stream/block_compress.h"
+#include "stream/block_decompress.h"
+#include "stream/block_format.h"
+#include "stream/block_list_parallel.h"
 
 namespace corvale {
 namespace {
@@ -27,7 +31,6 @@ using platform::NativeString;
 constexpr std::uint64_t kInMemoryCompressLimit = 33'554'432;  // 32 MiB
 // Archives decoded in memory never produce more than this, whatever --max-output says.
 constexpr std::uint64_t kInMemoryDecodeCap = 536'870'912;  // 512 MiB
-constexpr unsigned char kBlockArchiveFirstByte = 0x8C;
 
 // Everything the checks after the option loop settle before any byte of the input is read.
 struct RunPlan {
@@ -89,17 +92,11 @@ std::string read_whole_input(ProgressReader& reader, const std::filesystem::path
   return bytes;
 }
 
-// NOT-YET: block archives arrive with the block pipelines. Until then both block roads end
-// here, each with a message of its own; nothing has been written by then.
-[[noreturn]] void block_road_not_yet_available(Mode mode) {
-  if (mode == Mode::Compress) {
-    throw Error("Compressing inputs over 32 MiB into block archives is not supported yet");
-  }
-  throw Error("Decompressing block archives is not supported yet");
-}
-
 Counts compress_road(const RunPlan& plan, ProgressReader reader) {
-  if (plan.input_size > kInMemoryCompressLimit) block_road_not_yet_available(Mode::Compress);
+  if (plan.input_size > kInMemoryCompressLimit) {
+    const BlockArchiveCounts counts = compress_block_archive_to_file(plan.output, reader, plan.compress, plan.threads);
+    return {counts.input_bytes, counts.output_bytes};
+  }
   const std::string input = read_whole_input(reader, plan.input);
   // The input file is closed before the compressor runs: compression may take a while.
   reader.close();
@@ -119,7 +116,7 @@ Counts decompress_road(const RunPlan& plan, ProgressReader reader) {
   }
   archive.resize(got);
   if (got == 1 && static_cast<unsigned char>(archive[0]) == kBlockArchiveFirstByte) {
-    block_road_not_yet_available(Mode::Decompress);
+    return {plan.input_size, decompress_block_archive_to_file(plan.output, reader, plan.max_output, plan.threads)};
   }
   archive = read_whole_input(reader, plan.input, std::move(archive));
   std::uint64_t limit = kInMemoryDecodeCap;
@@ -155,6 +152,7 @@ int run(const std::vector<NativeString>& args) {
 
 int run_program(const std::vector<NativeString>& args) {
   install_internal_fault_handler();
+  install_parallel_block_list_decoder();
   try {
     try {
       return run(args);

@@ -1,0 +1,91 @@
+#include "stream/block_compress.h"
+
+#include <optional>
+#include <string>
+
+#include "codecs/error.h"
+#include "codecs/varint.h"
+#include "codecs/zlib.h"
+#include "stream/block_format.h"
+#include "stream/ordered_block_pool.h"
+#include "stream/output_file.h"
+
+namespace corvale {
+namespace {
+
+// The buffer is topped up in 8 MiB reads while it holds at most 12 MiB, so it never holds more
+// than 20 MiB, and a cut is looked for only with more than 12 MiB at hand: whatever is left once
+// the input ends (more than 4 MiB after a cut, at most 12 MiB) becomes the last block.
+constexpr std::size_t kReadStep = 8'388'608;
+constexpr std::size_t kReadAhead = 12'582'912;
+
+// The producer: cuts the input into blocks, in order, keeping count and checksum of them.
+class InputBlocks {
+ public:
+  explicit InputBlocks(ProgressReader& input) : input_(input) {}
+
+  std::optional<std::string> next() {
+    const bool ended_before = ended_;
+    while (!ended_ && buffer_.size() <= kReadAhead) ended_ = read_chunk(input_, buffer_, kReadStep);
+    if (ended_before && buffer_.empty()) return std::nullopt;
+    std::uint64_t cut = buffer_.size();
+    if (buffer_.size() > kReadAhead) {
+      const std::optional<std::uint64_t> boundary = find_block_boundary(buffer_, kBlockCutTarget);
+      if (!boundary) throw Error(kNotNumericMessage);
+      cut = *boundary;
+    }
+    if (cut == 0) throw Error(kNotNumericMessage);  // an input without a single byte
+    std::string block = buffer_.substr(0, cut);
+    buffer_.erase(0, cut);
+    crc_ = crc32_update(crc_, block);
+    count_ += cut;
+    if (ended_ && buffer_.empty()) buffer_.shrink_to_fit();
+    return block;
+  }
+
+  std::uint32_t crc() const { return crc_; }
+  std::uint64_t count() const { return count_; }
+
+ private:
+  ProgressReader& input_;
+  std::string buffer_;
+  bool ended_ = false;
+  std::uint32_t crc_ = 0;
+  std::uint64_t count_ = 0;
+};
+
+}  // namespace
+
+BlockArchiveCounts compress_block_archive_to_file(const std::filesystem::path& output, ProgressReader& input,
+                                                  CompressFn compress, std::uint64_t threads) {
+  BlockOutputFile file(output);
+  std::string head(1, static_cast<char>(kBlockArchiveFirstByte));
+  file.write(head);
+  std::uint64_t written = head.size();
+
+  InputBlocks blocks(input);
+  run_ordered_blocks<std::string, std::string>(
+      pool_worker_count(threads), [&] { return blocks.next(); },
+      [compress](std::string&& block) {
+        std::string archive = compress(block);
+        block = std::string();  // the job's copy of the input goes as soon as it is coded
+        return archive;
+      },
+      [&](std::string&& archive) {
+        std::string length;
+        write_varint_u64(archive.size(), length);
+        file.write(length);
+        file.write(archive);
+        written += length.size() + archive.size();
+      });
+
+  std::string tail(1, '\0');
+  const std::uint32_t crc = blocks.crc();
+  for (int shift = 24; shift >= 0; shift -= 8) tail.push_back(static_cast<char>((crc >> shift) & 0xFF));
+  file.write(tail);
+  written += tail.size();
+  file.commit();
+  return {blocks.count(), written};
+}
+
+}  // namespace corvale
