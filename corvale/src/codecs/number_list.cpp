@@ -372,11 +372,10 @@ std::string render_wide(const std::vector<BigInt>& values, const std::vector<std
     const bool minus_zero = next_minus_zero < minus_zeros.size() && minus_zeros[next_minus_zero] == i;
     if (minus_zero) ++next_minus_zero;
     if (values[i].sign() < 0 || minus_zero) out.push_back('-');
-    const std::uint64_t room = out.size() >= limit ? 0 : limit - out.size();
     const std::uint64_t z = zeros.empty() ? 0 : zeros[i];
-    if (z > room) throw output_limit_error();
+    check_output_room(out.size(), z, limit);
     out.append(z, '0');
-    check_decimal_output_size(values[i], limit >= out.size() ? limit - out.size() : 0);
+    check_decimal_output_size(values[i], room_under_limit(out.size(), limit));
     values[i].append_decimal_magnitude(out);
     if (out.size() > limit) throw output_limit_error();
   }
@@ -472,10 +471,7 @@ std::string decode_number_list_payload(std::string_view payload, std::uint64_t l
   if ((method & 3) == 3 || method >= 32) throw Error(kInvalidNumberListMethod);
   const unsigned d = method & 3;
 
-  const std::uint64_t inflate_limit = limit > (std::numeric_limits<std::uint64_t>::max() - 1024) / 2
-                                          ? std::numeric_limits<std::uint64_t>::max()
-                                          : 2 * limit + 1024;
-  const std::string inner = inflate_limited(payload.substr(cursor.pos), inflate_limit, false);
+  const std::string inner = inflate_limited(payload.substr(cursor.pos), inner_body_limit(limit), false);
   ByteCursor body{inner};
 
   std::vector<BigInt> seeds;
