@@ -25,7 +25,8 @@ std::vector<std::string> round_trip(const std::vector<std::string>& tokens) {
   std::string column;
   encode_digit_string_column(forms, digits, column);
   ByteCursor cursor{column};
-  ExponentColumn exponents = decode_exponents(cursor, tokens.size());
+  MagnitudeBudget budget(1 << 20);
+  ExponentColumn exponents = decode_exponents(cursor, tokens.size(), budget);
   EXPECT_TRUE(cursor.at_end());
   std::vector<std::string> out;
   for (std::size_t i = 0; i < tokens.size(); ++i) {
@@ -57,7 +58,8 @@ TEST(ExponentColumn, RefusesBadColumns) {
   for (const Case& k : cases) {
     SCOPED_TRACE(k.name);
     ByteCursor cursor{k.bytes};
-    EXPECT_ERROR(decode_exponents(cursor, k.n), k.message);
+    MagnitudeBudget budget(1 << 20);
+    EXPECT_ERROR(decode_exponents(cursor, k.n, budget), k.message);
   }
 }
 
@@ -66,7 +68,8 @@ TEST(ExponentColumn, WritesUpToTheLimitExactly) {
   const std::string column = bytes({6, 0x00, 0x18, 2});
   for (std::uint64_t limit : {7u, 6u, 4u, 2u}) {
     ByteCursor cursor{column};
-    ExponentColumn exponents = decode_exponents(cursor, 1);
+    MagnitudeBudget budget(limit);
+    ExponentColumn exponents = decode_exponents(cursor, 1, budget);
     std::string out = "5";
     if (limit >= 7) {
       write_exponent(exponents, 0, out, limit);

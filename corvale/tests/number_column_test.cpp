@@ -38,7 +38,8 @@ std::vector<BigInt> as_big(const ColumnValues& c) {
 std::vector<BigInt> decode(const std::string& column, std::uint64_t count) {
   const std::string data = column + "\x7F";
   ByteCursor cursor{data};
-  const ColumnValues got = decode_number_column(cursor, count);
+  MagnitudeBudget budget(1 << 20);
+  const ColumnValues got = decode_number_column(cursor, count, budget);
   EXPECT_EQ(cursor.pos, column.size());
   return as_big(got);
 }
@@ -74,7 +75,8 @@ std::vector<std::string> all_candidates(std::vector<BigInt> d) {
 // The decoder alone, for the bytes it must refuse.
 void decode_only(const std::string& column, std::uint64_t count) {
   ByteCursor cursor{column};
-  decode_number_column(cursor, count);
+  MagnitudeBudget budget(1 << 20);
+  decode_number_column(cursor, count, budget);
 }
 
 std::string first_smallest(const std::vector<std::string>& candidates) {

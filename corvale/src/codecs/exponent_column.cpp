@@ -5,10 +5,11 @@
 #include <optional>
 
 #include "codecs/error.h"
+#include "codecs/output_budget.h"
 
 namespace corvale {
 
-void encode_digit_string_column(const std::vector<ExponentForm>& forms, const std::vector<std::string_view>& digit_strings,
+bool encode_digit_string_column(const std::vector<ExponentForm>& forms, const std::vector<std::string_view>& digit_strings,
                                 std::string& out) {
   for (const ExponentForm form : forms) out.push_back(static_cast<char>(form));  // one-byte varints
 
@@ -30,9 +31,10 @@ void encode_digit_string_column(const std::vector<ExponentForm>& forms, const st
   out += encode_number_column(values);
 
   for (const std::string_view digits : digit_strings) write_varint_u64(count_leading_zero_digits(digits), out);
+  return values.wide;
 }
 
-ExponentColumn decode_exponents(ByteCursor& cursor, std::uint64_t n) {
+ExponentColumn decode_exponents(ByteCursor& cursor, std::uint64_t n, MagnitudeBudget& budget) {
   ExponentColumn exponents;
   // Every form is read before any is judged, so a cut body reads as cut whatever came before.
   bool bad_form = false;
@@ -45,7 +47,7 @@ ExponentColumn decode_exponents(ByteCursor& cursor, std::uint64_t n) {
   }
   if (bad_form) throw Error(kInvalidExponentForm);
   if (with_exponent == 0) throw Error(kExponentFlagWithoutExponents);
-  exponents.values = decode_number_column(cursor, with_exponent);
+  exponents.values = decode_number_column(cursor, with_exponent, budget);
   for (std::size_t k = 0; k < exponents.values.size(); ++k) {
     if (exponents.values.is_negative(k)) throw Error(kNegativeExponentValue);
   }
@@ -57,9 +59,8 @@ void write_exponent(ExponentColumn& exponents, std::uint64_t i, std::string& out
   if (exponents.forms.empty() || exponents.forms[i] == ExponentForm::kNone) return;
   out += exponent_form_text(exponents.forms[i]);
   const std::size_t k = exponents.next++;
-  const std::uint64_t room = out.size() >= limit ? 0 : limit - out.size();
   const std::uint64_t zeros = exponents.leading_zeros[k];
-  if (zeros > room) throw output_limit_error();
+  check_output_room(out.size(), zeros, limit);
   out.append(static_cast<std::size_t>(zeros), '0');
   if (!exponents.values.wide) {
     char digits[20];
@@ -67,7 +68,7 @@ void write_exponent(ExponentColumn& exponents, std::uint64_t i, std::string& out
     out.append(digits, end);
   } else {
     const BigInt& value = exponents.values.big[k];
-    check_decimal_output_size(value, room - zeros);
+    check_decimal_output_size(value, room_under_limit(out.size(), limit));
     value.append_decimal_magnitude(out);
   }
   if (out.size() > limit) throw output_limit_error();

@@ -20,8 +20,9 @@ inline constexpr const char kExponentFlagWithoutExponents[] = "Exponent flag wit
 inline constexpr const char kNegativeExponentValue[] = "Negative exponent value";
 
 // Appends one form a number (kNone for none) and the digits of every exponent there is, in
-// number order. Throws Error only when deflate fails.
-void encode_digit_string_column(const std::vector<ExponentForm>& forms, const std::vector<std::string_view>& digit_strings,
+// number order; true when some exponent needs more than 64 bits. Throws Error only when deflate
+// fails.
+bool encode_digit_string_column(const std::vector<ExponentForm>& forms, const std::vector<std::string_view>& digit_strings,
                                 std::string& out);
 
 // The exponents as read back, rendered one number after the other.
@@ -33,7 +34,7 @@ struct ExponentColumn {
 };
 
 inline ExponentColumn no_exponents() { return {}; }
-ExponentColumn decode_exponents(ByteCursor& cursor, std::uint64_t n);
+ExponentColumn decode_exponents(ByteCursor& cursor, std::uint64_t n, MagnitudeBudget& budget);
 
 // Appends number i's exponent, if it has one, keeping out within limit; called once a number, in
 // number order. Throws "Output exceeds decompression limit".

@@ -108,23 +108,42 @@ std::string encode_number_column(const ColumnValues& values) {
   return encode_wide(std::move(big));
 }
 
-ColumnValues decode_number_column(ByteCursor& cursor, std::uint64_t count) {
+namespace {
+
+void charge_wide(MagnitudeBudget& budget, const BigInt& value) {
+  if (value.bit_length() > 64) budget.charge(value);
+}
+
+}  // namespace
+
+ColumnValues decode_number_column(ByteCursor& cursor, std::uint64_t count, MagnitudeBudget& budget) {
   const std::uint8_t method = cursor_take_byte(cursor);
   if ((method & kColumnOrderMask) == 3 || method >= 32) throw Error(kInvalidColumnMethod);
   const unsigned k = method & kColumnOrderMask;
   const std::uint64_t h = std::min<std::uint64_t>(k, count);
   std::vector<BigInt> values;
-  for (std::uint64_t i = 0; i < h; ++i) values.push_back(zigzag_decode_big(cursor_read_varint_big(cursor, false, 0)));
+  for (std::uint64_t i = 0; i < h; ++i) {
+    values.push_back(zigzag_decode_big(cursor_read_varint_big(cursor, false, 0)));
+    charge_wide(budget, values.back());
+  }
   BigInt base;
   const bool has_base = (method & kColumnBase) != 0;
-  if (has_base) base = zigzag_decode_big(cursor_read_varint_big(cursor, false, 0));
-  std::vector<BigInt> body = decode_number_list_body(cursor, method, count - h);
   if (has_base) {
-    collect_bigints_offset_by_base(values, std::move(body), base);
-  } else {
-    collect_zigzag_decoded_bigints(values, std::move(body));
+    base = zigzag_decode_big(cursor_read_varint_big(cursor, false, 0));
+    charge_wide(budget, base);
   }
-  for (unsigned pass = 0; pass < k; ++pass) prefix_sum_in_place(values);
+  // Each value is charged as it is made, so a long base or seed repeated over a long body fails
+  // before it costs more than the budget.
+  for (BigInt& m : decode_number_list_body(cursor, method, count - h)) {
+    values.push_back(has_base ? m + base : zigzag_decode_big(m));
+    charge_wide(budget, values.back());
+  }
+  for (unsigned pass = 0; pass < k; ++pass) {
+    for (std::size_t i = 1; i < values.size(); ++i) {
+      values[i] += values[i - 1];
+      charge_wide(budget, values[i]);
+    }
+  }
 
   ColumnValues column;
   if (std::all_of(values.begin(), values.end(), [](const BigInt& v) { return v.fits_i64(); })) {

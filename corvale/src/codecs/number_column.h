@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "codecs/bigint.h"
+#include "codecs/magnitude_budget.h"
 #include "codecs/varint.h"
 
 namespace corvale {
@@ -34,7 +35,8 @@ struct ColumnValues {
 // The best column for values. Throws Error only when deflate fails.
 std::string encode_number_column(const ColumnValues& values);
 
-// count values from the column at the cursor, which is left just behind it.
-ColumnValues decode_number_column(ByteCursor& cursor, std::uint64_t count);
+// count values from the column at the cursor, which is left just behind it. Every value built
+// past 64 bits is charged to budget.
+ColumnValues decode_number_column(ByteCursor& cursor, std::uint64_t count, MagnitudeBudget& budget);
 
 }  // namespace corvale

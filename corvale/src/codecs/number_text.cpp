@@ -14,6 +14,7 @@
 #include "codecs/exponent_column.h"
 #include "codecs/number_column.h"
 #include "codecs/number_list.h"
+#include "codecs/output_budget.h"
 #include "codecs/separator_sequence.h"
 #include "codecs/varint.h"
 #include "codecs/written_number.h"
@@ -115,9 +116,42 @@ ColumnValues column_values(const Numbers& numbers, std::uint64_t j, std::uint64_
   return column;
 }
 
+// A floor under the bytes of magnitude that the decoder will build for column j once scaled to s
+// fraction digits: every stored value past 64 bits is built at least once, and v x 10^d has at
+// least bits(v) + 3.32 d bits. Worked out from the digits, before any such value is made.
+u128 scaled_magnitude_floor(const Numbers& numbers, std::uint64_t j, std::uint64_t C, std::uint64_t s) {
+  u128 bytes = 0;
+  auto wide = numbers.wide.begin();
+  for (std::uint64_t i = j; i < numbers.size(); i += C) {
+    while (wide != numbers.wide.end() && wide->first < i) ++wide;
+    const bool is_wide = wide != numbers.wide.end() && wide->first == i;
+    const std::int64_t v = numbers.values[i];
+    const u128 bits = is_wide ? wide->second.bit_length()
+                              : v == 0 ? 0 : 64 - __builtin_clzll(v < 0 ? 0 - static_cast<std::uint64_t>(v)
+                                                                        : static_cast<std::uint64_t>(v));
+    if (bits == 0) continue;
+    const u128 scaled = bits + static_cast<u128>(s - numbers.fraction_digits[i]) * 332 / 100;
+    if (scaled > 64) bytes += (scaled + 7) / 8;
+  }
+  return bytes;
+}
+
+// Runs a decoder over bytes just written, charging the budget as the real decode will: false
+// when it runs out, so that the text could not be restored under its own length.
+template <class Decode>
+bool decodes_within_budget(Decode&& decode) {
+  try {
+    decode();
+  } catch (const Error& e) {
+    if (std::string_view(e.what()) == kOutputLimitExceeded) return false;
+    throw;
+  }
+  return true;
+}
+
 }  // namespace
 
-std::optional<std::string> encode_number_text(std::string_view text) {
+std::optional<NumberTextPayload> encode_number_text(std::string_view text) {
   Numbers numbers;
   SeparatorSequenceWriter separators;
   std::string_view prefix;
@@ -134,6 +168,11 @@ std::optional<std::string> encode_number_text(std::string_view text) {
   write_run(suffix, body);
   const std::uint64_t C = std::max<std::uint64_t>(separators.write(body), 1);
 
+  // Verification decodes under the text's own length, so the decoder's budget for that limit is
+  // charged here as the decoder will charge it, column after column.
+  const std::optional<NumberTextPayload> stored{NumberTextPayload{true, {}}};
+  MagnitudeBudget budget(text.size());
+
   std::uint8_t flags = 0;
   const bool decimal = numbers.max_fraction_digits > 0;
   std::vector<std::uint64_t> scales(C, 0);
@@ -142,7 +181,17 @@ std::optional<std::string> encode_number_text(std::string_view text) {
       for (std::uint64_t i = j; i < n; i += C) scales[j] = std::max(scales[j], numbers.fraction_digits[i]);
       write_varint_u64(scales[j], body);
     }
-    body += encode_number_column(column_values(numbers, j, C, scales[j]));
+    const std::uint64_t count = (n - j - 1) / C + 1;
+    if (scaled_magnitude_floor(numbers, j, C, scales[j]) > budget.remaining()) return stored;
+    const ColumnValues values = column_values(numbers, j, C, scales[j]);
+    const std::string column = encode_number_column(values);
+    if (values.wide && !decodes_within_budget([&] {
+          ByteCursor cursor{column};
+          decode_number_column(cursor, count, budget);
+        })) {
+      return stored;
+    }
+    body += column;
   }
 
   if (numbers.any_leading_zeros) {
@@ -178,25 +227,25 @@ std::optional<std::string> encode_number_text(std::string_view text) {
 
   if (numbers.any_exponent) {
     flags |= kTextExponents;
-    encode_digit_string_column(numbers.forms, numbers.exponent_digits, body);
+    const std::size_t start = body.size();
+    const bool wide = encode_digit_string_column(numbers.forms, numbers.exponent_digits, body);
+    if (wide && !decodes_within_budget([&] {
+          ByteCursor cursor{std::string_view(body).substr(start)};
+          decode_exponents(cursor, n, budget);
+        })) {
+      return stored;
+    }
   }
+  if (body.size() > inner_body_limit(text.size())) return stored;
 
-  std::string payload(1, static_cast<char>(flags));
-  write_varint_u64(n, payload);
-  payload += deflate_compress_best(body);
+  NumberTextPayload payload;
+  payload.bytes.push_back(static_cast<char>(flags));
+  write_varint_u64(n, payload.bytes);
+  payload.bytes += deflate_compress_best(body);
   return payload;
 }
 
 namespace {
-
-std::uint64_t room_left(const std::string& out, std::uint64_t limit) {
-  return out.size() >= limit ? 0 : limit - out.size();
-}
-
-void append_limited(std::string& out, std::string_view piece, std::uint64_t limit) {
-  if (piece.size() > room_left(out, limit)) throw output_limit_error();
-  out += piece;
-}
 
 // One column as read back, with what rendering needs of it.
 struct DecodedColumn {
@@ -214,11 +263,6 @@ struct DecodedNumbers {
   DecodedColumn& column(std::uint64_t i) { return columns[i % C]; }
   bool is_zero(std::uint64_t i) const { return columns[i % C].values.is_zero(i / C); }
 };
-
-std::uint64_t inflate_cap(std::uint64_t limit) {
-  constexpr std::uint64_t kMax = std::numeric_limits<std::uint64_t>::max();
-  return limit > (kMax - 1024) / 2 ? kMax : 2 * limit + 1024;
-}
 
 std::vector<std::uint64_t> read_minus_zeros(ByteCursor& cursor, const DecodedNumbers& numbers, std::uint64_t n) {
   std::vector<std::uint64_t> positions;
@@ -275,12 +319,14 @@ std::string decode_number_text_payload(std::string_view payload, std::uint64_t l
   // Every number needs a digit and every pair a separator byte between them.
   if (n == 0 || static_cast<u128>(n) * 2 - 1 > limit) throw Error(kInvalidNumberTextSize);
 
-  const std::string body = inflate_limited(payload.substr(header.pos), inflate_cap(limit), false);
+  const std::string body = inflate_limited(payload.substr(header.pos), inner_body_limit(limit), false);
   ByteCursor cursor{body};
   const std::string_view prefix = read_text_separator(cursor);
   const std::string_view suffix = read_text_separator(cursor);
   const SeparatorSequence separators = read_separator_sequence(cursor, n);
 
+  // Scaled values, their differences and bases can be far longer than what they print as.
+  MagnitudeBudget budget(limit);
   DecodedNumbers numbers;
   numbers.C = separators.columns();
   numbers.columns.resize(numbers.C);
@@ -290,7 +336,7 @@ std::string decode_number_text_payload(std::string_view payload, std::uint64_t l
       column.scale = cursor_read_varint_u64(cursor);
       if (column.scale > limit) throw output_limit_error();
     }
-    column.values = decode_number_column(cursor, (n - j - 1) / numbers.C + 1);
+    column.values = decode_number_column(cursor, (n - j - 1) / numbers.C + 1, budget);
   }
 
   CountList leading_zeros;
@@ -299,22 +345,22 @@ std::string decode_number_text_payload(std::string_view payload, std::uint64_t l
   if (flags & kTextMinusZeros) minus_zeros = read_minus_zeros(cursor, numbers, n);
   CountList fraction_digits;
   if (flags & kTextDecimal) fraction_digits = undo_scales(cursor, numbers, n, (flags & kTextRelativeCounts) != 0);
-  ExponentColumn exponents = (flags & kTextExponents) ? decode_exponents(cursor, n) : no_exponents();
+  ExponentColumn exponents = (flags & kTextExponents) ? decode_exponents(cursor, n, budget) : no_exponents();
   if (!cursor.at_end()) throw Error(kTrailingNumberTextData);
 
   // Every piece is measured against the room left before it is written, so the output never
   // grows past the limit whatever the counts say.
   std::string out;
-  append_limited(out, prefix, limit);
+  append_within_limit(out, prefix, limit);
   std::size_t next_minus_zero = 0;
   std::uint64_t period_index = 0;
   for (std::uint64_t i = 0; i < n; ++i) {
     if (i > 0) {
       if (separators.period != 0) {
-        append_limited(out, separators.strings[period_index], limit);
+        append_within_limit(out, separators.strings[period_index], limit);
         if (++period_index == separators.period) period_index = 0;
       } else {
-        append_limited(out, separators.indexed(i - 1), limit);
+        append_within_limit(out, separators.indexed(i - 1), limit);
       }
     }
     const DecodedColumn& column = numbers.column(i);
@@ -324,7 +370,7 @@ std::string decode_number_text_payload(std::string_view payload, std::uint64_t l
     if (minus_zero || column.values.is_negative(row)) out.push_back('-');
 
     const std::uint64_t zeros = leading_zeros.empty() ? 0 : leading_zeros[i];
-    if (zeros > room_left(out, limit)) throw output_limit_error();
+    check_output_room(out.size(), zeros, limit);
     out.append(static_cast<std::size_t>(zeros), '0');
 
     const std::uint64_t f = fraction_digits.empty() ? 0 : fraction_digits[i];
@@ -338,15 +384,15 @@ std::string decode_number_text_payload(std::string_view payload, std::uint64_t l
     } else if (!column.digits.empty()) {
       digits = column.digits[row];
     } else {
-      check_decimal_output_size(column.values.big[row], room_left(out, limit));
+      check_decimal_output_size(column.values.big[row], room_under_limit(out.size(), limit));
       column.values.big[row].append_decimal_magnitude(big);
       digits = big;
     }
-    if (fixed_point_length(digits.size(), f) > room_left(out, limit)) throw output_limit_error();
+    check_output_room(out.size(), fixed_point_length(digits.size(), f), limit);
     append_fixed_point(out, digits, f);
     write_exponent(exponents, i, out, limit);
   }
-  append_limited(out, suffix, limit);
+  append_within_limit(out, suffix, limit);
 
   if (!is_number_text(out)) throw Error(kNotANumberList);
   return out;
