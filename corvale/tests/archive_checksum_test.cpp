@@ -46,6 +46,7 @@ std::vector<std::pair<std::string, std::string>> fixtures() {
     out.emplace_back(std::string("bench-") + name, read_file(kSourceDir / "corvale" / "tests" / "fixtures" / "bench" / name));
   }
   out.emplace_back("sample-readings.txt", read_file(kSourceDir / "samples" / "readings.txt"));
+  out.emplace_back("wide-after-small", test::small_integers_then_one_wide_value());
   return out;
 }
 
