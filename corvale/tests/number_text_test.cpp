@@ -40,9 +40,9 @@ std::string varints(std::initializer_list<std::uint64_t> values) {
 std::string run(std::string_view s) { return varints({s.size()}) + std::string(s); }
 
 std::string column(const std::vector<std::int64_t>& values) {
-  ColumnValues c;
-  c.narrow = values;
-  return encode_number_column(c);
+  IntegerList list(Signedness::Signed);
+  for (const std::int64_t v : values) list.push_word(static_cast<std::uint64_t>(v));
+  return encode_number_column(std::move(list)).value();
 }
 
 std::string payload(std::uint8_t flags, std::uint64_t n, const std::string& body) {

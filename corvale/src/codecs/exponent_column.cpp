@@ -5,33 +5,31 @@
 #include <optional>
 
 #include "codecs/error.h"
+#include "codecs/number_column.h"
 #include "codecs/output_budget.h"
 
 namespace corvale {
 
 bool encode_digit_string_column(const std::vector<ExponentForm>& forms, const std::vector<std::string_view>& digit_strings,
-                                std::string& out) {
-  for (const ExponentForm form : forms) out.push_back(static_cast<char>(form));  // one-byte varints
-
-  ColumnValues values;
-  values.narrow.reserve(digit_strings.size());
+                                std::string& out, std::uint64_t max_bytes) {
+  IntegerList values(Signedness::Signed);
   for (const std::string_view digits : digit_strings) {
     const std::optional<std::uint64_t> small = digits_value_u64(digits);
-    if (!small || *small > static_cast<std::uint64_t>(INT64_MAX)) {
-      values.wide = true;
-      break;
+    if (small && *small <= static_cast<std::uint64_t>(INT64_MAX)) {
+      values.push_word(*small);
+    } else {
+      values.push_back(parse_digits(digits));
     }
-    values.narrow.push_back(static_cast<std::int64_t>(*small));
   }
-  if (values.wide) {
-    values.narrow = {};
-    values.big.reserve(digit_strings.size());
-    for (const std::string_view digits : digit_strings) values.big.push_back(parse_digits(digits));
-  }
-  out += encode_number_column(values);
+  const std::uint64_t forms_bytes = forms.size();  // one-byte varints
+  if (forms_bytes > max_bytes) return false;
+  std::optional<std::string> column = encode_number_column(std::move(values), max_bytes - forms_bytes);
+  if (!column) return false;
 
+  for (const ExponentForm form : forms) out.push_back(static_cast<char>(form));
+  out += *column;
   for (const std::string_view digits : digit_strings) write_varint_u64(count_leading_zero_digits(digits), out);
-  return values.wide;
+  return true;
 }
 
 ExponentColumn decode_exponents(ByteCursor& cursor, std::uint64_t n, MagnitudeBudget& budget) {
@@ -48,8 +46,10 @@ ExponentColumn decode_exponents(ByteCursor& cursor, std::uint64_t n, MagnitudeBu
   if (bad_form) throw Error(kInvalidExponentForm);
   if (with_exponent == 0) throw Error(kExponentFlagWithoutExponents);
   exponents.values = decode_number_column(cursor, with_exponent, budget);
-  for (std::size_t k = 0; k < exponents.values.size(); ++k) {
-    if (exponents.values.is_negative(k)) throw Error(kNegativeExponentValue);
+  const IntegerList& values = exponents.values;
+  for (std::size_t k = 0; k < values.size(); ++k) {
+    const bool negative = values.wide() ? values.big()[k].sign() < 0 : static_cast<std::int64_t>(values.words()[k]) < 0;
+    if (negative) throw Error(kNegativeExponentValue);
   }
   exponents.leading_zeros = read_count_list(cursor, with_exponent);
   return exponents;
@@ -62,12 +62,12 @@ void write_exponent(ExponentColumn& exponents, std::uint64_t i, std::string& out
   const std::uint64_t zeros = exponents.leading_zeros[k];
   check_output_room(out.size(), zeros, limit);
   out.append(static_cast<std::size_t>(zeros), '0');
-  if (!exponents.values.wide) {
+  if (!exponents.values.wide()) {
     char digits[20];
-    const auto end = std::to_chars(digits, digits + sizeof digits, static_cast<std::uint64_t>(exponents.values.narrow[k])).ptr;
+    const auto end = std::to_chars(digits, digits + sizeof digits, exponents.values.words()[k]).ptr;
     out.append(digits, end);
   } else {
-    const BigInt& value = exponents.values.big[k];
+    const BigInt& value = exponents.values.big()[k];
     check_decimal_output_size(value, room_under_limit(out.size(), limit));
     value.append_decimal_magnitude(out);
   }

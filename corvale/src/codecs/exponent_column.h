@@ -4,12 +4,14 @@
 // number column, and their leading zeros ('1e007').
 
 #include <cstdint>
+#include <limits>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "codecs/count_list.h"
-#include "codecs/number_column.h"
+#include "codecs/integer_list.h"
+#include "codecs/magnitude_budget.h"
 #include "codecs/varint.h"
 #include "codecs/written_number.h"
 
@@ -20,20 +22,21 @@ inline constexpr const char kExponentFlagWithoutExponents[] = "Exponent flag wit
 inline constexpr const char kNegativeExponentValue[] = "Negative exponent value";
 
 // Appends one form a number (kNone for none) and the digits of every exponent there is, in
-// number order; true when some exponent needs more than 64 bits. Throws Error only when deflate
-// fails.
+// number order. Returns false, appending nothing, when the exponents' number column would take
+// more than max_bytes. Throws Error only when deflate fails.
 bool encode_digit_string_column(const std::vector<ExponentForm>& forms, const std::vector<std::string_view>& digit_strings,
-                                std::string& out);
+                                std::string& out, std::uint64_t max_bytes = std::numeric_limits<std::uint64_t>::max());
 
 // The exponents as read back, rendered one number after the other.
 struct ExponentColumn {
-  std::vector<ExponentForm> forms;  // empty: no number has an exponent
-  ColumnValues values;              // one a number with a form, in order
-  CountList leading_zeros;          // the same
-  std::size_t next = 0;             // the next entry of values and leading_zeros to write
+  std::vector<ExponentForm> forms;            // empty: no number has an exponent
+  IntegerList values{Signedness::Signed};     // one a number with a form, in order, none negative
+  CountList leading_zeros;                    // the same
+  std::size_t next = 0;                       // the next entry of values and leading_zeros to write
 };
 
 inline ExponentColumn no_exponents() { return {}; }
+// Big exponent values are charged to budget.
 ExponentColumn decode_exponents(ByteCursor& cursor, std::uint64_t n, MagnitudeBudget& budget);
 
 // Appends number i's exponent, if it has one, keeping out within limit; called once a number, in

@@ -77,41 +77,29 @@ void write_run(std::string_view run, std::string& out) {
   out += run;
 }
 
-// Column j of C (numbers j, j + C, ...), each scaled to s fraction digits: in 64 bits when every
-// scaled value fits, else as big integers.
-ColumnValues column_values(const Numbers& numbers, std::uint64_t j, std::uint64_t C, std::uint64_t s) {
-  const std::uint64_t n = numbers.size();
-  ColumnValues column;
-  bool fits = std::none_of(numbers.wide.begin(), numbers.wide.end(), [&](const auto& w) { return w.first % C == j; });
-  if (fits) {
-    column.narrow.reserve((n - j - 1) / C + 1);
-    for (std::uint64_t i = j; i < n; i += C) {
-      const std::uint64_t d = s - numbers.fraction_digits[i];
-      const std::int64_t v = numbers.values[i];
-      const std::uint64_t magnitude = v < 0 ? 0 - static_cast<std::uint64_t>(v) : static_cast<std::uint64_t>(v);
-      if (d > 18 || magnitude > static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max()) / kPowersOfTen[d]) {
-        fits = false;
-        break;
-      }
-      column.narrow.push_back(v * static_cast<std::int64_t>(kPowersOfTen[d]));
-    }
-    if (fits) return column;
-  }
-
-  column.wide = true;
-  column.narrow = {};
+// Column j of C (numbers j, j + C, ...), each scaled to s fraction digits: 64-bit words while
+// the scaled values fit, big integers once one does not.
+IntegerList column_values(const Numbers& numbers, std::uint64_t j, std::uint64_t C, std::uint64_t s) {
+  IntegerList column(Signedness::Signed);
   std::unordered_map<std::uint64_t, BigInt> powers;  // 10^d, made once for each d that occurs
   auto wide = numbers.wide.begin();
-  for (std::uint64_t i = j; i < n; i += C) {
+  for (std::uint64_t i = j; i < numbers.size(); i += C) {
     while (wide != numbers.wide.end() && wide->first < i) ++wide;
-    BigInt v = wide != numbers.wide.end() && wide->first == i ? wide->second : BigInt::from_i64(numbers.values[i]);
+    const bool is_wide = wide != numbers.wide.end() && wide->first == i;
     const std::uint64_t d = s - numbers.fraction_digits[i];
-    if (d > 0 && !v.is_zero()) {
+    const std::int64_t v = numbers.values[i];
+    const std::uint64_t magnitude = v < 0 ? 0 - static_cast<std::uint64_t>(v) : static_cast<std::uint64_t>(v);
+    if (!is_wide && d <= 18 && magnitude <= static_cast<std::uint64_t>(INT64_MAX) / kPowersOfTen[d]) {
+      column.push_word(static_cast<std::uint64_t>(v) * kPowersOfTen[d]);
+      continue;
+    }
+    BigInt& scaled = column.append_slot();
+    scaled = is_wide ? wide->second : BigInt::from_i64(v);
+    if (d > 0 && !scaled.is_zero()) {
       auto [power, made] = powers.try_emplace(d);
       if (made) power->second = BigInt::pow(10, d);
-      v *= power->second;
+      scaled *= power->second;
     }
-    column.big.push_back(std::move(v));
   }
   return column;
 }
@@ -170,8 +158,10 @@ std::optional<NumberTextPayload> encode_number_text(std::string_view text) {
 
   // Verification decodes under the text's own length, so the decoder's budget for that limit is
   // charged here as the decoder will charge it, column after column.
+  // The inflate cap likewise: a candidate that would take the body past it is never chosen.
   const std::optional<NumberTextPayload> stored{NumberTextPayload{true, {}}};
   MagnitudeBudget budget(text.size());
+  const std::uint64_t cap = inner_body_limit(text.size());
 
   std::uint8_t flags = 0;
   const bool decimal = numbers.max_fraction_digits > 0;
@@ -183,15 +173,17 @@ std::optional<NumberTextPayload> encode_number_text(std::string_view text) {
     }
     const std::uint64_t count = (n - j - 1) / C + 1;
     if (scaled_magnitude_floor(numbers, j, C, scales[j]) > budget.remaining()) return stored;
-    const ColumnValues values = column_values(numbers, j, C, scales[j]);
-    const std::string column = encode_number_column(values);
-    if (values.wide && !decodes_within_budget([&] {
-          ByteCursor cursor{column};
+    IntegerList values = column_values(numbers, j, C, scales[j]);
+    const bool wide = values.wide();
+    const std::optional<std::string> column = encode_number_column(std::move(values), room_under_limit(body.size(), cap));
+    if (!column) return stored;
+    if (wide && !decodes_within_budget([&] {
+          ByteCursor cursor{*column};
           decode_number_column(cursor, count, budget);
         })) {
       return stored;
     }
-    body += column;
+    body += *column;
   }
 
   if (numbers.any_leading_zeros) {
@@ -228,15 +220,15 @@ std::optional<NumberTextPayload> encode_number_text(std::string_view text) {
   if (numbers.any_exponent) {
     flags |= kTextExponents;
     const std::size_t start = body.size();
-    const bool wide = encode_digit_string_column(numbers.forms, numbers.exponent_digits, body);
-    if (wide && !decodes_within_budget([&] {
+    if (!encode_digit_string_column(numbers.forms, numbers.exponent_digits, body, room_under_limit(body.size(), cap)) ||
+        !decodes_within_budget([&] {
           ByteCursor cursor{std::string_view(body).substr(start)};
           decode_exponents(cursor, n, budget);
         })) {
       return stored;
     }
   }
-  if (body.size() > inner_body_limit(text.size())) return stored;
+  if (body.size() > cap) return stored;
 
   NumberTextPayload payload;
   payload.bytes.push_back(static_cast<char>(flags));
@@ -247,12 +239,21 @@ std::optional<NumberTextPayload> encode_number_text(std::string_view text) {
 
 namespace {
 
+// The magnitude of a signed 64-bit word, exact for the most negative one too.
+std::uint64_t word_magnitude(std::uint64_t bits) {
+  return static_cast<std::int64_t>(bits) < 0 ? 0 - bits : bits;
+}
+
 // One column as read back, with what rendering needs of it.
 struct DecodedColumn {
   std::uint64_t scale = 0;
-  ColumnValues values;
+  IntegerList values{Signedness::Signed};
   // Wide columns with a scale: every magnitude's decimal digits, made once and cut by the scale.
   std::vector<std::string> digits;
+
+  bool is_negative(std::uint64_t row) const {
+    return values.wide() ? values.big()[row].sign() < 0 : static_cast<std::int64_t>(values.words()[row]) < 0;
+  }
 };
 
 // The numbers of the body, addressed by number index through their columns.
@@ -285,23 +286,24 @@ CountList undo_scales(ByteCursor& cursor, DecodedNumbers& numbers, std::uint64_t
     throw Error(kDecimalFlagWithoutFractions);
   }
   for (DecodedColumn& column : numbers.columns) {
-    if (!column.values.wide) continue;
-    column.digits.reserve(column.values.big.size());
-    for (const BigInt& v : column.values.big) v.append_decimal_magnitude(column.digits.emplace_back());
+    if (!column.values.wide()) continue;
+    column.digits.reserve(column.values.size());
+    for (const BigInt& v : column.values.big()) v.append_decimal_magnitude(column.digits.emplace_back());
   }
   CountList fraction_digits;
   for (std::uint64_t i = 0; i < n; ++i) {
     DecodedColumn& column = numbers.column(i);
     const std::uint64_t row = i / numbers.C;
     const std::uint64_t x = cursor_read_varint_u64(cursor);
-    if (column.values.wide) {
+    if (column.values.wide()) {
       fraction_digits.push_back(undo_decimal_scale(column.digits[row], column.scale, x, relative));
       continue;
     }
-    std::int64_t& v = column.values.narrow[row];
-    std::uint64_t magnitude = v < 0 ? 0 - static_cast<std::uint64_t>(v) : static_cast<std::uint64_t>(v);
+    std::uint64_t& bits = column.values.words()[row];
+    const bool negative = static_cast<std::int64_t>(bits) < 0;
+    std::uint64_t magnitude = word_magnitude(bits);
     fraction_digits.push_back(undo_decimal_scale(magnitude, column.scale, x, relative));
-    v = v < 0 ? static_cast<std::int64_t>(0 - magnitude) : static_cast<std::int64_t>(magnitude);
+    bits = negative ? 0 - magnitude : magnitude;
   }
   return fraction_digits;
 }
@@ -367,7 +369,7 @@ std::string decode_number_text_payload(std::string_view payload, std::uint64_t l
     const std::uint64_t row = i / numbers.C;
     const bool minus_zero = next_minus_zero < minus_zeros.size() && minus_zeros[next_minus_zero] == i;
     next_minus_zero += minus_zero;
-    if (minus_zero || column.values.is_negative(row)) out.push_back('-');
+    if (minus_zero || column.is_negative(row)) out.push_back('-');
 
     const std::uint64_t zeros = leading_zeros.empty() ? 0 : leading_zeros[i];
     check_output_room(out.size(), zeros, limit);
@@ -377,15 +379,14 @@ std::string decode_number_text_payload(std::string_view payload, std::uint64_t l
     char small[20];
     std::string big;
     std::string_view digits;
-    if (!column.values.wide) {
-      const std::int64_t v = column.values.narrow[row];
-      const std::uint64_t magnitude = v < 0 ? 0 - static_cast<std::uint64_t>(v) : static_cast<std::uint64_t>(v);
+    if (!column.values.wide()) {
+      const std::uint64_t magnitude = word_magnitude(column.values.words()[row]);
       digits = std::string_view(small, static_cast<std::size_t>(std::to_chars(small, small + 20, magnitude).ptr - small));
     } else if (!column.digits.empty()) {
       digits = column.digits[row];
     } else {
-      check_decimal_output_size(column.values.big[row], room_under_limit(out.size(), limit));
-      column.values.big[row].append_decimal_magnitude(big);
+      check_decimal_output_size(column.values.big()[row], room_under_limit(out.size(), limit));
+      column.values.big()[row].append_decimal_magnitude(big);
       digits = big;
     }
     check_output_room(out.size(), fixed_point_length(digits.size(), f), limit);
