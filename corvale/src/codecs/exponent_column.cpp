@@ -1,12 +1,10 @@
 #include "codecs/exponent_column.h"
 
-#include <charconv>
 #include <cstdint>
 #include <optional>
 
 #include "codecs/error.h"
 #include "codecs/number_column.h"
-#include "codecs/output_budget.h"
 
 namespace corvale {
 
@@ -51,27 +49,9 @@ ExponentColumn decode_exponents(ByteCursor& cursor, std::uint64_t n, MagnitudeBu
     const bool negative = values.wide() ? values.big()[k].sign() < 0 : static_cast<std::int64_t>(values.words()[k]) < 0;
     if (negative) throw Error(kNegativeExponentValue);
   }
+  exponents.wide_digits = wide_decimal_digits(values);
   exponents.leading_zeros = read_count_list(cursor, with_exponent);
   return exponents;
-}
-
-void write_exponent(ExponentColumn& exponents, std::uint64_t i, std::string& out, std::uint64_t limit) {
-  if (exponents.forms.empty() || exponents.forms[i] == ExponentForm::kNone) return;
-  out += exponent_form_text(exponents.forms[i]);
-  const std::size_t k = exponents.next++;
-  const std::uint64_t zeros = exponents.leading_zeros[k];
-  check_output_room(out.size(), zeros, limit);
-  out.append(static_cast<std::size_t>(zeros), '0');
-  if (!exponents.values.wide()) {
-    char digits[20];
-    const auto end = std::to_chars(digits, digits + sizeof digits, exponents.values.words()[k]).ptr;
-    out.append(digits, end);
-  } else {
-    const BigInt& value = exponents.values.big()[k];
-    check_decimal_output_size(value, room_under_limit(out.size(), limit));
-    value.append_decimal_magnitude(out);
-  }
-  if (out.size() > limit) throw output_limit_error();
 }
 
 }  // namespace corvale

@@ -27,20 +27,19 @@ inline constexpr const char kNegativeExponentValue[] = "Negative exponent value"
 bool encode_digit_string_column(const std::vector<ExponentForm>& forms, const std::vector<std::string_view>& digit_strings,
                                 std::string& out, std::uint64_t max_bytes = std::numeric_limits<std::uint64_t>::max());
 
-// The exponents as read back, rendered one number after the other.
+// The exponents as read back. Entry k of values, wide_digits and leading_zeros belongs to the
+// k-th number whose form is not kNone.
 struct ExponentColumn {
-  std::vector<ExponentForm> forms;            // empty: no number has an exponent
-  IntegerList values{Signedness::Signed};     // one a number with a form, in order, none negative
-  CountList leading_zeros;                    // the same
-  std::size_t next = 0;                       // the next entry of values and leading_zeros to write
+  std::vector<ExponentForm> forms;         // empty: no number has an exponent
+  IntegerList values{Signedness::Signed};  // none negative
+  std::vector<std::string> wide_digits;    // the digits of values when they are big integers
+  CountList leading_zeros;
+
+  ExponentForm form(std::uint64_t i) const { return forms.empty() ? ExponentForm::kNone : forms[i]; }
 };
 
 inline ExponentColumn no_exponents() { return {}; }
 // Big exponent values are charged to budget.
 ExponentColumn decode_exponents(ByteCursor& cursor, std::uint64_t n, MagnitudeBudget& budget);
-
-// Appends number i's exponent, if it has one, keeping out within limit; called once a number, in
-// number order. Throws "Output exceeds decompression limit".
-void write_exponent(ExponentColumn& exponents, std::uint64_t i, std::string& out, std::uint64_t limit);
 
 }  // namespace corvale

@@ -239,17 +239,12 @@ std::optional<NumberTextPayload> encode_number_text(std::string_view text) {
 
 namespace {
 
-// The magnitude of a signed 64-bit word, exact for the most negative one too.
-std::uint64_t word_magnitude(std::uint64_t bits) {
-  return static_cast<std::int64_t>(bits) < 0 ? 0 - bits : bits;
-}
-
-// One column as read back, with what rendering needs of it.
+// One column as read back.
 struct DecodedColumn {
   std::uint64_t scale = 0;
   IntegerList values{Signedness::Signed};
-  // Wide columns with a scale: every magnitude's decimal digits, made once and cut by the scale.
-  std::vector<std::string> digits;
+  // The digits of big values, made once: the decimal scale is taken off them, not off the value.
+  std::vector<std::string> wide_digits;
 
   bool is_negative(std::uint64_t row) const {
     return values.wide() ? values.big()[row].sign() < 0 : static_cast<std::int64_t>(values.words()[row]) < 0;
@@ -262,7 +257,8 @@ struct DecodedNumbers {
   std::uint64_t C = 1;
 
   DecodedColumn& column(std::uint64_t i) { return columns[i % C]; }
-  bool is_zero(std::uint64_t i) const { return columns[i % C].values.is_zero(i / C); }
+  const DecodedColumn& column(std::uint64_t i) const { return columns[i % C]; }
+  bool is_zero(std::uint64_t i) const { return column(i).values.is_zero(i / C); }
 };
 
 std::vector<std::uint64_t> read_minus_zeros(ByteCursor& cursor, const DecodedNumbers& numbers, std::uint64_t n) {
@@ -285,27 +281,99 @@ CountList undo_scales(ByteCursor& cursor, DecodedNumbers& numbers, std::uint64_t
   if (std::all_of(numbers.columns.begin(), numbers.columns.end(), [](const DecodedColumn& c) { return c.scale == 0; })) {
     throw Error(kDecimalFlagWithoutFractions);
   }
-  for (DecodedColumn& column : numbers.columns) {
-    if (!column.values.wide()) continue;
-    column.digits.reserve(column.values.size());
-    for (const BigInt& v : column.values.big()) v.append_decimal_magnitude(column.digits.emplace_back());
-  }
   CountList fraction_digits;
   for (std::uint64_t i = 0; i < n; ++i) {
     DecodedColumn& column = numbers.column(i);
     const std::uint64_t row = i / numbers.C;
     const std::uint64_t x = cursor_read_varint_u64(cursor);
     if (column.values.wide()) {
-      fraction_digits.push_back(undo_decimal_scale(column.digits[row], column.scale, x, relative));
+      fraction_digits.push_back(undo_decimal_scale(column.wide_digits[row], column.scale, x, relative));
       continue;
     }
     std::uint64_t& bits = column.values.words()[row];
     const bool negative = static_cast<std::int64_t>(bits) < 0;
-    std::uint64_t magnitude = word_magnitude(bits);
+    std::uint64_t magnitude = negative ? 0 - bits : bits;
     fraction_digits.push_back(undo_decimal_scale(magnitude, column.scale, x, relative));
     bits = negative ? 0 - magnitude : magnitude;
   }
   return fraction_digits;
+}
+
+// One number as the pieces it is written in.
+struct NumberPieces {
+  bool minus = false;
+  std::uint64_t zeros = 0;
+  std::string_view digits;  // of the magnitude
+  std::uint64_t fraction_digits = 0;
+  std::string_view marker;  // of the exponent; empty without one
+  std::uint64_t exponent_zeros = 0;
+  std::string_view exponent_digits;
+
+  u128 length() const {
+    u128 total = static_cast<u128>(minus) + zeros + fixed_point_length(digits.size(), fraction_digits);
+    if (!marker.empty()) total += marker.size() + static_cast<u128>(exponent_zeros) + exponent_digits.size();
+    return total;
+  }
+  // Writes length() bytes at p.
+  char* write(char* p) const {
+    if (minus) *p++ = '-';
+    p = std::fill_n(p, static_cast<std::size_t>(zeros), '0');
+    p = write_fixed_point(p, digits, fraction_digits);
+    if (marker.empty()) return p;
+    p = std::copy(marker.begin(), marker.end(), p);
+    p = std::fill_n(p, static_cast<std::size_t>(exponent_zeros), '0');
+    return std::copy(exponent_digits.begin(), exponent_digits.end(), p);
+  }
+};
+
+// Everything decoded about the numbers, handed out one number after the other in text order:
+// once to measure the text, once to write it.
+class NumberWalk {
+ public:
+  NumberWalk(const DecodedNumbers& numbers, const CountList& leading_zeros, const std::vector<std::uint64_t>& minus_zeros,
+             const CountList& fraction_digits, const ExponentColumn& exponents)
+      : numbers_(numbers),
+        leading_zeros_(leading_zeros),
+        minus_zeros_(minus_zeros),
+        fraction_digits_(fraction_digits),
+        exponents_(exponents) {}
+
+  // The pieces of number i, for i = 0, 1, ... in turn.
+  NumberPieces next(std::uint64_t i) {
+    const DecodedColumn& column = numbers_.column(i);
+    const std::uint64_t row = i / numbers_.C;
+    NumberPieces p;
+    const bool minus_zero = next_minus_zero_ < minus_zeros_.size() && minus_zeros_[next_minus_zero_] == i;
+    next_minus_zero_ += minus_zero;
+    p.minus = minus_zero || column.is_negative(row);
+    p.zeros = leading_zeros_.empty() ? 0 : leading_zeros_[i];
+    p.digits = magnitude_digits(column.values, column.wide_digits, row, digits_);
+    p.fraction_digits = fraction_digits_.empty() ? 0 : fraction_digits_[i];
+    const ExponentForm form = exponents_.form(i);
+    if (form != ExponentForm::kNone) {
+      const std::size_t k = next_exponent_++;
+      p.marker = exponent_form_text(form);
+      p.exponent_zeros = exponents_.leading_zeros[k];
+      p.exponent_digits = magnitude_digits(exponents_.values, exponents_.wide_digits, k, exponent_digits_);
+    }
+    return p;
+  }
+
+ private:
+  const DecodedNumbers& numbers_;
+  const CountList& leading_zeros_;
+  const std::vector<std::uint64_t>& minus_zeros_;
+  const CountList& fraction_digits_;
+  const ExponentColumn& exponents_;
+  std::size_t next_minus_zero_ = 0;
+  std::size_t next_exponent_ = 0;
+  char digits_[20];
+  char exponent_digits_[20];
+};
+
+// The run between number i and number i + 1.
+std::string_view separator_after(const SeparatorSequence& separators, std::uint64_t i) {
+  return separators.period != 0 ? separators.strings[i % separators.period] : separators.indexed(i);
 }
 
 }  // namespace
@@ -339,6 +407,7 @@ std::string decode_number_text_payload(std::string_view payload, std::uint64_t l
       if (column.scale > limit) throw output_limit_error();
     }
     column.values = decode_number_column(cursor, (n - j - 1) / numbers.C + 1, budget);
+    column.wide_digits = wide_decimal_digits(column.values);
   }
 
   CountList leading_zeros;
@@ -347,53 +416,31 @@ std::string decode_number_text_payload(std::string_view payload, std::uint64_t l
   if (flags & kTextMinusZeros) minus_zeros = read_minus_zeros(cursor, numbers, n);
   CountList fraction_digits;
   if (flags & kTextDecimal) fraction_digits = undo_scales(cursor, numbers, n, (flags & kTextRelativeCounts) != 0);
-  ExponentColumn exponents = (flags & kTextExponents) ? decode_exponents(cursor, n, budget) : no_exponents();
+  const ExponentColumn exponents = (flags & kTextExponents) ? decode_exponents(cursor, n, budget) : no_exponents();
   if (!cursor.at_end()) throw Error(kTrailingNumberTextData);
 
-  // Every piece is measured against the room left before it is written, so the output never
-  // grows past the limit whatever the counts say.
-  std::string out;
-  append_within_limit(out, prefix, limit);
-  std::size_t next_minus_zero = 0;
-  std::uint64_t period_index = 0;
+  // The text is measured before it is written, so that its buffer is allocated once and never
+  // past the limit, whatever the counts say.
+  u128 size = static_cast<u128>(prefix.size()) + suffix.size();
+  {
+    NumberWalk walk(numbers, leading_zeros, minus_zeros, fraction_digits, exponents);
+    for (std::uint64_t i = 0; i < n; ++i) {
+      if (i > 0) size += separator_after(separators, i - 1).size();
+      size += walk.next(i).length();
+      if (size > limit) throw output_limit_error();
+    }
+  }
+  std::string out(static_cast<std::size_t>(size), '\0');
+  char* p = std::copy(prefix.begin(), prefix.end(), out.data());
+  NumberWalk walk(numbers, leading_zeros, minus_zeros, fraction_digits, exponents);
   for (std::uint64_t i = 0; i < n; ++i) {
     if (i > 0) {
-      if (separators.period != 0) {
-        append_within_limit(out, separators.strings[period_index], limit);
-        if (++period_index == separators.period) period_index = 0;
-      } else {
-        append_within_limit(out, separators.indexed(i - 1), limit);
-      }
+      const std::string_view run = separator_after(separators, i - 1);
+      p = std::copy(run.begin(), run.end(), p);
     }
-    const DecodedColumn& column = numbers.column(i);
-    const std::uint64_t row = i / numbers.C;
-    const bool minus_zero = next_minus_zero < minus_zeros.size() && minus_zeros[next_minus_zero] == i;
-    next_minus_zero += minus_zero;
-    if (minus_zero || column.is_negative(row)) out.push_back('-');
-
-    const std::uint64_t zeros = leading_zeros.empty() ? 0 : leading_zeros[i];
-    check_output_room(out.size(), zeros, limit);
-    out.append(static_cast<std::size_t>(zeros), '0');
-
-    const std::uint64_t f = fraction_digits.empty() ? 0 : fraction_digits[i];
-    char small[20];
-    std::string big;
-    std::string_view digits;
-    if (!column.values.wide()) {
-      const std::uint64_t magnitude = word_magnitude(column.values.words()[row]);
-      digits = std::string_view(small, static_cast<std::size_t>(std::to_chars(small, small + 20, magnitude).ptr - small));
-    } else if (!column.digits.empty()) {
-      digits = column.digits[row];
-    } else {
-      check_decimal_output_size(column.values.big()[row], room_under_limit(out.size(), limit));
-      column.values.big()[row].append_decimal_magnitude(big);
-      digits = big;
-    }
-    check_output_room(out.size(), fixed_point_length(digits.size(), f), limit);
-    append_fixed_point(out, digits, f);
-    write_exponent(exponents, i, out, limit);
+    p = walk.next(i).write(p);
   }
-  append_within_limit(out, suffix, limit);
+  std::copy(suffix.begin(), suffix.end(), p);
 
   if (!is_number_text(out)) throw Error(kNotANumberList);
   return out;
