@@ -58,10 +58,8 @@ struct Numbers {
       values.push_back(parts.negative ? -v : v);
       if (parts.negative && v == 0) minus_zeros.push_back(index);
     } else {
-      BigInt v = split_written_number(token).value;
-      if (parts.negative && v.is_zero()) minus_zeros.push_back(index);
       values.push_back(0);
-      wide.emplace_back(index, std::move(v));
+      wide.emplace_back(index, split_written_number(token).value);
     }
 
     forms.push_back(parts.exponent_form);
@@ -124,6 +122,17 @@ u128 scaled_magnitude_floor(const Numbers& numbers, std::uint64_t j, std::uint64
   return bytes;
 }
 
+// Whether every method of a column keeps its values, differences and offsets in 64-bit words,
+// so that its decoder builds no big integer: true when every value is below 2^61 in magnitude.
+bool stays_in_words(const IntegerList& values) {
+  if (values.wide()) return false;
+  constexpr std::int64_t kBound = std::int64_t{1} << 61;
+  return std::all_of(values.words().begin(), values.words().end(), [](std::uint64_t bits) {
+    const auto v = static_cast<std::int64_t>(bits);
+    return v < kBound && v > -kBound;
+  });
+}
+
 // Runs a decoder over bytes just written, charging the budget as the real decode will: false
 // when it runs out, so that the text could not be restored under its own length.
 template <class Decode>
@@ -174,10 +183,10 @@ std::optional<NumberTextPayload> encode_number_text(std::string_view text) {
     const std::uint64_t count = (n - j - 1) / C + 1;
     if (scaled_magnitude_floor(numbers, j, C, scales[j]) > budget.remaining()) return stored;
     IntegerList values = column_values(numbers, j, C, scales[j]);
-    const bool wide = values.wide();
+    const bool may_charge = !stays_in_words(values);
     const std::optional<std::string> column = encode_number_column(std::move(values), room_under_limit(body.size(), cap));
     if (!column) return stored;
-    if (wide && !decodes_within_budget([&] {
+    if (may_charge && !decodes_within_budget([&] {
           ByteCursor cursor{*column};
           decode_number_column(cursor, count, budget);
         })) {
