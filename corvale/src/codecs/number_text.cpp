@@ -42,6 +42,14 @@ struct Numbers {
 
   std::uint64_t size() const { return values.size(); }
 
+  void reserve(std::size_t n) {
+    values.reserve(n);
+    fraction_digits.reserve(n);
+    leading_zeros.reserve(n);
+    relative_counts.reserve(n);
+    forms.reserve(n);
+  }
+
   void add(std::string_view token) {
     const WrittenNumberParts parts = split_written_number_parts(token);
     const std::uint64_t index = values.size();
@@ -70,6 +78,19 @@ struct Numbers {
   }
 };
 
+// How many runs of bytes other than separators text has: its number of numbers, when it is a
+// number text. Counted first so that what is kept of every number is allocated once.
+std::size_t count_non_separator_runs(std::string_view text) {
+  std::size_t runs = 0;
+  bool in_run = false;
+  for (const unsigned char c : text) {
+    const bool separator = is_separator_byte(c);
+    runs += !separator && !in_run;
+    in_run = !separator;
+  }
+  return runs;
+}
+
 void write_run(std::string_view run, std::string& out) {
   write_varint_u64(run.size(), out);
   out += run;
@@ -79,6 +100,7 @@ void write_run(std::string_view run, std::string& out) {
 // the scaled values fit, big integers once one does not.
 IntegerList column_values(const Numbers& numbers, std::uint64_t j, std::uint64_t C, std::uint64_t s) {
   IntegerList column(Signedness::Signed);
+  column.words().reserve(static_cast<std::size_t>((numbers.size() - j - 1) / C + 1));
   std::unordered_map<std::uint64_t, BigInt> powers;  // 10^d, made once for each d that occurs
   auto wide = numbers.wide.begin();
   for (std::uint64_t i = j; i < numbers.size(); i += C) {
@@ -151,6 +173,9 @@ bool decodes_within_budget(Decode&& decode) {
 std::optional<NumberTextPayload> encode_number_text(std::string_view text) {
   Numbers numbers;
   SeparatorSequenceWriter separators;
+  const std::size_t runs = count_non_separator_runs(text);
+  numbers.reserve(runs);
+  separators.reserve(runs);
   std::string_view prefix;
   std::string_view suffix;
   if (!walk_number_text(
