@@ -124,9 +124,11 @@ IntegerList column_values(const Numbers& numbers, std::uint64_t j, std::uint64_t
   return column;
 }
 
-// A floor under the bytes of magnitude that the decoder will build for column j once scaled to s
-// fraction digits: every stored value past 64 bits is built at least once, and v x 10^d has at
-// least bits(v) + 3.32 d bits. Worked out from the digits, before any such value is made.
+// The bytes of the values of column j once scaled to s fraction digits, counting those past 64
+// bits only (v x 10^d has at least bits(v) + 3.32 d bits); worked out before any is made. The
+// decoder charges each such value to its budget unless the body holds it as a varint, which the
+// inflate cap bounds alike, so a column past the budget left is not worth building: storing the
+// text is the answer, even in the rare case where its values could have fitted in the body.
 u128 scaled_magnitude_floor(const Numbers& numbers, std::uint64_t j, std::uint64_t C, std::uint64_t s) {
   u128 bytes = 0;
   auto wide = numbers.wide.begin();
@@ -190,9 +192,10 @@ std::optional<NumberTextPayload> encode_number_text(std::string_view text) {
   write_run(suffix, body);
   const std::uint64_t C = std::max<std::uint64_t>(separators.write(body), 1);
 
-  // Verification decodes under the text's own length, so the decoder's budget for that limit is
-  // charged here as the decoder will charge it, column after column.
-  // The inflate cap likewise: a candidate that would take the body past it is never chosen.
+  // The payload must restore the text with the text's own length as limit, as verification
+  // decodes it: the decoder's magnitude budget for that limit is charged here as the decoder will
+  // charge it, column after column, and no candidate may take the body past the inflate cap. A
+  // text that cannot fit both is stored.
   const std::optional<NumberTextPayload> stored{NumberTextPayload{true, {}}};
   MagnitudeBudget budget(text.size());
   const std::uint64_t cap = inner_body_limit(text.size());
