@@ -20,14 +20,14 @@ TEST(Texts, FillTakesValuesInOrder) {
 
 TEST(Texts, AboutBoxNamesVersionAndSupport) {
   const std::string english = about_text(true);
-  EXPECT_EQ(english.rfind("Corvale 0.1.0\n\nLossless archiver for telemetry, time series, tables "
-                          "and logs.\nArchive format 1.\n\n",
+  EXPECT_EQ(english.rfind("Corvale " CORVALE_VERSION "\n\nLossless archiver for telemetry, time series, tables "
+                          "and logs.\nArchive format " CORVALE_ARCHIVE_FORMAT_TEXT ".\n\n",
                           0),
             0u);
   EXPECT_NE(english.find(CORVALE_SUPPORT_CONTACT), std::string::npos);
   EXPECT_EQ(english.find('\n', english.size() - 1), std::string::npos);  // no trailing break
   const std::string russian = about_text(false);
-  EXPECT_EQ(russian.rfind("Corvale 0.1.0\n\nАрхиватор без потерь", 0), 0u);
+  EXPECT_EQ(russian.rfind("Corvale " CORVALE_VERSION "\n\nАрхиватор без потерь", 0), 0u);
   EXPECT_NE(russian.find(CORVALE_SUPPORT_CONTACT), std::string::npos);
 }
 

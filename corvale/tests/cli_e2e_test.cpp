@@ -6,6 +6,7 @@
 
 #include <regex>
 
+#include "corvale_version.h"
 #include "support/archive_surgery.h"
 #include "support/process_runner.h"
 #include "support/temp_dir.h"
@@ -38,7 +39,8 @@ const std::string kHelp =
     "application, system logs); anything else is rejected. Files over 32 MiB\n"
     "are compressed and restored block by block, in parallel, with bounded memory.";
 
-const std::string kVersion = "corvale 0.1.0 (archive format 1, released 2026-11-11)\n";
+const std::string kVersion =
+    "corvale " CORVALE_VERSION " (archive format " CORVALE_ARCHIVE_FORMAT_TEXT ", released " CORVALE_RELEASE_DATE ")\n";
 
 const std::string kRefusal =
     "Error: Input is not numeric: expected a number (integer, fraction or 1.5e-7), several numbers separated by "

@@ -54,7 +54,9 @@ TEST(CompressBest, NumbersWithOtherSeparatorsAreNumberText) {
     SCOPED_TRACE(k.input.substr(0, 40));
     const std::string archive = compress_verified(k.input);
     EXPECT_EQ(static_cast<unsigned char>(archive[0]), k.type);
-    if (k.type == 0x80) EXPECT_EQ(archive, test::stored_archive(k.input));
+    if (k.type == 0x80) {
+      EXPECT_EQ(archive, test::stored_archive(k.input));
+    }
     EXPECT_EQ(decode_archive(archive, k.input.size()), k.input);
   }
 }
@@ -85,6 +87,36 @@ TEST(SingleNumberChoice, FirstCandidateWinsUntilAStrictlyShorterOneComes) {
     for (const Offer& o : c.offers) keep_shorter_payload(best, {o.type, std::string(o.length, 'p')});
     ASSERT_TRUE(best.has_value());
     EXPECT_EQ(best->type, c.winner);
+  }
+}
+
+TEST(SingleNumberView, SplitsSignZerosDigitsAndLineEnding) {
+  struct Case {
+    std::string input;
+    std::string text, line_ending;
+    bool negative;
+    std::string digits;
+    std::uint64_t leading_zeros;
+    std::uint64_t magnitude;
+  };
+  const Case cases[] = {
+      {"5", "5", "", false, "5", 0, 5},
+      {"-42\n", "-42", "\n", true, "42", 0, 42},
+      {"007\r\n", "007", "\r\n", false, "007", 2, 7},
+      {"-000\n", "-000", "\n", true, "000", 2, 0},
+      {"0", "0", "", false, "0", 0, 0},
+      {"100", "100", "", false, "100", 0, 100},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::PrintToString(c.input));
+    const SingleNumber number(c.input);
+    EXPECT_EQ(number.input(), c.input);
+    EXPECT_EQ(number.text(), c.text);
+    EXPECT_EQ(number.line_ending(), c.line_ending);
+    EXPECT_EQ(number.negative(), c.negative);
+    EXPECT_EQ(number.digits(), c.digits);
+    EXPECT_EQ(number.leading_zeros(), c.leading_zeros);
+    EXPECT_EQ(number.magnitude(), BigInt(c.magnitude));
   }
 }
 

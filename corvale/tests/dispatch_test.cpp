@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <iterator>
 #include <string>
 
+#include "codecs/archive_types.h"
 #include "support/expect_error.h"
 
 namespace corvale {
@@ -37,6 +39,36 @@ TEST(Dispatch, EveryKnownTypeReachesADecoder) {
       }
     }
   }
+}
+
+TEST(Dispatch, OneRowPerArchiveType) {
+  struct Case { unsigned type; const char* name; bool single_number; };
+  const Case cases[] = {{0, "stored", false},        {3, "numeric text", true}, {5, "binary numeric", true},
+                        {8, "power form", true},     {9, "number list", false}, {10, "number text", false},
+                        {11, "table", false},        {12, "block archive", false}, {13, "formula", true},
+                        {14, "log", false}};
+  unsigned rows = 0;
+  for (unsigned type = 0; type < 128; ++type) rows += find_archive_type(static_cast<std::uint8_t>(type)) != nullptr;
+  EXPECT_EQ(rows, std::size(cases));
+  for (const Case& c : cases) {
+    const ArchiveTypeRow* row = find_archive_type(static_cast<std::uint8_t>(c.type));
+    ASSERT_NE(row, nullptr) << c.type;
+    EXPECT_EQ(static_cast<unsigned>(row->type), c.type);
+    EXPECT_STREQ(row->name, c.name);
+    EXPECT_EQ(row->single_number, c.single_number) << c.type;
+  }
+}
+
+TEST(Dispatch, BlockListsGoToTheDecoderTheProgramInstalls) {
+  EXPECT_ERROR(decode_archive_payload(12, std::string(1, '\0'), 100),
+               "Archive type 12 (block archive) is not supported by this version yet");
+  install_block_list_decoder([](std::string_view payload, std::uint64_t limit) {
+    return "block list of " + std::to_string(payload.size()) + " under " + std::to_string(limit);
+  });
+  EXPECT_EQ(decode_archive_payload(12, "abc", 100), "block list of 3 under 100");
+  install_block_list_decoder(nullptr);
+  EXPECT_ERROR(decode_archive_payload(12, "abc", 100),
+               "Archive type 12 (block archive) is not supported by this version yet");
 }
 
 TEST(SingleNumberCheck, AcceptsOneOptionallySignedRunOfDigitsWithOneLineEnding) {

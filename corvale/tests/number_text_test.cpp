@@ -203,7 +203,12 @@ TEST(NumberText, StoresATextWhoseScaledValuesItsDecoderCouldNotAfford) {
 
   // The same numbers in a column of their own are cheap: one scaled value, 50,000 small ones.
   std::string two_columns;
-  for (int i = 0; i < 200; ++i) two_columns += (i ? "\n" : "") + std::string("0.") + std::string(300, '0') + "1 1";
+  const std::string tiny = "0." + std::string(300, '0') + "1";
+  for (int i = 0; i < 200; ++i) {
+    if (i > 0) two_columns += '\n';
+    two_columns += tiny;
+    two_columns += " 1";
+  }
   EXPECT_EQ(decode_number_text_payload(encode(two_columns), two_columns.size()), two_columns);
 }
 

@@ -9,7 +9,7 @@ constexpr Texts kEnglish = {
     .menu_check_updates = "Check for updates",
     .menu_check_automatically = "Check for updates automatically",
     .about = "Corvale {}\n\nLossless archiver for telemetry, time series, tables and logs.\n"
-             "Archive format 1.\n\n",
+             "Archive format " CORVALE_ARCHIVE_FORMAT_TEXT ".\n\n",
     .newer_version = "Version {} is available; you have {}.\nOpen the download page?",
     .check_failed = "Could not check for updates: {}.",
     .latest_version = "Corvale {} is the latest version.",
@@ -44,7 +44,7 @@ constexpr Texts kRussian = {
     .menu_check_updates = "Проверить обновления",
     .menu_check_automatically = "Проверять обновления автоматически",
     .about = "Corvale {}\n\nАрхиватор без потерь для телеметрии, временных рядов, таблиц и логов.\n"
-             "Формат архива 1.\n\n",
+             "Формат архива " CORVALE_ARCHIVE_FORMAT_TEXT ".\n\n",
     .newer_version = "Доступна версия {}, у вас {}.\nОткрыть страницу загрузки?",
     .check_failed = "Не удалось проверить обновления: {}.",
     .latest_version = "Corvale {} - последняя версия.",

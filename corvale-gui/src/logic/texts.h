@@ -5,9 +5,11 @@
 #include <string>
 #include <string_view>
 
+#include "corvale_version.h"
+
 namespace corvale_gui {
 
-inline constexpr std::string_view kVersion = "0.1.0";
+inline constexpr std::string_view kVersion = CORVALE_VERSION;
 
 struct Texts {
   std::string_view window_title;          // also the caption of every message box

@@ -1,10 +1,14 @@
 #pragma once
 // The compressor's choice of codec for one input (a whole file, or one block).
 
+#include <cstdint>
+#include <limits>
 #include <optional>
 #include <string>
 #include <string_view>
 
+#include "codecs/archive_types.h"
+#include "codecs/bigint.h"
 #include "codecs/container.h"
 
 namespace corvale {
@@ -21,6 +25,43 @@ std::string compress_best_archive(std::string_view input);
 struct ArchivePayload {
   ArchiveType type;
   std::string bytes;
+};
+
+// A single number as every single-number encoder sees it, worked out once per input.
+class SingleNumber {
+ public:
+  // input must pass is_single_number_text.
+  explicit SingleNumber(std::string_view input);
+
+  std::string_view input() const { return input_; }
+  std::string_view text() const { return text_; }                // without the final line ending
+  std::string_view line_ending() const { return line_ending_; }  // "", "\n" or "\r\n"
+  bool negative() const { return negative_; }
+  std::string_view digits() const { return digits_; }            // after the sign, zeros and all
+  // The zeros written before the value's own digits ("0" has none, "007" and "000" two).
+  std::uint64_t leading_zeros() const { return leading_zeros_; }
+  // The value of the digits, parsed on first use (the numeric-text encoding needs none).
+  const BigInt& magnitude() const;
+
+ private:
+  std::string_view input_, text_, line_ending_, digits_;
+  bool negative_ = false;
+  std::uint64_t leading_zeros_ = 0;
+  mutable std::optional<BigInt> magnitude_;
+};
+
+// The encoders in the order the compressor offers an input to them. A single number goes to
+// every single-number encoder, and the shortest payload wins (Stored is never used for it); any
+// other input goes to the structured encoders in turn until one accepts it. Either kind answers
+// nothing when the input is not its kind, and throws Error when it fails.
+struct SingleNumberEncoder {
+  ArchiveType type;
+  std::optional<std::string> (*encode)(const SingleNumber& number);
+  std::uint64_t max_input = std::numeric_limits<std::uint64_t>::max();  // offered only inputs of at most this many bytes
+};
+struct StructuredEncoder {
+  ArchiveType type;
+  std::optional<std::string> (*encode)(std::string_view input);
 };
 
 // The choice among single-number encodings, offered in a fixed order: the first becomes the

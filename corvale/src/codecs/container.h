@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "codecs/archive_types.h"
+
 namespace corvale {
 
 inline constexpr const char kMissingArchiveChecksum[] = "Missing archive checksum";
@@ -18,19 +20,6 @@ inline constexpr const char kAllocatorFailedMessage[] =
     "memory allocation failed because the memory allocator returned an error";
 inline constexpr const char kCapacityOverflowMessage[] =
     "memory allocation failed because the computed capacity exceeded the collection's maximum";
-
-enum class ArchiveType : std::uint8_t {
-  Stored = 0,
-  NumericText = 3,
-  BinaryNumeric = 5,
-  PowerForm = 8,
-  NumberList = 9,
-  NumberText = 10,
-  Table = 11,
-  BlockArchive = 12,
-  Formula = 13,
-  Log = 14,
-};
 
 // Restores the data of one archive, producing at most limit bytes. Throws Error.
 std::string decode_archive(std::string_view archive, std::uint64_t limit);

@@ -1,5 +1,5 @@
 #pragma once
-// Decoding one archive payload by its type.
+// Decoding one archive payload by its type (the table of types is archive_types.h).
 
 #include <cstdint>
 #include <string>
@@ -12,6 +12,9 @@ inline constexpr const char kNotANumberMessage[] = "Archive decodes to something
 // The bytes the payload of an archive of the given type (the low 7 bits of the type byte)
 // restores, at most limit of them. Throws Error.
 std::string decode_archive_payload(std::uint8_t type, std::string_view payload, std::uint64_t limit);
+
+// Type 0: the payload is the data.
+std::string decode_stored_payload(std::string_view payload, std::uint64_t limit);
 
 // True when text, without one final CR LF (else one final LF) and then without one leading '-',
 // is one or more ASCII digits: the shape of every single-number archive's output.

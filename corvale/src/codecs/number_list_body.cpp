@@ -158,8 +158,22 @@ std::size_t NumberListBodyReader::read(IntegerList& out, std::size_t max) {
   const std::uint64_t first = next_;
 
   if (layout_ == kLayoutVarints) {
-    // Every varint was checked when the body was opened.
+    // Every varint was checked when the body was opened. Those of up to nine bytes go straight
+    // into the words; a longer one drops to the loop below.
     std::size_t done = 0;
+    if (!out.wide()) {
+      std::vector<std::uint64_t>& words = out.words();
+      const std::size_t old = words.size();
+      words.resize(old + n);
+      std::uint64_t* w = words.data() + old;
+      for (; done < n; ++done) {
+        const VarintScan s = scan_varint(data_ + pos_, size_ - pos_, 0);
+        if (s.length > 9) break;
+        pos_ += s.length;
+        w[done] = s.value;
+      }
+      words.resize(old + done);
+    }
     while (done < n) {
       const VarintScan s = scan_varint(data_ + pos_, size_ - pos_, 0);
       const unsigned char* start = data_ + pos_;
@@ -301,7 +315,15 @@ void collect_zigzag_decoded_bigints(IntegerList& out, const IntegerList& magnitu
     }
     return;
   }
-  for (std::uint64_t m : magnitudes.words()) out.push_word(static_cast<std::uint64_t>(zigzag_decode_u64(m)));
+  if (out.wide()) {
+    for (std::uint64_t m : magnitudes.words()) out.push_word(static_cast<std::uint64_t>(zigzag_decode_u64(m)));
+    return;
+  }
+  const std::vector<std::uint64_t>& m = magnitudes.words();
+  std::vector<std::uint64_t>& w = out.words();
+  const std::size_t old = w.size();
+  w.resize(old + m.size());
+  for (std::size_t i = 0; i < m.size(); ++i) w[old + i] = static_cast<std::uint64_t>(zigzag_decode_u64(m[i]));
 }
 
 void collect_bigints_offset_by_base(IntegerList& out, const IntegerList& magnitudes, const BigInt& base,
@@ -312,7 +334,14 @@ void collect_bigints_offset_by_base(IntegerList& out, const IntegerList& magnitu
     const std::uint64_t largest = m.empty() ? 0 : *std::max_element(m.begin(), m.end());
     // Every base + m fits when the largest does (m is never negative).
     if (static_cast<__int128>(b) + largest <= std::numeric_limits<std::int64_t>::max()) {
-      for (std::uint64_t x : m) out.push_word(static_cast<std::uint64_t>(b) + x);
+      if (out.wide()) {
+        for (std::uint64_t x : m) out.push_word(static_cast<std::uint64_t>(b) + x);
+        return;
+      }
+      std::vector<std::uint64_t>& w = out.words();
+      const std::size_t old = w.size();
+      w.resize(old + m.size());
+      for (std::size_t i = 0; i < m.size(); ++i) w[old + i] = static_cast<std::uint64_t>(b) + m[i];
       return;
     }
   }

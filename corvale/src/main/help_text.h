@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string>
 
+#include "corvale_version.h"
+
 namespace corvale {
 
 inline constexpr const char kHelpText[] =
@@ -30,13 +32,12 @@ inline constexpr const char kHelpText[] =
     "application, system logs); anything else is rejected. Files over 32 MiB\n"
     "are compressed and restored block by block, in parallel, with bounded memory.";
 
-// The archive format this build writes; bumped whenever an older build could not read it.
-inline constexpr std::uint32_t kArchiveFormatVersion = 1;
-inline constexpr const char kReleaseDate[] = "2026-11-11";
+// The archive format this build writes, as an unsigned 32-bit number.
+inline constexpr std::uint32_t kArchiveFormatVersion = CORVALE_ARCHIVE_FORMAT;
 
 inline std::string version_line() {
-  return "corvale 0.1.0 (archive format " + std::to_string(kArchiveFormatVersion) + ", released " +
-         kReleaseDate + ")\n";
+  return "corvale " CORVALE_VERSION " (archive format " + std::to_string(kArchiveFormatVersion) +
+         ", released " CORVALE_RELEASE_DATE ")\n";
 }
 
 }  // namespace corvale

@@ -89,7 +89,7 @@ std::string read_whole_input(ProgressReader& reader, const std::filesystem::path
   return bytes;
 }
 
-// NOT YET: block archives arrive with the block pipelines. Until then both block roads end
+// NOT-YET: block archives arrive with the block pipelines. Until then both block roads end
 // here, each with a message of its own; nothing has been written by then.
 [[noreturn]] void block_road_not_yet_available(Mode mode) {
   if (mode == Mode::Compress) {
