@@ -11,10 +11,6 @@ namespace corvale {
 
 namespace {
 
-// Values are rebuilt from the body this many at a time, so the body's magnitudes are never all
-// held beside the values they become.
-constexpr std::size_t kPieceValues = 4096;
-
 // A head value or the base: as long as its varint in the body, charged once built.
 BigInt read_signed_value(ByteCursor& cursor, MagnitudeBudget& budget) {
   BigInt v = zigzag_decode_big(cursor_read_varint_big(cursor, false, 0));
@@ -33,31 +29,34 @@ std::optional<std::string> encode_number_column(IntegerList values, std::uint64_
   return std::move(chosen->bytes);
 }
 
-IntegerList decode_number_column(ByteCursor& cursor, std::uint64_t count, MagnitudeBudget& budget) {
+NumberColumnReader::NumberColumnReader(ByteCursor& cursor, std::uint64_t count, MagnitudeBudget& budget)
+    : budget_(budget),
+      method_(read_method_head_and_base(cursor, count)),
+      body_(cursor, method_, count - head_.size()),
+      pieces_(head_, base_ ? &*base_ : nullptr, body_, method_ & kColumnOrderMask) {}
+
+std::uint8_t NumberColumnReader::read_method_head_and_base(ByteCursor& cursor, std::uint64_t count) {
   const std::uint8_t method = cursor_take_byte(cursor);
   if ((method & kColumnOrderMask) == 3 || method >= 32) throw Error(kInvalidColumnMethod);
-  const unsigned k = method & kColumnOrderMask;
-  const std::uint64_t h = std::min<std::uint64_t>(k, count);
-  IntegerList values(Signedness::Signed);
-  for (std::uint64_t i = 0; i < h; ++i) values.push_back(read_signed_value(cursor, budget));
+  const std::uint64_t h = std::min<std::uint64_t>(method & kColumnOrderMask, count);
+  for (std::uint64_t i = 0; i < h; ++i) head_.push_back(read_signed_value(cursor, budget_));
   // With no value left for the body (count <= k) a base is read and has nothing to offset.
-  std::optional<BigInt> base;
-  if (method & kColumnBase) base = read_signed_value(cursor, budget);
+  if (method & kColumnBase) base_ = read_signed_value(cursor, budget_);
+  return method;
+}
 
-  NumberListBodyReader body(cursor, method, count - h);
-  IntegerList piece(Signedness::Unsigned);
-  while (body.left() > 0) {
-    piece.clear();
-    body.read(piece, kPieceValues);
-    if (base) {
-      collect_bigints_offset_by_base(values, piece, *base, &budget);
-    } else {
-      collect_zigzag_decoded_bigints(values, piece);
+IntegerList decode_number_column(ByteCursor& cursor, std::uint64_t count, MagnitudeBudget& budget) {
+  NumberColumnReader reader(cursor, count, budget);
+  IntegerList values(Signedness::Signed);
+  IntegerList piece(Signedness::Signed);
+  while (reader.next(piece)) {
+    for (std::size_t i = 0; i < piece.size(); ++i) {
+      if (piece.wide()) {
+        values.push_back(piece.big()[i]);
+      } else {
+        values.push_word(piece.words()[i]);
+      }
     }
-  }
-  for (unsigned pass = 0; pass < k; ++pass) {
-    BigInt carry;
-    prefix_sum_in_place(values, carry, &budget);
   }
   return values;
 }
