@@ -43,13 +43,13 @@ ExponentColumn decode_exponents(ByteCursor& cursor, std::uint64_t n, MagnitudeBu
   }
   if (bad_form) throw Error(kInvalidExponentForm);
   if (with_exponent == 0) throw Error(kExponentFlagWithoutExponents);
-  exponents.values = decode_number_column(cursor, with_exponent, budget);
-  const IntegerList& values = exponents.values;
-  for (std::size_t k = 0; k < values.size(); ++k) {
-    const bool negative = values.wide() ? values.big()[k].sign() < 0 : static_cast<std::int64_t>(values.words()[k]) < 0;
-    if (negative) throw Error(kNegativeExponentValue);
+  NumberColumnReader reader(cursor, with_exponent, budget);
+  IntegerList piece(Signedness::Signed);
+  while (reader.next(piece)) exponents.values.append(piece);
+  for (std::size_t k = 0; k < exponents.values.size(); ++k) {
+    if (exponents.values.is_negative(k)) throw Error(kNegativeExponentValue);
   }
-  exponents.wide_digits = wide_decimal_digits(values);
+  exponents.wide_digits = wide_decimal_digits(exponents.values);
   exponents.leading_zeros = read_count_list(cursor, with_exponent);
   return exponents;
 }

@@ -9,8 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "codecs/compact_values.h"
 #include "codecs/count_list.h"
-#include "codecs/integer_list.h"
 #include "codecs/magnitude_budget.h"
 #include "codecs/varint.h"
 #include "codecs/written_number.h"
@@ -31,7 +31,7 @@ bool encode_digit_string_column(const std::vector<ExponentForm>& forms, const st
 // k-th number whose form is not kNone.
 struct ExponentColumn {
   std::vector<ExponentForm> forms;         // empty: no number has an exponent
-  IntegerList values{Signedness::Signed};  // none negative
+  CompactValues values;                    // none negative
   std::vector<std::string> wide_digits;    // the digits of values when they are big integers
   CountList leading_zeros;
 

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "codecs/bigint.h"
+#include "codecs/compact_values.h"
 #include "codecs/count_list.h"
 #include "codecs/decimal_scale.h"
 #include "codecs/error.h"
@@ -279,13 +280,9 @@ namespace {
 // One column as read back.
 struct DecodedColumn {
   std::uint64_t scale = 0;
-  IntegerList values{Signedness::Signed};
+  CompactValues values;
   // The digits of big values, made once: the decimal scale is taken off them, not off the value.
   std::vector<std::string> wide_digits;
-
-  bool is_negative(std::uint64_t row) const {
-    return values.wide() ? values.big()[row].sign() < 0 : static_cast<std::int64_t>(values.words()[row]) < 0;
-  }
 };
 
 // The numbers of the body, addressed by number index through their columns.
@@ -327,11 +324,10 @@ CountList undo_scales(ByteCursor& cursor, DecodedNumbers& numbers, std::uint64_t
       fraction_digits.push_back(undo_decimal_scale(column.wide_digits[row], column.scale, x, relative));
       continue;
     }
-    std::uint64_t& bits = column.values.words()[row];
-    const bool negative = static_cast<std::int64_t>(bits) < 0;
-    std::uint64_t magnitude = negative ? 0 - bits : bits;
+    const std::int64_t v = column.values.word(row);
+    std::uint64_t magnitude = v < 0 ? 0 - static_cast<std::uint64_t>(v) : static_cast<std::uint64_t>(v);
     fraction_digits.push_back(undo_decimal_scale(magnitude, column.scale, x, relative));
-    bits = negative ? 0 - magnitude : magnitude;
+    column.values.shrink_word(row, static_cast<std::int64_t>(v < 0 ? 0 - magnitude : magnitude));
   }
   return fraction_digits;
 }
@@ -340,15 +336,17 @@ CountList undo_scales(ByteCursor& cursor, DecodedNumbers& numbers, std::uint64_t
 struct NumberPieces {
   bool minus = false;
   std::uint64_t zeros = 0;
-  std::string_view digits;  // of the magnitude
+  std::uint64_t digit_count = 0;
+  std::string_view digits;  // of the magnitude, when they are to be written
   std::uint64_t fraction_digits = 0;
   std::string_view marker;  // of the exponent; empty without one
   std::uint64_t exponent_zeros = 0;
+  std::uint64_t exponent_digit_count = 0;
   std::string_view exponent_digits;
 
   u128 length() const {
-    u128 total = static_cast<u128>(minus) + zeros + fixed_point_length(digits.size(), fraction_digits);
-    if (!marker.empty()) total += marker.size() + static_cast<u128>(exponent_zeros) + exponent_digits.size();
+    u128 total = static_cast<u128>(minus) + zeros + fixed_point_length(digit_count, fraction_digits);
+    if (!marker.empty()) total += marker.size() + static_cast<u128>(exponent_zeros) + exponent_digit_count;
     return total;
   }
   // Writes length() bytes at p.
@@ -375,23 +373,34 @@ class NumberWalk {
         fraction_digits_(fraction_digits),
         exponents_(exponents) {}
 
-  // The pieces of number i, for i = 0, 1, ... in turn.
-  NumberPieces next(std::uint64_t i) {
+  // The pieces of number i, for i = 0, 1, ... in turn; the digits themselves only when they
+  // are to be written, their count always.
+  NumberPieces next(std::uint64_t i, bool with_digits) {
     const DecodedColumn& column = numbers_.column(i);
     const std::uint64_t row = i / numbers_.C;
     NumberPieces p;
     const bool minus_zero = next_minus_zero_ < minus_zeros_.size() && minus_zeros_[next_minus_zero_] == i;
     next_minus_zero_ += minus_zero;
-    p.minus = minus_zero || column.is_negative(row);
+    p.minus = minus_zero || column.values.is_negative(row);
     p.zeros = leading_zeros_.empty() ? 0 : leading_zeros_[i];
-    p.digits = magnitude_digits(column.values, column.wide_digits, row, digits_);
+    if (with_digits) {
+      p.digits = magnitude_digits(column.values, column.wide_digits, row, digits_);
+      p.digit_count = p.digits.size();
+    } else {
+      p.digit_count = magnitude_length(column.values, column.wide_digits, row);
+    }
     p.fraction_digits = fraction_digits_.empty() ? 0 : fraction_digits_[i];
     const ExponentForm form = exponents_.form(i);
     if (form != ExponentForm::kNone) {
       const std::size_t k = next_exponent_++;
       p.marker = exponent_form_text(form);
       p.exponent_zeros = exponents_.leading_zeros[k];
-      p.exponent_digits = magnitude_digits(exponents_.values, exponents_.wide_digits, k, exponent_digits_);
+      if (with_digits) {
+        p.exponent_digits = magnitude_digits(exponents_.values, exponents_.wide_digits, k, exponent_digits_);
+        p.exponent_digit_count = p.exponent_digits.size();
+      } else {
+        p.exponent_digit_count = magnitude_length(exponents_.values, exponents_.wide_digits, k);
+      }
     }
     return p;
   }
@@ -437,13 +446,15 @@ std::string decode_number_text_payload(std::string_view payload, std::uint64_t l
   DecodedNumbers numbers;
   numbers.C = separators.columns();
   numbers.columns.resize(numbers.C);
+  IntegerList piece(Signedness::Signed);
   for (std::uint64_t j = 0; j < numbers.C; ++j) {
     DecodedColumn& column = numbers.columns[j];
     if (flags & kTextDecimal) {
       column.scale = cursor_read_varint_u64(cursor);
       if (column.scale > limit) throw output_limit_error();
     }
-    column.values = decode_number_column(cursor, (n - j - 1) / numbers.C + 1, budget);
+    NumberColumnReader reader(cursor, (n - j - 1) / numbers.C + 1, budget);
+    while (reader.next(piece)) column.values.append(piece);
     column.wide_digits = wide_decimal_digits(column.values);
   }
 
@@ -463,7 +474,7 @@ std::string decode_number_text_payload(std::string_view payload, std::uint64_t l
     NumberWalk walk(numbers, leading_zeros, minus_zeros, fraction_digits, exponents);
     for (std::uint64_t i = 0; i < n; ++i) {
       if (i > 0) size += separator_after(separators, i - 1).size();
-      size += walk.next(i).length();
+      size += walk.next(i, false).length();
       if (size > limit) throw output_limit_error();
     }
   }
@@ -475,7 +486,7 @@ std::string decode_number_text_payload(std::string_view payload, std::uint64_t l
       const std::string_view run = separator_after(separators, i - 1);
       p = std::copy(run.begin(), run.end(), p);
     }
-    p = walk.next(i).write(p);
+    p = walk.next(i, true).write(p);
   }
   std::copy(suffix.begin(), suffix.end(), p);
 

@@ -1,7 +1,6 @@
 #include "codecs/written_number.h"
 
 #include <algorithm>
-#include <charconv>
 
 #include "codecs/decimal.h"
 
@@ -170,22 +169,6 @@ char* write_fixed_point(char* p, std::string_view digits, std::uint64_t f) {
   p = std::copy(digits.begin(), digits.begin() + static_cast<std::ptrdiff_t>(whole), p);
   *p++ = '.';
   return std::copy(digits.begin() + static_cast<std::ptrdiff_t>(whole), digits.end(), p);
-}
-
-std::vector<std::string> wide_decimal_digits(const IntegerList& values) {
-  std::vector<std::string> digits;
-  if (!values.wide()) return digits;
-  digits.reserve(values.size());
-  for (const BigInt& v : values.big()) v.append_decimal_magnitude(digits.emplace_back());
-  return digits;
-}
-
-std::string_view magnitude_digits(const IntegerList& values, const std::vector<std::string>& wide_digits, std::size_t i,
-                                  char (&buf)[20]) {
-  if (values.wide()) return wide_digits[i];
-  std::uint64_t magnitude = values.words()[i];
-  if (values.signedness() == Signedness::Signed && static_cast<std::int64_t>(magnitude) < 0) magnitude = 0 - magnitude;
-  return {buf, static_cast<std::size_t>(std::to_chars(buf, buf + sizeof buf, magnitude).ptr - buf)};
 }
 
 }  // namespace corvale

@@ -12,7 +12,6 @@
 #include <vector>
 
 #include "codecs/bigint.h"
-#include "codecs/integer_list.h"
 
 namespace corvale {
 
@@ -153,12 +152,5 @@ inline std::uint64_t fixed_point_length(std::uint64_t digit_count, std::uint64_t
 // Writes a magnitude's decimal digits with f fraction digits at p: '0's in front up to f + 1
 // digits, then the point before the last f; fixed_point_length bytes. Returns the end.
 char* write_fixed_point(char* p, std::string_view digits, std::uint64_t f);
-
-// Decoded values are written from their magnitudes' digits: a 64-bit word's on demand, a big
-// integer's made once (the decoders' budgets bound how many such digits there can be).
-std::vector<std::string> wide_decimal_digits(const IntegerList& values);
-// The digits of the magnitude of entry i; buf holds them for a word.
-std::string_view magnitude_digits(const IntegerList& values, const std::vector<std::string>& wide_digits, std::size_t i,
-                                  char (&buf)[20]);
 
 }  // namespace corvale
