@@ -1,7 +1,6 @@
 #include "codecs/number_text.h"
 
 #include <algorithm>
-#include <charconv>
 #include <limits>
 #include <unordered_map>
 #include <utility>
@@ -290,9 +289,7 @@ struct DecodedNumbers {
   std::vector<DecodedColumn> columns;
   std::uint64_t C = 1;
 
-  DecodedColumn& column(std::uint64_t i) { return columns[i % C]; }
-  const DecodedColumn& column(std::uint64_t i) const { return columns[i % C]; }
-  bool is_zero(std::uint64_t i) const { return column(i).values.is_zero(i / C); }
+  bool is_zero(std::uint64_t i) const { return columns[i % C].values.is_zero(i / C); }
 };
 
 std::vector<std::uint64_t> read_minus_zeros(ByteCursor& cursor, const DecodedNumbers& numbers, std::uint64_t n) {
@@ -316,18 +313,23 @@ CountList undo_scales(ByteCursor& cursor, DecodedNumbers& numbers, std::uint64_t
     throw Error(kDecimalFlagWithoutFractions);
   }
   CountList fraction_digits;
+  std::uint64_t j = 0;  // the column of number i, and its row
+  std::uint64_t row = 0;
   for (std::uint64_t i = 0; i < n; ++i) {
-    DecodedColumn& column = numbers.column(i);
-    const std::uint64_t row = i / numbers.C;
+    DecodedColumn& column = numbers.columns[j];
     const std::uint64_t x = cursor_read_varint_u64(cursor);
     if (column.values.wide()) {
       fraction_digits.push_back(undo_decimal_scale(column.wide_digits[row], column.scale, x, relative));
-      continue;
+    } else {
+      const std::int64_t v = column.values.word(row);
+      std::uint64_t magnitude = v < 0 ? 0 - static_cast<std::uint64_t>(v) : static_cast<std::uint64_t>(v);
+      fraction_digits.push_back(undo_decimal_scale(magnitude, column.scale, x, relative));
+      column.values.shrink_word(row, static_cast<std::int64_t>(v < 0 ? 0 - magnitude : magnitude));
     }
-    const std::int64_t v = column.values.word(row);
-    std::uint64_t magnitude = v < 0 ? 0 - static_cast<std::uint64_t>(v) : static_cast<std::uint64_t>(v);
-    fraction_digits.push_back(undo_decimal_scale(magnitude, column.scale, x, relative));
-    column.values.shrink_word(row, static_cast<std::int64_t>(v < 0 ? 0 - magnitude : magnitude));
+    if (++j == numbers.C) {
+      j = 0;
+      ++row;
+    }
   }
   return fraction_digits;
 }
@@ -376,8 +378,12 @@ class NumberWalk {
   // The pieces of number i, for i = 0, 1, ... in turn; the digits themselves only when they
   // are to be written, their count always.
   NumberPieces next(std::uint64_t i, bool with_digits) {
-    const DecodedColumn& column = numbers_.column(i);
-    const std::uint64_t row = i / numbers_.C;
+    const DecodedColumn& column = numbers_.columns[column_];
+    const std::uint64_t row = row_;
+    if (++column_ == numbers_.C) {
+      column_ = 0;
+      ++row_;
+    }
     NumberPieces p;
     const bool minus_zero = next_minus_zero_ < minus_zeros_.size() && minus_zeros_[next_minus_zero_] == i;
     next_minus_zero_ += minus_zero;
@@ -411,6 +417,8 @@ class NumberWalk {
   const std::vector<std::uint64_t>& minus_zeros_;
   const CountList& fraction_digits_;
   const ExponentColumn& exponents_;
+  std::uint64_t column_ = 0;  // of the next number
+  std::uint64_t row_ = 0;
   std::size_t next_minus_zero_ = 0;
   std::size_t next_exponent_ = 0;
   char digits_[20];
