@@ -425,10 +425,22 @@ class NumberWalk {
   char exponent_digits_[20];
 };
 
-// The run between number i and number i + 1.
-std::string_view separator_after(const SeparatorSequence& separators, std::uint64_t i) {
-  return separators.period != 0 ? separators.strings[i % separators.period] : separators.indexed(i);
-}
+// The runs between the numbers, one after the other.
+class RunWalk {
+ public:
+  explicit RunWalk(const SeparatorSequence& separators) : separators_(separators) {}
+
+  std::string_view next() {
+    if (separators_.period == 0) return separators_.indexed(next_++);
+    const std::string_view run = separators_.strings[next_];
+    if (++next_ == separators_.period) next_ = 0;
+    return run;
+  }
+
+ private:
+  const SeparatorSequence& separators_;
+  std::uint64_t next_ = 0;  // the run's index, or its place in the period
+};
 
 }  // namespace
 
@@ -480,8 +492,9 @@ std::string decode_number_text_payload(std::string_view payload, std::uint64_t l
   u128 size = static_cast<u128>(prefix.size()) + suffix.size();
   {
     NumberWalk walk(numbers, leading_zeros, minus_zeros, fraction_digits, exponents);
+    RunWalk runs(separators);
     for (std::uint64_t i = 0; i < n; ++i) {
-      if (i > 0) size += separator_after(separators, i - 1).size();
+      if (i > 0) size += runs.next().size();
       size += walk.next(i, false).length();
       if (size > limit) throw output_limit_error();
     }
@@ -489,9 +502,10 @@ std::string decode_number_text_payload(std::string_view payload, std::uint64_t l
   std::string out(static_cast<std::size_t>(size), '\0');
   char* p = std::copy(prefix.begin(), prefix.end(), out.data());
   NumberWalk walk(numbers, leading_zeros, minus_zeros, fraction_digits, exponents);
+  RunWalk runs(separators);
   for (std::uint64_t i = 0; i < n; ++i) {
     if (i > 0) {
-      const std::string_view run = separator_after(separators, i - 1);
+      const std::string_view run = runs.next();
       p = std::copy(run.begin(), run.end(), p);
     }
     p = walk.next(i, true).write(p);
