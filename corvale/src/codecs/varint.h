@@ -10,7 +10,7 @@
 
 #include "codecs/bigint.h"
 #include "codecs/error.h"
-#include "codecs/output_budget.h"
+#include "codecs/output_budget.h"  // the output-limit guards every reader of varints uses
 
 namespace corvale {
 
