@@ -191,6 +191,7 @@ std::optional<NumberTextPayload> encode_number_text(std::string_view text) {
   write_run(prefix, body);
   write_run(suffix, body);
   const std::uint64_t C = std::max<std::uint64_t>(separators.write(body), 1);
+  separators = SeparatorSequenceWriter();  // the runs are written: their ids need not wait for the columns
 
   // The payload must restore the text with the text's own length as limit, as verification
   // decodes it: the decoder's magnitude budget for that limit is charged here as the decoder will
