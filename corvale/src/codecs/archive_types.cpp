@@ -7,6 +7,7 @@
 #include "codecs/dispatch.h"
 #include "codecs/formula_reader.h"
 #include "codecs/number_list.h"
+#include "codecs/number_text.h"
 #include "codecs/numeric_text.h"
 #include "codecs/power_form.h"
 
@@ -14,14 +15,14 @@ namespace corvale {
 namespace {
 
 // In type order.
-// NOT-YET: the decoders of types 10, 11 and 14 land with their codecs.
+// NOT-YET: the decoders of types 11 and 14 land with their codecs.
 constexpr ArchiveTypeRow kArchiveTypes[] = {
     {ArchiveType::Stored, "stored", decode_stored_payload, false},
     {ArchiveType::NumericText, "numeric text", read_numeric_text_payload, true},
     {ArchiveType::BinaryNumeric, "binary numeric", decode_binary_numeric_payload, true},
     {ArchiveType::PowerForm, "power form", decode_power_form_payload, true},
     {ArchiveType::NumberList, "number list", decode_number_list_payload, false},
-    {ArchiveType::NumberText, "number text", nullptr, false},
+    {ArchiveType::NumberText, "number text", decode_number_text_payload, false},
     {ArchiveType::Table, "table", nullptr, false},
     {ArchiveType::BlockArchive, "block archive", decode_block_list, false},
     {ArchiveType::Formula, "formula", decode_formula_payload, true},

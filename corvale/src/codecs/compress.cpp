@@ -11,6 +11,7 @@
 #include "codecs/formula.h"
 #include "codecs/formula_search.h"
 #include "codecs/number_list.h"
+#include "codecs/number_text.h"
 #include "codecs/numeric_text.h"
 #include "codecs/power_form.h"
 #include "codecs/single_number.h"
@@ -49,7 +50,16 @@ constexpr std::initializer_list<StructuredEncoder> kStructuredEncoders = {
        if (!lines) return std::nullopt;
        return encode_number_list_payload(*lines);
      }},
-    // NOT-YET: number text (10), table (11), log (14), in this order.
+    {ArchiveType::NumberText,
+     [](std::string_view input) -> std::optional<std::string> {
+       std::optional<NumberTextPayload> payload = encode_number_text(input);
+       if (!payload) return std::nullopt;
+       // A text its own decoder could not restore under its length is kept as it is: a payload
+       // no shorter than the input is stored.
+       if (payload->store) return std::string(input);
+       return std::move(payload->bytes);
+     }},
+    // NOT-YET: table (11), log (14), in this order.
 };
 
 // A single number is always archived by one of its own encodings, even when that is longer

@@ -13,6 +13,7 @@
 #include "codecs/magnitude_budget.h"
 #include "codecs/number_list_body.h"
 #include "codecs/output_budget.h"
+#include "codecs/value_pieces.h"
 #include "codecs/varint.h"
 #include "codecs/zlib.h"
 
@@ -147,75 +148,12 @@ char* write_decimal_backwards(std::uint64_t v, char* end) {
 // whatever the count a tiny payload claims; every big integer the first pass builds is charged
 // to the magnitude budget.
 
-// A piece of values holds at most this many entries and, roughly, bytes.
-constexpr std::size_t kPieceValues = 4096;
-constexpr std::uint64_t kPieceBytes = 4 << 20;
-
-std::uint64_t magnitude_bytes(const BigInt& v) { return (v.bit_length() + 7) / 8; }
-
 // A seed or base varint, charged before it is built.
 BigInt read_charged_varint(ByteCursor& body, MagnitudeBudget& budget) {
   const VarintScan s = scan_varint(body.here(), body.remaining(), 0);
   if (s.fault == VarintFault::None) budget.charge_bytes((7 * s.length + 7) / 8);
   return cursor_read_varint_big(body, false, 0);
 }
-
-// The signed values of the lines in order, a piece at a time: the seeds, then the body's
-// magnitudes offset by the base or zigzag-decoded, then d passes of running sums, each carried
-// from one piece to the next.
-class ValuePieces {
- public:
-  ValuePieces(const IntegerList& seeds, const BigInt* base, NumberListBodyReader& reader, unsigned d)
-      : seeds_(seeds), base_(base), reader_(reader), d_(d) {}
-
-  // The next piece into values (cleared first); false once every value has been given.
-  bool next(IntegerList& values, MagnitudeBudget* budget) {
-    values.clear();
-    const std::size_t size = piece_size();
-    if (!started_) {
-      for (std::size_t i = 0; i < seeds_.size(); ++i) values.push_back(seeds_.value(i));
-      started_ = true;
-    }
-    magnitudes_.clear();
-    reader_.read(magnitudes_, size);
-    if (values.empty() && magnitudes_.empty()) return false;
-    if (base_ != nullptr) {
-      collect_bigints_offset_by_base(values, magnitudes_, *base_, budget);
-    } else {
-      collect_zigzag_decoded_bigints(values, magnitudes_);
-    }
-    for (unsigned pass = 0; pass < d_; ++pass) prefix_sum_in_place(values, carries_[pass], budget);
-    return true;
-  }
-
-  void rewind() {
-    reader_.rewind();
-    started_ = false;
-    carries_[0] = BigInt();
-    carries_[1] = BigInt();
-  }
-
- private:
-  // Values in a piece are about as long as the longest of the base and the running sums, so
-  // fewer of them are taken when those are long.
-  std::size_t piece_size() const {
-    std::uint64_t longest = base_ != nullptr ? magnitude_bytes(*base_) : 0;
-    for (const BigInt& c : carries_) longest = std::max(longest, magnitude_bytes(c));
-    // The seeds open the first piece; after it the carries hold them.
-    for (std::size_t i = 0; !started_ && i < seeds_.size(); ++i) {
-      longest = std::max(longest, magnitude_bytes(seeds_.value(i)));
-    }
-    return static_cast<std::size_t>(std::clamp<std::uint64_t>(kPieceBytes / (longest + 16), 1, kPieceValues));
-  }
-
-  const IntegerList& seeds_;
-  const BigInt* base_;
-  NumberListBodyReader& reader_;
-  unsigned d_;
-  bool started_ = false;
-  BigInt carries_[2];
-  IntegerList magnitudes_{Signedness::Unsigned};
-};
 
 // The -0 list, taken in step with the lines: its entries come in increasing line order, so
 // each is checked against its line's value when the values reach it, and the next entry is read

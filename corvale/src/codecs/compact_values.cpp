@@ -1,0 +1,124 @@
+#include "codecs/compact_values.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cstring>
+
+#include "codecs/decimal_scale.h"
+
+namespace corvale {
+
+namespace {
+
+std::int64_t load(const unsigned char* p, unsigned width) {
+  switch (width) {
+    case 1:
+      return static_cast<std::int8_t>(*p);
+    case 2: {
+      std::int16_t v;
+      std::memcpy(&v, p, 2);
+      return v;
+    }
+    case 4: {
+      std::int32_t v;
+      std::memcpy(&v, p, 4);
+      return v;
+    }
+    default: {
+      std::int64_t v;
+      std::memcpy(&v, p, 8);
+      return v;
+    }
+  }
+}
+
+// v must fit in width bytes.
+void store(unsigned char* p, unsigned width, std::int64_t v) {
+  switch (width) {
+    case 1:
+      *p = static_cast<unsigned char>(v);
+      break;
+    case 2: {
+      const auto w = static_cast<std::int16_t>(v);
+      std::memcpy(p, &w, 2);
+      break;
+    }
+    case 4: {
+      const auto w = static_cast<std::int32_t>(v);
+      std::memcpy(p, &w, 4);
+      break;
+    }
+    default:
+      std::memcpy(p, &v, 8);
+  }
+}
+
+unsigned width_of(std::int64_t v) {
+  if (v >= INT8_MIN && v <= INT8_MAX) return 1;
+  if (v >= INT16_MIN && v <= INT16_MAX) return 2;
+  if (v >= INT32_MIN && v <= INT32_MAX) return 4;
+  return 8;
+}
+
+}  // namespace
+
+std::int64_t CompactValues::word(std::size_t i) const { return load(bytes_.data() + i * width_, width_); }
+
+void CompactValues::shrink_word(std::size_t i, std::int64_t v) { store(bytes_.data() + i * width_, width_, v); }
+
+void CompactValues::widen_words(unsigned width) {
+  // In place, from the last value back: value i moves up to i x width, past every value before
+  // it that is still to be read at the old width.
+  bytes_.resize(count_ * width);
+  for (std::size_t i = count_; i-- > 0;) store(bytes_.data() + i * width, width, load(bytes_.data() + i * width_, width_));
+  width_ = width;
+}
+
+void CompactValues::widen_to_big() {
+  for (std::size_t i = 0; i < count_; ++i) big_.push_word(static_cast<std::uint64_t>(word(i)));
+  big_.widen();
+  bytes_ = {};
+  count_ = 0;
+  wide_ = true;
+}
+
+void CompactValues::append(const IntegerList& piece) {
+  if (piece.wide() && !wide_) widen_to_big();
+  if (wide_) {
+    for (std::size_t i = 0; i < piece.size(); ++i) big_.push_back(piece.value(i));
+    return;
+  }
+  const std::vector<std::uint64_t>& words = piece.words();
+  unsigned width = width_;
+  for (const std::uint64_t w : words) width = std::max(width, width_of(static_cast<std::int64_t>(w)));
+  if (width > width_) widen_words(width);
+  bytes_.resize((count_ + words.size()) * width_);
+  for (const std::uint64_t w : words) store(bytes_.data() + count_++ * width_, width_, static_cast<std::int64_t>(w));
+}
+
+std::vector<std::string> wide_decimal_digits(const CompactValues& values) {
+  std::vector<std::string> digits;
+  if (!values.wide()) return digits;
+  digits.reserve(values.size());
+  for (const BigInt& v : values.big().big()) v.append_decimal_magnitude(digits.emplace_back());
+  return digits;
+}
+
+std::uint64_t magnitude_length(const CompactValues& values, const std::vector<std::string>& wide_digits, std::size_t i) {
+  if (values.wide()) return wide_digits[i].size();
+  const std::int64_t v = values.word(i);
+  const std::uint64_t magnitude = (v < 0 ? 0 - static_cast<std::uint64_t>(v) : static_cast<std::uint64_t>(v)) | 1;
+  // floor(log10(2^bits)) from the bit length, then one more when the value reaches that power.
+  const unsigned guess = static_cast<unsigned>(64 - __builtin_clzll(magnitude)) * 1233 >> 12;
+  return guess + (magnitude >= kPowersOfTen[guess] ? 1 : 0);
+}
+
+std::string_view magnitude_digits(const CompactValues& values, const std::vector<std::string>& wide_digits, std::size_t i,
+                                  char (&buf)[20]) {
+  if (values.wide()) return wide_digits[i];
+  const std::int64_t v = values.word(i);
+  const std::uint64_t magnitude = v < 0 ? 0 - static_cast<std::uint64_t>(v) : static_cast<std::uint64_t>(v);
+  return {buf, static_cast<std::size_t>(std::to_chars(buf, buf + sizeof buf, magnitude).ptr - buf)};
+}
+
+}  // namespace corvale

@@ -1,0 +1,53 @@
+#pragma once
+// The decoded values of a text's numbers, each kept in as few bytes as hold every value so far:
+// 1, 2, 4 or 8 (all widened at once when a value needs more), or as big integers once one
+// needs more than 64 bits. Numbers of a few digits then cost a byte or two each instead of
+// eight, so a decode holds little beyond the text it restores.
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "codecs/integer_list.h"
+
+namespace corvale {
+
+class CompactValues {
+ public:
+  // Appends a piece of signed values.
+  void append(const IntegerList& piece);
+
+  std::size_t size() const { return wide_ ? big_.size() : count_; }
+  // True once a value needed more than 64 bits: the values are then in big().
+  bool wide() const { return wide_; }
+  std::int64_t word(std::size_t i) const;
+  // Replaces value i by one of the same sign and no larger magnitude (a value divided).
+  void shrink_word(std::size_t i, std::int64_t v);
+  const IntegerList& big() const { return big_; }
+
+  bool is_zero(std::size_t i) const { return wide_ ? big_.is_zero(i) : word(i) == 0; }
+  bool is_negative(std::size_t i) const { return wide_ ? big_.big()[i].sign() < 0 : word(i) < 0; }
+
+ private:
+  void widen_words(unsigned width);
+  void widen_to_big();
+
+  unsigned width_ = 1;  // bytes a word
+  std::size_t count_ = 0;
+  std::vector<unsigned char> bytes_;
+  bool wide_ = false;
+  IntegerList big_{Signedness::Signed};
+};
+
+// The decimal digits of every magnitude of values once they are big integers (none while they
+// are words, whose digits are written on demand), made once.
+std::vector<std::string> wide_decimal_digits(const CompactValues& values);
+// How many digits the magnitude of value i has.
+std::uint64_t magnitude_length(const CompactValues& values, const std::vector<std::string>& wide_digits, std::size_t i);
+// The digits of the magnitude of value i; buf holds them for a word.
+std::string_view magnitude_digits(const CompactValues& values, const std::vector<std::string>& wide_digits, std::size_t i,
+                                  char (&buf)[20]);
+
+}  // namespace corvale

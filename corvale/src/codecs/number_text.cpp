@@ -1,0 +1,520 @@
+#include "codecs/number_text.h"
+
+#include <algorithm>
+#include <limits>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+#include "codecs/bigint.h"
+#include "codecs/compact_values.h"
+#include "codecs/count_list.h"
+#include "codecs/decimal_scale.h"
+#include "codecs/error.h"
+#include "codecs/exponent_column.h"
+#include "codecs/number_column.h"
+#include "codecs/number_list.h"
+#include "codecs/output_budget.h"
+#include "codecs/separator_sequence.h"
+#include "codecs/varint.h"
+#include "codecs/written_number.h"
+#include "codecs/zlib.h"
+
+namespace corvale {
+
+namespace {
+
+using u128 = unsigned __int128;
+
+// What the encoder keeps of every number until the separators have told it the columns.
+struct Numbers {
+  std::vector<std::int64_t> values;                     // 0 where the value is in wide
+  std::vector<std::pair<std::uint64_t, BigInt>> wide;   // (index, value) of values past 64 bits
+  CountList fraction_digits;
+  std::uint64_t max_fraction_digits = 0;
+  std::string leading_zeros;  // one varint a number
+  bool any_leading_zeros = false;
+  std::string relative_counts;  // one varint a number
+  std::vector<std::uint64_t> minus_zeros;
+  std::vector<ExponentForm> forms;
+  std::vector<std::string_view> exponent_digits;
+  bool any_exponent = false;
+
+  std::uint64_t size() const { return values.size(); }
+
+  void reserve(std::size_t n) {
+    values.reserve(n);
+    fraction_digits.reserve(n);
+    leading_zeros.reserve(n);
+    relative_counts.reserve(n);
+    forms.reserve(n);
+  }
+
+  void add(std::string_view token) {
+    const WrittenNumberParts parts = split_written_number_parts(token);
+    const std::uint64_t index = values.size();
+    write_varint_u64(parts.leading_zeros, leading_zeros);
+    any_leading_zeros |= parts.leading_zeros != 0;
+    const std::uint64_t f = parts.fraction_digits.size();
+    fraction_digits.push_back(f);
+    max_fraction_digits = std::max(max_fraction_digits, f);
+    write_varint_u64(relative_dropped_digits(parts), relative_counts);
+
+    const std::optional<std::uint64_t> small = mantissa_value_u64(parts);
+    if (small && *small <= static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max())) {
+      const auto v = static_cast<std::int64_t>(*small);
+      values.push_back(parts.negative ? -v : v);
+      if (parts.negative && v == 0) minus_zeros.push_back(index);
+    } else {
+      values.push_back(0);
+      wide.emplace_back(index, split_written_number(token).value);
+    }
+
+    forms.push_back(parts.exponent_form);
+    if (parts.exponent_form != ExponentForm::kNone) {
+      exponent_digits.push_back(parts.exponent_digits);
+      any_exponent = true;
+    }
+  }
+};
+
+// How many runs of bytes other than separators text has: its number of numbers, when it is a
+// number text. Counted first so that what is kept of every number is allocated once.
+std::size_t count_non_separator_runs(std::string_view text) {
+  std::size_t runs = 0;
+  bool in_run = false;
+  for (const unsigned char c : text) {
+    const bool separator = is_separator_byte(c);
+    runs += !separator && !in_run;
+    in_run = !separator;
+  }
+  return runs;
+}
+
+void write_run(std::string_view run, std::string& out) {
+  write_varint_u64(run.size(), out);
+  out += run;
+}
+
+// Column j of C (numbers j, j + C, ...), each scaled to s fraction digits: 64-bit words while
+// the scaled values fit, big integers once one does not.
+IntegerList column_values(const Numbers& numbers, std::uint64_t j, std::uint64_t C, std::uint64_t s) {
+  IntegerList column(Signedness::Signed);
+  column.words().reserve(static_cast<std::size_t>((numbers.size() - j - 1) / C + 1));
+  std::unordered_map<std::uint64_t, BigInt> powers;  // 10^d, made once for each d that occurs
+  auto wide = numbers.wide.begin();
+  for (std::uint64_t i = j; i < numbers.size(); i += C) {
+    while (wide != numbers.wide.end() && wide->first < i) ++wide;
+    const bool is_wide = wide != numbers.wide.end() && wide->first == i;
+    const std::uint64_t d = s - numbers.fraction_digits[i];
+    const std::int64_t v = numbers.values[i];
+    const std::uint64_t magnitude = v < 0 ? 0 - static_cast<std::uint64_t>(v) : static_cast<std::uint64_t>(v);
+    if (!is_wide && d <= 18 && magnitude <= static_cast<std::uint64_t>(INT64_MAX) / kPowersOfTen[d]) {
+      column.push_word(static_cast<std::uint64_t>(v) * kPowersOfTen[d]);
+      continue;
+    }
+    BigInt& scaled = column.append_slot();
+    scaled = is_wide ? wide->second : BigInt::from_i64(v);
+    if (d > 0 && !scaled.is_zero()) {
+      auto [power, made] = powers.try_emplace(d);
+      if (made) power->second = BigInt::pow(10, d);
+      scaled *= power->second;
+    }
+  }
+  return column;
+}
+
+// The bytes of the values of column j once scaled to s fraction digits, counting those past 64
+// bits only (v x 10^d has at least bits(v) + 3.32 d bits); worked out before any is made. The
+// decoder charges each such value to its budget unless the body holds it as a varint, which the
+// inflate cap bounds alike, so a column past the budget left is not worth building: storing the
+// text is the answer, even in the rare case where its values could have fitted in the body.
+u128 scaled_magnitude_floor(const Numbers& numbers, std::uint64_t j, std::uint64_t C, std::uint64_t s) {
+  u128 bytes = 0;
+  auto wide = numbers.wide.begin();
+  for (std::uint64_t i = j; i < numbers.size(); i += C) {
+    while (wide != numbers.wide.end() && wide->first < i) ++wide;
+    const bool is_wide = wide != numbers.wide.end() && wide->first == i;
+    const std::int64_t v = numbers.values[i];
+    const u128 bits = is_wide ? wide->second.bit_length()
+                              : v == 0 ? 0 : 64 - __builtin_clzll(v < 0 ? 0 - static_cast<std::uint64_t>(v)
+                                                                        : static_cast<std::uint64_t>(v));
+    if (bits == 0) continue;
+    const u128 scaled = bits + static_cast<u128>(s - numbers.fraction_digits[i]) * 332 / 100;
+    if (scaled > 64) bytes += (scaled + 7) / 8;
+  }
+  return bytes;
+}
+
+// Whether every method of a column keeps its values, differences and offsets in 64-bit words,
+// so that its decoder builds no big integer: true when every value is below 2^61 in magnitude.
+bool stays_in_words(const IntegerList& values) {
+  if (values.wide()) return false;
+  constexpr std::int64_t kBound = std::int64_t{1} << 61;
+  return std::all_of(values.words().begin(), values.words().end(), [](std::uint64_t bits) {
+    const auto v = static_cast<std::int64_t>(bits);
+    return v < kBound && v > -kBound;
+  });
+}
+
+// Runs a decoder over bytes just written, charging the budget as the real decode will: false
+// when it runs out, so that the text could not be restored under its own length.
+template <class Decode>
+bool decodes_within_budget(Decode&& decode) {
+  try {
+    decode();
+  } catch (const Error& e) {
+    if (std::string_view(e.what()) == kOutputLimitExceeded) return false;
+    throw;
+  }
+  return true;
+}
+
+}  // namespace
+
+std::optional<NumberTextPayload> encode_number_text(std::string_view text) {
+  Numbers numbers;
+  SeparatorSequenceWriter separators;
+  const std::size_t runs = count_non_separator_runs(text);
+  numbers.reserve(runs);
+  separators.reserve(runs);
+  std::string_view prefix;
+  std::string_view suffix;
+  if (!walk_number_text(
+          text, prefix, suffix, [&](std::string_view token) { numbers.add(token); },
+          [&](std::string_view run) { separators.add(run); })) {
+    return std::nullopt;
+  }
+  const std::uint64_t n = numbers.size();
+
+  std::string body;
+  write_run(prefix, body);
+  write_run(suffix, body);
+  const std::uint64_t C = std::max<std::uint64_t>(separators.write(body), 1);
+  separators = SeparatorSequenceWriter();  // the runs are written: their ids need not wait for the columns
+
+  // The payload must restore the text with the text's own length as limit, as verification
+  // decodes it: the decoder's magnitude budget for that limit is charged here as the decoder will
+  // charge it, column after column, and no candidate may take the body past the inflate cap. A
+  // text that cannot fit both is stored.
+  const std::optional<NumberTextPayload> stored{NumberTextPayload{true, {}}};
+  MagnitudeBudget budget(text.size());
+  const std::uint64_t cap = inner_body_limit(text.size());
+
+  std::uint8_t flags = 0;
+  const bool decimal = numbers.max_fraction_digits > 0;
+  std::vector<std::uint64_t> scales(C, 0);
+  for (std::uint64_t j = 0; j < C; ++j) {
+    if (decimal) {
+      for (std::uint64_t i = j; i < n; i += C) scales[j] = std::max(scales[j], numbers.fraction_digits[i]);
+      write_varint_u64(scales[j], body);
+    }
+    const std::uint64_t count = (n - j - 1) / C + 1;
+    if (scaled_magnitude_floor(numbers, j, C, scales[j]) > budget.remaining()) return stored;
+    IntegerList values = column_values(numbers, j, C, scales[j]);
+    const bool may_charge = !stays_in_words(values);
+    const std::optional<std::string> column = encode_number_column(std::move(values), room_under_limit(body.size(), cap));
+    if (!column) return stored;
+    if (may_charge && !decodes_within_budget([&] {
+          ByteCursor cursor{*column};
+          decode_number_column(cursor, count, budget);
+        })) {
+      return stored;
+    }
+    body += *column;
+  }
+
+  if (numbers.any_leading_zeros) {
+    flags |= kTextLeadingZeros;
+    body += numbers.leading_zeros;
+  }
+  numbers.leading_zeros = {};
+
+  if (!numbers.minus_zeros.empty()) {
+    flags |= kTextMinusZeros;
+    write_varint_u64(numbers.minus_zeros.size(), body);
+    std::uint64_t previous = 0;
+    for (const std::uint64_t index : numbers.minus_zeros) {
+      write_varint_u64(index - previous, body);
+      previous = index;
+    }
+  }
+
+  if (decimal) {
+    flags |= kTextDecimal;
+    std::string absolute;
+    absolute.reserve(n);
+    for (std::uint64_t i = 0, j = 0; i < n; ++i, j = j + 1 == C ? 0 : j + 1) {
+      write_varint_u64(scales[j] - numbers.fraction_digits[i], absolute);
+    }
+    if (prefer_relative_counts(absolute, numbers.relative_counts)) {
+      flags |= kTextRelativeCounts;
+      body += numbers.relative_counts;
+    } else {
+      body += absolute;
+    }
+  }
+
+  if (numbers.any_exponent) {
+    flags |= kTextExponents;
+    const std::size_t start = body.size();
+    if (!encode_digit_string_column(numbers.forms, numbers.exponent_digits, body, room_under_limit(body.size(), cap)) ||
+        !decodes_within_budget([&] {
+          ByteCursor cursor{std::string_view(body).substr(start)};
+          decode_exponents(cursor, n, budget);
+        })) {
+      return stored;
+    }
+  }
+  if (body.size() > cap) return stored;
+
+  NumberTextPayload payload;
+  payload.bytes.push_back(static_cast<char>(flags));
+  write_varint_u64(n, payload.bytes);
+  payload.bytes += deflate_compress_best(body);
+  return payload;
+}
+
+namespace {
+
+// One column as read back.
+struct DecodedColumn {
+  std::uint64_t scale = 0;
+  CompactValues values;
+  // The digits of big values, made once: the decimal scale is taken off them, not off the value.
+  std::vector<std::string> wide_digits;
+};
+
+// The numbers of the body, addressed by number index through their columns.
+struct DecodedNumbers {
+  std::vector<DecodedColumn> columns;
+  std::uint64_t C = 1;
+
+  bool is_zero(std::uint64_t i) const { return columns[i % C].values.is_zero(i / C); }
+};
+
+std::vector<std::uint64_t> read_minus_zeros(ByteCursor& cursor, const DecodedNumbers& numbers, std::uint64_t n) {
+  std::vector<std::uint64_t> positions;
+  const std::uint64_t count = cursor_read_varint_u64(cursor);
+  std::uint64_t position = 0;
+  for (std::uint64_t k = 0; k < count; ++k) {
+    const std::uint64_t step = cursor_read_varint_u64(cursor);
+    if (k > 0 && step == 0) throw Error(kRepeatedMinusZeroIndex);
+    position = step > std::numeric_limits<std::uint64_t>::max() - position ? std::numeric_limits<std::uint64_t>::max()
+                                                                            : position + step;
+    if (position >= n || !numbers.is_zero(position)) throw Error(kInvalidMinusZeroIndex);
+    positions.push_back(position);
+  }
+  return positions;
+}
+
+// Takes every number's dropped digits off its stored value; returns the fraction digits.
+CountList undo_scales(ByteCursor& cursor, DecodedNumbers& numbers, std::uint64_t n, bool relative) {
+  if (std::all_of(numbers.columns.begin(), numbers.columns.end(), [](const DecodedColumn& c) { return c.scale == 0; })) {
+    throw Error(kDecimalFlagWithoutFractions);
+  }
+  CountList fraction_digits;
+  std::uint64_t j = 0;  // the column of number i, and its row
+  std::uint64_t row = 0;
+  for (std::uint64_t i = 0; i < n; ++i) {
+    DecodedColumn& column = numbers.columns[j];
+    const std::uint64_t x = cursor_read_varint_u64(cursor);
+    if (column.values.wide()) {
+      fraction_digits.push_back(undo_decimal_scale(column.wide_digits[row], column.scale, x, relative));
+    } else {
+      const std::int64_t v = column.values.word(row);
+      std::uint64_t magnitude = v < 0 ? 0 - static_cast<std::uint64_t>(v) : static_cast<std::uint64_t>(v);
+      fraction_digits.push_back(undo_decimal_scale(magnitude, column.scale, x, relative));
+      column.values.shrink_word(row, static_cast<std::int64_t>(v < 0 ? 0 - magnitude : magnitude));
+    }
+    if (++j == numbers.C) {
+      j = 0;
+      ++row;
+    }
+  }
+  return fraction_digits;
+}
+
+// One number as the pieces it is written in.
+struct NumberPieces {
+  bool minus = false;
+  std::uint64_t zeros = 0;
+  std::uint64_t digit_count = 0;
+  std::string_view digits;  // of the magnitude, when they are to be written
+  std::uint64_t fraction_digits = 0;
+  std::string_view marker;  // of the exponent; empty without one
+  std::uint64_t exponent_zeros = 0;
+  std::uint64_t exponent_digit_count = 0;
+  std::string_view exponent_digits;
+
+  u128 length() const {
+    u128 total = static_cast<u128>(minus) + zeros + fixed_point_length(digit_count, fraction_digits);
+    if (!marker.empty()) total += marker.size() + static_cast<u128>(exponent_zeros) + exponent_digit_count;
+    return total;
+  }
+  // Writes length() bytes at p.
+  char* write(char* p) const {
+    if (minus) *p++ = '-';
+    p = std::fill_n(p, static_cast<std::size_t>(zeros), '0');
+    p = write_fixed_point(p, digits, fraction_digits);
+    if (marker.empty()) return p;
+    p = std::copy(marker.begin(), marker.end(), p);
+    p = std::fill_n(p, static_cast<std::size_t>(exponent_zeros), '0');
+    return std::copy(exponent_digits.begin(), exponent_digits.end(), p);
+  }
+};
+
+// Everything decoded about the numbers, handed out one number after the other in text order:
+// once to measure the text, once to write it.
+class NumberWalk {
+ public:
+  NumberWalk(const DecodedNumbers& numbers, const CountList& leading_zeros, const std::vector<std::uint64_t>& minus_zeros,
+             const CountList& fraction_digits, const ExponentColumn& exponents)
+      : numbers_(numbers),
+        leading_zeros_(leading_zeros),
+        minus_zeros_(minus_zeros),
+        fraction_digits_(fraction_digits),
+        exponents_(exponents) {}
+
+  // The pieces of number i, for i = 0, 1, ... in turn; the digits themselves only when they
+  // are to be written, their count always.
+  NumberPieces next(std::uint64_t i, bool with_digits) {
+    const DecodedColumn& column = numbers_.columns[column_];
+    const std::uint64_t row = row_;
+    if (++column_ == numbers_.C) {
+      column_ = 0;
+      ++row_;
+    }
+    NumberPieces p;
+    const bool minus_zero = next_minus_zero_ < minus_zeros_.size() && minus_zeros_[next_minus_zero_] == i;
+    next_minus_zero_ += minus_zero;
+    p.minus = minus_zero || column.values.is_negative(row);
+    p.zeros = leading_zeros_.empty() ? 0 : leading_zeros_[i];
+    if (with_digits) {
+      p.digits = magnitude_digits(column.values, column.wide_digits, row, digits_);
+      p.digit_count = p.digits.size();
+    } else {
+      p.digit_count = magnitude_length(column.values, column.wide_digits, row);
+    }
+    p.fraction_digits = fraction_digits_.empty() ? 0 : fraction_digits_[i];
+    const ExponentForm form = exponents_.form(i);
+    if (form != ExponentForm::kNone) {
+      const std::size_t k = next_exponent_++;
+      p.marker = exponent_form_text(form);
+      p.exponent_zeros = exponents_.leading_zeros[k];
+      if (with_digits) {
+        p.exponent_digits = magnitude_digits(exponents_.values, exponents_.wide_digits, k, exponent_digits_);
+        p.exponent_digit_count = p.exponent_digits.size();
+      } else {
+        p.exponent_digit_count = magnitude_length(exponents_.values, exponents_.wide_digits, k);
+      }
+    }
+    return p;
+  }
+
+ private:
+  const DecodedNumbers& numbers_;
+  const CountList& leading_zeros_;
+  const std::vector<std::uint64_t>& minus_zeros_;
+  const CountList& fraction_digits_;
+  const ExponentColumn& exponents_;
+  std::uint64_t column_ = 0;  // of the next number
+  std::uint64_t row_ = 0;
+  std::size_t next_minus_zero_ = 0;
+  std::size_t next_exponent_ = 0;
+  char digits_[20];
+  char exponent_digits_[20];
+};
+
+// The runs between the numbers, one after the other.
+class RunWalk {
+ public:
+  explicit RunWalk(const SeparatorSequence& separators) : separators_(separators) {}
+
+  std::string_view next() {
+    if (separators_.period == 0) return separators_.indexed(next_++);
+    const std::string_view run = separators_.strings[next_];
+    if (++next_ == separators_.period) next_ = 0;
+    return run;
+  }
+
+ private:
+  const SeparatorSequence& separators_;
+  std::uint64_t next_ = 0;  // the run's index, or its place in the period
+};
+
+}  // namespace
+
+std::string decode_number_text_payload(std::string_view payload, std::uint64_t limit) {
+  if (payload.size() < 2) throw Error(kTruncatedNumberText);
+  const auto flags = static_cast<std::uint8_t>(payload[0]);
+  if ((flags & kTextReservedFlags) != 0 || (flags & (kTextDecimal | kTextRelativeCounts)) == kTextRelativeCounts) {
+    throw Error(kInvalidNumberTextFlags);
+  }
+  ByteCursor header{payload, 1};
+  const std::uint64_t n = cursor_read_varint_u64(header);
+  // Every number needs a digit and every pair a separator byte between them.
+  if (n == 0 || static_cast<u128>(n) * 2 - 1 > limit) throw Error(kInvalidNumberTextSize);
+
+  const std::string body = inflate_limited(payload.substr(header.pos), inner_body_limit(limit), false);
+  ByteCursor cursor{body};
+  const std::string_view prefix = read_text_separator(cursor);
+  const std::string_view suffix = read_text_separator(cursor);
+  const SeparatorSequence separators = read_separator_sequence(cursor, n);
+
+  // Scaled values, their differences and bases can be far longer than what they print as.
+  MagnitudeBudget budget(limit);
+  DecodedNumbers numbers;
+  numbers.C = separators.columns();
+  numbers.columns.resize(numbers.C);
+  IntegerList piece(Signedness::Signed);
+  for (std::uint64_t j = 0; j < numbers.C; ++j) {
+    DecodedColumn& column = numbers.columns[j];
+    if (flags & kTextDecimal) {
+      column.scale = cursor_read_varint_u64(cursor);
+      if (column.scale > limit) throw output_limit_error();
+    }
+    NumberColumnReader reader(cursor, (n - j - 1) / numbers.C + 1, budget);
+    while (reader.next(piece)) column.values.append(piece);
+    column.wide_digits = wide_decimal_digits(column.values);
+  }
+
+  CountList leading_zeros;
+  if (flags & kTextLeadingZeros) leading_zeros = read_count_list(cursor, n);
+  std::vector<std::uint64_t> minus_zeros;
+  if (flags & kTextMinusZeros) minus_zeros = read_minus_zeros(cursor, numbers, n);
+  CountList fraction_digits;
+  if (flags & kTextDecimal) fraction_digits = undo_scales(cursor, numbers, n, (flags & kTextRelativeCounts) != 0);
+  const ExponentColumn exponents = (flags & kTextExponents) ? decode_exponents(cursor, n, budget) : no_exponents();
+  if (!cursor.at_end()) throw Error(kTrailingNumberTextData);
+
+  // The text is measured before it is written, so that its buffer is allocated once and never
+  // past the limit, whatever the counts say.
+  u128 size = static_cast<u128>(prefix.size()) + suffix.size();
+  {
+    NumberWalk walk(numbers, leading_zeros, minus_zeros, fraction_digits, exponents);
+    RunWalk runs(separators);
+    for (std::uint64_t i = 0; i < n; ++i) {
+      if (i > 0) size += runs.next().size();
+      size += walk.next(i, false).length();
+      if (size > limit) throw output_limit_error();
+    }
+  }
+  std::string out(static_cast<std::size_t>(size), '\0');
+  char* p = std::copy(prefix.begin(), prefix.end(), out.data());
+  NumberWalk walk(numbers, leading_zeros, minus_zeros, fraction_digits, exponents);
+  RunWalk runs(separators);
+  for (std::uint64_t i = 0; i < n; ++i) {
+    if (i > 0) {
+      const std::string_view run = runs.next();
+      p = std::copy(run.begin(), run.end(), p);
+    }
+    p = walk.next(i, true).write(p);
+  }
+  std::copy(suffix.begin(), suffix.end(), p);
+
+  if (!is_number_text(out)) throw Error(kNotANumberList);
+  return out;
+}
+
+}  // namespace corvale

@@ -1,0 +1,156 @@
+#pragma once
+// Numbers kept exactly as they were written ('007', '-0', '1.50', '2.5E+07'): the grammar of one
+// written number, the split of a text into numbers and separator runs, and the decomposition of
+// a number into the parts that number text and table columns store apart.
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "codecs/bigint.h"
+
+namespace corvale {
+
+namespace detail {
+constexpr std::array<bool, 256> make_separator_table() {
+  std::array<bool, 256> t{};
+  for (unsigned char c : {'\t', '\n', '\r', ' ', ',', ';', '[', ']', '|'}) t[c] = true;
+  return t;
+}
+inline constexpr std::array<bool, 256> kSeparatorTable = make_separator_table();
+}  // namespace detail
+
+// TAB, LF, CR, space and , ; [ ] |: the only bytes that may stand between two numbers.
+inline bool is_separator_byte(unsigned char c) { return detail::kSeparatorTable[c]; }
+inline bool is_separator_text(std::string_view s) {
+  for (unsigned char c : s) {
+    if (!is_separator_byte(c)) return false;
+  }
+  return true;
+}
+
+struct NumberScan {
+  bool ok;
+  std::size_t end;  // one past the number when ok
+};
+
+// One number at start: an optional '-', digits, optionally '.' and digits, optionally 'e' or 'E'
+// with an optional sign and digits. A form that breaks off ('1.', '1e', '1e+') is no number at
+// all, not a shorter one.
+NumberScan scan_number(std::string_view text, std::size_t start);
+
+// The text as prefix, number, separator, number, ..., number, suffix (all borrowed from it).
+struct NumberTextTokens {
+  std::vector<std::string_view> numbers;     // at least one
+  std::vector<std::string_view> separators;  // one fewer than numbers, none empty
+  std::string_view prefix;                   // separator bytes before the first number
+  std::string_view suffix;                   // separator bytes after the last number
+};
+
+// Walks text as a number text, calling on_number(token) and on_separator(run) in text order;
+// false as soon as it turns out not to be one (nothing is undone: callers drop what they got).
+template <class OnNumber, class OnSeparator>
+bool walk_number_text(std::string_view text, std::string_view& prefix, std::string_view& suffix, OnNumber&& on_number,
+                      OnSeparator&& on_separator) {
+  const std::size_t len = text.size();
+  const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
+  std::size_t p = 0;
+  while (p < len && is_separator_byte(bytes[p])) ++p;
+  if (p == len) return false;  // empty, or separators alone
+  prefix = text.substr(0, p);
+  for (;;) {
+    const NumberScan number = scan_number(text, p);
+    if (!number.ok) return false;
+    on_number(text.substr(p, number.end - p));
+    std::size_t q = number.end;
+    while (q < len && is_separator_byte(bytes[q])) ++q;
+    if (q == len) {
+      suffix = text.substr(number.end);
+      return true;
+    }
+    if (q == number.end) return false;  // a number runs straight into another byte
+    on_separator(text.substr(number.end, q - number.end));
+    p = q;
+  }
+}
+
+std::optional<NumberTextTokens> tokenize_number_text(std::string_view text);
+// Whether tokenize_number_text accepts text, without keeping the tokens.
+bool is_number_text(std::string_view text);
+
+// The written marker of an exponent; the digits after it are stored without a sign.
+enum class ExponentForm : std::uint8_t {
+  kNone = 0,
+  kLower = 1,       // e
+  kUpper = 2,       // E
+  kLowerPlus = 3,   // e+
+  kUpperPlus = 4,   // E+
+  kLowerMinus = 5,  // e-
+  kUpperMinus = 6,  // E-
+};
+inline constexpr std::uint64_t kMaxExponentForm = 6;
+std::string_view exponent_form_text(ExponentForm form);
+
+struct ExponentSplit {
+  std::string_view mantissa;
+  ExponentForm form;
+  std::string_view digits;  // after the marker and its sign; empty without an exponent
+};
+ExponentSplit split_exponent(std::string_view token);
+
+// A number token taken apart, every piece borrowed from it.
+struct WrittenNumberParts {
+  bool negative = false;
+  std::uint64_t leading_zeros = 0;      // '0' bytes opening the integer digits, never the last
+  std::string_view integer_digits;      // all integer digits, the leading zeros included
+  std::string_view fraction_digits;     // after the '.', empty without one
+  ExponentForm exponent_form = ExponentForm::kNone;
+  std::string_view exponent_digits;
+};
+WrittenNumberParts split_written_number_parts(std::string_view token);
+
+// The value of a token's mantissa digits (integer then fraction digits, as one decimal number)
+// when it has at most 19 significant digits, which always fit in 64 bits; nothing for more, or
+// for anything but digits (the long road reports those).
+std::optional<std::uint64_t> mantissa_value_u64(const WrittenNumberParts& parts);
+// The same for one run of digits.
+std::optional<std::uint64_t> digits_value_u64(std::string_view digits);
+// '0' bytes at the end of the mantissa digits (integer then fraction digits).
+std::uint64_t mantissa_trailing_zeros(const WrittenNumberParts& parts);
+
+struct WrittenNumber {
+  bool negative = false;
+  std::uint64_t leading_zeros = 0;
+  // Integer then fraction digits as one number, negative when written with a '-'. A zero keeps
+  // no sign: a "-0" is a zero value with negative set, recorded apart by whoever stores it.
+  BigInt value;
+  std::uint64_t fraction_digits = 0;
+  ExponentForm exponent_form = ExponentForm::kNone;
+  std::string_view exponent_digits;  // borrowed from the token
+};
+WrittenNumber split_written_number(std::string_view token);
+
+// One or more decimal digits, leading zeros allowed. Throws "Expected unsigned decimal digits".
+BigInt parse_digits(std::string_view digits);
+
+// The '0' bytes at the start of digits, keeping the last digit: '007' has 2, '000' has 2, '' 0.
+inline std::uint64_t count_leading_zero_digits(std::string_view digits) {
+  std::size_t z = 0;
+  while (z + 1 < digits.size() && digits[z] == '0') ++z;
+  return z;
+}
+
+// The length of a magnitude's digits once written with f fraction digits (see below).
+inline std::uint64_t fixed_point_length(std::uint64_t digit_count, std::uint64_t f) {
+  if (f == 0) return digit_count;
+  return (digit_count > f ? digit_count : f + 1) + 1;
+}
+// Writes a magnitude's decimal digits with f fraction digits at p: '0's in front up to f + 1
+// digits, then the point before the last f; fixed_point_length bytes. Returns the end.
+char* write_fixed_point(char* p, std::string_view digits, std::uint64_t f);
+
+}  // namespace corvale

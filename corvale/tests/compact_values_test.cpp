@@ -1,0 +1,73 @@
+#include "codecs/compact_values.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "support/integer_lists.h"
+
+namespace corvale {
+namespace {
+
+IntegerList piece_of(const std::vector<BigInt>& values) { return test::integer_list(values, Signedness::Signed); }
+
+std::vector<std::string> signed_texts(const CompactValues& values) {
+  const std::vector<std::string> wide = wide_decimal_digits(values);
+  std::vector<std::string> out;
+  for (std::size_t i = 0; i < values.size(); ++i) {
+    char buf[20];
+    const std::string_view digits = magnitude_digits(values, wide, i, buf);
+    EXPECT_EQ(magnitude_length(values, wide, i), digits.size()) << digits;
+    out.push_back((values.is_negative(i) ? "-" : "") + std::string(digits));
+  }
+  return out;
+}
+
+TEST(CompactValues, WidensPieceByPieceAndKeepsEveryValue) {
+  // Each piece needs a wider word than the ones before; the last needs a big integer.
+  const std::vector<std::vector<BigInt>> pieces = {
+      {BigInt(0), BigInt::from_i64(-128), BigInt(127)},
+      {BigInt(128), BigInt::from_i64(-32768)},
+      {BigInt(32768), BigInt::from_i64(INT32_MIN)},
+      {BigInt::from_i64(INT64_MIN), BigInt::from_i64(INT64_MAX), BigInt(0)},
+      {BigInt(1) << 64, -(BigInt(1) << 70)},
+      {BigInt(5)},
+  };
+  CompactValues values;
+  std::vector<std::string> expected;
+  for (const std::vector<BigInt>& piece : pieces) {
+    values.append(piece_of(piece));
+    for (const BigInt& v : piece) expected.push_back(v.to_decimal());
+    EXPECT_EQ(signed_texts(values), expected) << expected.size();
+  }
+  EXPECT_TRUE(values.wide());
+  EXPECT_TRUE(values.is_zero(0));
+  EXPECT_FALSE(values.is_zero(1));
+}
+
+TEST(CompactValues, CountsDigitsAroundEveryPowerOfTen) {
+  std::vector<BigInt> piece;
+  for (std::uint64_t p = 1; p <= 1000000000000000000ull; p *= 10) {
+    for (const std::uint64_t v : {p - 1, p, p + 1, 2 * p, 9 * p}) {
+      piece.push_back(BigInt(v));
+      piece.push_back(-BigInt(v));
+    }
+  }
+  CompactValues values;
+  values.append(piece_of(piece));
+  std::vector<std::string> expected;
+  for (const BigInt& v : piece) expected.push_back(v.to_decimal());
+  EXPECT_EQ(signed_texts(values), expected);
+}
+
+TEST(CompactValues, ShrinksAWordInItsOwnWidth) {
+  CompactValues values;
+  values.append(piece_of({BigInt(15000), BigInt::from_i64(-2500), BigInt(7)}));
+  values.shrink_word(0, 15);
+  values.shrink_word(1, -25);
+  EXPECT_EQ(signed_texts(values), (std::vector<std::string>{"15", "-25", "7"}));
+}
+
+}  // namespace
+}  // namespace corvale
