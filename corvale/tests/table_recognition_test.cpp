@@ -192,23 +192,28 @@ TEST(SplitCellTemplate, PartsAroundDigitRuns) {
   EXPECT_TRUE(split_cell_template("").digit_runs.empty());
 }
 
-TEST(SplitDelimitedRows, GrammarOfRecordsAndFields) {
-  const std::optional<DelimitedRecords> r = split_delimited_rows("\"a\"\"\",b\r\n,\r\n", ',');
-  ASSERT_TRUE(r);
-  EXPECT_EQ(r->rows, (std::vector<std::vector<std::string>>{{"a\"", "b"}, {"", ""}}));
-  EXPECT_EQ(r->quoted, (std::vector<std::vector<std::uint8_t>>{{1, 0}, {0, 0}}));
-  EXPECT_EQ(r->first_record, "\"a\"\"\",b");
-  EXPECT_TRUE(r->final_line_ending);
-  EXPECT_TRUE(r->crlf);
-
-  const std::optional<DelimitedRecords> empty = split_delimited_rows("", ',');
-  ASSERT_TRUE(empty);
-  EXPECT_EQ(empty->rows, (std::vector<std::vector<std::string>>{{""}}));
-  EXPECT_FALSE(empty->final_line_ending);
-  EXPECT_FALSE(empty->crlf);
-
-  EXPECT_FALSE(split_delimited_rows("a\rb", ','));
-  EXPECT_FALSE(split_delimited_rows("a\nb\r\n", ','));
+TEST(HeaderLineMatches, OneRecordOfTheColumnCountWithoutALineEnding) {
+  struct HeaderCase {
+    std::string text;
+    std::size_t columns;
+    bool ok;
+  };
+  const HeaderCase cases[] = {
+      {"a,b", 2, true},
+      {"\"a,b\",\"x\ny\"", 2, true},  // a separator and a line break inside quotes
+      {"\"a\"\"\",", 2, true},           // a doubled quote, then an empty last field
+      {"a,b", 3, false},
+      {"a,b,c", 2, false},
+      {"a,b\n", 2, false},
+      {"a,b\r\n", 2, false},
+      {"a,b\nc,d", 2, false},
+      {"a,\rb", 2, false},
+      {"", 2, false},
+  };
+  for (const HeaderCase& c : cases) {
+    SCOPED_TRACE(testing::PrintToString(c.text));
+    EXPECT_EQ(header_line_matches(c.text, ',', c.columns), c.ok);
+  }
 }
 
 }  // namespace

@@ -479,30 +479,14 @@ std::optional<ParsedTable> recognise_table(std::string_view text, bool keep_cell
 
 }  // namespace
 
-std::optional<DelimitedRecords> split_delimited_rows(std::string_view text, char separator) {
-  DelimitedRecords out;
-  std::vector<std::string> row;
-  std::vector<std::uint8_t> flags;
+bool header_line_matches(std::string_view text, char separator, std::size_t columns) {
+  std::size_t fields = 0;
   DelimitedWalk walk;
   const WalkResult result = walk_delimited(
-      text, separator, walk,
-      [&](std::string_view cell, bool quoted, bool doubled, std::size_t) {
-        row.push_back(doubled ? unescape_quotes(cell) : std::string(cell));
-        flags.push_back(quoted ? 1 : 0);
-        return true;
-      },
-      [&] {
-        out.rows.push_back(std::move(row));
-        out.quoted.push_back(std::move(flags));
-        row.clear();
-        flags.clear();
-        return true;
-      });
-  if (result != WalkResult::Done) return std::nullopt;
-  out.first_record = text.substr(0, walk.first_record_end);
-  out.final_line_ending = walk.final_line_ending;
-  out.crlf = walk.crlf;
-  return out;
+      text, separator, walk, [&](std::string_view, bool, bool, std::size_t) { return ++fields <= columns; },
+      [] { return false; });
+  // The walk stops after the first record; it must also have been the whole text.
+  return result == WalkResult::Stopped && fields == columns && walk.first_record_end == text.size();
 }
 
 std::optional<ParsedTable> detect_table(std::string_view text) { return recognise_table(text, true); }

@@ -59,17 +59,10 @@ ColumnClass classify_table_column(const std::vector<std::string_view>& cells);
 // The sum of the columns' scores.
 unsigned score_table_columns(const std::vector<ColumnClass>& classes);
 
-// The field and record grammar of text with quotes, materialised. Meant for short texts such as
-// one header line; detect_table walks long texts without keeping every field.
-struct DelimitedRecords {
-  std::vector<std::vector<std::string>> rows;
-  std::vector<std::vector<std::uint8_t>> quoted;  // 1: the field was written in quotes
-  std::string_view first_record;  // from its start to the end of its last field
-  bool final_line_ending = false;
-  bool crlf = false;
-};
-
-std::optional<DelimitedRecords> split_delimited_rows(std::string_view text, char separator);
+// Whether text is exactly one record of `columns` fields with no line ending after it, under the
+// grammar of text with quotes: the shape a table's raw header line must have. Stops at the first
+// field too many, so a long crafted line costs one walk and no memory.
+bool header_line_matches(std::string_view text, char separator, std::size_t columns);
 
 // One cell of a parsed table: a range of the text, or of the table's own buffer of quoted
 // contents whose doubled quotes were made single (offsets from the text's size on). Flat
