@@ -6,6 +6,7 @@
 #include "codecs/dispatch.h"
 #include "codecs/error.h"
 #include "codecs/number_list.h"
+#include "codecs/number_text.h"
 
 namespace corvale {
 namespace {
@@ -29,8 +30,11 @@ std::optional<ArchivePayload> encode_structured(std::string_view input) {
   if (std::optional<IntegerLines> lines = split_integer_lines(input)) {
     return ArchivePayload{ArchiveType::NumberList, encode_number_list_payload(*lines)};
   }
-  // NOT YET: the steps land with their codecs, in this order: number text (10), table (11),
-  // log (14). Until then no other structured codec accepts anything.
+  if (std::optional<std::string> payload = encode_number_text(input)) {
+    return ArchivePayload{ArchiveType::NumberText, std::move(*payload)};
+  }
+  // NOT YET: the steps land with their codecs, in this order: table (11), log (14). Until then
+  // no other structured codec accepts anything.
   return std::nullopt;
 }
 

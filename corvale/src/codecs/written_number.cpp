@@ -89,11 +89,13 @@ WrittenNumberParts split_written_number_parts(std::string_view token) {
   return parts;
 }
 
-std::optional<std::uint64_t> mantissa_value_u64(const WrittenNumberParts& parts) {
-  if (parts.integer_digits.empty() && parts.fraction_digits.empty()) return std::nullopt;
+namespace {
+
+std::optional<std::uint64_t> value_u64(std::string_view high, std::string_view low) {
+  if (high.empty() && low.empty()) return std::nullopt;
   std::uint64_t v = 0;
   unsigned significant = 0;
-  for (std::string_view run : {parts.integer_digits, parts.fraction_digits}) {
+  for (std::string_view run : {high, low}) {
     for (char c : run) {
       const unsigned digit = static_cast<unsigned>(c - '0');
       if (digit > 9) return std::nullopt;
@@ -104,6 +106,14 @@ std::optional<std::uint64_t> mantissa_value_u64(const WrittenNumberParts& parts)
   }
   return v;
 }
+
+}  // namespace
+
+std::optional<std::uint64_t> mantissa_value_u64(const WrittenNumberParts& parts) {
+  return value_u64(parts.integer_digits, parts.fraction_digits);
+}
+
+std::optional<std::uint64_t> digits_value_u64(std::string_view digits) { return value_u64(digits, {}); }
 
 std::uint64_t mantissa_trailing_zeros(const WrittenNumberParts& parts) {
   std::uint64_t zeros = 0;

@@ -117,6 +117,8 @@ WrittenNumberParts split_written_number_parts(std::string_view token);
 // when it has at most 19 significant digits, which always fit in 64 bits; nothing for more, or
 // for anything but digits (the long road reports those).
 std::optional<std::uint64_t> mantissa_value_u64(const WrittenNumberParts& parts);
+// The same for one run of digits.
+std::optional<std::uint64_t> digits_value_u64(std::string_view digits);
 // '0' bytes at the end of the mantissa digits (integer then fraction digits).
 std::uint64_t mantissa_trailing_zeros(const WrittenNumberParts& parts);
 

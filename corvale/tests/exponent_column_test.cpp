@@ -1,0 +1,81 @@
+#include "codecs/exponent_column.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "support/bytes.h"
+#include "support/expect_error.h"
+
+namespace corvale {
+namespace {
+
+using F = ExponentForm;
+
+// Writes the exponents of tokens, reads them back and renders each number's exponent.
+std::vector<std::string> round_trip(const std::vector<std::string>& tokens) {
+  std::vector<ExponentForm> forms;
+  std::vector<std::string_view> digits;
+  for (const std::string& t : tokens) {
+    const ExponentSplit e = split_exponent(t);
+    forms.push_back(e.form);
+    if (e.form != F::kNone) digits.push_back(e.digits);
+  }
+  std::string column;
+  encode_digit_string_column(forms, digits, column);
+  ByteCursor cursor{column};
+  ExponentColumn exponents = decode_exponents(cursor, tokens.size());
+  EXPECT_TRUE(cursor.at_end());
+  std::vector<std::string> out;
+  for (std::size_t i = 0; i < tokens.size(); ++i) {
+    std::string text = std::string(split_exponent(tokens[i]).mantissa);
+    write_exponent(exponents, i, text, ~0ull);
+    out.push_back(text);
+  }
+  return out;
+}
+
+TEST(ExponentColumn, RestoresFormsZerosAndValues) {
+  const std::vector<std::string> tokens = {"1e5", "1E5", "2", "1e+5", "1E+5", "1e-5", "1E-5", "1e007", "3E-0000",
+                                           "7e123456789012345678901234567890", "4e0"};
+  EXPECT_EQ(round_trip(tokens), tokens);
+}
+
+TEST(ExponentColumn, RefusesBadColumns) {
+  struct Case { const char* name; std::string bytes; std::uint64_t n; const char* message; };
+  const Case cases[] = {
+      {"form 7", bytes({7, 1}), 2, "Invalid exponent form"},
+      // Every form is read before any is judged: a cut after a bad form reads as a cut.
+      {"form 7 then a cut", bytes({7, 0x80}), 2, "Truncated number list"},
+      {"no exponents", bytes({0, 0, 0x00}), 2, "Exponent flag without exponents"},
+      {"no numbers", "", 0, "Exponent flag without exponents"},
+      {"negative value", bytes({1, 0x00, 0x01, 0x00}), 1, "Negative exponent value"},
+      {"bad column method", bytes({1, 0x03}), 1, "Invalid column method"},
+      {"zeros cut off", bytes({1, 0x00, 0x02}), 1, "Truncated number list"},
+  };
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.name);
+    ByteCursor cursor{k.bytes};
+    EXPECT_ERROR(decode_exponents(cursor, k.n), k.message);
+  }
+}
+
+TEST(ExponentColumn, WritesUpToTheLimitExactly) {
+  // One number with form "E-", two leading zeros and the value 12: "E-0012" after "5".
+  const std::string column = bytes({6, 0x00, 0x18, 2});
+  for (std::uint64_t limit : {7u, 6u, 4u, 2u}) {
+    ByteCursor cursor{column};
+    ExponentColumn exponents = decode_exponents(cursor, 1);
+    std::string out = "5";
+    if (limit >= 7) {
+      write_exponent(exponents, 0, out, limit);
+      EXPECT_EQ(out, "5E-0012");
+    } else {
+      EXPECT_ERROR(write_exponent(exponents, 0, out, limit), "Output exceeds decompression limit");
+    }
+  }
+}
+
+}  // namespace
+}  // namespace corvale

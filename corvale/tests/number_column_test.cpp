@@ -1,0 +1,171 @@
+#include "codecs/number_column.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+#include "codecs/number_list_body.h"
+#include "codecs/zlib.h"
+#include "support/bytes.h"
+#include "support/expect_error.h"
+
+namespace corvale {
+namespace {
+
+ColumnValues narrow(std::vector<std::int64_t> values) {
+  ColumnValues c;
+  c.narrow = std::move(values);
+  return c;
+}
+
+ColumnValues wide(std::vector<BigInt> values) {
+  ColumnValues c;
+  c.wide = true;
+  c.big = std::move(values);
+  return c;
+}
+
+std::vector<BigInt> as_big(const ColumnValues& c) {
+  if (c.wide) return c.big;
+  std::vector<BigInt> out;
+  for (const std::int64_t v : c.narrow) out.push_back(BigInt::from_i64(v));
+  return out;
+}
+
+// Decodes count values from column followed by a byte that must be left unread.
+std::vector<BigInt> decode(const std::string& column, std::uint64_t count) {
+  const std::string data = column + "\x7F";
+  ByteCursor cursor{data};
+  const ColumnValues got = decode_number_column(cursor, count);
+  EXPECT_EQ(cursor.pos, column.size());
+  return as_big(got);
+}
+
+// Every framed candidate in the order the encoder offers them, built from the definitions.
+std::vector<std::string> all_candidates(std::vector<BigInt> d) {
+  std::vector<std::string> out;
+  const std::size_t n = d.size();
+  for (unsigned k = 0; k <= 2; ++k) {
+    if (k > 0) d = delta_encode_big(d);
+    const std::size_t h = std::min<std::size_t>(k, n);
+    std::string head;
+    for (std::size_t i = 0; i < h; ++i) write_varint_big(zigzag_encode_big(d[i]), head);
+    std::vector<BigInt> zigzag;
+    for (std::size_t i = h; i < n; ++i) zigzag.push_back(zigzag_encode_big(d[i]));
+    for (const LayoutCandidate& c : encode_number_list_candidates(zigzag)) {
+      out.push_back(std::string(1, static_cast<char>(c.layout | k)) + head + c.bytes);
+    }
+    if (h == n) continue;
+    BigInt base = d[h];
+    for (std::size_t i = h; i < n; ++i) base = std::min(base, d[i]);
+    std::string base_bytes;
+    write_varint_big(zigzag_encode_big(base), base_bytes);
+    std::vector<BigInt> offsets;
+    for (std::size_t i = h; i < n; ++i) offsets.push_back(d[i] - base);
+    for (const LayoutCandidate& c : encode_number_list_candidates(offsets)) {
+      out.push_back(std::string(1, static_cast<char>(c.layout | 8 | k)) + head + base_bytes + c.bytes);
+    }
+  }
+  return out;
+}
+
+// The decoder alone, for the bytes it must refuse.
+void decode_only(const std::string& column, std::uint64_t count) {
+  ByteCursor cursor{column};
+  decode_number_column(cursor, count);
+}
+
+std::string first_smallest(const std::vector<std::string>& candidates) {
+  std::string best;
+  std::uint64_t best_size = ~0ull;
+  for (const std::string& c : candidates) {
+    const std::uint64_t size = deflate_compress_fast(c);
+    if (size < best_size) {
+      best_size = size;
+      best = c;
+    }
+  }
+  return best;
+}
+
+std::vector<std::vector<BigInt>> sample_lists() {
+  std::mt19937_64 rng(17);
+  std::vector<std::vector<BigInt>> lists = {
+      {},
+      {BigInt(5)},
+      {BigInt::from_i64(-7)},
+      std::vector<BigInt>(50, BigInt(42)),                                  // constant
+      {BigInt::from_i64(-3), BigInt::from_i64(-9), BigInt::from_i64(-4)},  // all negative
+      {BigInt::from_i64(INT64_MIN), BigInt::from_i64(INT64_MAX), BigInt(0)},
+      {BigInt(1) << 61, BigInt(1), -(BigInt(1) << 61)},
+      {BigInt(1) << 300, BigInt(3), -(BigInt(1) << 70)},
+  };
+  std::vector<BigInt> ramp;
+  std::vector<BigInt> noisy;
+  for (int i = 0; i < 400; ++i) {
+    ramp.push_back(BigInt::from_i64(1000 + 7 * i));
+    noisy.push_back(BigInt::from_i64(static_cast<std::int64_t>(rng() % 2001) - 1000));
+  }
+  lists.push_back(ramp);
+  lists.push_back(noisy);
+  return lists;
+}
+
+TEST(NumberColumn, RoundTripsAndKeepsTheFirstSmallestCandidate) {
+  for (const std::vector<BigInt>& values : sample_lists()) {
+    SCOPED_TRACE(values.size());
+    const std::string column = encode_number_column(wide(values));
+    EXPECT_EQ(decode(column, values.size()), values);
+    EXPECT_EQ(column, first_smallest(all_candidates(values)));
+    // The 64-bit road writes the same bytes as the big-integer road.
+    if (std::all_of(values.begin(), values.end(), [](const BigInt& v) { return v.fits_i64(); })) {
+      std::vector<std::int64_t> words;
+      for (const BigInt& v : values) words.push_back(v.to_i64());
+      EXPECT_EQ(encode_number_column(narrow(words)), column);
+    }
+  }
+}
+
+TEST(NumberColumn, EmptyListIsAMethodByteAndAnEmptyBody) {
+  const std::string column = encode_number_column(narrow({}));
+  EXPECT_EQ(column, bytes({0x00}));
+  for (const std::string& c : {bytes({0x00}), bytes({0x02}), bytes({0x04, 0x01}), bytes({0x06, 0x01})}) {
+    EXPECT_TRUE(decode(c, 0).empty());
+  }
+}
+
+TEST(NumberColumn, ReadsHeadsAndBasesItHasNoValuesFor) {
+  // Order 2 with one value: the head alone, an empty body and two passes that change nothing.
+  EXPECT_EQ(decode(bytes({0x02, 0x0A}), 1), std::vector<BigInt>{BigInt(5)});
+  // A base with nothing left for the body is read and ignored.
+  EXPECT_EQ(decode(bytes({0x0A, 0x0A, 0x63}), 1), std::vector<BigInt>{BigInt(5)});
+  // Order 1: 10, then differences 3 and -2 offset from the base -2.
+  EXPECT_EQ(decode(bytes({0x09, 0x14, 0x03, 0x05, 0x00}), 3),
+            (std::vector<BigInt>{BigInt(10), BigInt(13), BigInt(11)}));
+}
+
+TEST(NumberColumn, RefusesBadMethodsInOrder) {
+  for (unsigned method = 0; method < 256; ++method) {
+    const bool bad_order = (method & 3) == 3 || method >= 32;
+    if (!bad_order) continue;
+    // Nothing after the byte: the method is judged before anything is read.
+    EXPECT_ERROR(decode_only(bytes({method}), 2), "Invalid column method");
+  }
+  for (unsigned method : {20, 21, 22, 28, 29, 30}) {
+    // The head and base are read first: cut there, the cut is what is reported.
+    const unsigned k = method & 3;
+    if (k > 0) EXPECT_ERROR(decode_only(bytes({method}), 2), "Truncated number list");
+    std::string column = bytes({method});
+    for (unsigned i = 0; i < k; ++i) column += bytes({0x02});
+    if (method & 8) column += bytes({0x00});
+    column += bytes({0x01, 0x00, 0x00});
+    EXPECT_ERROR(decode_only(column, 2), "Invalid layout");
+  }
+  EXPECT_ERROR(decode_only("", 1), "Truncated number list");
+  EXPECT_ERROR(decode_only(bytes({0x01, 0x80, 0x00}), 1), "Non-canonical varint");
+}
+
+}  // namespace
+}  // namespace corvale

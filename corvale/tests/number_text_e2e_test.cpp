@@ -1,0 +1,86 @@
+// Number-text files through the built program: compress, decompress, and compare byte for byte.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <random>
+#include <string>
+
+#include "support/process_runner.h"
+#include "support/temp_dir.h"
+
+namespace corvale {
+namespace {
+
+namespace fs = std::filesystem;
+
+class NumberTextFiles : public ::testing::Test {
+ protected:
+  test::ProcessResult run(const std::vector<std::string>& args) {
+    test::ProcessOptions options;
+    options.cwd = dir_.path();
+    return test::run_process(CORVALE_EXE, args, options);
+  }
+
+  // Compresses text, checks the archive's type byte, restores it and returns the archive.
+  std::string round_trip(const std::string& name, const std::string& text, unsigned char type_byte) {
+    dir_.write(name, text);
+    const test::ProcessResult c = run({"compress", "-i", name, "-o", name + ".cv"});
+    EXPECT_EQ(c.status, 0) << name << ": " << c.err;
+    const std::string archive = dir_.read(name + ".cv");
+    EXPECT_FALSE(archive.empty()) << name;
+    if (archive.empty()) return archive;
+    EXPECT_EQ(static_cast<unsigned char>(archive[0]), type_byte) << name;
+    const test::ProcessResult d = run({"decompress", "-i", name + ".cv", "-o", name + ".out"});
+    EXPECT_EQ(d.status, 0) << name << ": " << d.err;
+    EXPECT_EQ(dir_.read(name + ".out"), text) << name;
+    return archive;
+  }
+
+  test::TempDir dir_;
+};
+
+std::string printed(const char* format, double v) {
+  char buf[64];
+  std::snprintf(buf, sizeof buf, format, v);
+  return buf;
+}
+
+TEST_F(NumberTextFiles, MatricesArraysAndSeriesRestoreByteForByte) {
+  std::mt19937_64 rng(10);
+  std::normal_distribution<double> noise(0.0, 1.0);
+  std::string matrix, array = "[", series;
+  double a = 12.5, b = -3.25;
+  for (int i = 0; i < 4000; ++i) {
+    a += 0.01 * noise(rng);
+    b += 0.05 * noise(rng);
+    matrix += printed("%.6f", a) + " " + printed("%.4f", b) + " " + std::to_string(i % 17) + "\n";
+    array += (i ? ", " : "") + printed("%.3f", std::abs(a));
+    series += printed("%.3f", i * 0.001) + "\t" + printed("%.6e", b * 1e-4) + "\t" + printed("%.6E", a * 1e5) + "\r\n";
+  }
+  array += "]\n";
+  struct Case { const char* name; std::string text; };
+  for (const Case& k : {Case{"matrix.txt", matrix}, Case{"array.json", array}, Case{"series.tsv", series}}) {
+    const std::string archive = round_trip(k.name, k.text, 0x8A);
+    EXPECT_LT(archive.size() * 3, k.text.size()) << k.name;
+  }
+}
+
+TEST_F(NumberTextFiles, ShortTextWhosePayloadIsNotShorterIsStored) {
+  const std::string archive = round_trip("pair.txt", "12 34\n", 0x80);
+  EXPECT_EQ(archive.size(), 6u + 5u);
+}
+
+TEST_F(NumberTextFiles, DamagedArchiveReportsTheDecodersMessage) {
+  // Type 10 without a checksum, whose flags byte no writer produces.
+  dir_.write("bad.cv", std::string("\x0A\x01\x02\x03\x00", 5));
+  const test::ProcessResult r = run({"decompress", "-i", "bad.cv", "-o", "bad.out"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "Error: Invalid number text flags\n");
+  EXPECT_FALSE(fs::exists(dir_ / "bad.out"));
+}
+
+}  // namespace
+}  // namespace corvale
