@@ -8,10 +8,7 @@
 
 namespace corvale {
 
-void encode_digit_string_column(const std::vector<ExponentForm>& forms, const std::vector<std::string_view>& digit_strings,
-                                std::string& out) {
-  for (const ExponentForm form : forms) out.push_back(static_cast<char>(form));  // one-byte varints
-
+ColumnValues digit_string_values(const std::vector<std::string_view>& digit_strings) {
   ColumnValues values;
   values.narrow.reserve(digit_strings.size());
   for (const std::string_view digits : digit_strings) {
@@ -27,7 +24,13 @@ void encode_digit_string_column(const std::vector<ExponentForm>& forms, const st
     values.big.reserve(digit_strings.size());
     for (const std::string_view digits : digit_strings) values.big.push_back(parse_digits(digits));
   }
-  out += encode_number_column(values);
+  return values;
+}
+
+void encode_digit_string_column(const std::vector<ExponentForm>& forms, const std::vector<std::string_view>& digit_strings,
+                                std::string& out) {
+  for (const ExponentForm form : forms) out.push_back(static_cast<char>(form));  // one-byte varints
+  out += encode_number_column(digit_string_values(digit_strings));
 
   for (const std::string_view digits : digit_strings) write_varint_u64(count_leading_zero_digits(digits), out);
 }
