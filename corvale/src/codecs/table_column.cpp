@@ -1,10 +1,19 @@
 #include "codecs/table_column.h"
 
+#include <algorithm>
+#include <charconv>
 #include <cstring>
 #include <limits>
+#include <optional>
+#include <unordered_map>
 #include <utility>
 
+#include "codecs/count_list.h"
+#include "codecs/decimal_scale.h"
 #include "codecs/error.h"
+#include "codecs/exponent_column.h"
+#include "codecs/number_column.h"
+#include "codecs/written_number.h"
 #include "codecs/zlib.h"
 
 namespace corvale {
@@ -14,6 +23,7 @@ namespace {
 constexpr std::uint64_t kMaxU64 = std::numeric_limits<std::uint64_t>::max();
 
 std::uint64_t saturating_add(std::uint64_t a, std::uint64_t b) { return a > kMaxU64 - b ? kMaxU64 : a + b; }
+std::uint64_t saturating_mul(std::uint64_t a, std::uint64_t b) { return b != 0 && a > kMaxU64 / b ? kMaxU64 : a * b; }
 
 // Up to this many texts an index is one byte; beyond, a varint.
 constexpr std::uint64_t kByteIndexTexts = 256;
@@ -108,7 +118,7 @@ struct BestColumn {
   }
 };
 
-void build_dictionary_candidate(const std::vector<std::string_view>& cells, std::string& out) {
+void append_dictionary_candidate(const std::vector<std::string_view>& cells, std::string& out) {
   TextIndex index;
   std::vector<std::uint32_t> numbers(cells.size());
   for (std::size_t r = 0; r < cells.size(); ++r) numbers[r] = index.find_or_add(cells[r]);
@@ -119,10 +129,418 @@ void build_dictionary_candidate(const std::vector<std::string_view>& cells, std:
   for (std::uint32_t number : numbers) write_index(number, k, out);
 }
 
-void build_raw_candidate(const std::vector<std::string_view>& cells, std::string& out) {
+void append_raw_candidate(const std::vector<std::string_view>& cells, std::string& out) {
   out.push_back(static_cast<char>(kColumnRaw));
   for (std::string_view cell : cells) write_bytes(cell, out);
 }
+
+// ---- Numeric columns ----
+
+// Flag bits of a numeric column body.
+constexpr std::uint8_t kNumericLeadingZeros = 0x01;
+constexpr std::uint8_t kNumericMinusZeros = 0x02;
+constexpr std::uint8_t kNumericScale = 0x04;
+constexpr std::uint8_t kNumericRelativeCounts = 0x08;
+constexpr std::uint8_t kNumericEmptyCells = 0x10;
+constexpr std::uint8_t kNumericExponents = 0x20;
+
+// The values of the non-empty cells, each scaled to s fraction digits: in 64 bits while every
+// scaled value fits, else as big integers.
+ColumnValues scaled_cell_values(const std::vector<std::string_view>& cells, std::uint64_t s) {
+  ColumnValues values;
+  bool fits = true;
+  for (std::string_view cell : cells) {
+    if (cell.empty()) continue;
+    const WrittenNumberParts parts = split_written_number_parts(cell);
+    const std::optional<std::uint64_t> mantissa = mantissa_value_u64(parts);
+    const std::uint64_t d = s - parts.fraction_digits.size();
+    if (!mantissa || d > 18 || *mantissa > static_cast<std::uint64_t>(INT64_MAX) / kPowersOfTen[d]) {
+      fits = false;
+      break;
+    }
+    const auto v = static_cast<std::int64_t>(*mantissa * kPowersOfTen[d]);
+    values.narrow.push_back(parts.negative ? -v : v);
+  }
+  if (fits) return values;
+
+  values.wide = true;
+  values.narrow = {};
+  std::unordered_map<std::uint64_t, BigInt> powers;  // 10^d, made once for each d that occurs
+  for (std::string_view cell : cells) {
+    if (cell.empty()) continue;
+    const WrittenNumber number = split_written_number(cell);
+    BigInt v = number.value;
+    const std::uint64_t d = s - number.fraction_digits;
+    if (d > 0 && !v.is_zero()) {
+      auto [power, made] = powers.try_emplace(d);
+      if (made) power->second = BigInt::pow(10, d);
+      v *= power->second;
+    }
+    values.big.push_back(std::move(v));
+  }
+  return values;
+}
+
+void append_numeric_candidate(const std::vector<std::string_view>& cells, std::string& out) {
+  PositionList empty;
+  PositionList minus_zeros;
+  std::string zero_counts;
+  bool any_zeros = false;
+  std::uint64_t s = 0;
+  std::vector<ExponentForm> forms;
+  std::vector<std::string_view> exponent_digits;
+  std::uint64_t j = 0;  // value index: the non-empty cells only
+  for (std::size_t r = 0; r < cells.size(); ++r) {
+    if (cells[r].empty()) {
+      empty.push_back(r);
+      continue;
+    }
+    const WrittenNumberParts parts = split_written_number_parts(cells[r]);
+    s = std::max<std::uint64_t>(s, parts.fraction_digits.size());
+    write_varint_u64(parts.leading_zeros, zero_counts);
+    any_zeros |= parts.leading_zeros != 0;
+    if (parts.negative && mantissa_trailing_zeros(parts) == parts.integer_digits.size() + parts.fraction_digits.size()) {
+      minus_zeros.push_back(j);
+    }
+    forms.push_back(parts.exponent_form);
+    if (parts.exponent_form != ExponentForm::kNone) exponent_digits.push_back(parts.exponent_digits);
+    ++j;
+  }
+
+  std::uint8_t flags = 0;
+  out.push_back(static_cast<char>(kColumnNumeric));
+  out.push_back(0);  // the flags, known at the end
+  if (!empty.empty()) {
+    flags |= kNumericEmptyCells;
+    write_position_list(empty, out);
+  }
+  if (s > 0) {
+    flags |= kNumericScale;
+    write_varint_u64(s, out);
+  }
+  out += encode_number_column(scaled_cell_values(cells, s));
+  if (any_zeros) {
+    flags |= kNumericLeadingZeros;
+    out += zero_counts;
+  }
+  if (!minus_zeros.empty()) {
+    flags |= kNumericMinusZeros;
+    write_position_list(minus_zeros, out);
+  }
+  if (s > 0) {
+    std::string absolute;
+    std::string relative;
+    for (std::string_view cell : cells) {
+      if (cell.empty()) continue;
+      const WrittenNumberParts parts = split_written_number_parts(cell);
+      write_varint_u64(s - parts.fraction_digits.size(), absolute);
+      write_varint_u64(relative_dropped_digits(parts), relative);
+    }
+    if (prefer_relative_counts(absolute, relative)) {
+      flags |= kNumericRelativeCounts;
+      out += relative;
+    } else {
+      out += absolute;
+    }
+  }
+  if (!exponent_digits.empty()) {
+    flags |= kNumericExponents;
+    encode_digit_string_column(forms, exponent_digits, out);
+  }
+  out[1] = static_cast<char>(flags);
+}
+
+DecodedColumn decode_numeric(ByteCursor& cursor, std::uint64_t rows, std::uint64_t limit) {
+  const std::uint8_t flags = cursor_take_byte(cursor);
+  if (flags > 0x3F || (flags & (kNumericScale | kNumericRelativeCounts)) == kNumericRelativeCounts) {
+    throw Error(kInvalidNumericColumnFlags);
+  }
+  const PositionList empty = (flags & kNumericEmptyCells) ? read_position_list(cursor, rows) : PositionList{};
+  const std::uint64_t n = rows - empty.size();
+  if (n == 0) throw Error(kNumericColumnWithoutValues);
+  std::uint64_t s = 0;
+  if (flags & kNumericScale) {
+    s = cursor_read_varint_u64(cursor);
+    if (s == 0 || s > limit) throw Error(kInvalidColumnScale);
+  }
+  ColumnValues values = decode_number_column(cursor, n);
+  const CountList zeros = (flags & kNumericLeadingZeros) ? read_count_list(cursor, n) : CountList{};
+  const PositionList minus_zeros = (flags & kNumericMinusZeros) ? read_position_list(cursor, n) : PositionList{};
+  for (std::uint64_t j : minus_zeros) {
+    if (!values.is_zero(j)) throw Error(kInvalidMinusZeroPosition);
+  }
+
+  // Big magnitudes are written in decimal once, where the scale is taken off their digits; the
+  // digits of all of them together must fit in the limit, which bounds what they hold.
+  std::vector<std::string> digits;
+  std::uint64_t digits_room = limit;
+  auto big_digits = [&](std::size_t j) {
+    std::string text;
+    check_decimal_output_size(values.big[j], digits_room);
+    values.big[j].append_decimal_magnitude(text);
+    if (text.size() > digits_room) throw output_limit_error();
+    digits_room -= text.size();
+    return text;
+  };
+  CountList fraction_digits;
+  if (s > 0) {
+    const bool relative = (flags & kNumericRelativeCounts) != 0;
+    for (std::uint64_t j = 0; j < n; ++j) {
+      const std::uint64_t x = cursor_read_varint_u64(cursor);
+      if (values.wide) {
+        digits.push_back(big_digits(j));
+        fraction_digits.push_back(undo_decimal_scale(digits.back(), s, x, relative));
+        continue;
+      }
+      std::int64_t& v = values.narrow[j];
+      std::uint64_t magnitude = v < 0 ? 0 - static_cast<std::uint64_t>(v) : static_cast<std::uint64_t>(v);
+      fraction_digits.push_back(undo_decimal_scale(magnitude, s, x, relative));
+      v = v < 0 ? static_cast<std::int64_t>(0 - magnitude) : static_cast<std::int64_t>(magnitude);
+    }
+  }
+  ExponentColumn exponents = (flags & kNumericExponents) ? decode_exponents(cursor, n) : no_exponents();
+
+  DecodedColumn column;
+  std::string& out = column.bytes();
+  std::size_t next_empty = 0;
+  std::size_t next_minus_zero = 0;
+  std::uint64_t j = 0;
+  for (std::uint64_t r = 0; r < rows; ++r) {
+    const std::size_t start = out.size();
+    if (next_empty < empty.size() && empty[next_empty] == r) {
+      ++next_empty;
+      column.close_cell(start);
+      continue;
+    }
+    const bool minus_zero = next_minus_zero < minus_zeros.size() && minus_zeros[next_minus_zero] == j;
+    next_minus_zero += minus_zero;
+    if (minus_zero || values.is_negative(j)) out.push_back('-');
+
+    char small[20];
+    std::string big;
+    std::string_view magnitude;
+    if (!values.wide) {
+      const std::int64_t v = values.narrow[j];
+      const std::uint64_t m = v < 0 ? 0 - static_cast<std::uint64_t>(v) : static_cast<std::uint64_t>(v);
+      magnitude = std::string_view(small, static_cast<std::size_t>(std::to_chars(small, small + 20, m).ptr - small));
+    } else if (!digits.empty()) {
+      magnitude = digits[j];
+    } else {
+      big = big_digits(j);
+      magnitude = big;
+    }
+    const std::uint64_t f = fraction_digits.empty() ? 0 : fraction_digits[j];
+    const std::uint64_t length = fixed_point_length(magnitude.size(), f);
+    const std::uint64_t z = zeros.empty() ? 0 : zeros[j];
+    const std::uint64_t room = out.size() < limit ? limit - out.size() : 0;
+    if (length > room || z > room - length) throw output_limit_error();
+    out.append(static_cast<std::size_t>(z), '0');
+    append_fixed_point(out, magnitude, f);
+    write_exponent(exponents, j, out, limit);
+    column.close_cell(start);
+    ++j;
+  }
+  return column;
+}
+
+// ---- Template columns ----
+
+constexpr std::uint8_t kTemplateEmptyCells = 0x10;
+
+bool holds_digit(std::string_view text) {
+  for (char c : text) {
+    if (static_cast<unsigned char>(c - '0') <= 9) return true;
+  }
+  return false;
+}
+
+// The digit runs of the non-empty cells (m a cell, cell after cell) and, for text slots, every
+// part position's distinct texts and each value's index among them.
+struct TemplateCells {
+  PositionList empty;
+  std::vector<std::string_view> runs;
+  std::vector<TextIndex> slots;
+  std::vector<std::vector<std::uint32_t>> slot_indices;
+};
+
+void append_template_candidate(const std::vector<std::string_view>& cells, bool with_slots, std::string& out) {
+  TemplateCells t;
+  std::size_t m = 0;
+  std::string_view first;
+  for (std::size_t r = 0; r < cells.size(); ++r) {
+    if (cells[r].empty()) {
+      t.empty.push_back(r);
+      continue;
+    }
+    std::size_t part = 0;
+    walk_cell_template(
+        cells[r],
+        [&](std::string_view text) {
+          if (!with_slots) return;
+          if (part == t.slots.size()) {
+            t.slots.emplace_back();
+            t.slot_indices.emplace_back();
+          }
+          t.slot_indices[part].push_back(t.slots[part].find_or_add(text));
+          ++part;
+        },
+        [&](std::string_view run) { t.runs.push_back(run); });
+    if (first.empty()) {
+      first = cells[r];
+      m = t.runs.size();
+    }
+  }
+
+  out.push_back(static_cast<char>(with_slots ? kColumnTemplateSlots : kColumnTemplate));
+  out.push_back(static_cast<char>(t.empty.empty() ? 0 : kTemplateEmptyCells));
+  if (!t.empty.empty()) write_position_list(t.empty, out);
+  write_varint_u64(m, out);
+  if (!with_slots) {
+    walk_cell_template(first, [&](std::string_view part) { write_bytes(part, out); }, [](std::string_view) {});
+  } else {
+    for (std::size_t i = 0; i <= m; ++i) {
+      const std::vector<std::string_view>& texts = t.slots[i].texts();
+      write_varint_u64(texts.size(), out);
+      for (std::string_view text : texts) write_bytes(text, out);
+      if (texts.size() > 1) {
+        for (std::uint32_t index : t.slot_indices[i]) write_index(index, texts.size(), out);
+      }
+    }
+  }
+  t.slots = {};
+  t.slot_indices = {};
+  encode_template_body(t.runs, m, out);
+}
+
+// One text part position of a template body as read: a constant, or a slot of k texts with an
+// index a value.
+struct TemplatePart {
+  std::vector<std::string_view> texts;
+  CountList indices;  // empty for a constant
+  std::string_view text(std::uint64_t j) const { return indices.empty() ? texts[0] : texts[indices[j]]; }
+};
+
+std::string_view read_template_text(ByteCursor& cursor, bool inner) {
+  const std::string_view text = cursor_take_bytes(cursor, cursor_read_varint_u64(cursor));
+  if (holds_digit(text) || (inner && text.empty())) throw Error(kInvalidTemplatePart);
+  return text;
+}
+
+}  // namespace
+
+void encode_template_body(const std::vector<std::string_view>& digit_runs, std::size_t m, std::string& out) {
+  const std::size_t n = digit_runs.size() / m;
+  std::vector<std::string_view> field(n);
+  std::string zero_counts;
+  for (std::size_t i = 0; i < m; ++i) {
+    for (std::size_t j = 0; j < n; ++j) field[j] = digit_runs[j * m + i];
+    out += encode_number_column(digit_string_values(field));
+    zero_counts.clear();
+    bool any_zeros = false;
+    for (std::string_view run : field) {
+      const std::uint64_t z = count_leading_zero_digits(run);
+      write_varint_u64(z, zero_counts);
+      any_zeros |= z != 0;
+    }
+    out.push_back(any_zeros ? 1 : 0);
+    if (any_zeros) out += zero_counts;
+  }
+}
+
+DecodedColumn decode_template_column(ByteCursor& cursor, std::uint64_t rows, std::uint64_t limit, bool with_slots) {
+  const std::uint8_t flags = cursor_take_byte(cursor);
+  if (flags & ~kTemplateEmptyCells) throw Error(kInvalidTemplateColumnFlags);
+  const PositionList empty = (flags & kTemplateEmptyCells) ? read_position_list(cursor, rows) : PositionList{};
+  const std::uint64_t n = rows - empty.size();
+  if (n == 0) throw Error(kTemplateColumnWithoutValues);
+  const std::uint64_t m = cursor_read_varint_u64(cursor);
+  if (m == 0 || m > cursor.remaining()) throw Error(kInvalidTemplate);
+
+  // Grown part by part and field by field: every one of them takes body bytes, so m, checked
+  // against the bytes left, is never trusted for memory.
+  std::vector<TemplatePart> parts;
+  for (std::uint64_t i = 0; i <= m; ++i) {
+    const bool inner = i > 0 && i < m;
+    TemplatePart& part = parts.emplace_back();
+    if (!with_slots) {
+      part.texts.push_back(read_template_text(cursor, inner));
+      continue;
+    }
+    const std::uint64_t k = cursor_read_varint_u64(cursor);
+    if (k == 0 || k > n) throw Error(kInvalidTextSlotSize);
+    for (std::uint64_t t = 0; t < k; ++t) part.texts.push_back(read_template_text(cursor, inner));
+    if (k == 1) continue;
+    for (std::uint64_t j = 0; j < n; ++j) {
+      const std::uint64_t index = read_index(cursor, k);
+      if (index >= k) throw Error(kInvalidTextSlotIndex);
+      part.indices.push_back(index);
+    }
+  }
+
+  // Each digit field's texts are made before the next field is read, under the room left.
+  std::uint64_t room = limit;
+  std::vector<DecodedColumn> fields;
+  for (std::uint64_t i = 0; i < m; ++i) {
+    const ColumnValues values = decode_number_column(cursor, n);
+    for (std::uint64_t j = 0; j < n; ++j) {
+      if (values.is_negative(j)) throw Error(kNegativeTemplateDigits);
+    }
+    const std::uint8_t marker = cursor_take_byte(cursor);
+    if (marker > 1) throw Error(kInvalidTemplateZerosMarker);
+    const CountList zeros = marker ? read_count_list(cursor, n) : CountList{};
+    DecodedColumn& field = fields.emplace_back();
+    std::string& out = field.bytes();
+    for (std::uint64_t j = 0; j < n; ++j) {
+      const std::size_t start = out.size();
+      const std::uint64_t z = zeros.empty() ? 0 : zeros[j];
+      if (z > room) throw output_limit_error();
+      out.append(static_cast<std::size_t>(z), '0');
+      if (!values.wide) {
+        char digits[20];
+        out.append(digits, std::to_chars(digits, digits + 20, static_cast<std::uint64_t>(values.narrow[j])).ptr);
+      } else {
+        check_decimal_output_size(values.big[j], room - z);
+        values.big[j].append_decimal_magnitude(out);
+      }
+      if (out.size() - start > room) throw output_limit_error();
+      room -= out.size() - start;
+      field.close_cell(start);
+    }
+  }
+  // sum_selected_slot_lengths: the text parts every value will carry.
+  std::uint64_t text_bytes = 0;
+  for (const TemplatePart& part : parts) {
+    if (part.indices.empty()) {
+      text_bytes = saturating_add(text_bytes, saturating_mul(part.texts[0].size(), n));
+    } else {
+      for (std::uint64_t j = 0; j < n; ++j) text_bytes = saturating_add(text_bytes, part.text(j).size());
+    }
+  }
+  if (text_bytes > room) throw output_limit_error();
+
+  DecodedColumn column;
+  std::string& out = column.bytes();
+  std::vector<DecodedColumn::Reader> readers;
+  for (const DecodedColumn& field : fields) readers.push_back(field.reader());
+  std::size_t next_empty = 0;
+  std::uint64_t j = 0;
+  for (std::uint64_t r = 0; r < rows; ++r) {
+    const std::size_t start = out.size();
+    if (next_empty < empty.size() && empty[next_empty] == r) {
+      ++next_empty;
+    } else {
+      for (std::uint64_t i = 0; i <= m; ++i) {
+        out += parts[i].text(j);
+        if (i < m) out += readers[i].next();
+      }
+      ++j;
+    }
+    column.close_cell(start);
+  }
+  return column;
+}
+
+namespace {
 
 DecodedColumn decode_dictionary(ByteCursor& cursor, std::uint64_t rows, std::uint64_t limit) {
   const std::uint64_t k = cursor_read_varint_u64(cursor);
@@ -229,18 +647,52 @@ void DecodedColumn::append_entry_index(std::uint64_t index) {
   ++count_;
 }
 
+std::string encode_numeric_candidate(const std::vector<std::string_view>& cells) {
+  std::string out;
+  append_numeric_candidate(cells, out);
+  return out;
+}
+
+std::string encode_template_candidate(const std::vector<std::string_view>& cells, bool with_slots) {
+  std::string out;
+  append_template_candidate(cells, with_slots, out);
+  return out;
+}
+
+std::string encode_dictionary_candidate(const std::vector<std::string_view>& cells) {
+  std::string out;
+  append_dictionary_candidate(cells, out);
+  return out;
+}
+
+std::string encode_raw_candidate(const std::vector<std::string_view>& cells) {
+  std::string out;
+  append_raw_candidate(cells, out);
+  return out;
+}
+
 std::string encode_table_column(const std::vector<std::string_view>& cells) {
   return encode_table_column(cells, classify_table_column(cells));
 }
 
 std::string encode_table_column(const std::vector<std::string_view>& cells, ColumnClass column_class) {
   BestColumn best;
-  // NOT YET: the candidate of the column's class (numeric, template, template with text slots)
-  // comes first, once the number columns it stores its digits in have landed.
-  (void)column_class;
-  build_dictionary_candidate(cells, best.scratch);
+  switch (column_class) {
+    case ColumnClass::Numeric:
+      append_numeric_candidate(cells, best.scratch);
+      best.offer();
+      break;
+    case ColumnClass::Template:
+    case ColumnClass::SameShape:
+      append_template_candidate(cells, column_class == ColumnClass::SameShape, best.scratch);
+      best.offer();
+      break;
+    case ColumnClass::Unusable:
+      break;
+  }
+  append_dictionary_candidate(cells, best.scratch);
   best.offer();
-  build_raw_candidate(cells, best.scratch);
+  append_raw_candidate(cells, best.scratch);
   best.offer();
   return std::move(best.bytes);
 }
@@ -252,10 +704,11 @@ DecodedColumn decode_table_column(ByteCursor& cursor, ColumnKind kind, std::uint
     case kColumnRaw:
       return decode_raw(cursor, rows, limit);
     case kColumnNumeric:
+      return decode_numeric(cursor, rows, limit);
     case kColumnTemplate:
+      return decode_template_column(cursor, rows, limit, false);
     case kColumnTemplateSlots:
-      // NOT YET: the numeric and template readers land with the number columns.
-      throw Error("Column kind " + std::to_string(kind) + " is not supported by this version yet");
+      return decode_template_column(cursor, rows, limit, true);
     default:
       throw Error(kInvalidColumnKind);
   }

@@ -58,6 +58,14 @@ std::string encode_table_column(const std::vector<std::string_view>& cells);
 // The same for cells whose class is already known (table recognition has classified them).
 std::string encode_table_column(const std::vector<std::string_view>& cells, ColumnClass column_class);
 
+// The candidates encode_table_column weighs, each with its kind byte first: the one of the
+// column's class (numeric for a numeric column; kind 1 for a template column, kind 4 with text
+// slots for one of the same shape), then the dictionary, then the raw copy.
+std::string encode_numeric_candidate(const std::vector<std::string_view>& cells);
+std::string encode_template_candidate(const std::vector<std::string_view>& cells, bool with_slots);
+std::string encode_dictionary_candidate(const std::vector<std::string_view>& cells);
+std::string encode_raw_candidate(const std::vector<std::string_view>& cells);
+
 // The cells of one decoded column, in order. Their bytes lie back to back in one buffer (a
 // dictionary's entries once each, however often they are chosen) and each cell is one varint in
 // a second buffer: its length, or a dictionary cell's entry index. A column of short cells costs
@@ -113,8 +121,5 @@ DecodedColumn decode_template_column(ByteCursor& cursor, std::uint64_t rows, std
 // Appends the m digit fields of a template body; digit_runs holds every value's m runs, value
 // after value. Throws Error when a number column fails.
 void encode_template_body(const std::vector<std::string_view>& digit_runs, std::size_t m, std::string& out);
-
-// A run of ASCII digits without its leading zeros (its last digit always stays).
-BigInt parse_digit_run(std::string_view digits);
 
 }  // namespace corvale

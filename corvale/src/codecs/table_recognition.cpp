@@ -58,20 +58,8 @@ unsigned column_class_score(ColumnClass c) {
 
 CellTemplate split_cell_template(std::string_view cell) {
   CellTemplate t;
-  std::size_t part_start = 0;
-  std::size_t i = 0;
-  while (i < cell.size()) {
-    if (!is_digit(cell[i])) {
-      ++i;
-      continue;
-    }
-    t.parts.push_back(cell.substr(part_start, i - part_start));
-    const std::size_t run_start = i;
-    while (i < cell.size() && is_digit(cell[i])) ++i;
-    t.digit_runs.push_back(cell.substr(run_start, i - run_start));
-    part_start = i;
-  }
-  t.parts.push_back(cell.substr(part_start));
+  walk_cell_template(
+      cell, [&](std::string_view part) { t.parts.push_back(part); }, [&](std::string_view run) { t.digit_runs.push_back(run); });
   return t;
 }
 

@@ -34,6 +34,27 @@ struct CellTemplate {
 
 CellTemplate split_cell_template(std::string_view cell);
 
+// The same cut without building lists: on_part(part) and on_run(run) alternately, a part first
+// and last.
+template <class OnPart, class OnRun>
+void walk_cell_template(std::string_view cell, OnPart&& on_part, OnRun&& on_run) {
+  auto is_digit = [](char c) { return static_cast<unsigned char>(c - '0') <= 9; };
+  std::size_t part_start = 0;
+  std::size_t i = 0;
+  while (i < cell.size()) {
+    if (!is_digit(cell[i])) {
+      ++i;
+      continue;
+    }
+    on_part(cell.substr(part_start, i - part_start));
+    const std::size_t run_start = i;
+    while (i < cell.size() && is_digit(cell[i])) ++i;
+    on_run(cell.substr(run_start, i - run_start));
+    part_start = i;
+  }
+  on_part(cell.substr(part_start));
+}
+
 // Classifies a column one cell at a time, looking at each cell once. The first non-empty cell is
 // the reference every later cell is compared with; it is copied, so a cell only needs to live
 // for the call that adds it.
