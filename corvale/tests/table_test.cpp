@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <optional>
 #include <string>
 #include <vector>
@@ -80,6 +83,20 @@ TEST(TableArchive, RestoresTablesByteForByteAndNeedsExactlyTheirSize) {
     EXPECT_EQ(decode_table_archive(payload, text.size()), text);
     EXPECT_ERROR(decode_table_archive(payload, text.size() - 1), "Output exceeds decompression limit");
   }
+}
+
+TEST(TableArchive, EveryFileOfTheCsvEdgeCaseSuiteIsATableAndRestores) {
+  int files = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(std::filesystem::path(CORVALE_SOURCE_DIR) /
+                                                               "corvale/tests/data/csv-spectrum")) {
+    if (entry.path().extension() != ".csv") continue;
+    SCOPED_TRACE(entry.path().filename().string());
+    std::ifstream f(entry.path(), std::ios::binary);
+    const std::string text(std::istreambuf_iterator<char>(f), {});
+    EXPECT_EQ(decode_table_archive(encode(text), text.size()), text);
+    ++files;
+  }
+  EXPECT_EQ(files, 12);
 }
 
 TEST(TableArchive, DeclinesTextThatIsNoTable) {

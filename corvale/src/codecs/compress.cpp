@@ -7,6 +7,7 @@
 #include "codecs/error.h"
 #include "codecs/number_list.h"
 #include "codecs/number_text.h"
+#include "codecs/table.h"
 
 namespace corvale {
 namespace {
@@ -33,8 +34,11 @@ std::optional<ArchivePayload> encode_structured(std::string_view input) {
   if (std::optional<std::string> payload = encode_number_text(input)) {
     return ArchivePayload{ArchiveType::NumberText, std::move(*payload)};
   }
-  // NOT YET: the steps land with their codecs, in this order: table (11), log (14). Until then
-  // no other structured codec accepts anything.
+  if (std::optional<std::string> payload = encode_table_archive(input)) {
+    return ArchivePayload{ArchiveType::Table, std::move(*payload)};
+  }
+  // NOT YET: the log step (14) lands with its codec. Until then no other structured codec
+  // accepts anything.
   return std::nullopt;
 }
 
