@@ -45,28 +45,33 @@ std::uint64_t read_index(ByteCursor& cursor, std::uint64_t texts) {
   return texts <= kByteIndexTexts ? cursor_take_byte(cursor) : cursor_read_varint_u64(cursor);
 }
 
-// Dense numbers for distinct texts, in order of first appearance: open addressing over 32-bit
-// slots, so a column of a million distinct cells needs a few bytes a cell, not a node each.
+// Dense numbers for distinct texts, in order of first appearance: open addressing over slots of
+// a hash and a number, so a column of a million distinct cells needs a few bytes a cell, not a
+// node each, and texts are compared only when their hashes agree.
 class TextIndex {
  public:
   // The number of text: an old one, or the next when text is new.
   std::uint32_t find_or_add(std::string_view text) {
     if (2 * (texts_.size() + 1) > slots_.size()) grow();
     const std::uint64_t h = hash(text);
+    const auto tag = static_cast<std::uint32_t>(h >> 32);
     for (std::size_t i = h & mask_;; i = (i + 1) & mask_) {
-      const std::uint32_t slot = slots_[i];
-      if (slot == 0) {
+      Slot& slot = slots_[i];
+      if (slot.number == 0) {
         texts_.push_back(text);
-        slots_[i] = static_cast<std::uint32_t>(texts_.size());
-        return slot_number(slots_[i]);
+        slot = Slot{tag, static_cast<std::uint32_t>(texts_.size())};
+        return slot.number - 1;
       }
-      if (texts_[slot - 1] == text) return slot_number(slot);
+      if (slot.tag == tag && texts_[slot.number - 1] == text) return slot.number - 1;
     }
   }
   const std::vector<std::string_view>& texts() const { return texts_; }
 
  private:
-  static std::uint32_t slot_number(std::uint32_t slot) { return slot - 1; }
+  struct Slot {
+    std::uint32_t tag;     // the high half of the text's hash
+    std::uint32_t number;  // 0 empty, else the text's number plus one
+  };
 
   static std::uint64_t hash(std::string_view s) {
     std::uint64_t h = 0x9E3779B97F4A7C15ull ^ s.size();
@@ -85,16 +90,17 @@ class TextIndex {
 
   void grow() {
     const std::size_t size = slots_.empty() ? 64 : slots_.size() * 2;
-    slots_.assign(size, 0);
+    slots_.assign(size, Slot{0, 0});
     mask_ = size - 1;
     for (std::size_t t = 0; t < texts_.size(); ++t) {
-      std::size_t i = hash(texts_[t]) & mask_;
-      while (slots_[i] != 0) i = (i + 1) & mask_;
-      slots_[i] = static_cast<std::uint32_t>(t + 1);
+      const std::uint64_t h = hash(texts_[t]);
+      std::size_t i = h & mask_;
+      while (slots_[i].number != 0) i = (i + 1) & mask_;
+      slots_[i] = Slot{static_cast<std::uint32_t>(h >> 32), static_cast<std::uint32_t>(t + 1)};
     }
   }
 
-  std::vector<std::uint32_t> slots_;  // 0 empty, else a text's number plus one
+  std::vector<Slot> slots_;
   std::vector<std::string_view> texts_;
   std::size_t mask_ = 0;
 };
