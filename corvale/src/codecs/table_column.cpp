@@ -111,13 +111,15 @@ struct BestColumn {
   std::string bytes;
   std::uint64_t size = 0;
   bool found = false;
+  bool holds_numbers = false;  // the kept candidate stores number columns
   std::string scratch;
 
-  void offer() {
+  void offer(bool numbers) {
     const std::uint64_t candidate_size = deflate_compress_fast(scratch);
     if (!found || candidate_size < size) {
       found = true;
       size = candidate_size;
+      holds_numbers = numbers;
       bytes.swap(scratch);
     }
     scratch.clear();
@@ -347,6 +349,53 @@ DecodedColumn decode_numeric(ByteCursor& cursor, std::uint64_t rows, std::uint64
     ++j;
   }
   return column;
+}
+
+// ---- What the numbers of a column cost its decoder ----
+
+// Numbers of up to 18 digits stay in 64-bit words, which no decoder charges to its magnitude
+// budget; a longer one makes its whole number column big integers.
+constexpr std::uint64_t kWordDigits = 18;
+
+// A number of D significant digits has more than (D - 1) log2(10) bits.
+std::uint64_t least_bytes_of_digits(std::uint64_t significant_digits) {
+  if (significant_digits <= kWordDigits) return 0;
+  return ((significant_digits - 1) * 3321 / 1000 + 1 + 7) / 8;
+}
+
+std::uint64_t significant_digits(std::string_view digits) {
+  const std::size_t first = digits.find_first_not_of('0');
+  return first == std::string_view::npos ? 0 : digits.size() - first;
+}
+
+// A lower bound on the magnitude bytes a decoder builds for the numbers of the candidate of
+// the column's class: the values themselves, scaled to the column's fraction digits, and the
+// exponents or digit runs.
+std::uint64_t least_magnitude_bytes(const std::vector<std::string_view>& cells, ColumnClass column_class) {
+  std::uint64_t total = 0;
+  if (column_class == ColumnClass::Numeric) {
+    std::uint64_t s = 0;
+    for (std::string_view cell : cells) {
+      if (!cell.empty()) s = std::max<std::uint64_t>(s, split_written_number_parts(cell).fraction_digits.size());
+    }
+    for (std::string_view cell : cells) {
+      if (cell.empty()) continue;
+      const WrittenNumberParts parts = split_written_number_parts(cell);
+      // The mantissa is the integer digits followed by the fraction digits, as one number.
+      const std::uint64_t integer = significant_digits(parts.integer_digits);
+      const std::uint64_t digits =
+          integer > 0 ? integer + parts.fraction_digits.size() : significant_digits(parts.fraction_digits);
+      // A zero stays zero however it is scaled.
+      if (digits > 0) total = saturating_add(total, least_bytes_of_digits(digits + s - parts.fraction_digits.size()));
+      total = saturating_add(total, least_bytes_of_digits(significant_digits(parts.exponent_digits)));
+    }
+  } else if (column_class != ColumnClass::Unusable) {
+    for (std::string_view cell : cells) {
+      walk_cell_template(cell, [](std::string_view) {},
+                         [&](std::string_view run) { total = saturating_add(total, least_bytes_of_digits(significant_digits(run))); });
+    }
+  }
+  return total;
 }
 
 // ---- Template columns ----
@@ -678,28 +727,30 @@ std::string encode_raw_candidate(const std::vector<std::string_view>& cells) {
 }
 
 std::string encode_table_column(const std::vector<std::string_view>& cells) {
-  return encode_table_column(cells, classify_table_column(cells));
+  std::uint64_t unbounded = kMaxU64;
+  return encode_table_column(cells, classify_table_column(cells), unbounded);
 }
 
-std::string encode_table_column(const std::vector<std::string_view>& cells, ColumnClass column_class) {
+std::string encode_table_column(const std::vector<std::string_view>& cells, ColumnClass column_class,
+                                std::uint64_t& magnitude_room) {
   BestColumn best;
-  switch (column_class) {
-    case ColumnClass::Numeric:
+  // Weighed before the numbers are built: one value with a hundred thousand fraction digits
+  // would scale every '1' of its column to a hundred-thousand-digit number.
+  const std::uint64_t magnitudes = least_magnitude_bytes(cells, column_class);
+  if (magnitudes <= magnitude_room) {
+    if (column_class == ColumnClass::Numeric) {
       append_numeric_candidate(cells, best.scratch);
-      best.offer();
-      break;
-    case ColumnClass::Template:
-    case ColumnClass::SameShape:
+      best.offer(true);
+    } else if (column_class != ColumnClass::Unusable) {
       append_template_candidate(cells, column_class == ColumnClass::SameShape, best.scratch);
-      best.offer();
-      break;
-    case ColumnClass::Unusable:
-      break;
+      best.offer(true);
+    }
   }
   append_dictionary_candidate(cells, best.scratch);
-  best.offer();
+  best.offer(false);
   append_raw_candidate(cells, best.scratch);
-  best.offer();
+  best.offer(false);
+  if (best.holds_numbers) magnitude_room -= magnitudes;
   return std::move(best.bytes);
 }
 
