@@ -51,7 +51,8 @@ std::vector<std::string> read_all(const DecodedColumn& column) {
 // Decodes an encoded column (kind byte first) and checks that it used every byte.
 std::vector<std::string> decode_column(const std::string& encoded, std::uint64_t rows, std::uint64_t limit = 1 << 20) {
   ByteCursor cursor{encoded, 1};
-  const DecodedColumn column = decode_table_column(cursor, static_cast<std::uint8_t>(encoded[0]), rows, limit);
+  MagnitudeBudget budget(limit);
+  const DecodedColumn column = decode_table_column(cursor, static_cast<std::uint8_t>(encoded[0]), rows, limit, budget);
   EXPECT_TRUE(cursor.at_end());
   return read_all(column);
 }
@@ -71,9 +72,9 @@ std::string letters(std::size_t i) {
 }
 
 std::string number_column(std::vector<std::int64_t> values) {
-  ColumnValues v;
-  v.narrow = std::move(values);
-  return encode_number_column(v);
+  IntegerList v(Signedness::Signed);
+  for (std::int64_t x : values) v.push_word(static_cast<std::uint64_t>(x));
+  return *encode_number_column(std::move(v));
 }
 
 // ---- Position lists ----
@@ -368,7 +369,8 @@ TEST(TableColumn, DecoderMessages) {
   for (const BadColumn& c : cases) {
     SCOPED_TRACE(c.name);
     ByteCursor cursor{c.body, 1};
-    EXPECT_ERROR(decode_table_column(cursor, static_cast<std::uint8_t>(c.body[0]), c.rows, c.limit), c.message);
+    MagnitudeBudget budget(c.limit);
+    EXPECT_ERROR(decode_table_column(cursor, static_cast<std::uint8_t>(c.body[0]), c.rows, c.limit, budget), c.message);
   }
   // Exactly at the limit is allowed.
   EXPECT_EQ(decode_column(dictionary_body({"abc"}, {0, 0, 0, 0}), 4, 12), std::vector<std::string>(4, "abc"));
