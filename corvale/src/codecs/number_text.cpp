@@ -124,19 +124,6 @@ u128 scaled_magnitude_floor(const Numbers& numbers, std::uint64_t j, std::uint64
   return bytes;
 }
 
-// Runs a decoder over bytes just written, charging the budget as the real decode will: false
-// when it runs out, so that the text could not be restored under its own length.
-template <class Decode>
-bool decodes_within_budget(Decode&& decode) {
-  try {
-    decode();
-  } catch (const Error& e) {
-    if (std::string_view(e.what()) == kOutputLimitExceeded) return false;
-    throw;
-  }
-  return true;
-}
-
 }  // namespace
 
 std::optional<NumberTextPayload> encode_number_text(std::string_view text) {

@@ -125,18 +125,6 @@ void append_raw_candidate(const std::vector<std::string_view>& cells, std::strin
 
 // ---- What the numbers of a column cost its decoder ----
 
-// Runs a decoder over bytes just written, charging the budget as the real decode will: false
-// when it runs out.
-template <class Decode>
-bool decodes_within_budget(Decode&& decode) {
-  try {
-    decode();
-  } catch (const Error& e) {
-    if (std::string_view(e.what()) == kOutputLimitExceeded) return false;
-    throw;
-  }
-  return true;
-}
 
 // Numbers of up to 18 digits stay in 64-bit words, which no decoder charges to its magnitude
 // budget; a longer one makes its whole number column big integers.
