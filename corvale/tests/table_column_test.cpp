@@ -340,6 +340,14 @@ TEST(TableColumn, DecoderMessages) {
       {"numeric, digits past the limit", bytes({0, 0}) + number_column({123456}), 1, 5, "Output exceeds decompression limit"},
       {"numeric, zeros past the limit", bytes({0, 0x01}) + number_column({1}) + varint(1000), 1, 100,
        "Output exceeds decompression limit"},
+      // A base of 100000 bytes added to each of 10000 values: 1 GB of magnitudes for a 1 MB limit.
+      {"numeric, a long base under every value",
+       bytes({0, 0, 8}) + std::string(100000, '\xFF') + bytes({1}) + std::string(10000, '\0'), 10000, 1 << 20,
+       "Output exceeds decompression limit"},
+      {"template, a long base under every value",
+       bytes({1, 0, 1}) + text_bytes("") + text_bytes("") + bytes({8}) + std::string(100000, '\xFE') + bytes({1}) +
+           std::string(10000, '\0') + bytes({0}),
+       10000, 1 << 20, "Output exceeds decompression limit"},
       {"numeric, minus sign past the limit", bytes({0, 0}) + number_column({-12}), 1, 2, "Output exceeds decompression limit"},
 
       {"template, flag 0x01", bytes({1, 0x01}), 1, 100, "Invalid template column flags"},
