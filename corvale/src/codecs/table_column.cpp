@@ -85,7 +85,7 @@ class TextIndex {
       h ^= h >> 32;
     }
     std::uint64_t tail = 0;
-    std::memcpy(&tail, s.data() + i, s.size() - i);
+    if (i < s.size()) std::memcpy(&tail, s.data() + i, s.size() - i);
     h = (h ^ tail) * 0xC4CEB9FE1A85EC53ull;
     return h ^ (h >> 29);
   }
@@ -124,7 +124,6 @@ void append_raw_candidate(const std::vector<std::string_view>& cells, std::strin
 }
 
 // ---- What the numbers of a column cost its decoder ----
-
 
 // Numbers of up to 18 digits stay in 64-bit words, which no decoder charges to its magnitude
 // budget; a longer one makes its whole number column big integers.
@@ -397,7 +396,8 @@ struct TemplateCells {
 };
 
 // Appends the template candidate of cells (kind 4 with_slots, else kind 1) to out; false when it
-// would take more than max_bytes.
+// would take more than max_bytes or its digit runs more than magnitude_room bytes of magnitude.
+// wide: some run may need a big integer.
 bool append_template_candidate(const std::vector<std::string_view>& cells, bool with_slots, std::string& out,
                                std::uint64_t max_bytes, std::uint64_t magnitude_room, bool& wide) {
   TemplateCells t;
