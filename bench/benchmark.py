@@ -107,8 +107,9 @@ def main(description, datasets):
         for name, make in datasets(args.quick):
             src = os.path.join(work, name)
             if not os.path.exists(src):
-                with open(src, "w", newline="") as f:
-                    f.write(make())
+                data = make()
+                with open(src, "wb") if isinstance(data, bytes) else open(src, "w", newline="") as f:
+                    f.write(data)
             size = os.path.getsize(src)
             for tool, (compress, decompress) in tools(corvale):
                 arc = src + ".arc"

@@ -10,12 +10,13 @@
 #include "codecs/number_text.h"
 #include "codecs/numeric_text.h"
 #include "codecs/power_form.h"
+#include "codecs/table.h"
 
 namespace corvale {
 namespace {
 
 // In type order.
-// NOT-YET: the decoders of types 11 and 14 land with their codecs.
+// NOT-YET: the decoder of type 14 lands with its codec.
 constexpr ArchiveTypeRow kArchiveTypes[] = {
     {ArchiveType::Stored, "stored", decode_stored_payload, false},
     {ArchiveType::NumericText, "numeric text", read_numeric_text_payload, true},
@@ -23,7 +24,7 @@ constexpr ArchiveTypeRow kArchiveTypes[] = {
     {ArchiveType::PowerForm, "power form", decode_power_form_payload, true},
     {ArchiveType::NumberList, "number list", decode_number_list_payload, false},
     {ArchiveType::NumberText, "number text", decode_number_text_payload, false},
-    {ArchiveType::Table, "table", nullptr, false},
+    {ArchiveType::Table, "table", decode_table_archive, false},
     {ArchiveType::BlockArchive, "block archive", decode_block_list, false},
     {ArchiveType::Formula, "formula", decode_formula_payload, true},
     {ArchiveType::Log, "log", nullptr, false},

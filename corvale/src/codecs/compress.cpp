@@ -15,6 +15,7 @@
 #include "codecs/numeric_text.h"
 #include "codecs/power_form.h"
 #include "codecs/single_number.h"
+#include "codecs/table.h"
 
 namespace corvale {
 namespace {
@@ -59,7 +60,8 @@ constexpr std::initializer_list<StructuredEncoder> kStructuredEncoders = {
        if (payload->store) return std::string(input);
        return std::move(payload->bytes);
      }},
-    // NOT-YET: table (11), log (14), in this order.
+    {ArchiveType::Table, encode_table_archive},
+    // NOT-YET: log (14).
 };
 
 // A single number is always archived by one of its own encodings, even when that is longer

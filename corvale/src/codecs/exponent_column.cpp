@@ -8,8 +8,7 @@
 
 namespace corvale {
 
-bool encode_digit_string_column(const std::vector<ExponentForm>& forms, const std::vector<std::string_view>& digit_strings,
-                                std::string& out, std::uint64_t max_bytes) {
+IntegerList digit_string_values(const std::vector<std::string_view>& digit_strings) {
   IntegerList values(Signedness::Signed);
   for (const std::string_view digits : digit_strings) {
     const std::optional<std::uint64_t> small = digits_value_u64(digits);
@@ -19,9 +18,14 @@ bool encode_digit_string_column(const std::vector<ExponentForm>& forms, const st
       values.push_back(parse_digits(digits));
     }
   }
+  return values;
+}
+
+bool encode_digit_string_column(const std::vector<ExponentForm>& forms, const std::vector<std::string_view>& digit_strings,
+                                std::string& out, std::uint64_t max_bytes) {
   const std::uint64_t forms_bytes = forms.size();  // one-byte varints
   if (forms_bytes > max_bytes) return false;
-  std::optional<std::string> column = encode_number_column(std::move(values), max_bytes - forms_bytes);
+  std::optional<std::string> column = encode_number_column(digit_string_values(digit_strings), max_bytes - forms_bytes);
   if (!column) return false;
 
   for (const ExponentForm form : forms) out.push_back(static_cast<char>(form));

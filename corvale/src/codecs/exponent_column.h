@@ -21,6 +21,10 @@ inline constexpr const char kInvalidExponentForm[] = "Invalid exponent form";
 inline constexpr const char kExponentFlagWithoutExponents[] = "Exponent flag without exponents";
 inline constexpr const char kNegativeExponentValue[] = "Negative exponent value";
 
+// The values of strings of ASCII digits, leading zeros dropped: also the digit runs of table
+// cells, which are stored the same way.
+IntegerList digit_string_values(const std::vector<std::string_view>& digit_strings);
+
 // Appends one form a number (kNone for none) and the digits of every exponent there is, in
 // number order. Returns false, appending nothing, when the exponents' number column would take
 // more than max_bytes. Throws Error only when deflate fails.

@@ -16,6 +16,7 @@
 // One budget belongs to one decode call (on its stack); it is not shared between threads.
 
 #include <cstdint>
+#include <string_view>
 
 #include "codecs/bigint.h"
 #include "codecs/output_budget.h"
@@ -40,5 +41,18 @@ class MagnitudeBudget {
  private:
   std::uint64_t remaining_;
 };
+
+// Runs a decoder over bytes just written, charging the budget as the real decode will: false
+// when it runs out, so that an encoder can leave out what its decoder could not afford.
+template <class Decode>
+bool decodes_within_budget(Decode&& decode) {
+  try {
+    decode();
+  } catch (const Error& e) {
+    if (std::string_view(e.what()) == kOutputLimitExceeded) return false;
+    throw;
+  }
+  return true;
+}
 
 }  // namespace corvale

@@ -146,30 +146,6 @@ u128 scaled_magnitude_floor(const Numbers& numbers, std::uint64_t j, std::uint64
   return bytes;
 }
 
-// Whether every method of a column keeps its values, differences and offsets in 64-bit words,
-// so that its decoder builds no big integer: true when every value is below 2^61 in magnitude.
-bool stays_in_words(const IntegerList& values) {
-  if (values.wide()) return false;
-  constexpr std::int64_t kBound = std::int64_t{1} << 61;
-  return std::all_of(values.words().begin(), values.words().end(), [](std::uint64_t bits) {
-    const auto v = static_cast<std::int64_t>(bits);
-    return v < kBound && v > -kBound;
-  });
-}
-
-// Runs a decoder over bytes just written, charging the budget as the real decode will: false
-// when it runs out, so that the text could not be restored under its own length.
-template <class Decode>
-bool decodes_within_budget(Decode&& decode) {
-  try {
-    decode();
-  } catch (const Error& e) {
-    if (std::string_view(e.what()) == kOutputLimitExceeded) return false;
-    throw;
-  }
-  return true;
-}
-
 }  // namespace
 
 std::optional<NumberTextPayload> encode_number_text(std::string_view text) {

@@ -1,0 +1,238 @@
+#include "codecs/table.h"
+
+#include <limits>
+#include <utility>
+#include <vector>
+
+#include "codecs/error.h"
+#include "codecs/magnitude_budget.h"
+#include "codecs/output_budget.h"
+#include "codecs/table_column.h"
+#include "codecs/table_recognition.h"
+#include "codecs/varint.h"
+#include "codecs/zlib.h"
+
+namespace corvale {
+
+namespace {
+
+constexpr std::uint64_t kMaxU64 = std::numeric_limits<std::uint64_t>::max();
+
+std::uint64_t saturating_add(std::uint64_t a, std::uint64_t b) { return a > kMaxU64 - b ? kMaxU64 : a + b; }
+std::uint64_t saturating_mul(std::uint64_t a, std::uint64_t b) {
+  return b != 0 && a > kMaxU64 / b ? kMaxU64 : a * b;
+}
+
+bool is_table_separator(char c) { return c == ',' || c == ';' || c == '\t' || c == '|'; }
+
+bool unquoted_cell_needs_quotes(std::string_view cell, char separator) {
+  for (char c : cell) {
+    if (c == separator || c == '\n' || c == '\r') return true;
+  }
+  return false;
+}
+
+std::size_t count_quotes(std::string_view cell) {
+  std::size_t n = 0;
+  for (char c : cell) n += c == '"';
+  return n;
+}
+
+// Which rows of a column are quoted, read in row order.
+class QuotedRows {
+ public:
+  QuotedRows(bool all, const PositionList& listed) : all_(all), listed_(&listed) {}
+  bool any() const { return all_ || !listed_->empty(); }
+  bool next() {
+    if (all_) return true;
+    const bool quoted = next_ < listed_->size() && (*listed_)[next_] == row_;
+    next_ += quoted;
+    ++row_;
+    return quoted;
+  }
+
+ private:
+  bool all_;
+  const PositionList* listed_;
+  std::size_t next_ = 0;
+  std::uint64_t row_ = 0;
+};
+
+// Writes the quoted rows' cells back as they were written: in quotes, every quote doubled. The
+// quotes are weighed against room before anything is copied; returns the bytes they add.
+std::uint64_t quote_selected_csv_fields(DecodedColumn& column, QuotedRows quoted, std::uint64_t room) {
+  std::uint64_t extra = 0;
+  {
+    QuotedRows rows = quoted;
+    DecodedColumn::Reader reader = column.reader();
+    for (std::uint64_t r = 0; r < column.size(); ++r) {
+      const std::string_view cell = reader.next();
+      if (!rows.next()) continue;
+      extra = saturating_add(extra, 2 + count_quotes(cell));
+      if (extra > room) throw output_limit_error();
+    }
+  }
+  DecodedColumn requoted;
+  DecodedColumn::Reader reader = column.reader();
+  for (std::uint64_t r = 0; r < column.size(); ++r) {
+    const std::string_view cell = reader.next();
+    if (!quoted.next()) {
+      requoted.append(cell);
+      continue;
+    }
+    std::string& out = requoted.bytes();
+    const std::size_t start = out.size();
+    out.push_back('"');
+    for (char c : cell) {
+      out.push_back(c);
+      if (c == '"') out.push_back('"');
+    }
+    out.push_back('"');
+    requoted.close_cell(start);
+  }
+  column = std::move(requoted);
+  return extra;
+}
+
+}  // namespace
+
+std::optional<std::string> encode_table_archive(std::string_view input) {
+  const std::optional<ParsedTable> table = detect_table(input);
+  if (!table) return std::nullopt;
+  const std::size_t rows = table->row_count();
+  const std::size_t columns = table->column_count();
+
+  std::string body;
+  if (table->header) {
+    write_varint_u64(table->header->size(), body);
+    body += *table->header;
+  }
+  std::vector<std::string_view> cells(rows);
+  PositionList quoted;
+  std::string quoted_list;
+  // Verification decodes under the input's exact length: the decoder's magnitude budget for that
+  // limit is charged here as it will be, column after column, and the body must stay within the
+  // cap it is inflated under. Each column may take twice its share of the text (its cells, the
+  // separator or line ending after each and the quotes around quoted cells) less its list of
+  // quoted rows; all of them together then stay within 2 x the input's length.
+  MagnitudeBudget budget(input.size());
+  for (std::size_t c = 0; c < columns; ++c) {
+    std::uint64_t share = 0;
+    quoted.clear();
+    for (std::size_t r = 0; r < rows; ++r) {
+      cells[r] = table->cell(r, c);
+      share += cells[r].size() + 1;
+      if (table->quoted(r, c)) {
+        quoted.push_back(r);
+        share += 2;
+      }
+    }
+    quoted_list.clear();
+    if (!quoted.empty() && quoted.size() < rows) write_position_list(quoted, quoted_list);
+    const std::string column = encode_table_column(cells, table->column_class(c), budget, 2 * share - quoted_list.size());
+    if (quoted.empty()) {
+      body += column;
+    } else if (quoted.size() == rows) {
+      body.push_back(static_cast<char>(column[0] | kColumnAllQuoted));
+      body.append(column, 1);
+    } else {
+      body.push_back(static_cast<char>(column[0] | kColumnQuotedRows));
+      body += quoted_list;
+      body.append(column, 1);
+    }
+  }
+
+  std::string payload;
+  payload.push_back(static_cast<char>((table->final_newline ? kTableFinalLineEnding : 0) |
+                                      (table->crlf ? kTableCrLf : 0) | (table->header ? kTableHeader : 0)));
+  write_varint_u64(rows, payload);
+  write_varint_u64(columns, payload);
+  payload.push_back(table->separator);
+  payload += deflate_compress_best(body);
+  return payload;
+}
+
+std::string decode_table_archive(std::string_view payload, std::uint64_t limit) {
+  if (payload.size() < 4) throw Error(kTruncatedTable);
+  const auto flags = static_cast<std::uint8_t>(payload[0]);
+  if (flags >= 8) throw Error(kInvalidTableFlags);
+  ByteCursor cursor{payload, 1};
+  const std::uint64_t rows = cursor_read_varint_u64(cursor);
+  const std::uint64_t columns = cursor_read_varint_u64(cursor);
+  const char separator = static_cast<char>(cursor_take_byte(cursor));
+  if (!is_table_separator(separator) || columns < kMinTableColumns || columns > kMaxTableColumns) {
+    throw Error(kInvalidTableShape);
+  }
+  const bool has_header = (flags & kTableHeader) != 0;
+  const std::uint64_t lines = saturating_add(rows, has_header ? 1 : 0);
+  // Every field but the last of each line is followed by a separator, every line but the last
+  // by a line ending: a table of this shape cannot be shorter.
+  if (lines < 2 || saturating_mul(lines, columns) - 1 > limit) throw Error(kInvalidTableSize);
+
+  const std::string body = inflate_limited(payload.substr(cursor.pos), inner_body_limit(limit), false);
+  ByteCursor in{body};
+  std::string_view header;
+  if (has_header) {
+    header = cursor_take_bytes(in, cursor_read_varint_u64(in));
+    if (!header_line_matches(header, separator, columns)) throw Error(kInvalidHeaderLine);
+  }
+
+  // The output as it will be, kept as a running total: the header, the separators and line
+  // endings every row needs, then each column's cells as they are decoded. A column may only
+  // use the room the others left, so all of them together never hold more than the limit.
+  const std::uint64_t ending_size = (flags & kTableCrLf) ? 2 : 1;
+  const std::uint64_t endings = lines - 1 + ((flags & kTableFinalLineEnding) ? 1 : 0);
+  std::uint64_t total = saturating_add(saturating_add(header.size(), saturating_mul(rows, columns - 1)),
+                                       saturating_mul(endings, ending_size));
+  if (total > limit) throw output_limit_error();
+
+  // Scaled values, their differences and bases can be far longer than what they print as.
+  MagnitudeBudget budget(limit);
+  std::vector<DecodedColumn> decoded;
+  decoded.reserve(columns);
+  PositionList listed;
+  for (std::uint64_t c = 0; c < columns; ++c) {
+    const std::uint8_t kind = cursor_take_byte(in);
+    if ((kind & kColumnQuotingMask) == kColumnQuotingMask) throw Error(kInvalidColumnKind);
+    listed.clear();
+    if (kind & kColumnQuotedRows) {
+      listed = read_position_list(in, rows);
+      if (listed.empty()) throw Error(kInvalidQuotedPositions);
+    }
+    const QuotedRows quoted((kind & kColumnAllQuoted) != 0, listed);
+    DecodedColumn column = decode_table_column(in, kind & kColumnKindMask, rows, limit - total, budget);
+    total += column.total_bytes();
+
+    QuotedRows rows_quoted = quoted;
+    DecodedColumn::Reader reader = column.reader();
+    for (std::uint64_t r = 0; r < rows; ++r) {
+      const std::string_view cell = reader.next();
+      if (!rows_quoted.next() && unquoted_cell_needs_quotes(cell, separator)) throw Error(kInvalidFieldBytes);
+    }
+    if (quoted.any()) total += quote_selected_csv_fields(column, quoted, limit - total);
+    decoded.push_back(std::move(column));
+  }
+  if (!in.at_end()) throw Error(kTrailingTableData);
+
+  // Every piece has been weighed: total is the exact size of the text, within the limit.
+  const std::string_view ending = (flags & kTableCrLf) ? "\r\n" : "\n";
+  std::string out;
+  out.reserve(total);
+  out += header;
+  std::vector<DecodedColumn::Reader> readers;
+  readers.reserve(columns);
+  for (const DecodedColumn& column : decoded) readers.push_back(column.reader());
+  for (std::uint64_t r = 0; r < rows; ++r) {
+    if (has_header || r > 0) out += ending;
+    for (std::uint64_t c = 0; c < columns; ++c) {
+      if (c > 0) out.push_back(separator);
+      out += readers[c].next();
+    }
+  }
+  if (flags & kTableFinalLineEnding) out += ending;
+
+  if (!is_table(out)) throw Error(kNotATable);
+  return out;
+}
+
+}  // namespace corvale

@@ -1,0 +1,783 @@
+#include "codecs/table_column.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cstring>
+#include <limits>
+#include <optional>
+#include <unordered_map>
+#include <utility>
+
+#include "codecs/candidate_choice.h"
+#include "codecs/compact_values.h"
+#include "codecs/count_list.h"
+#include "codecs/decimal_scale.h"
+#include "codecs/error.h"
+#include "codecs/exponent_column.h"
+#include "codecs/number_column.h"
+#include "codecs/output_budget.h"
+#include "codecs/written_number.h"
+#include "codecs/zlib.h"
+
+namespace corvale {
+
+namespace {
+
+constexpr std::uint64_t kMaxU64 = std::numeric_limits<std::uint64_t>::max();
+
+std::uint64_t saturating_add(std::uint64_t a, std::uint64_t b) { return a > kMaxU64 - b ? kMaxU64 : a + b; }
+std::uint64_t saturating_mul(std::uint64_t a, std::uint64_t b) { return b != 0 && a > kMaxU64 / b ? kMaxU64 : a * b; }
+
+// Up to this many texts an index is one byte; beyond, a varint.
+constexpr std::uint64_t kByteIndexTexts = 256;
+
+void write_bytes(std::string_view bytes, std::string& out) {
+  write_varint_u64(bytes.size(), out);
+  out += bytes;
+}
+
+void write_index(std::uint64_t index, std::uint64_t texts, std::string& out) {
+  if (texts <= kByteIndexTexts) {
+    out.push_back(static_cast<char>(index));
+  } else {
+    write_varint_u64(index, out);
+  }
+}
+
+std::uint64_t read_index(ByteCursor& cursor, std::uint64_t texts) {
+  return texts <= kByteIndexTexts ? cursor_take_byte(cursor) : cursor_read_varint_u64(cursor);
+}
+
+// Dense numbers for distinct texts, in order of first appearance: open addressing over slots of
+// a hash and a number, so a column of a million distinct cells needs a few bytes a cell, not a
+// node each, and texts are compared only when their hashes agree.
+class TextIndex {
+ public:
+  // The number of text: an old one, or the next when text is new.
+  std::uint32_t find_or_add(std::string_view text) {
+    if (2 * (texts_.size() + 1) > slots_.size()) grow();
+    const std::uint64_t h = hash(text);
+    const auto tag = static_cast<std::uint32_t>(h >> 32);
+    for (std::size_t i = h & mask_;; i = (i + 1) & mask_) {
+      Slot& slot = slots_[i];
+      if (slot.number == 0) {
+        texts_.push_back(text);
+        slot = Slot{tag, static_cast<std::uint32_t>(texts_.size())};
+        return slot.number - 1;
+      }
+      if (slot.tag == tag && texts_[slot.number - 1] == text) return slot.number - 1;
+    }
+  }
+  const std::vector<std::string_view>& texts() const { return texts_; }
+
+ private:
+  struct Slot {
+    std::uint32_t tag;     // the high half of the text's hash
+    std::uint32_t number;  // 0 empty, else the text's number plus one
+  };
+
+  static std::uint64_t hash(std::string_view s) {
+    std::uint64_t h = 0x9E3779B97F4A7C15ull ^ s.size();
+    std::size_t i = 0;
+    for (; i + 8 <= s.size(); i += 8) {
+      std::uint64_t w;
+      std::memcpy(&w, s.data() + i, 8);
+      h = (h ^ w) * 0xFF51AFD7ED558CCDull;
+      h ^= h >> 32;
+    }
+    std::uint64_t tail = 0;
+    if (i < s.size()) std::memcpy(&tail, s.data() + i, s.size() - i);
+    h = (h ^ tail) * 0xC4CEB9FE1A85EC53ull;
+    return h ^ (h >> 29);
+  }
+
+  void grow() {
+    const std::size_t size = slots_.empty() ? 64 : slots_.size() * 2;
+    slots_.assign(size, Slot{0, 0});
+    mask_ = size - 1;
+    for (std::size_t t = 0; t < texts_.size(); ++t) {
+      const std::uint64_t h = hash(texts_[t]);
+      std::size_t i = h & mask_;
+      while (slots_[i].number != 0) i = (i + 1) & mask_;
+      slots_[i] = Slot{static_cast<std::uint32_t>(h >> 32), static_cast<std::uint32_t>(t + 1)};
+    }
+  }
+
+  std::vector<Slot> slots_;
+  std::vector<std::string_view> texts_;
+  std::size_t mask_ = 0;
+};
+
+void append_dictionary_candidate(const std::vector<std::string_view>& cells, std::string& out) {
+  TextIndex index;
+  std::vector<std::uint32_t> numbers(cells.size());
+  for (std::size_t r = 0; r < cells.size(); ++r) numbers[r] = index.find_or_add(cells[r]);
+  const std::uint64_t k = index.texts().size();
+  out.push_back(static_cast<char>(kColumnDictionary));
+  write_varint_u64(k, out);
+  for (std::string_view entry : index.texts()) write_bytes(entry, out);
+  for (std::uint32_t number : numbers) write_index(number, k, out);
+}
+
+void append_raw_candidate(const std::vector<std::string_view>& cells, std::string& out) {
+  out.push_back(static_cast<char>(kColumnRaw));
+  for (std::string_view cell : cells) write_bytes(cell, out);
+}
+
+// ---- What the numbers of a column cost its decoder ----
+
+// Numbers of up to 18 digits stay in 64-bit words, which no decoder charges to its magnitude
+// budget; a longer one makes its whole number column big integers.
+constexpr std::uint64_t kWordDigits = 18;
+
+// A number of D significant digits has more than (D - 1) log2(10) bits.
+std::uint64_t least_bytes_of_digits(std::uint64_t significant_digits) {
+  if (significant_digits <= kWordDigits) return 0;
+  return ((significant_digits - 1) * 3321 / 1000 + 1 + 7) / 8;
+}
+
+std::uint64_t significant_digits(std::string_view digits) {
+  const std::size_t first = digits.find_first_not_of('0');
+  return first == std::string_view::npos ? 0 : digits.size() - first;
+}
+
+// ---- Numeric columns ----
+
+// Flag bits of a numeric column body.
+constexpr std::uint8_t kNumericLeadingZeros = 0x01;
+constexpr std::uint8_t kNumericMinusZeros = 0x02;
+constexpr std::uint8_t kNumericScale = 0x04;
+constexpr std::uint8_t kNumericRelativeCounts = 0x08;
+constexpr std::uint8_t kNumericEmptyCells = 0x10;
+constexpr std::uint8_t kNumericExponents = 0x20;
+
+// Appends the numeric candidate of cells to out; false, with out left as it may be, when it
+// would take more than max_bytes or its numbers more than magnitude_room bytes of magnitude
+// (weighed from their digits before any is built: one value with a hundred thousand fraction
+// digits would scale every '1' of its column to a hundred-thousand-digit number). wide: its
+// decoder may build big integers.
+bool append_numeric_candidate(const std::vector<std::string_view>& cells, std::string& out, std::uint64_t max_bytes,
+                              std::uint64_t magnitude_room, bool& wide) {
+  // One pass takes every cell apart; what depends on the column's scale s waits for the second.
+  PositionList empty;
+  PositionList minus_zeros;
+  std::string zero_counts;
+  std::string relative;
+  bool any_zeros = false;
+  std::uint64_t s = 0;
+  std::vector<std::uint64_t> mantissas;   // the value's magnitude before scaling, when it fits
+  std::vector<std::uint8_t> negative;
+  std::vector<std::size_t> long_mantissas;  // rows of the values whose mantissa does not
+  CountList fractions;
+  CountList digit_counts;  // significant digits of each mantissa (0 for a zero)
+  std::uint64_t magnitudes = 0;
+  std::vector<ExponentForm> forms;
+  std::vector<std::string_view> exponent_digits;
+  std::uint64_t j = 0;  // value index: the non-empty cells only
+  for (std::size_t r = 0; r < cells.size(); ++r) {
+    if (cells[r].empty()) {
+      empty.push_back(r);
+      continue;
+    }
+    const WrittenNumberParts parts = split_written_number_parts(cells[r]);
+    const std::uint64_t f = parts.fraction_digits.size();
+    s = std::max(s, f);
+    fractions.push_back(f);
+    write_varint_u64(parts.leading_zeros, zero_counts);
+    any_zeros |= parts.leading_zeros != 0;
+    write_varint_u64(relative_dropped_digits(parts), relative);
+    // The mantissa is the integer digits followed by the fraction digits, as one number.
+    const std::uint64_t integer = significant_digits(parts.integer_digits);
+    const std::uint64_t digits = integer > 0 ? integer + f : significant_digits(parts.fraction_digits);
+    digit_counts.push_back(digits);
+    if (parts.negative && digits == 0) minus_zeros.push_back(j);
+    const std::optional<std::uint64_t> mantissa = mantissa_value_u64(parts);
+    if (!mantissa) long_mantissas.push_back(r);
+    mantissas.push_back(mantissa.value_or(0));
+    negative.push_back(parts.negative);
+    forms.push_back(parts.exponent_form);
+    if (parts.exponent_form != ExponentForm::kNone) {
+      exponent_digits.push_back(parts.exponent_digits);
+      magnitudes = saturating_add(magnitudes, least_bytes_of_digits(significant_digits(parts.exponent_digits)));
+    }
+    ++j;
+  }
+  const std::uint64_t n = j;
+  // A zero stays zero however it is scaled.
+  for (std::uint64_t i = 0; i < n; ++i) {
+    if (digit_counts[i] > 0) magnitudes = saturating_add(magnitudes, least_bytes_of_digits(digit_counts[i] + s - fractions[i]));
+  }
+  if (magnitudes > magnitude_room) return false;
+
+  // The values scaled to s fraction digits: 64-bit words while they fit, big integers once one
+  // does not.
+  IntegerList values(Signedness::Signed);
+  {
+    std::unordered_map<std::uint64_t, BigInt> powers;  // 10^d, made once for each d that occurs
+    auto long_mantissa = long_mantissas.begin();
+    std::size_t row = 0;
+    for (std::uint64_t i = 0; i < n; ++i, ++row) {
+      while (cells[row].empty()) ++row;
+      const std::uint64_t d = s - fractions[i];
+      const bool is_long = long_mantissa != long_mantissas.end() && *long_mantissa == row;
+      long_mantissa += is_long;
+      if (!is_long && d <= 18 && mantissas[i] <= static_cast<std::uint64_t>(INT64_MAX) / kPowersOfTen[d]) {
+        const std::uint64_t v = mantissas[i] * kPowersOfTen[d];
+        values.push_word(negative[i] ? 0 - v : v);
+        continue;
+      }
+      BigInt& scaled = values.append_slot();
+      if (is_long) {
+        scaled = split_written_number(cells[row]).value;
+      } else {
+        scaled = BigInt(mantissas[i]);
+        if (negative[i]) scaled = -scaled;
+      }
+      if (d > 0 && !scaled.is_zero()) {
+        auto [power, made] = powers.try_emplace(d);
+        if (made) power->second = BigInt::pow(10, d);
+        scaled *= power->second;
+      }
+    }
+  }
+  mantissas = {};
+  negative = {};
+
+  std::uint8_t flags = 0;
+  out.push_back(static_cast<char>(kColumnNumeric));
+  out.push_back(0);  // the flags, known at the end
+  if (!empty.empty()) {
+    flags |= kNumericEmptyCells;
+    write_position_list(empty, out);
+  }
+  if (s > 0) {
+    flags |= kNumericScale;
+    write_varint_u64(s, out);
+  }
+  // Values near 2^63 fit in words, but their differences may not.
+  wide = !stays_in_words(values);
+  const std::optional<std::string> column = encode_number_column(std::move(values), room_under_limit(out.size(), max_bytes));
+  if (!column) return false;
+  out += *column;
+  if (any_zeros) {
+    flags |= kNumericLeadingZeros;
+    out += zero_counts;
+  }
+  if (!minus_zeros.empty()) {
+    flags |= kNumericMinusZeros;
+    write_position_list(minus_zeros, out);
+  }
+  if (s > 0) {
+    std::string absolute;
+    for (std::uint64_t i = 0; i < n; ++i) write_varint_u64(s - fractions[i], absolute);
+    if (prefer_relative_counts(absolute, relative)) {
+      flags |= kNumericRelativeCounts;
+      out += relative;
+    } else {
+      out += absolute;
+    }
+  }
+  if (!exponent_digits.empty()) {
+    flags |= kNumericExponents;
+    if (!encode_digit_string_column(forms, exponent_digits, out, room_under_limit(out.size(), max_bytes))) return false;
+    wide = wide || std::any_of(exponent_digits.begin(), exponent_digits.end(), [](std::string_view digits) {
+      return significant_digits(digits) > kWordDigits;
+    });
+  }
+  out[1] = static_cast<char>(flags);
+  return out.size() <= max_bytes;
+}
+
+DecodedColumn decode_numeric(ByteCursor& cursor, std::uint64_t rows, std::uint64_t limit, MagnitudeBudget& budget) {
+  const std::uint8_t flags = cursor_take_byte(cursor);
+  if (flags > 0x3F || (flags & (kNumericScale | kNumericRelativeCounts)) == kNumericRelativeCounts) {
+    throw Error(kInvalidNumericColumnFlags);
+  }
+  const PositionList empty = (flags & kNumericEmptyCells) ? read_position_list(cursor, rows) : PositionList{};
+  const std::uint64_t n = rows - empty.size();
+  if (n == 0) throw Error(kNumericColumnWithoutValues);
+  std::uint64_t s = 0;
+  if (flags & kNumericScale) {
+    s = cursor_read_varint_u64(cursor);
+    if (s == 0 || s > limit) throw Error(kInvalidColumnScale);
+  }
+  CompactValues values;
+  values.append(decode_number_column(cursor, n, budget));
+  // Big magnitudes are written in decimal once; the budget they were charged to bounds them.
+  std::vector<std::string> wide_digits = wide_decimal_digits(values);
+  const CountList zeros = (flags & kNumericLeadingZeros) ? read_count_list(cursor, n) : CountList{};
+  const PositionList minus_zeros = (flags & kNumericMinusZeros) ? read_position_list(cursor, n) : PositionList{};
+  for (std::uint64_t j : minus_zeros) {
+    if (!values.is_zero(j)) throw Error(kInvalidMinusZeroPosition);
+  }
+  CountList fraction_digits;
+  if (s > 0) {
+    const bool relative = (flags & kNumericRelativeCounts) != 0;
+    for (std::uint64_t j = 0; j < n; ++j) {
+      const std::uint64_t x = cursor_read_varint_u64(cursor);
+      if (values.wide()) {
+        fraction_digits.push_back(undo_decimal_scale(wide_digits[j], s, x, relative));
+        continue;
+      }
+      const std::int64_t v = values.word(j);
+      std::uint64_t magnitude = v < 0 ? 0 - static_cast<std::uint64_t>(v) : static_cast<std::uint64_t>(v);
+      fraction_digits.push_back(undo_decimal_scale(magnitude, s, x, relative));
+      values.shrink_word(j, static_cast<std::int64_t>(v < 0 ? 0 - magnitude : magnitude));
+    }
+  }
+  const ExponentColumn exponents = (flags & kNumericExponents) ? decode_exponents(cursor, n, budget) : no_exponents();
+
+  // Each cell is measured against the room left before it is written.
+  DecodedColumn column;
+  std::string& out = column.bytes();
+  std::size_t next_empty = 0;
+  std::size_t next_minus_zero = 0;
+  std::size_t next_exponent = 0;
+  std::uint64_t j = 0;
+  char digits_buffer[20];
+  char exponent_buffer[20];
+  for (std::uint64_t r = 0; r < rows; ++r) {
+    const std::size_t start = out.size();
+    if (next_empty < empty.size() && empty[next_empty] == r) {
+      ++next_empty;
+      column.close_cell(start);
+      continue;
+    }
+    const bool minus_zero = next_minus_zero < minus_zeros.size() && minus_zeros[next_minus_zero] == j;
+    next_minus_zero += minus_zero;
+    const bool minus = minus_zero || values.is_negative(j);
+    const std::string_view digits = magnitude_digits(values, wide_digits, j, digits_buffer);
+    const std::uint64_t f = fraction_digits.empty() ? 0 : fraction_digits[j];
+    const std::uint64_t z = zeros.empty() ? 0 : zeros[j];
+    std::string_view marker;
+    std::string_view exponent;
+    std::uint64_t exponent_zeros = 0;
+    if (exponents.form(j) != ExponentForm::kNone) {
+      const std::size_t k = next_exponent++;
+      marker = exponent_form_text(exponents.form(j));
+      exponent_zeros = exponents.leading_zeros[k];
+      exponent = magnitude_digits(exponents.values, exponents.wide_digits, k, exponent_buffer);
+    }
+    // Counts come from the payload and may be near 2^64 each: summed in 128 bits.
+    const unsigned __int128 length = static_cast<unsigned __int128>(minus) + z + fixed_point_length(digits.size(), f) +
+                                     marker.size() + exponent_zeros + exponent.size();
+    if (length > room_under_limit(out.size(), limit)) throw output_limit_error();
+    out.resize(out.size() + static_cast<std::size_t>(length));
+    char* p = out.data() + start;
+    if (minus) *p++ = '-';
+    p = std::fill_n(p, static_cast<std::size_t>(z), '0');
+    p = write_fixed_point(p, digits, f);
+    p = std::copy(marker.begin(), marker.end(), p);
+    p = std::fill_n(p, static_cast<std::size_t>(exponent_zeros), '0');
+    std::copy(exponent.begin(), exponent.end(), p);
+    column.close_cell(start);
+    ++j;
+  }
+  return column;
+}
+
+// ---- Template columns ----
+
+constexpr std::uint8_t kTemplateEmptyCells = 0x10;
+
+bool holds_digit(std::string_view text) {
+  for (char c : text) {
+    if (static_cast<unsigned char>(c - '0') <= 9) return true;
+  }
+  return false;
+}
+
+// The digit runs of the non-empty cells (m a cell, cell after cell) and, for text slots, every
+// part position's distinct texts and each value's index among them.
+struct TemplateCells {
+  PositionList empty;
+  std::vector<std::string_view> runs;
+  std::vector<TextIndex> slots;
+  std::vector<std::vector<std::uint32_t>> slot_indices;
+};
+
+// Appends the template candidate of cells (kind 4 with_slots, else kind 1) to out; false when it
+// would take more than max_bytes or its digit runs more than magnitude_room bytes of magnitude.
+// wide: its decoder may build big integers (a run of 19 digits or more).
+bool append_template_candidate(const std::vector<std::string_view>& cells, bool with_slots, std::string& out,
+                               std::uint64_t max_bytes, std::uint64_t magnitude_room, bool& wide) {
+  TemplateCells t;
+  std::size_t m = 0;
+  std::uint64_t magnitudes = 0;  // weighed as for numeric columns
+  std::string_view first;
+  for (std::size_t r = 0; r < cells.size(); ++r) {
+    if (cells[r].empty()) {
+      t.empty.push_back(r);
+      continue;
+    }
+    std::size_t part = 0;
+    walk_cell_template(
+        cells[r],
+        [&](std::string_view text) {
+          if (!with_slots) return;
+          if (part == t.slots.size()) {
+            t.slots.emplace_back();
+            t.slot_indices.emplace_back();
+          }
+          t.slot_indices[part].push_back(t.slots[part].find_or_add(text));
+          ++part;
+        },
+        [&](std::string_view run) {
+          t.runs.push_back(run);
+          magnitudes = saturating_add(magnitudes, least_bytes_of_digits(significant_digits(run)));
+        });
+    if (first.empty()) {
+      first = cells[r];
+      m = t.runs.size();
+    }
+  }
+
+  if (magnitudes > magnitude_room) return false;
+  wide = magnitudes > 0;
+  out.push_back(static_cast<char>(with_slots ? kColumnTemplateSlots : kColumnTemplate));
+  out.push_back(static_cast<char>(t.empty.empty() ? 0 : kTemplateEmptyCells));
+  if (!t.empty.empty()) write_position_list(t.empty, out);
+  write_varint_u64(m, out);
+  if (!with_slots) {
+    walk_cell_template(first, [&](std::string_view part) { write_bytes(part, out); }, [](std::string_view) {});
+  } else {
+    for (std::size_t i = 0; i <= m; ++i) {
+      const std::vector<std::string_view>& texts = t.slots[i].texts();
+      write_varint_u64(texts.size(), out);
+      for (std::string_view text : texts) write_bytes(text, out);
+      if (texts.size() > 1) {
+        for (std::uint32_t index : t.slot_indices[i]) write_index(index, texts.size(), out);
+      }
+    }
+  }
+  t.slots = {};
+  t.slot_indices = {};
+  return encode_template_body(t.runs, m, out, max_bytes);
+}
+
+// One text part position of a template body as read: a constant, or a slot of k texts with an
+// index a value.
+struct TemplatePart {
+  std::vector<std::string_view> texts;
+  CountList indices;  // empty for a constant
+  std::string_view text(std::uint64_t j) const { return indices.empty() ? texts[0] : texts[indices[j]]; }
+};
+
+std::string_view read_template_text(ByteCursor& cursor, bool inner) {
+  const std::string_view text = cursor_take_bytes(cursor, cursor_read_varint_u64(cursor));
+  if (holds_digit(text) || (inner && text.empty())) throw Error(kInvalidTemplatePart);
+  return text;
+}
+
+}  // namespace
+
+bool encode_template_body(const std::vector<std::string_view>& digit_runs, std::size_t m, std::string& out,
+                          std::uint64_t max_bytes) {
+  const std::size_t n = digit_runs.size() / m;
+  std::vector<std::string_view> field(n);
+  std::string zero_counts;
+  for (std::size_t i = 0; i < m; ++i) {
+    for (std::size_t j = 0; j < n; ++j) field[j] = digit_runs[j * m + i];
+    const std::optional<std::string> column =
+        encode_number_column(digit_string_values(field), room_under_limit(out.size(), max_bytes));
+    if (!column) return false;
+    out += *column;
+    zero_counts.clear();
+    bool any_zeros = false;
+    for (std::string_view run : field) {
+      const std::uint64_t z = count_leading_zero_digits(run);
+      write_varint_u64(z, zero_counts);
+      any_zeros |= z != 0;
+    }
+    out.push_back(any_zeros ? 1 : 0);
+    if (any_zeros) out += zero_counts;
+    if (out.size() > max_bytes) return false;
+  }
+  return true;
+}
+
+DecodedColumn decode_template_column(ByteCursor& cursor, std::uint64_t rows, std::uint64_t limit, bool with_slots,
+                                     MagnitudeBudget& budget) {
+  const std::uint8_t flags = cursor_take_byte(cursor);
+  if (flags & ~kTemplateEmptyCells) throw Error(kInvalidTemplateColumnFlags);
+  const PositionList empty = (flags & kTemplateEmptyCells) ? read_position_list(cursor, rows) : PositionList{};
+  const std::uint64_t n = rows - empty.size();
+  if (n == 0) throw Error(kTemplateColumnWithoutValues);
+  const std::uint64_t m = cursor_read_varint_u64(cursor);
+  if (m == 0 || m > cursor.remaining()) throw Error(kInvalidTemplate);
+
+  // Grown part by part and field by field: every one of them takes body bytes, so m, checked
+  // against the bytes left, is never trusted for memory.
+  std::vector<TemplatePart> parts;
+  for (std::uint64_t i = 0; i <= m; ++i) {
+    const bool inner = i > 0 && i < m;
+    TemplatePart& part = parts.emplace_back();
+    if (!with_slots) {
+      part.texts.push_back(read_template_text(cursor, inner));
+      continue;
+    }
+    const std::uint64_t k = cursor_read_varint_u64(cursor);
+    if (k == 0 || k > n) throw Error(kInvalidTextSlotSize);
+    for (std::uint64_t t = 0; t < k; ++t) part.texts.push_back(read_template_text(cursor, inner));
+    if (k == 1) continue;
+    for (std::uint64_t j = 0; j < n; ++j) {
+      const std::uint64_t index = read_index(cursor, k);
+      if (index >= k) throw Error(kInvalidTextSlotIndex);
+      part.indices.push_back(index);
+    }
+  }
+
+  // Each digit field's texts are made before the next field is read, under the room left.
+  std::uint64_t room = limit;
+  std::vector<DecodedColumn> fields;
+  for (std::uint64_t i = 0; i < m; ++i) {
+    const IntegerList values = decode_number_column(cursor, n, budget);
+    for (std::uint64_t j = 0; j < n; ++j) {
+      if (values.wide() ? values.big()[j].sign() < 0 : static_cast<std::int64_t>(values.words()[j]) < 0) {
+        throw Error(kNegativeTemplateDigits);
+      }
+    }
+    const std::uint8_t marker = cursor_take_byte(cursor);
+    if (marker > 1) throw Error(kInvalidTemplateZerosMarker);
+    const CountList zeros = marker ? read_count_list(cursor, n) : CountList{};
+    DecodedColumn& field = fields.emplace_back();
+    std::string& out = field.bytes();
+    for (std::uint64_t j = 0; j < n; ++j) {
+      const std::size_t start = out.size();
+      const std::uint64_t z = zeros.empty() ? 0 : zeros[j];
+      if (z > room) throw output_limit_error();
+      out.append(static_cast<std::size_t>(z), '0');
+      if (!values.wide()) {
+        char digits[20];
+        out.append(digits, std::to_chars(digits, digits + 20, values.words()[j]).ptr);
+      } else {
+        check_decimal_output_size(values.big()[j], room - z);
+        values.big()[j].append_decimal_magnitude(out);
+      }
+      if (out.size() - start > room) throw output_limit_error();
+      room -= out.size() - start;
+      field.close_cell(start);
+    }
+  }
+  // sum_selected_slot_lengths: the text parts every value will carry.
+  std::uint64_t text_bytes = 0;
+  for (const TemplatePart& part : parts) {
+    if (part.indices.empty()) {
+      text_bytes = saturating_add(text_bytes, saturating_mul(part.texts[0].size(), n));
+    } else {
+      for (std::uint64_t j = 0; j < n; ++j) text_bytes = saturating_add(text_bytes, part.text(j).size());
+    }
+  }
+  if (text_bytes > room) throw output_limit_error();
+
+  DecodedColumn column;
+  std::string& out = column.bytes();
+  std::vector<DecodedColumn::Reader> readers;
+  for (const DecodedColumn& field : fields) readers.push_back(field.reader());
+  std::size_t next_empty = 0;
+  std::uint64_t j = 0;
+  for (std::uint64_t r = 0; r < rows; ++r) {
+    const std::size_t start = out.size();
+    if (next_empty < empty.size() && empty[next_empty] == r) {
+      ++next_empty;
+    } else {
+      for (std::uint64_t i = 0; i <= m; ++i) {
+        out += parts[i].text(j);
+        if (i < m) out += readers[i].next();
+      }
+      ++j;
+    }
+    column.close_cell(start);
+  }
+  return column;
+}
+
+namespace {
+
+DecodedColumn decode_dictionary(ByteCursor& cursor, std::uint64_t rows, std::uint64_t limit) {
+  const std::uint64_t k = cursor_read_varint_u64(cursor);
+  if (k == 0 || k > rows) throw Error(kInvalidDictionarySize);
+  DecodedColumn column;
+  // Each entry takes at least its length byte, so the body bounds how many there can be.
+  for (std::uint64_t e = 0; e < k; ++e) {
+    const std::uint64_t length = cursor_read_varint_u64(cursor);
+    column.add_entry(cursor_take_bytes(cursor, length));
+  }
+  // The cells are weighed as their indices arrive and never copied: a long entry chosen by
+  // every row fails here, before it costs anything.
+  std::uint64_t total = 0;
+  for (std::uint64_t r = 0; r < rows; ++r) {
+    const std::uint64_t index = read_index(cursor, k);
+    if (index >= k) throw Error(kInvalidDictionaryIndex);
+    total = saturating_add(total, column.entry_length(index));
+    if (total > limit) throw output_limit_error();
+    column.append_entry_index(index);
+  }
+  return column;
+}
+
+DecodedColumn decode_raw(ByteCursor& cursor, std::uint64_t rows, std::uint64_t limit) {
+  DecodedColumn column;
+  std::uint64_t room = limit;
+  for (std::uint64_t r = 0; r < rows; ++r) {
+    const std::uint64_t length = cursor_read_varint_u64(cursor);
+    const std::string_view cell = cursor_take_bytes(cursor, length);
+    if (cell.size() > room) throw output_limit_error();
+    room -= cell.size();
+    column.append(cell);
+  }
+  return column;
+}
+
+}  // namespace
+
+void write_position_list(const PositionList& positions, std::string& out) {
+  write_varint_u64(positions.size(), out);
+  std::uint64_t previous = 0;
+  for (std::size_t i = 0; i < positions.size(); ++i) {
+    write_varint_u64(i == 0 ? positions[0] : positions[i] - previous, out);
+    previous = positions[i];
+  }
+}
+
+PositionList read_position_list(ByteCursor& cursor, std::uint64_t limit) {
+  const std::uint64_t count = cursor_read_varint_u64(cursor);
+  PositionList positions;
+  if (count == 0) return positions;
+  std::uint64_t position = cursor_read_varint_u64(cursor);
+  if (position >= limit) throw Error(kInvalidPosition);
+  positions.push_back(position);
+  for (std::uint64_t i = 1; i < count; ++i) {
+    const std::uint64_t gap = cursor_read_varint_u64(cursor);
+    if (gap == 0) throw Error(kRepeatedPosition);
+    position = saturating_add(position, gap);
+    if (position >= limit) throw Error(kInvalidPosition);
+    positions.push_back(position);
+  }
+  return positions;
+}
+
+std::string_view DecodedColumn::Reader::next() {
+  const auto* s = reinterpret_cast<const unsigned char*>(column_->stream_.data());
+  // The stream was written by this class: canonical varints of at most 64 bits.
+  std::uint64_t v = 0;
+  for (unsigned shift = 0;; shift += 7) {
+    const unsigned char b = s[stream_pos_++];
+    v |= static_cast<std::uint64_t>(b & 0x7F) << shift;
+    if (!(b & 0x80)) break;
+  }
+  if (!column_->entries_.empty()) {
+    const auto& entry = column_->entries_[v];
+    return std::string_view(column_->bytes_).substr(entry.first, entry.second);
+  }
+  const std::string_view cell = std::string_view(column_->bytes_).substr(byte_pos_, v);
+  byte_pos_ += v;
+  return cell;
+}
+
+void DecodedColumn::append(std::string_view cell) {
+  const std::size_t start = bytes_.size();
+  bytes_ += cell;
+  close_cell(start);
+}
+
+void DecodedColumn::close_cell(std::size_t start) {
+  const std::uint64_t length = bytes_.size() - start;
+  write_varint_u64(length, stream_);
+  total_ += length;
+  ++count_;
+}
+
+void DecodedColumn::add_entry(std::string_view entry) {
+  entries_.emplace_back(bytes_.size(), entry.size());
+  bytes_ += entry;
+}
+
+void DecodedColumn::append_entry_index(std::uint64_t index) {
+  write_varint_u64(index, stream_);
+  total_ += entries_[index].second;
+  ++count_;
+}
+
+std::string encode_numeric_candidate(const std::vector<std::string_view>& cells) {
+  std::string out;
+  bool wide = false;
+  append_numeric_candidate(cells, out, kMaxU64, kMaxU64, wide);
+  return out;
+}
+
+std::string encode_template_candidate(const std::vector<std::string_view>& cells, bool with_slots) {
+  std::string out;
+  bool wide = false;
+  append_template_candidate(cells, with_slots, out, kMaxU64, kMaxU64, wide);
+  return out;
+}
+
+std::string encode_dictionary_candidate(const std::vector<std::string_view>& cells) {
+  std::string out;
+  append_dictionary_candidate(cells, out);
+  return out;
+}
+
+std::string encode_raw_candidate(const std::vector<std::string_view>& cells) {
+  std::string out;
+  append_raw_candidate(cells, out);
+  return out;
+}
+
+std::string encode_table_column(const std::vector<std::string_view>& cells) {
+  MagnitudeBudget unbounded(kMaxU64);
+  return encode_table_column(cells, classify_table_column(cells), unbounded, kMaxU64);
+}
+
+std::string encode_table_column(const std::vector<std::string_view>& cells, ColumnClass column_class,
+                                MagnitudeBudget& budget, std::uint64_t max_bytes) {
+  CandidateChoice choice(max_bytes);
+  // The decoder charges big numbers to one budget for its output limit: weighed from their
+  // digits by the builders, then, when the candidate holds big numbers, by decoding it as the
+  // decoder will.
+  MagnitudeBudget after = budget;
+  if (column_class != ColumnClass::Unusable) {
+    std::string& out = choice.next();
+    bool wide = false;
+    const ColumnKind kind = column_class == ColumnClass::Numeric    ? kColumnNumeric
+                            : column_class == ColumnClass::Template ? kColumnTemplate
+                                                                    : kColumnTemplateSlots;
+    const bool built =
+        kind == kColumnNumeric
+            ? append_numeric_candidate(cells, out, max_bytes, budget.remaining(), wide)
+            : append_template_candidate(cells, kind == kColumnTemplateSlots, out, max_bytes, budget.remaining(), wide);
+    if (built && (!wide || decodes_within_budget([&] {
+          ByteCursor cursor{std::string_view(out).substr(1)};
+          decode_table_column(cursor, kind, cells.size(), kMaxU64, after);
+        }))) {
+      choice.offer(kind);
+    }
+  }
+  append_dictionary_candidate(cells, choice.next());
+  choice.offer(kColumnDictionary);
+  append_raw_candidate(cells, choice.next());
+  choice.offer(kColumnRaw);
+  if (choice.method() != kColumnDictionary && choice.method() != kColumnRaw) budget = after;
+  return choice.take();
+}
+
+DecodedColumn decode_table_column(ByteCursor& cursor, ColumnKind kind, std::uint64_t rows, std::uint64_t limit,
+                                  MagnitudeBudget& budget) {
+  switch (kind) {
+    case kColumnDictionary:
+      return decode_dictionary(cursor, rows, limit);
+    case kColumnRaw:
+      return decode_raw(cursor, rows, limit);
+    case kColumnNumeric:
+      return decode_numeric(cursor, rows, limit, budget);
+    case kColumnTemplate:
+      return decode_template_column(cursor, rows, limit, false, budget);
+    case kColumnTemplateSlots:
+      return decode_template_column(cursor, rows, limit, true, budget);
+    default:
+      throw Error(kInvalidColumnKind);
+  }
+}
+
+}  // namespace corvale

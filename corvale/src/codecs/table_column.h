@@ -1,0 +1,136 @@
+#pragma once
+// The column codec that tables and logs share: one list of cells (one field of every data row,
+// or of every line of a log group) stored as one self-delimiting body of whichever kind deflates
+// smallest: numbers, a template around digit runs, a dictionary or the raw bytes.
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "codecs/bigint.h"
+#include "codecs/magnitude_budget.h"
+#include "codecs/table_recognition.h"
+#include "codecs/varint.h"
+
+namespace corvale {
+
+// The first byte of a column: bits 0-3 its kind. Bits 4-5 are the table archive's quoting marks
+// and bits 6-7 are never written; the encoder leaves all four clear.
+using ColumnKind = std::uint8_t;
+inline constexpr ColumnKind kColumnNumeric = 0;
+inline constexpr ColumnKind kColumnTemplate = 1;  // constant text parts around the digit runs
+inline constexpr ColumnKind kColumnDictionary = 2;
+inline constexpr ColumnKind kColumnRaw = 3;
+inline constexpr ColumnKind kColumnTemplateSlots = 4;  // each text part chosen from a list
+inline constexpr ColumnKind kColumnKindMask = 0x0F;
+
+inline constexpr const char kInvalidColumnKind[] = "Invalid column kind";
+inline constexpr const char kInvalidNumericColumnFlags[] = "Invalid numeric column flags";
+inline constexpr const char kNumericColumnWithoutValues[] = "Numeric column without values";
+inline constexpr const char kInvalidColumnScale[] = "Invalid column scale";
+inline constexpr const char kInvalidMinusZeroPosition[] = "Invalid -0 position";
+inline constexpr const char kInvalidTemplateColumnFlags[] = "Invalid template column flags";
+inline constexpr const char kTemplateColumnWithoutValues[] = "Template column without values";
+inline constexpr const char kInvalidTemplate[] = "Invalid template";
+inline constexpr const char kInvalidTemplatePart[] = "Invalid template part";
+inline constexpr const char kInvalidTextSlotSize[] = "Invalid text slot size";
+inline constexpr const char kInvalidTextSlotIndex[] = "Invalid text slot index";
+inline constexpr const char kNegativeTemplateDigits[] = "Negative template digits";
+inline constexpr const char kInvalidTemplateZerosMarker[] = "Invalid template zeros marker";
+inline constexpr const char kInvalidDictionarySize[] = "Invalid dictionary size";
+inline constexpr const char kInvalidDictionaryIndex[] = "Invalid dictionary index";
+inline constexpr const char kInvalidPosition[] = "Invalid position";
+inline constexpr const char kRepeatedPosition[] = "Repeated position";
+
+// A sorted set of distinct positions below a bound: empty cells, "-0" values, quoted rows.
+// Written as a count, the first position, then the gaps between neighbours.
+using PositionList = std::vector<std::uint64_t>;
+
+void write_position_list(const PositionList& positions, std::string& out);
+// Every position must stay below limit. Grows as positions arrive: the count is never trusted.
+PositionList read_position_list(ByteCursor& cursor, std::uint64_t limit);
+
+// The column's best encoding, its kind byte first. Throws Error only when a number column or a
+// deflate measurement fails.
+std::string encode_table_column(const std::vector<std::string_view>& cells);
+// The same for cells whose class is already known (table recognition has classified them), in
+// a payload whose decoder charges big numbers to budget: a candidate its decoder could not
+// afford is not offered, and the chosen one's numbers are charged to budget; none longer than
+// max_bytes is offered either (the raw copy, at most 1 + 2 x the cells' bytes + one byte a
+// cell, always is).
+std::string encode_table_column(const std::vector<std::string_view>& cells, ColumnClass column_class,
+                                MagnitudeBudget& budget, std::uint64_t max_bytes);
+
+// The candidates encode_table_column weighs, each with its kind byte first: the one of the
+// column's class (numeric for a numeric column; kind 1 for a template column, kind 4 with text
+// slots for one of the same shape), then the dictionary, then the raw copy.
+std::string encode_numeric_candidate(const std::vector<std::string_view>& cells);
+std::string encode_template_candidate(const std::vector<std::string_view>& cells, bool with_slots);
+std::string encode_dictionary_candidate(const std::vector<std::string_view>& cells);
+std::string encode_raw_candidate(const std::vector<std::string_view>& cells);
+
+// The cells of one decoded column, in order. Their bytes lie back to back in one buffer (a
+// dictionary's entries once each, however often they are chosen) and each cell is one varint in
+// a second buffer: its length, or a dictionary cell's entry index. A column of short cells costs
+// about a byte a cell beyond its text; a crafted dictionary that repeats one long entry costs
+// nothing before its total is weighed against the limit.
+class DecodedColumn {
+ public:
+  std::uint64_t size() const { return count_; }
+  std::uint64_t total_bytes() const { return total_; }  // of all cells together
+
+  class Reader {
+   public:
+    // The next cell; valid while the column lives. At most size() calls.
+    std::string_view next();
+
+   private:
+    friend class DecodedColumn;
+    explicit Reader(const DecodedColumn& column) : column_(&column) {}
+    const DecodedColumn* column_;
+    std::size_t stream_pos_ = 0;
+    std::size_t byte_pos_ = 0;
+  };
+  Reader reader() const { return Reader(*this); }
+
+  // Building a column cell by cell. The caller has weighed every cell against its limit.
+  void append(std::string_view cell);
+  // Room to write the next cell in place: append its bytes to bytes(), then close_cell(start)
+  // with bytes().size() as it was before.
+  std::string& bytes() { return bytes_; }
+  void close_cell(std::size_t start);
+
+  // Building a dictionary column: the entries, then one entry index a cell.
+  void add_entry(std::string_view entry);
+  std::uint64_t entry_count() const { return entries_.size(); }
+  std::uint64_t entry_length(std::uint64_t index) const { return entries_[index].second; }
+  void append_entry_index(std::uint64_t index);
+
+ private:
+  std::string bytes_;
+  std::string stream_;
+  std::vector<std::pair<std::uint64_t, std::uint64_t>> entries_;  // offset and length in bytes_
+  std::uint64_t count_ = 0;
+  std::uint64_t total_ = 0;
+};
+
+// Reads one column body of kind (its kind byte already taken) holding rows cells, producing at
+// most limit bytes of cells and charging big numbers to budget, and leaves the cursor just past
+// it. Throws Error.
+DecodedColumn decode_table_column(ByteCursor& cursor, ColumnKind kind, std::uint64_t rows, std::uint64_t limit,
+                                  MagnitudeBudget& budget);
+
+// The reader of kinds 1 (with_slots false) and 4 (true).
+DecodedColumn decode_template_column(ByteCursor& cursor, std::uint64_t rows, std::uint64_t limit, bool with_slots,
+                                     MagnitudeBudget& budget);
+
+// Appends the m digit fields of a template body; digit_runs holds every value's m runs, value
+// after value. Returns false when out would grow past max_bytes. Throws Error when a number
+// column fails.
+bool encode_template_body(const std::vector<std::string_view>& digit_runs, std::size_t m, std::string& out,
+                          std::uint64_t max_bytes);
+
+}  // namespace corvale

@@ -1,0 +1,31 @@
+#pragma once
+// Pieces of column bodies written by hand, for the tests of the codecs that store table columns:
+// varints, length-prefixed texts and whole raw columns.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "codecs/table_column.h"
+#include "codecs/varint.h"
+
+namespace corvale::test {
+
+inline std::string varint(std::uint64_t v) {
+  std::string out;
+  write_varint_u64(v, out);
+  return out;
+}
+
+// A varint length, then the bytes.
+inline std::string text_bytes(std::string_view s) { return varint(s.size()) + std::string(s); }
+
+// A raw column (kind 3 unless told otherwise), its kind byte first.
+inline std::string raw_column(const std::vector<std::string_view>& cells, std::uint8_t kind = kColumnRaw) {
+  std::string out(1, static_cast<char>(kind));
+  for (std::string_view cell : cells) out += text_bytes(cell);
+  return out;
+}
+
+}  // namespace corvale::test
