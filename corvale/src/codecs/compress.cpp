@@ -5,6 +5,7 @@
 #include "codecs/container.h"
 #include "codecs/dispatch.h"
 #include "codecs/error.h"
+#include "codecs/log.h"
 #include "codecs/number_list.h"
 #include "codecs/number_text.h"
 #include "codecs/table.h"
@@ -37,8 +38,9 @@ std::optional<ArchivePayload> encode_structured(std::string_view input) {
   if (std::optional<std::string> payload = encode_table_archive(input)) {
     return ArchivePayload{ArchiveType::Table, std::move(*payload)};
   }
-  // NOT YET: the log step (14) lands with its codec. Until then no other structured codec
-  // accepts anything.
+  if (std::optional<std::string> payload = compress_log(input)) {
+    return ArchivePayload{ArchiveType::Log, std::move(*payload)};
+  }
   return std::nullopt;
 }
 

@@ -4,6 +4,7 @@
 
 #include "codecs/container.h"
 #include "codecs/error.h"
+#include "codecs/log.h"
 #include "codecs/number_list.h"
 #include "codecs/number_text.h"
 #include "codecs/table.h"
@@ -27,7 +28,9 @@ std::string decode_codec_payload(ArchiveType type, std::string_view payload, std
       return decode_number_text_payload(payload, limit);
     case ArchiveType::Table:
       return decode_table_archive(payload, limit);
-    // NOT YET: the decoders of types 3, 5, 8, 13 and 14 land with their codecs, and
+    case ArchiveType::Log:
+      return decode_log_payload(payload, limit);
+    // NOT YET: the decoders of types 3, 5, 8 and 13 land with their codecs, and
     // the block list (type 12) with the block archive; each is wired in here with one case line,
     // like the number list's above.
     // Until then those archives read as not yet supported.
