@@ -57,6 +57,15 @@ Payload two_by_two() {
   return p;
 }
 
+// The inflated body of a payload: what follows its flags, row and column counts and separator.
+std::string body_of(std::string_view payload) {
+  ByteCursor cursor{payload, 1};
+  cursor_read_varint_u64(cursor);
+  cursor_read_varint_u64(cursor);
+  cursor_take_byte(cursor);
+  return inflate_limited(payload.substr(cursor.pos), 1 << 26, false);
+}
+
 std::string encode(std::string_view text) {
   const std::optional<std::string> payload = encode_table_archive(text);
   EXPECT_TRUE(payload) << text;
@@ -108,7 +117,7 @@ TEST(TableArchive, DeclinesTextThatIsNoTable) {
 TEST(TableArchive, HeaderAndLineEndingFlags) {
   const std::string with_header = encode("a,b\n1,2\n3,4\n");
   EXPECT_EQ(with_header.substr(0, 4), std::string("\x05\x02\x02,", 4));
-  const std::string body = inflate_limited(std::string_view(with_header).substr(4), 1 << 20, false);
+  const std::string body = body_of(with_header);
   EXPECT_EQ(body.substr(0, 4), std::string("\x03" "a,b", 4));
 
   EXPECT_EQ(encode("a,b\r\n1,2\r\n3,4").substr(0, 4), std::string("\x06\x02\x02,", 4));
@@ -118,13 +127,32 @@ TEST(TableArchive, HeaderAndLineEndingFlags) {
 TEST(TableArchive, QuotingMarksInTheKindBytes) {
   // Column 0 quoted in every row, column 1 in none; then only row 1 of column 0 quoted.
   const std::string all = encode("\"a\"\"\",1\n\"b\",2\n");
-  std::string body = inflate_limited(std::string_view(all).substr(4), 1 << 20, false);
+  std::string body = body_of(all);
   EXPECT_EQ(static_cast<unsigned char>(body[0]) & kColumnQuotingMask, kColumnAllQuoted);
 
   const std::string some = encode("a,1\n\"b\",2\n");
-  body = inflate_limited(std::string_view(some).substr(4), 1 << 20, false);
+  body = body_of(some);
   EXPECT_EQ(static_cast<unsigned char>(body[0]) & kColumnQuotingMask, kColumnQuotedRows);
   EXPECT_EQ(body.substr(1, 2), std::string("\x01\x01", 2));  // one position: row 1
+}
+
+TEST(TableArchive, NumbersTheDecoderCouldNotAffordAreNotStoredAsNumbers) {
+  // One value of 20001 fraction digits would scale each of 20000 '1's to a 20002-digit number:
+  // 166 MB of magnitudes for a 100 KB text. The column is stored some other way.
+  std::string text = "v,k\n0." + std::string(20000, '0') + "1,a\n";
+  for (int i = 0; i < 20000; ++i) text += "1,a\n";
+  const std::string payload = encode(text);
+  const std::string body = body_of(payload);
+  EXPECT_EQ(body.substr(0, 4), std::string("\x03v,k", 4));
+  EXPECT_NE(static_cast<unsigned char>(body[4]), kColumnNumeric);
+  EXPECT_EQ(decode_table_archive(payload, text.size()), text);
+
+  // With a short fraction in place of the long one, the column is numeric.
+  std::string small = "v,k\n0.5,a\n";
+  for (int i = 0; i < 2000; ++i) small += std::to_string(i * 7 % 1000) + ",a\n";
+  const std::string small_payload = encode(small);
+  EXPECT_EQ(static_cast<unsigned char>(body_of(small_payload)[4]),
+            kColumnNumeric);
 }
 
 // ---- Every message of the decoder ----

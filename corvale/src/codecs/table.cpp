@@ -108,9 +108,11 @@ std::optional<std::string> encode_table_archive(std::string_view input) {
   }
   std::vector<std::string_view> cells(rows);
   PositionList quoted;
+  // The decoder's magnitude budget under the input's exact length, shared by all columns.
+  std::uint64_t magnitude_room = saturating_add(saturating_mul(input.size(), 2), 1024);
   for (std::size_t c = 0; c < columns; ++c) {
     for (std::size_t r = 0; r < rows; ++r) cells[r] = table->cell(r, c);
-    const std::string column = encode_table_column(cells, table->column_class(c));
+    const std::string column = encode_table_column(cells, table->column_class(c), magnitude_room);
     quoted.clear();
     for (std::size_t r = 0; r < rows && table->has_quoted(); ++r) {
       if (table->quoted(r, c)) quoted.push_back(r);

@@ -45,28 +45,33 @@ std::uint64_t read_index(ByteCursor& cursor, std::uint64_t texts) {
   return texts <= kByteIndexTexts ? cursor_take_byte(cursor) : cursor_read_varint_u64(cursor);
 }
 
-// Dense numbers for distinct texts, in order of first appearance: open addressing over 32-bit
-// slots, so a column of a million distinct cells needs a few bytes a cell, not a node each.
+// Dense numbers for distinct texts, in order of first appearance: open addressing over slots of
+// a hash and a number, so a column of a million distinct cells needs a few bytes a cell, not a
+// node each, and texts are compared only when their hashes agree.
 class TextIndex {
  public:
   // The number of text: an old one, or the next when text is new.
   std::uint32_t find_or_add(std::string_view text) {
     if (2 * (texts_.size() + 1) > slots_.size()) grow();
     const std::uint64_t h = hash(text);
+    const auto tag = static_cast<std::uint32_t>(h >> 32);
     for (std::size_t i = h & mask_;; i = (i + 1) & mask_) {
-      const std::uint32_t slot = slots_[i];
-      if (slot == 0) {
+      Slot& slot = slots_[i];
+      if (slot.number == 0) {
         texts_.push_back(text);
-        slots_[i] = static_cast<std::uint32_t>(texts_.size());
-        return slot_number(slots_[i]);
+        slot = Slot{tag, static_cast<std::uint32_t>(texts_.size())};
+        return slot.number - 1;
       }
-      if (texts_[slot - 1] == text) return slot_number(slot);
+      if (slot.tag == tag && texts_[slot.number - 1] == text) return slot.number - 1;
     }
   }
   const std::vector<std::string_view>& texts() const { return texts_; }
 
  private:
-  static std::uint32_t slot_number(std::uint32_t slot) { return slot - 1; }
+  struct Slot {
+    std::uint32_t tag;     // the high half of the text's hash
+    std::uint32_t number;  // 0 empty, else the text's number plus one
+  };
 
   static std::uint64_t hash(std::string_view s) {
     std::uint64_t h = 0x9E3779B97F4A7C15ull ^ s.size();
@@ -85,16 +90,17 @@ class TextIndex {
 
   void grow() {
     const std::size_t size = slots_.empty() ? 64 : slots_.size() * 2;
-    slots_.assign(size, 0);
+    slots_.assign(size, Slot{0, 0});
     mask_ = size - 1;
     for (std::size_t t = 0; t < texts_.size(); ++t) {
-      std::size_t i = hash(texts_[t]) & mask_;
-      while (slots_[i] != 0) i = (i + 1) & mask_;
-      slots_[i] = static_cast<std::uint32_t>(t + 1);
+      const std::uint64_t h = hash(texts_[t]);
+      std::size_t i = h & mask_;
+      while (slots_[i].number != 0) i = (i + 1) & mask_;
+      slots_[i] = Slot{static_cast<std::uint32_t>(h >> 32), static_cast<std::uint32_t>(t + 1)};
     }
   }
 
-  std::vector<std::uint32_t> slots_;  // 0 empty, else a text's number plus one
+  std::vector<Slot> slots_;
   std::vector<std::string_view> texts_;
   std::size_t mask_ = 0;
 };
@@ -105,13 +111,15 @@ struct BestColumn {
   std::string bytes;
   std::uint64_t size = 0;
   bool found = false;
+  bool holds_numbers = false;  // the kept candidate stores number columns
   std::string scratch;
 
-  void offer() {
+  void offer(bool numbers) {
     const std::uint64_t candidate_size = deflate_compress_fast(scratch);
     if (!found || candidate_size < size) {
       found = true;
       size = candidate_size;
+      holds_numbers = numbers;
       bytes.swap(scratch);
     }
     scratch.clear();
@@ -341,6 +349,53 @@ DecodedColumn decode_numeric(ByteCursor& cursor, std::uint64_t rows, std::uint64
     ++j;
   }
   return column;
+}
+
+// ---- What the numbers of a column cost its decoder ----
+
+// Numbers of up to 18 digits stay in 64-bit words, which no decoder charges to its magnitude
+// budget; a longer one makes its whole number column big integers.
+constexpr std::uint64_t kWordDigits = 18;
+
+// A number of D significant digits has more than (D - 1) log2(10) bits.
+std::uint64_t least_bytes_of_digits(std::uint64_t significant_digits) {
+  if (significant_digits <= kWordDigits) return 0;
+  return ((significant_digits - 1) * 3321 / 1000 + 1 + 7) / 8;
+}
+
+std::uint64_t significant_digits(std::string_view digits) {
+  const std::size_t first = digits.find_first_not_of('0');
+  return first == std::string_view::npos ? 0 : digits.size() - first;
+}
+
+// A lower bound on the magnitude bytes a decoder builds for the numbers of the candidate of
+// the column's class: the values themselves, scaled to the column's fraction digits, and the
+// exponents or digit runs.
+std::uint64_t least_magnitude_bytes(const std::vector<std::string_view>& cells, ColumnClass column_class) {
+  std::uint64_t total = 0;
+  if (column_class == ColumnClass::Numeric) {
+    std::uint64_t s = 0;
+    for (std::string_view cell : cells) {
+      if (!cell.empty()) s = std::max<std::uint64_t>(s, split_written_number_parts(cell).fraction_digits.size());
+    }
+    for (std::string_view cell : cells) {
+      if (cell.empty()) continue;
+      const WrittenNumberParts parts = split_written_number_parts(cell);
+      // The mantissa is the integer digits followed by the fraction digits, as one number.
+      const std::uint64_t integer = significant_digits(parts.integer_digits);
+      const std::uint64_t digits =
+          integer > 0 ? integer + parts.fraction_digits.size() : significant_digits(parts.fraction_digits);
+      // A zero stays zero however it is scaled.
+      if (digits > 0) total = saturating_add(total, least_bytes_of_digits(digits + s - parts.fraction_digits.size()));
+      total = saturating_add(total, least_bytes_of_digits(significant_digits(parts.exponent_digits)));
+    }
+  } else if (column_class != ColumnClass::Unusable) {
+    for (std::string_view cell : cells) {
+      walk_cell_template(cell, [](std::string_view) {},
+                         [&](std::string_view run) { total = saturating_add(total, least_bytes_of_digits(significant_digits(run))); });
+    }
+  }
+  return total;
 }
 
 // ---- Template columns ----
@@ -672,28 +727,30 @@ std::string encode_raw_candidate(const std::vector<std::string_view>& cells) {
 }
 
 std::string encode_table_column(const std::vector<std::string_view>& cells) {
-  return encode_table_column(cells, classify_table_column(cells));
+  std::uint64_t unbounded = kMaxU64;
+  return encode_table_column(cells, classify_table_column(cells), unbounded);
 }
 
-std::string encode_table_column(const std::vector<std::string_view>& cells, ColumnClass column_class) {
+std::string encode_table_column(const std::vector<std::string_view>& cells, ColumnClass column_class,
+                                std::uint64_t& magnitude_room) {
   BestColumn best;
-  switch (column_class) {
-    case ColumnClass::Numeric:
+  // Weighed before the numbers are built: one value with a hundred thousand fraction digits
+  // would scale every '1' of its column to a hundred-thousand-digit number.
+  const std::uint64_t magnitudes = least_magnitude_bytes(cells, column_class);
+  if (magnitudes <= magnitude_room) {
+    if (column_class == ColumnClass::Numeric) {
       append_numeric_candidate(cells, best.scratch);
-      best.offer();
-      break;
-    case ColumnClass::Template:
-    case ColumnClass::SameShape:
+      best.offer(true);
+    } else if (column_class != ColumnClass::Unusable) {
       append_template_candidate(cells, column_class == ColumnClass::SameShape, best.scratch);
-      best.offer();
-      break;
-    case ColumnClass::Unusable:
-      break;
+      best.offer(true);
+    }
   }
   append_dictionary_candidate(cells, best.scratch);
-  best.offer();
+  best.offer(false);
   append_raw_candidate(cells, best.scratch);
-  best.offer();
+  best.offer(false);
+  if (best.holds_numbers) magnitude_room -= magnitudes;
   return std::move(best.bytes);
 }
 

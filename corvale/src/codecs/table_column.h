@@ -55,8 +55,12 @@ PositionList read_position_list(ByteCursor& cursor, std::uint64_t limit);
 // The column's best encoding, its kind byte first. Throws Error only when a number column or a
 // deflate measurement fails.
 std::string encode_table_column(const std::vector<std::string_view>& cells);
-// The same for cells whose class is already known (table recognition has classified them).
-std::string encode_table_column(const std::vector<std::string_view>& cells, ColumnClass column_class);
+// The same for cells whose class is already known (table recognition has classified them), in
+// a payload whose decoder may build at most magnitude_room more bytes of big-integer magnitudes
+// (its magnitude budget): a candidate whose numbers alone would pass it is not offered, and the
+// chosen one's numbers are taken off it.
+std::string encode_table_column(const std::vector<std::string_view>& cells, ColumnClass column_class,
+                                std::uint64_t& magnitude_room);
 
 // The candidates encode_table_column weighs, each with its kind byte first: the one of the
 // column's class (numeric for a numeric column; kind 1 for a template column, kind 4 with text

@@ -453,7 +453,13 @@ std::optional<ParsedTable> recognise_table(std::string_view text, bool keep_cell
 
   const std::optional<QuotedShape> shape = find_quoted_shape(text);
   if (!shape) return std::nullopt;
-  TableBuilder builder(text, shape->columns, 0, keep_cells, true);
+  // Every field but the first of a record follows a separator or a line ending: an upper bound
+  // on the cells that spares the copies of a growing list.
+  std::size_t fields = 1;
+  if (keep_cells) {
+    for (char c : text) fields += c == shape->separator || c == '\n';
+  }
+  TableBuilder builder(text, shape->columns, fields, keep_cells, true);
   DelimitedWalk walk;
   walk_delimited(
       text, shape->separator, walk,
