@@ -214,6 +214,36 @@ TEST(LogArchive, FieldCountIsChosenOnTheFirst4000Lines) {
   EXPECT_EQ(decode_log_payload(payload, text.size()), text);
 }
 
+// The kind byte of every column of a body with one group, in order.
+std::vector<ColumnKind> column_kinds(std::string_view body, std::uint64_t rows) {
+  ByteCursor cursor{body};
+  cursor_read_varint_u64(cursor);
+  EXPECT_EQ(cursor_read_varint_u64(cursor), 1u);
+  const std::uint64_t f = cursor_read_varint_u64(cursor);
+  std::vector<ColumnKind> kinds;
+  for (std::uint64_t j = 0; j < f; ++j) {
+    kinds.push_back(cursor_take_byte(cursor));
+    decode_table_column(cursor, kinds.back(), rows, 1 << 20);
+  }
+  return kinds;
+}
+
+TEST(LogArchive, ColumnsShareTheDecodersMagnitudeBudget) {
+  // Two fields of 30-digit counters: as numbers each column costs its decoder at least 13 bytes
+  // of magnitude a value, 130 for its ten lines.
+  std::vector<std::string> lines;
+  for (int i = 0; i < 10; ++i) {
+    const std::string counter = "1" + std::string(27, '0') + std::to_string(10 + i);
+    lines.push_back(counter + " " + counter);
+  }
+  const std::vector<std::string_view> views(lines.begin(), lines.end());
+  const std::vector<ColumnKind> numeric = {kColumnNumeric, kColumnNumeric};
+  EXPECT_EQ(column_kinds(encode_log_columns(views, 1, 260), 10), numeric);
+  const std::vector<ColumnKind> kinds = column_kinds(encode_log_columns(views, 1, 259), 10);
+  EXPECT_EQ(kinds[0], kColumnNumeric);
+  EXPECT_NE(kinds[1], kColumnNumeric);
+}
+
 TEST(LogArchive, DeclinesTextThatIsNoLog) {
   EXPECT_FALSE(compress_log("1 2\n3 4\n"));
   EXPECT_FALSE(compress_log(std::string(100, '\n')));

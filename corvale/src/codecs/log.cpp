@@ -73,7 +73,8 @@ std::vector<std::uint64_t> log_field_count_candidates(std::uint64_t most_spaces)
   return candidates;
 }
 
-std::string encode_log_columns(const std::vector<std::string_view>& lines, std::uint64_t n) {
+std::string encode_log_columns(const std::vector<std::string_view>& lines, std::uint64_t n,
+                               std::uint64_t magnitude_room) {
   if (n > kMaxLogFieldCount) throw std::invalid_argument("log field count above 255");
   const LineGroups groups = group_lines(lines, n);
   const std::size_t g = groups.field_counts.size();
@@ -112,7 +113,7 @@ std::string encode_log_columns(const std::vector<std::string_view>& lines, std::
         if (j + 1 < f) end = static_cast<const char*>(std::memchr(start, ' ', static_cast<std::size_t>(end - start)));
         cells[r] = std::string_view(start, static_cast<std::size_t>(end - start));
       }
-      body += encode_table_column(cells);
+      body += encode_table_column(cells, classify_table_column(cells), magnitude_room);
     }
   }
   return body;
@@ -127,13 +128,16 @@ std::optional<std::string> compress_log(std::string_view text) {
 
   const std::vector<std::uint64_t> candidates = log_field_count_candidates(most_spaces(lines));
 
+  // The decoder's magnitude budget under the text's exact length, for the sample too: its body
+  // stands for the whole text's.
+  const std::uint64_t magnitude_room = saturating_add(saturating_mul(text.size(), 2), 1024);
   const bool sample_is_all = lines.size() <= kLogSampleLines;
   const std::vector<std::string_view> sample(lines.begin(), lines.begin() + std::min(lines.size(), kLogSampleLines));
   std::uint64_t best_n = 0;
   std::uint64_t best_size = 0;
   std::string best_body;
   for (std::size_t c = 0; c < candidates.size(); ++c) {
-    std::string body = encode_log_columns(sample, candidates[c]);
+    std::string body = encode_log_columns(sample, candidates[c], magnitude_room);
     const std::uint64_t size = deflate_compress_fast(body);
     if (c == 0 || size < best_size) {
       best_n = candidates[c];
@@ -142,7 +146,7 @@ std::optional<std::string> compress_log(std::string_view text) {
       if (sample_is_all) best_body = std::move(body);
     }
   }
-  const std::string body = sample_is_all ? std::move(best_body) : encode_log_columns(lines, best_n);
+  const std::string body = sample_is_all ? std::move(best_body) : encode_log_columns(lines, best_n, magnitude_room);
 
   std::string payload(1, static_cast<char>((log->final_newline ? kLogFinalLineEnding : 0) | (log->crlf ? kLogCrLf : 0)));
   write_varint_u64(lines.size(), payload);
