@@ -256,20 +256,29 @@ std::string decode_log_payload(std::string_view payload, std::uint64_t limit) {
     first_column[k] = readers.size();
     for (std::uint64_t j = 0; j < field_counts[k]; ++j) readers.push_back(columns[readers.size()].reader());
   }
-  const std::string_view ending = crlf ? "\r\n" : "\n";
-  std::string out;
-  out.reserve(size);
+  // Written in place: every byte of the text has been counted, so none of the appends below
+  // needs a check of its own.
+  std::string out(size, '\0');
+  char* p = out.data();
+  auto put = [&p](std::string_view bytes) {
+    std::memcpy(p, bytes.data(), bytes.size());
+    p += bytes.size();
+  };
+  auto put_ending = [&p, crlf] {
+    if (crlf) *p++ = '\r';
+    *p++ = '\n';
+  };
   for (std::uint64_t i = 0; i < lines; ++i) {
-    if (i > 0) out += ending;
+    if (i > 0) put_ending();
     const std::size_t k = group_of_line.empty() ? 0 : group_of_line[i];
     DecodedColumn::Reader* fields = readers.data() + first_column[k];
-    out += fields[0].next();
+    put(fields[0].next());
     for (std::uint64_t j = 1; j < field_counts[k]; ++j) {
-      out.push_back(' ');
-      out += fields[j].next();
+      *p++ = ' ';
+      put(fields[j].next());
     }
   }
-  if (final_newline) out += ending;
+  if (final_newline) put_ending();
 
   if (!is_log_text(out)) throw Error(kNotALog);
   return out;
