@@ -16,7 +16,7 @@ namespace {
 
 std::vector<std::uint64_t> decode(const std::string& body, std::uint64_t count) {
   ByteCursor c{body};
-  std::vector<std::uint64_t> out = decode_entropy_body_u64(c, count);
+  std::vector<std::uint64_t> out = decode_entropy_body(c, count).words();
   EXPECT_TRUE(c.at_end()) << "the body must be read exactly";
   return out;
 }
@@ -143,7 +143,7 @@ TEST(EntropyBody, RoundTripsEveryWidth) {
 TEST(EntropyBody, CountZeroReadsNothing) {
   const std::string junk = bytes({0x00});
   ByteCursor c{junk};
-  EXPECT_TRUE(decode_entropy_body_u64(c, 0).empty());
+  EXPECT_TRUE(decode_entropy_body(c, 0).empty());
   EXPECT_EQ(c.pos, 0u);
 }
 
@@ -209,10 +209,25 @@ TEST(EntropyBody, RejectsMissingOrDirtyExtraBits) {
   EXPECT_ERROR(decode(one_bit, 1), "Invalid entropy padding");
 }
 
-TEST(EntropyBody, BigIntegerFormMatches) {
-  const std::string body = encode_entropy_body({0, ~0ull, 77});
+TEST(EntropyBody, ReaderGivesTheSameValuesInAnyPiecesAndAfterRewinding) {
+  std::mt19937_64 rng(7);
+  std::vector<std::uint64_t> values;
+  for (int i = 0; i < 5000; ++i) values.push_back(rng() >> (rng() % 64));
+  const std::string body = encode_entropy_body(values) + "tail";
   ByteCursor c{body};
-  EXPECT_EQ(decode_entropy_body(c, 3), (std::vector<BigInt>{BigInt(0), BigInt(~0ull), BigInt(77)}));
+  EntropyBodyReader reader(c, values.size());
+  EXPECT_EQ(c.pos, body.size() - 4) << "the cursor stops right after the body";
+  for (std::size_t piece : {1u, 7u, 4096u}) {
+    SCOPED_TRACE(piece);
+    reader.rewind();
+    std::vector<std::uint64_t> got;
+    while (reader.left() > 0) {
+      const std::size_t n = std::min<std::uint64_t>(piece, reader.left());
+      got.resize(got.size() + n);
+      reader.read(got.data() + got.size() - n, n);
+    }
+    EXPECT_EQ(got, values);
+  }
 }
 
 }  // namespace

@@ -9,38 +9,30 @@
 #include "codecs/number_list_body.h"
 #include "codecs/zlib.h"
 #include "support/bytes.h"
+#include "support/integer_lists.h"
 #include "support/expect_error.h"
 
 namespace corvale {
 namespace {
 
-ColumnValues narrow(std::vector<std::int64_t> values) {
-  ColumnValues c;
-  c.narrow = std::move(values);
-  return c;
+using test::bigints;
+
+IntegerList signed_list(const std::vector<BigInt>& values) { return test::integer_list(values, Signedness::Signed); }
+
+IntegerList unsigned_list(const std::vector<BigInt>& values) {
+  return test::integer_list(values, Signedness::Unsigned);
 }
 
-ColumnValues wide(std::vector<BigInt> values) {
-  ColumnValues c;
-  c.wide = true;
-  c.big = std::move(values);
-  return c;
-}
-
-std::vector<BigInt> as_big(const ColumnValues& c) {
-  if (c.wide) return c.big;
-  std::vector<BigInt> out;
-  for (const std::int64_t v : c.narrow) out.push_back(BigInt::from_i64(v));
-  return out;
-}
+std::string encode(const std::vector<BigInt>& values) { return encode_number_column(signed_list(values)).value(); }
 
 // Decodes count values from column followed by a byte that must be left unread.
 std::vector<BigInt> decode(const std::string& column, std::uint64_t count) {
   const std::string data = column + "\x7F";
   ByteCursor cursor{data};
-  const ColumnValues got = decode_number_column(cursor, count);
+  MagnitudeBudget budget(1 << 20);
+  const IntegerList got = decode_number_column(cursor, count, budget);
   EXPECT_EQ(cursor.pos, column.size());
-  return as_big(got);
+  return bigints(got);
 }
 
 // Every framed candidate in the order the encoder offers them, built from the definitions.
@@ -48,23 +40,23 @@ std::vector<std::string> all_candidates(std::vector<BigInt> d) {
   std::vector<std::string> out;
   const std::size_t n = d.size();
   for (unsigned k = 0; k <= 2; ++k) {
-    if (k > 0) d = delta_encode_big(d);
+    for (std::size_t i = k > 0 ? n : 0; i-- > 1;) d[i] -= d[i - 1];
     const std::size_t h = std::min<std::size_t>(k, n);
     std::string head;
-    for (std::size_t i = 0; i < h; ++i) write_varint_big(zigzag_encode_big(d[i]), head);
+    for (std::size_t i = 0; i < h; ++i) write_varint_big(BigInt::zigzag(d[i]), head);
     std::vector<BigInt> zigzag;
-    for (std::size_t i = h; i < n; ++i) zigzag.push_back(zigzag_encode_big(d[i]));
-    for (const LayoutCandidate& c : encode_number_list_candidates(zigzag)) {
+    for (std::size_t i = h; i < n; ++i) zigzag.push_back(BigInt::zigzag(d[i]));
+    for (const LayoutCandidate& c : encode_number_list_candidates(unsigned_list(zigzag))) {
       out.push_back(std::string(1, static_cast<char>(c.layout | k)) + head + c.bytes);
     }
     if (h == n) continue;
     BigInt base = d[h];
     for (std::size_t i = h; i < n; ++i) base = std::min(base, d[i]);
     std::string base_bytes;
-    write_varint_big(zigzag_encode_big(base), base_bytes);
+    write_varint_big(BigInt::zigzag(base), base_bytes);
     std::vector<BigInt> offsets;
     for (std::size_t i = h; i < n; ++i) offsets.push_back(d[i] - base);
-    for (const LayoutCandidate& c : encode_number_list_candidates(offsets)) {
+    for (const LayoutCandidate& c : encode_number_list_candidates(unsigned_list(offsets))) {
       out.push_back(std::string(1, static_cast<char>(c.layout | 8 | k)) + head + base_bytes + c.bytes);
     }
   }
@@ -74,7 +66,8 @@ std::vector<std::string> all_candidates(std::vector<BigInt> d) {
 // The decoder alone, for the bytes it must refuse.
 void decode_only(const std::string& column, std::uint64_t count) {
   ByteCursor cursor{column};
-  decode_number_column(cursor, count);
+  MagnitudeBudget budget(1 << 20);
+  decode_number_column(cursor, count, budget);
 }
 
 std::string first_smallest(const std::vector<std::string>& candidates) {
@@ -116,20 +109,29 @@ std::vector<std::vector<BigInt>> sample_lists() {
 TEST(NumberColumn, RoundTripsAndKeepsTheFirstSmallestCandidate) {
   for (const std::vector<BigInt>& values : sample_lists()) {
     SCOPED_TRACE(values.size());
-    const std::string column = encode_number_column(wide(values));
+    const std::string column = encode(values);
     EXPECT_EQ(decode(column, values.size()), values);
     EXPECT_EQ(column, first_smallest(all_candidates(values)));
-    // The 64-bit road writes the same bytes as the big-integer road.
-    if (std::all_of(values.begin(), values.end(), [](const BigInt& v) { return v.fits_i64(); })) {
-      std::vector<std::int64_t> words;
-      for (const BigInt& v : values) words.push_back(v.to_i64());
-      EXPECT_EQ(encode_number_column(narrow(words)), column);
-    }
+    // The big-integer road writes the same bytes as the 64-bit one.
+    IntegerList wide = signed_list(values);
+    wide.widen();
+    EXPECT_EQ(encode_number_column(std::move(wide)).value(), column);
   }
 }
 
+TEST(NumberColumn, PassesOverCandidatesLongerThanTheRoomGiven) {
+  std::vector<BigInt> values;
+  for (int i = 0; i < 100; ++i) values.push_back(BigInt(1000 + i));
+  const std::string best = encode(values);
+  std::uint64_t shortest = ~0ull;
+  for (const std::string& c : all_candidates(values)) shortest = std::min<std::uint64_t>(shortest, c.size());
+  EXPECT_LE(encode_number_column(signed_list(values), shortest).value().size(), shortest);
+  EXPECT_FALSE(encode_number_column(signed_list(values), shortest - 1));
+  EXPECT_EQ(encode_number_column(signed_list(values), best.size()).value(), best);
+}
+
 TEST(NumberColumn, EmptyListIsAMethodByteAndAnEmptyBody) {
-  const std::string column = encode_number_column(narrow({}));
+  const std::string column = encode({});
   EXPECT_EQ(column, bytes({0x00}));
   for (const std::string& c : {bytes({0x00}), bytes({0x02}), bytes({0x04, 0x01}), bytes({0x06, 0x01})}) {
     EXPECT_TRUE(decode(c, 0).empty());

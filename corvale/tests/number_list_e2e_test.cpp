@@ -8,6 +8,7 @@
 #include <random>
 #include <string>
 
+#include "support/integer_texts.h"
 #include "support/process_runner.h"
 #include "support/temp_dir.h"
 
@@ -74,6 +75,17 @@ TEST_F(NumberListFiles, ShippedSampleRestores) {
   const std::string text(std::istreambuf_iterator<char>(f), {});
   const std::string archive = round_trip("readings.txt", text, 0x89);
   EXPECT_LT(archive.size() * 4, text.size());
+}
+
+TEST_F(NumberListFiles, ListWithOneWideValueRestoresUnderItsOwnSizeAsLimit) {
+  const std::string text = test::small_integers_then_one_wide_value();
+  dir_.write("wide.txt", text);
+  const test::ProcessResult c = run({"compress", "-i", "wide.txt", "-o", "wide.cv"});
+  ASSERT_EQ(c.status, 0) << c.err;
+  const test::ProcessResult d =
+      run({"decompress", "-i", "wide.cv", "-o", "wide.out", "--max-output", std::to_string(text.size())});
+  EXPECT_EQ(d.status, 0) << d.err;
+  EXPECT_EQ(dir_.read("wide.out"), text);
 }
 
 TEST_F(NumberListFiles, DamagedListArchiveReportsTheDecodersMessage) {

@@ -13,6 +13,8 @@
 #include "codecs/zlib.h"
 #include "support/bytes.h"
 #include "support/expect_error.h"
+#include "support/integer_lists.h"
+#include "support/integer_texts.h"
 
 namespace corvale {
 namespace {
@@ -29,6 +31,15 @@ std::vector<BigInt> big_list(std::initializer_list<std::uint64_t> values) {
   return std::vector<BigInt>(values.begin(), values.end());
 }
 
+std::vector<BigInt> signed_list(std::initializer_list<std::int64_t> values) {
+  std::vector<BigInt> out;
+  for (std::int64_t v : values) out.push_back(BigInt::from_i64(v));
+  return out;
+}
+
+IntegerList unsigned_list(const std::vector<BigInt>& values) { return test::integer_list(values, Signedness::Unsigned); }
+IntegerList signed_integers(const std::vector<BigInt>& values) { return test::integer_list(values, Signedness::Signed); }
+
 // ---- Body layouts ----
 
 void expect_candidates(const std::vector<LayoutCandidate>& got, const std::vector<LayoutCandidate>& want) {
@@ -39,18 +50,22 @@ void expect_candidates(const std::vector<LayoutCandidate>& got, const std::vecto
   }
 }
 
+std::vector<LayoutCandidate> candidates_of(const std::vector<BigInt>& values) {
+  return encode_number_list_candidates(unsigned_list(values));
+}
+
 std::vector<BigInt> decode_body(const std::string& body, std::uint8_t method, std::uint64_t count) {
   ByteCursor c{body};
-  std::vector<BigInt> out = decode_number_list_body(c, method, count);
+  std::vector<BigInt> out = test::bigints(decode_number_list_body(c, method, count));
   EXPECT_TRUE(c.at_end()) << "method " << unsigned(method);
   return out;
 }
 
 TEST(NumberListBody, EncodesKnownListsByteForByte) {
-  expect_candidates(encode_number_list_candidates(big_list({})), {{0, ""}, {4, bytes({0x01})}});
-  expect_candidates(encode_number_list_candidates(big_list({0, 0})),
+  expect_candidates(candidates_of(big_list({})), {{0, ""}, {4, bytes({0x01})}});
+  expect_candidates(candidates_of(big_list({0, 0})),
                     {{0, bytes({0, 0})}, {4, bytes({1, 0, 0})}, {16, encode_entropy_body({0, 0})}});
-  expect_candidates(encode_number_list_candidates(big_list({1, 256})),
+  expect_candidates(candidates_of(big_list({1, 256})),
                     {{0, bytes({0x01, 0x80, 0x02})}, {4, bytes({0x02, 0x01, 0x00, 0x00, 0x01})},
                      {16, encode_entropy_body({1, 256})}});
 }
@@ -58,7 +73,7 @@ TEST(NumberListBody, EncodesKnownListsByteForByte) {
 TEST(NumberListBody, WideValuesSuppressLayouts) {
   auto layouts = [](std::vector<BigInt> values) {
     std::string s;
-    for (const LayoutCandidate& c : encode_number_list_candidates(values)) s += std::to_string(c.layout) + " ";
+    for (const LayoutCandidate& c : candidates_of(values)) s += std::to_string(c.layout) + " ";
     return s;
   };
   EXPECT_EQ(layouts({BigInt(~0ull), BigInt(3)}), "0 4 16 ");
@@ -67,7 +82,7 @@ TEST(NumberListBody, WideValuesSuppressLayouts) {
   EXPECT_EQ(layouts({BigInt(1) << 256, BigInt(0)}), "0 ");
 
   const std::vector<BigInt> widest{BigInt(1) << 255, BigInt(7)};
-  const std::string planes = encode_number_list_candidates(widest)[1].bytes;
+  const std::string planes = candidates_of(widest)[1].bytes;
   EXPECT_EQ(planes.size(), 1u + 32 * 2);
   EXPECT_EQ(static_cast<unsigned char>(planes[0]), 32u);
 }
@@ -83,17 +98,24 @@ TEST(NumberListBody, EveryCandidateDecodesBack) {
   for (int i = 0; i < 500; ++i) random.emplace_back(rng() >> (rng() % 64));
   lists.push_back(random);
   for (const auto& list : lists) {
-    for (const LayoutCandidate& c : encode_number_list_candidates(list)) {
+    for (const LayoutCandidate& c : candidates_of(list)) {
       EXPECT_EQ(decode_body(c.bytes, c.layout, list.size()), list) << "layout " << unsigned(c.layout);
     }
   }
-  // The 64-bit form of the encoder writes the same bytes as the big-integer form.
-  std::vector<std::uint64_t> narrow;
-  for (const BigInt& v : random) narrow.push_back(v.to_u64());
-  const auto a = encode_number_list_candidates(narrow);
-  const auto b = encode_number_list_candidates(random);
+  // Whether the list keeps its values in words or in big integers does not change a byte, and
+  // only the values from the first index on are encoded.
+  IntegerList wide = unsigned_list(random);
+  wide.widen();
+  const auto a = candidates_of(random);
   ASSERT_EQ(a.size(), 3u);
-  expect_candidates(a, b);
+  expect_candidates(encode_number_list_candidates(wide), a);
+  std::vector<LayoutCandidate> from_480;
+  for (const std::uint8_t layout : kLayoutsInOrder) {
+    std::string body = "head";
+    ASSERT_TRUE(append_number_list_body(unsigned_list(random), 480, layout, body));
+    from_480.push_back({layout, body.substr(4)});
+  }
+  expect_candidates(from_480, candidates_of(std::vector<BigInt>(random.begin() + 480, random.end())));
 }
 
 TEST(NumberListBody, ReadsExactlyItsBytesForAnEmptyList) {
@@ -115,11 +137,48 @@ TEST(NumberListBody, CallerBitsDoNotChangeTheLayout) {
   EXPECT_EQ(decode_body(bytes({0x03, 0x05, 0x06, 0, 0, 0, 0}), 4, 2), big_list({5, 6}));
 }
 
-TEST(NumberListBody, VarintsSwitchToBigIntegersMidList) {
+TEST(NumberListBody, ValuesPastSixtyFourBitsMidList) {
   std::string body = varints({7});
   write_varint_big(BigInt(1) << 70, body);
   body += varints({~0ull, 3});
   EXPECT_EQ(decode_body(body, 0, 4), (std::vector<BigInt>{BigInt(7), BigInt(1) << 70, BigInt(~0ull), BigInt(3)}));
+  // Nine-byte planes whose top plane is zero but for one value.
+  std::string planes = bytes({9});
+  for (unsigned j = 0; j < 9; ++j) planes += bytes({j == 0 ? 5u : 0u, j == 8 ? 1u : 0u});
+  EXPECT_EQ(decode_body(planes, 4, 2), (std::vector<BigInt>{BigInt(5), BigInt(1) << 64}));
+}
+
+TEST(NumberListBody, ReaderGivesTheSameValuesInAnyPieces) {
+  std::vector<BigInt> values;
+  std::mt19937_64 rng(3);
+  for (int i = 0; i < 3000; ++i) values.emplace_back(rng() >> (rng() % 64));
+  values[1234] = BigInt(1) << 600;  // 86 bytes as a varint: a piece ends after it
+  const std::vector<BigInt> narrow(values.begin() + 1235, values.end());
+  struct Case { std::vector<BigInt> list; std::uint8_t layout; };
+  std::vector<Case> cases = {{values, 0}};
+  for (const LayoutCandidate& c : candidates_of(narrow)) cases.push_back({narrow, c.layout});
+  for (const Case& k : cases) {
+    const std::string body = candidates_of(k.list)[k.layout == 0 ? 0 : k.layout == 4 ? 1 : 2].bytes;
+    ByteCursor cursor{body};
+    NumberListBodyReader reader(cursor, k.layout, k.list.size());
+    EXPECT_TRUE(cursor.at_end());
+    for (std::size_t piece : {1u, 7u, 4096u}) {
+      SCOPED_TRACE(std::to_string(k.layout) + " in pieces of " + std::to_string(piece));
+      reader.rewind();
+      std::vector<BigInt> got;
+      IntegerList out(Signedness::Unsigned);
+      while (reader.left() > 0) {
+        out.clear();
+        const std::size_t n = reader.read(out, piece);
+        ASSERT_EQ(out.size(), n);
+        if (&k == &cases[0] && got.size() <= 1234 && got.size() + n > 1234) {
+          EXPECT_EQ(got.size() + n, 1235u) << "the long value ends its piece";
+        }
+        for (const BigInt& v : test::bigints(out)) got.push_back(v);
+      }
+      EXPECT_EQ(got, k.list);
+    }
+  }
 }
 
 TEST(NumberListBody, RejectsMalformedBodies) {
@@ -134,6 +193,8 @@ TEST(NumberListBody, RejectsMalformedBodies) {
   EXPECT_ERROR(decode_body(bytes({0x05, 0x80, 0x00}), 0, 2), "Non-canonical varint");
   EXPECT_ERROR(decode_body(bytes({0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x00}), 0, 1),
                "Non-canonical varint");
+  // The first faulty varint decides, however many follow.
+  EXPECT_ERROR(decode_body(bytes({0x80, 0x00, 0x80}), 0, 3), "Non-canonical varint");
   EXPECT_ERROR(decode_body(bytes({0x00}), 16, 1), "Invalid entropy table");
 }
 
@@ -155,17 +216,61 @@ TEST(NumberListBody, SignedTransforms) {
   EXPECT_EQ(zigzag_encode_i64(INT64_MIN), ~0ull);
   EXPECT_EQ(zigzag_decode_u64(~0ull), INT64_MIN);
 
-  const std::vector<BigInt> values{BigInt(5), BigInt(3), BigInt(10)};
-  std::vector<BigInt> deltas = delta_encode_big(values);
-  EXPECT_EQ(deltas, (std::vector<BigInt>{BigInt(5), BigInt::from_i64(-2), BigInt(7)}));
+  const std::vector<BigInt> values = signed_list({5, 3, 10});
+  IntegerList deltas = delta_encode_big(signed_integers(values));
+  EXPECT_EQ(test::bigints(deltas), signed_list({5, -2, 7}));
   prefix_sum_in_place(deltas);
-  EXPECT_EQ(deltas, values);
+  EXPECT_EQ(test::bigints(deltas), values);
 
-  std::vector<BigInt> out{BigInt(1)};
-  collect_zigzag_decoded_bigints(out, big_list({0, 1, 4}));
-  collect_bigints_offset_by_base(out, big_list({0, 2}), BigInt::from_i64(-3));
-  EXPECT_EQ(out, (std::vector<BigInt>{BigInt(1), BigInt(0), BigInt::from_i64(-1), BigInt(2), BigInt::from_i64(-3),
-                                      BigInt::from_i64(-1)}));
+  IntegerList out = signed_integers(signed_list({1}));
+  collect_zigzag_decoded_bigints(out, unsigned_list(big_list({0, 1, 4})));
+  collect_bigints_offset_by_base(out, unsigned_list(big_list({0, 2})), BigInt::from_i64(-3));
+  EXPECT_EQ(test::bigints(out), signed_list({1, 0, -1, 2, -3, -1}));
+}
+
+TEST(NumberListBody, TransformsLeaveSixtyFourBitsExactly) {
+  // Differences and sums that leave 64 bits go on in big integers, in the same list.
+  const std::vector<BigInt> extremes = signed_list({INT64_MAX, INT64_MIN, INT64_MAX, -1});
+  IntegerList deltas = delta_encode_big(signed_integers(extremes));
+  EXPECT_TRUE(deltas.wide());
+  EXPECT_EQ(test::bigints(deltas),
+            (std::vector<BigInt>{BigInt::from_i64(INT64_MAX), -(BigInt(~0ull)), BigInt(~0ull), BigInt::from_i64(INT64_MIN)}));
+  prefix_sum_in_place(deltas);
+  EXPECT_EQ(test::bigints(deltas), extremes);
+
+  // A base plus a magnitude past 2^63 - 1.
+  IntegerList offsets(Signedness::Signed);
+  collect_bigints_offset_by_base(offsets, unsigned_list(big_list({1, ~0ull})), BigInt::from_i64(-1));
+  EXPECT_EQ(test::bigints(offsets), (std::vector<BigInt>{BigInt(0), BigInt(~0ull) - BigInt(1)}));
+  IntegerList small(Signedness::Signed);
+  collect_bigints_offset_by_base(small, unsigned_list(big_list({0, ~0ull})), BigInt::from_i64(INT64_MIN));
+  EXPECT_FALSE(small.wide());
+  EXPECT_EQ(test::bigints(small), signed_list({INT64_MIN, INT64_MAX}));
+}
+
+TEST(NumberListBody, PrefixSumsCarryFromPieceToPiece) {
+  // Summing a list in pieces, each carrying the sum before it, gives the sums of the whole list;
+  // the pieces' sums leave 64 bits half way.
+  std::vector<BigInt> values;
+  for (int i = 0; i < 40; ++i) values.push_back(BigInt::from_i64(INT64_MAX / 16 + i));
+  IntegerList whole = signed_integers(values);
+  prefix_sum_in_place(whole);
+  BigInt carry;
+  std::vector<BigInt> pieces;
+  for (std::size_t first = 0; first < values.size(); first += 7) {
+    const std::size_t last = std::min(values.size(), first + 7);
+    IntegerList piece = signed_integers(std::vector<BigInt>(values.begin() + first, values.begin() + last));
+    prefix_sum_in_place(piece, carry);
+    for (const BigInt& v : test::bigints(piece)) pieces.push_back(v);
+  }
+  EXPECT_EQ(pieces, test::bigints(whole));
+  EXPECT_EQ(carry, pieces.back());
+
+  // Big sums are charged to a budget, which stops them.
+  MagnitudeBudget budget(10);  // 1044 bytes
+  IntegerList repeats = signed_integers(std::vector<BigInt>(100, BigInt(0)));
+  BigInt huge = BigInt(1) << 800;  // 101 bytes a sum
+  EXPECT_ERROR(prefix_sum_in_place(repeats, huge, &budget), "Output exceeds decompression limit");
 }
 
 // ---- Recogniser ----
@@ -210,24 +315,8 @@ void expect_round_trip(const std::string& text) {
   EXPECT_EQ(decode_number_list_payload(payload, text.size()), text) << testing::PrintToString(text.substr(0, 200));
 }
 
-std::string pow2_decimal(unsigned bits, std::int64_t plus = 0) {
-  return (BigInt(1) << bits).operator+=(BigInt::from_i64(plus)).to_decimal();
-}
-
 TEST(NumberListArchive, RoundTripsTheTextsEdgeCases) {
-  const std::string thousands_of_digits = "9" + std::string(3000, '7');
-  const std::vector<std::string> texts = {
-      "1\n2", "12\n34\n", "007\n-0\n-000\n12\n", "0\n0\n0", "-0\n-0", "000\n0000\n",
-      "1\r\n2\r\n", "-5\r\n0007\r\n-0\r\n3",
-      "5\n7", "-9\n1000000\n",  // two lines: second differences leave no values after the seeds
-      "999999999999999999\n-999999999999999999\n999999999999999999\n",   // the widest 64-bit road
-      "1000000000000000000\n-1000000000000000000\n1\n",                  // one digit past it
-      "9223372036854775807\n-9223372036854775808\n0\n",
-      pow2_decimal(64) + "\n" + pow2_decimal(64, -1) + "\n-" + pow2_decimal(64) + "\n",
-      pow2_decimal(300) + "\n-" + pow2_decimal(299) + "\n5\n",
-      thousands_of_digits + "\n-" + thousands_of_digits + "\n000" + thousands_of_digits + "\n1",
-  };
-  for (const std::string& text : texts) expect_round_trip(text);
+  for (const std::string& text : test::integer_line_edge_cases()) expect_round_trip(text);
 }
 
 TEST(NumberListArchive, StoresLeadingZerosAndMinusZerosInTheTail) {
@@ -249,7 +338,9 @@ std::pair<std::uint8_t, std::string> expected_choice(const std::vector<BigInt>& 
   std::uint64_t best_size = ~0ull;
   std::vector<BigInt> w = values;
   for (std::uint8_t d = 0; d <= 2; ++d) {
-    if (d > 0) w = delta_encode_big(w);
+    if (d > 0) {
+      for (std::size_t i = n; i-- > 1;) w[i] -= w[i - 1];
+    }
     const std::size_t s = std::min<std::size_t>(d, n);
     std::string seeds;
     for (std::size_t i = 0; i < s; ++i) write_varint_big(zigzag_encode_big(w[i]), seeds);
@@ -266,7 +357,7 @@ std::pair<std::uint8_t, std::string> expected_choice(const std::vector<BigInt>& 
       variants.push_back(std::move(with_base));
     }
     for (const Variant& v : variants) {
-      for (const LayoutCandidate& c : encode_number_list_candidates(v.magnitudes)) {
+      for (const LayoutCandidate& c : candidates_of(v.magnitudes)) {
         const std::string inner = seeds + v.base + c.bytes + tail;
         const std::uint64_t size = deflate_compress_fast(inner);
         if (size < best_size) {
@@ -430,8 +521,8 @@ TEST(NumberListArchive, EveryDecoderMessage) {
 TEST(NumberListArchive, RestoresExactlyUpToTheLimit) {
   const std::vector<std::string> texts = {
       "100\n-200\n0003\n",
-      "1\r\n" + pow2_decimal(100) + "\r\n",
-      "00" + pow2_decimal(70) + "\n-0\n" + pow2_decimal(65),
+      "1\r\n" + test::pow2_decimal(100) + "\r\n",
+      "00" + test::pow2_decimal(70) + "\n-0\n" + test::pow2_decimal(65),
   };
   for (const std::string& text : texts) {
     const std::string payload = encode_text(text);
@@ -456,61 +547,38 @@ TEST(NumberListArchive, HostilePayloadsStayWithinTheLimit) {
   EXPECT_ERROR(decode_number_list_payload(list(1000000, 17, huge_seed + zeros).build(), 1 << 21),
                "Output exceeds decompression limit");
 
-  // The same tiny body restores a list of zeros that fills the limit exactly.
+  // A base of a million bytes added to two million zero magnitudes (a kilobyte of payload)
+  // would copy the base into every value: the magnitude budget ends it, under the largest limit
+  // an archive decoded in memory gets, long before gigabytes are built.
+  const std::string million_byte_base = std::string(999999, '\xFF') + bytes({0x01});
+  const std::string base_archive = list(2000000, 8 | 16, million_byte_base + zeros).build();
+  EXPECT_LT(base_archive.size(), 1200u);
+  EXPECT_ERROR(decode_number_list_payload(base_archive, 512u << 20), "Output exceeds decompression limit");
+  // The same checks run however the sums are ordered: a first-order list whose seed is that base.
+  EXPECT_ERROR(decode_number_list_payload(list(2000000, 1 | 16, million_byte_base + zeros).build(), 512u << 20),
+               "Output exceeds decompression limit");
+
+  // The same tiny body restores a list of zeros that fills the limit exactly, and one byte
+  // less is refused.
   const std::uint64_t n = 100000;
-  const std::string all_zeros = decode_number_list_payload(list(n, 16, zeros).build(), 2 * n - 1);
-  EXPECT_EQ(all_zeros.size(), 2 * n - 1);
+  const std::string all_zeros = decode_number_list_payload(list(n, 16, zeros, 1).build(), 2 * n);
+  EXPECT_EQ(all_zeros.size(), 2 * n);
   EXPECT_EQ(all_zeros.substr(0, 6), "0\n0\n0\n");
+  EXPECT_ERROR(decode_number_list_payload(list(n, 16, zeros, 1).build(), 2 * n - 1),
+               "Output exceeds decompression limit");
 }
 
-// Integer-line texts of every shape the recogniser takes, from a seeded generator.
-std::string random_text(std::mt19937_64& rng) {
-  const bool crlf = rng() % 3 == 0;
-  const std::size_t n = 2 + rng() % 300;
-  const int style = static_cast<int>(rng() % 5);
-  std::int64_t walk = static_cast<std::int64_t>(rng() % 1000000);
-  std::string text;
-  for (std::size_t i = 0; i < n; ++i) {
-    if (i > 0) text += crlf ? "\r\n" : "\n";
-    std::string line;
-    switch (style) {
-      case 0:  // a counter with noise
-        walk += static_cast<std::int64_t>(rng() % 7) - 1;
-        line = std::to_string(walk);
-        break;
-      case 1:  // small signed values
-        line = std::to_string(static_cast<std::int64_t>(rng() % 2001) - 1000);
-        break;
-      case 2:  // anything in 64 bits
-        line = std::to_string(static_cast<std::int64_t>(rng()));
-        break;
-      case 3: {  // big values, some far past 64 bits
-        BigInt v(rng());
-        for (unsigned k = static_cast<unsigned>(rng() % 6); k > 0; --k) {
-          v <<= 64;
-          v += rng();
-        }
-        line = (rng() % 2 ? "-" : "") + v.to_decimal();
-        break;
-      }
-      default:  // timestamps
-        line = std::to_string(1700000000000ll + static_cast<std::int64_t>(i) * 1000 + static_cast<std::int64_t>(rng() % 50));
-        break;
-    }
-    const unsigned r = static_cast<unsigned>(rng() % 40);
-    if (r == 0) line = "-" + std::string(1 + rng() % 3, '0');
-    if (r == 1) line = (line[0] == '-' ? "-" + std::string(1 + rng() % 4, '0') + line.substr(1)
-                                       : std::string(1 + rng() % 4, '0') + line);
-    text += line;
-  }
-  if (rng() % 2) text += crlf ? "\r\n" : "\n";
-  return text;
+TEST(NumberListArchive, NeverWritesAnInnerBodyItsDecoderWouldRefuse) {
+  const std::string text = test::small_integers_then_one_wide_value();
+  const std::string payload = encode_text(text);
+  EXPECT_LE(inflate_limited(std::string_view(payload).substr(3), 1 << 20, false).size(), 2 * text.size() + 1024);
+  EXPECT_EQ(decode_number_list_payload(payload, text.size()), text);
 }
 
 TEST(NumberListArchive, RandomTextsRoundTrip) {
-  std::mt19937_64 rng(0xC0FFEE);
-  for (int round = 0; round < 150; ++round) {
-    const std::string text = random_text(rng);
+  std::mt19937_64 rng(test::kRandomTextSeed);
+  for (int round = 0; round < test::kRandomTextCount; ++round) {
+    const std::string text = test::random_integer_text(rng);
     ASSERT_TRUE(split_integer_lines(text)) << round;
     SCOPED_TRACE(round);
     expect_round_trip(text);

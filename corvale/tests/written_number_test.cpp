@@ -86,10 +86,14 @@ std::string render(const WrittenNumber& n) {
   std::string out;
   if (n.negative) out += '-';
   out.append(static_cast<std::size_t>(n.leading_zeros), '0');
-  const std::string digits = n.value.abs().to_decimal();
-  const std::size_t before = out.size();
-  append_fixed_point(out, digits, n.fraction_digits);
-  EXPECT_EQ(out.size() - before, fixed_point_length(digits.size(), n.fraction_digits));
+  IntegerList values(Signedness::Signed);
+  values.push_back(n.value);
+  char buf[20];
+  const std::vector<std::string> wide = wide_decimal_digits(values);
+  const std::string_view digits = magnitude_digits(values, wide, 0, buf);
+  std::string fixed(fixed_point_length(digits.size(), n.fraction_digits), '?');
+  EXPECT_EQ(write_fixed_point(fixed.data(), digits, n.fraction_digits), fixed.data() + fixed.size());
+  out += fixed;
   out += exponent_form_text(n.exponent_form);
   out += n.exponent_digits;
   return out;

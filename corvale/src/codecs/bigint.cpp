@@ -27,13 +27,19 @@ BigInt::BigInt(std::uint64_t x) {
 
 BigInt BigInt::from_i64(std::int64_t x) {
   BigInt r;
-  if (x >= 0) {
-    set_u64(r.v_, static_cast<std::uint64_t>(x));
-  } else {
-    set_u64(r.v_, 0 - static_cast<std::uint64_t>(x));
-    mpz_neg(r.v_, r.v_);
-  }
+  r.assign_i64(x);
   return r;
+}
+
+void BigInt::assign_u64(std::uint64_t x) { set_u64(v_, x); }
+
+void BigInt::assign_i64(std::int64_t x) {
+  if (x >= 0) {
+    set_u64(v_, static_cast<std::uint64_t>(x));
+  } else {
+    set_u64(v_, 0 - static_cast<std::uint64_t>(x));
+    mpz_neg(v_, v_);
+  }
 }
 
 BigInt BigInt::from_decimal(std::string_view digits) { return from_digits(digits, 10); }
@@ -54,15 +60,18 @@ std::string BigInt::to_decimal() const {
 }
 
 void BigInt::append_decimal_magnitude(std::string& out) const {
-  std::size_t old = out.size();
-  std::size_t cap = mpz_sizeinbase(v_, 10) + 2;
-  out.resize(old + cap);
+  const std::size_t old = out.size();
+  out.resize(old + mpz_sizeinbase(v_, 10) + 1);
+  out.resize(old + write_decimal_magnitude(out.data() + old));
+}
+
+std::size_t BigInt::write_decimal_magnitude(char* dst) const {
   mpz_t a;
   // mpz_get_str writes a sign for negatives; print the magnitude.
   a[0] = *v_;
   a[0]._mp_size = a[0]._mp_size < 0 ? -a[0]._mp_size : a[0]._mp_size;
-  mpz_get_str(out.data() + old, 10, a);
-  out.resize(old + std::strlen(out.data() + old));
+  mpz_get_str(dst, 10, a);
+  return std::strlen(dst);
 }
 
 std::string BigInt::to_digits(int base) const {
@@ -219,26 +228,34 @@ BigInt BigInt::root(const BigInt& x, std::uint64_t n, bool* exact) {
 
 BigInt BigInt::zigzag(const BigInt& x) {
   BigInt r(x);
-  if (x.sign() >= 0) {
-    mpz_mul_2exp(r.v_, r.v_, 1);
-  } else {
-    mpz_neg(r.v_, r.v_);
-    mpz_mul_2exp(r.v_, r.v_, 1);
-    mpz_sub_ui(r.v_, r.v_, 1);
-  }
+  r.zigzag_in_place();
   return r;
 }
 
 BigInt BigInt::unzigzag(const BigInt& z) {
-  BigInt r;
-  if (z.is_odd()) {
-    mpz_add_ui(r.v_, z.v_, 1);
-    mpz_fdiv_q_2exp(r.v_, r.v_, 1);
-    mpz_neg(r.v_, r.v_);
-  } else {
-    mpz_fdiv_q_2exp(r.v_, z.v_, 1);
-  }
+  BigInt r(z);
+  r.unzigzag_in_place();
   return r;
+}
+
+void BigInt::zigzag_in_place() {
+  if (sign() >= 0) {
+    mpz_mul_2exp(v_, v_, 1);
+  } else {
+    mpz_neg(v_, v_);
+    mpz_mul_2exp(v_, v_, 1);
+    mpz_sub_ui(v_, v_, 1);
+  }
+}
+
+void BigInt::unzigzag_in_place() {
+  if (is_odd()) {
+    mpz_add_ui(v_, v_, 1);
+    mpz_fdiv_q_2exp(v_, v_, 1);
+    mpz_neg(v_, v_);
+  } else {
+    mpz_fdiv_q_2exp(v_, v_, 1);
+  }
 }
 
 }  // namespace corvale

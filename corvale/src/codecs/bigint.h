@@ -17,6 +17,9 @@ class BigInt {
   BigInt() { mpz_init(v_); }
   BigInt(std::uint64_t x);  // NOLINT(google-explicit-constructor): numbers convert freely
   static BigInt from_i64(std::int64_t x);
+  // In place, reusing this value's storage.
+  void assign_u64(std::uint64_t x);
+  void assign_i64(std::int64_t x);
   BigInt(const BigInt& o) { mpz_init_set(v_, o.v_); }
   BigInt(BigInt&& o) noexcept { mpz_init(v_); mpz_swap(v_, o.v_); }
   BigInt& operator=(const BigInt& o) {
@@ -35,6 +38,9 @@ class BigInt {
   std::string to_decimal() const;  // with a leading '-' when negative
   // Appends the decimal digits of |*this| to out (no sign).
   void append_decimal_magnitude(std::string& out) const;
+  // Writes the decimal digits of |*this| at dst, which has room for
+  // decimal_digits_upper_bound() + 1 bytes; returns how many digits were written.
+  std::size_t write_decimal_magnitude(char* dst) const;
   static BigInt from_digits(std::string_view digits, int base);  // base 2..62, GMP's alphabet
   std::string to_digits(int base) const;                          // magnitude, base 2..62
 
@@ -73,6 +79,7 @@ class BigInt {
   BigInt& operator<<=(std::size_t bits) { mpz_mul_2exp(v_, v_, bits); return *this; }
   BigInt& operator>>=(std::size_t bits) { mpz_fdiv_q_2exp(v_, v_, bits); return *this; }  // floor
   BigInt operator-() const;
+  BigInt& negate() { mpz_neg(v_, v_); return *this; }
   BigInt abs() const;
   friend BigInt operator+(BigInt a, const BigInt& b) { return a += b; }
   friend BigInt operator-(BigInt a, const BigInt& b) { return a -= b; }
@@ -90,6 +97,8 @@ class BigInt {
   // Signed values mapped to unsigned: x >= 0 -> 2x, x < 0 -> 2|x| - 1, and back.
   static BigInt zigzag(const BigInt& x);
   static BigInt unzigzag(const BigInt& z);
+  void zigzag_in_place();
+  void unzigzag_in_place();
 
   friend bool operator==(const BigInt& a, const BigInt& b) { return mpz_cmp(a.v_, b.v_) == 0; }
   friend std::strong_ordering operator<=>(const BigInt& a, const BigInt& b) {

@@ -32,8 +32,9 @@ std::optional<ArchivePayload> encode_structured(std::string_view input) {
   if (std::optional<IntegerLines> lines = split_integer_lines(input)) {
     return ArchivePayload{ArchiveType::NumberList, encode_number_list_payload(*lines)};
   }
-  if (std::optional<std::string> payload = encode_number_text(input)) {
-    return ArchivePayload{ArchiveType::NumberText, std::move(*payload)};
+  if (std::optional<NumberTextPayload> payload = encode_number_text(input)) {
+    if (payload->store) return ArchivePayload{ArchiveType::Stored, std::string(input)};
+    return ArchivePayload{ArchiveType::NumberText, std::move(payload->bytes)};
   }
   if (std::optional<std::string> payload = encode_table_archive(input)) {
     return ArchivePayload{ArchiveType::Table, std::move(*payload)};

@@ -8,7 +8,7 @@
 #include "codecs/compress.h"
 #include "codecs/dispatch.h"
 #include "codecs/error.h"
-#include "codecs/varint.h"
+#include "codecs/output_budget.h"
 #include "codecs/zlib.h"
 
 
@@ -76,7 +76,7 @@ void append_repeated_limited(std::string& out, std::string_view piece, std::uint
   if (piece_len != 0 && count > std::numeric_limits<std::uint64_t>::max() / piece_len) throw output_limit_error();
   const std::uint64_t total = piece_len * count;
   const std::uint64_t size = out.size();
-  if (total > std::numeric_limits<std::uint64_t>::max() - size || size + total > limit) throw output_limit_error();
+  check_output_room(size, total, limit);
   if (total == 0) return;
 
   if (out.capacity() - size < total) {

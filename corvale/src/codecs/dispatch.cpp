@@ -7,15 +7,16 @@
 #include "codecs/log.h"
 #include "codecs/number_list.h"
 #include "codecs/number_text.h"
+#include "codecs/output_budget.h"
 #include "codecs/table.h"
-#include "codecs/varint.h"
 
 namespace corvale {
 namespace {
 
 std::string decode_stored(std::string_view payload, std::uint64_t limit) {
-  if (payload.size() > limit) throw output_limit_error();
-  return std::string(payload);
+  std::string out;
+  append_within_limit(out, payload, limit);
+  return out;
 }
 
 // The payload decoders that live with their codecs. Each returns at most limit bytes and runs

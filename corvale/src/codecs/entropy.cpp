@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <iterator>
+#include <stdexcept>
 
 namespace corvale {
 
@@ -126,20 +128,11 @@ std::string encode_entropy_body(const std::vector<std::uint64_t>& values) {
   return out;
 }
 
-std::vector<std::uint64_t> decode_entropy_body_u64(ByteCursor& cursor, std::uint64_t count) {
-  std::vector<std::uint64_t> values;
-  decode_entropy_body_append(cursor, count, values);
-  return values;
-}
-
-void decode_entropy_body_append(ByteCursor& cursor, std::uint64_t count, std::vector<std::uint64_t>& out) {
+EntropyBodyReader::EntropyBodyReader(ByteCursor& cursor, std::uint64_t count) : count_(count) {
   if (count == 0) return;
   const std::uint64_t k = cursor_read_varint_u64(cursor);
   if (k == 0 || k > kEntropyTokenCount) throw Error(kInvalidEntropyTable);
 
-  std::array<std::uint32_t, kEntropyTokenCount> freq{};
-  std::array<std::uint32_t, kEntropyTokenCount> start{};
-  std::array<std::uint8_t, kEntropyScale> slot_token;
   std::uint32_t total = 0;
   std::int64_t previous = -1;
   for (std::uint64_t i = 0; i < k; ++i) {
@@ -151,70 +144,102 @@ void decode_entropy_body_append(ByteCursor& cursor, std::uint64_t count, std::ve
     if (token == 4 || token == 5) throw Error(kInvalidEntropyTable);
     if (f_minus_1 >= kEntropyScale || total + f_minus_1 + 1 > kEntropyScale) throw Error(kInvalidEntropyTable);
     const std::uint32_t f = static_cast<std::uint32_t>(f_minus_1 + 1);
-    freq[token] = f;
-    start[token] = total;
-    std::memset(slot_token.data() + total, static_cast<int>(token), f);
+    freq_[token] = f;
+    start_[token] = total;
+    std::memset(slot_token_.data() + total, static_cast<int>(token), f);
     total += f;
     previous = token;
   }
   if (total != kEntropyScale) throw Error(kInvalidEntropyTable);
 
   const std::uint64_t stream_len = cursor_read_varint_u64(cursor);
-  const std::string_view stream_view = cursor_take_bytes(cursor, stream_len);
+  const std::string_view stream = cursor_take_bytes(cursor, stream_len);
   if (stream_len < 4) throw Error(kTruncatedEntropyStream);
-  const auto* stream = reinterpret_cast<const unsigned char*>(stream_view.data());
-  std::uint32_t x = static_cast<std::uint32_t>(stream[0]) | static_cast<std::uint32_t>(stream[1]) << 8 |
-                    static_cast<std::uint32_t>(stream[2]) << 16 | static_cast<std::uint32_t>(stream[3]) << 24;
-  if (x < kEntropyStateLow || x >= (1u << 31)) throw Error(kInvalidEntropyState);
-  std::uint64_t p = 4;
+  stream_ = reinterpret_cast<const unsigned char*>(stream.data());
+  first_state_ = static_cast<std::uint32_t>(stream_[0]) | static_cast<std::uint32_t>(stream_[1]) << 8 |
+                 static_cast<std::uint32_t>(stream_[2]) << 16 | static_cast<std::uint32_t>(stream_[3]) << 24;
+  if (first_state_ < kEntropyStateLow || first_state_ >= (1u << 31)) throw Error(kInvalidEntropyState);
 
-  std::vector<std::uint8_t> tokens(count);
-  std::uint64_t total_extra = 0;
+  // A first pass over the tokens: the stream must end exactly where the state returns to its
+  // start, and the tokens say how many extra bits follow.
+  std::uint32_t x = first_state_;
+  std::uint64_t p = 4;
+  u128 total_extra = 0;
   for (std::uint64_t i = 0; i < count; ++i) {
     const std::uint32_t slot = x & (kEntropyScale - 1);
-    const std::uint8_t t = slot_token[slot];
-    tokens[i] = t;
+    const std::uint8_t t = slot_token_[slot];
     total_extra += extra_bits_of_token(t);
-    x = freq[t] * (x >> kEntropyScaleBits) + slot - start[t];
+    x = freq_[t] * (x >> kEntropyScaleBits) + slot - start_[t];
     while (x < kEntropyStateLow) {
       if (p == stream_len) throw Error(kTruncatedEntropyStream);
-      x = (x << 8) | stream[p++];
+      x = (x << 8) | stream_[p++];
     }
   }
   if (p != stream_len || x != kEntropyStateLow) throw Error(kInvalidEntropyStream);
 
-  const std::string_view extra_view = cursor_take_bytes(cursor, (total_extra + 7) / 8);
-  const auto* extra = reinterpret_cast<const unsigned char*>(extra_view.data());
-  const std::size_t first = out.size();
-  out.resize(first + count);
-  std::uint64_t* values = out.data() + first;
-  u128 acc = 0;
-  unsigned have = 0;
-  for (std::uint64_t i = 0; i < count; ++i) {
-    const unsigned t = tokens[i];
+  const u128 extra_len = (total_extra + 7) / 8;
+  if (extra_len > cursor.remaining()) throw Error(kTruncatedNumberList);
+  extra_ = reinterpret_cast<const unsigned char*>(cursor_take_bytes(cursor, static_cast<std::uint64_t>(extra_len)).data());
+  // Exactly ceil(E / 8) bytes were taken, so only the last byte's high bits are padding.
+  const unsigned used_in_last = static_cast<unsigned>(total_extra % 8);
+  if (used_in_last != 0 && (extra_[extra_len - 1] >> used_in_last) != 0) throw Error(kInvalidEntropyPadding);
+  rewind();
+}
+
+void EntropyBodyReader::rewind() {
+  next_ = 0;
+  state_ = first_state_;
+  stream_at_ = stream_ + 4;
+  extra_at_ = extra_;
+  bits_ = 0;
+  bit_count_ = 0;
+}
+
+void EntropyBodyReader::read(std::uint64_t* out, std::size_t n) {
+  if (n > left()) throw std::logic_error("entropy body read past its count");
+  // The constructor walked this very stream: no refill or extra byte can run past its end.
+  std::uint32_t x = state_;
+  const unsigned char* stream = stream_at_;
+  const unsigned char* extra = extra_at_;
+  u128 bits = bits_;
+  unsigned have = bit_count_;
+  for (std::size_t i = 0; i < n; ++i) {
+    const std::uint32_t slot = x & (kEntropyScale - 1);
+    const unsigned t = slot_token_[slot];
+    x = freq_[t] * (x >> kEntropyScaleBits) + slot - start_[t];
+    while (x < kEntropyStateLow) x = (x << 8) | *stream++;
     if (t < 6) {
-      values[i] = t;
+      out[i] = t;
       continue;
     }
     const unsigned e = (t - 6) / 4;
     while (have < e) {
-      acc |= static_cast<u128>(*extra++) << have;
+      bits |= static_cast<u128>(*extra++) << have;
       have += 8;
     }
-    const std::uint64_t bits = e == 0 ? 0 : static_cast<std::uint64_t>(acc) & ((std::uint64_t{1} << e) - 1);
-    acc >>= e;
+    const std::uint64_t low = e == 0 ? 0 : static_cast<std::uint64_t>(bits) & ((std::uint64_t{1} << e) - 1);
+    bits >>= e;
     have -= e;
-    values[i] = ((std::uint64_t{4} + ((t - 6) & 3)) << e) | bits;
+    out[i] = ((std::uint64_t{4} + ((t - 6) & 3)) << e) | low;
   }
-  // Exactly ceil(E / 8) bytes were taken, so only the last byte's high bits can be left over.
-  if (acc != 0) throw Error(kInvalidEntropyPadding);
+  state_ = x;
+  stream_at_ = stream;
+  extra_at_ = extra;
+  bits_ = bits;
+  bit_count_ = have;
+  next_ += n;
 }
 
-std::vector<BigInt> decode_entropy_body(ByteCursor& cursor, std::uint64_t count) {
-  std::vector<std::uint64_t> small = decode_entropy_body_u64(cursor, count);
-  std::vector<BigInt> out;
-  out.reserve(small.size());
-  for (std::uint64_t v : small) out.emplace_back(v);
+IntegerList decode_entropy_body(ByteCursor& cursor, std::uint64_t count) {
+  EntropyBodyReader reader(cursor, count);
+  IntegerList out(Signedness::Unsigned);
+  // Grown a piece at a time, never reserved by the claimed count.
+  std::uint64_t piece[4096];
+  while (reader.left() > 0) {
+    const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(reader.left(), std::size(piece)));
+    reader.read(piece, n);
+    out.words().insert(out.words().end(), piece, piece + n);
+  }
   return out;
 }
 

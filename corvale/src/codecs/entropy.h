@@ -2,12 +2,13 @@
 // Static rANS over small tokens, with the low bits of each value sent raw beside the stream:
 // the entropy-coded layout of a number-list body.
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
 
-#include "codecs/bigint.h"
+#include "codecs/integer_list.h"
 #include "codecs/varint.h"
 
 namespace corvale {
@@ -41,10 +42,39 @@ inline EntropyToken entropy_token(std::uint64_t v) {
 void encode_entropy_body(const std::uint64_t* values, std::size_t n, std::string& out);
 std::string encode_entropy_body(const std::vector<std::uint64_t>& values);
 
-// Reads count values (every one below 2^64 by construction). Reads nothing when count is 0.
-std::vector<std::uint64_t> decode_entropy_body_u64(ByteCursor& cursor, std::uint64_t count);
-// The same, appending the values to out, which grows only once the body has passed its checks.
-void decode_entropy_body_append(ByteCursor& cursor, std::uint64_t count, std::vector<std::uint64_t>& out);
-std::vector<BigInt> decode_entropy_body(ByteCursor& cursor, std::uint64_t count);
+// Decodes an entropy body in pieces. The constructor checks the whole body in the order the
+// format's checks run (table, stream, final state, extra bits, padding) and moves the cursor
+// past it while holding nothing per value; read() then yields the values in order. So a decoder
+// never holds a token or a word for every value at once, however many a tiny body claims.
+class EntropyBodyReader {
+ public:
+  // count = 0 reads nothing.
+  EntropyBodyReader(ByteCursor& cursor, std::uint64_t count);
+
+  std::uint64_t left() const { return count_ - next_; }
+  // Writes the next n values (n <= left()) to out.
+  void read(std::uint64_t* out, std::size_t n);
+  // Back to the first value.
+  void rewind();
+
+ private:
+  std::array<std::uint32_t, kEntropyTokenCount> freq_{};
+  std::array<std::uint32_t, kEntropyTokenCount> start_{};
+  std::array<std::uint8_t, kEntropyScale> slot_token_{};
+  const unsigned char* stream_ = nullptr;
+  const unsigned char* extra_ = nullptr;
+  std::uint64_t count_ = 0;
+  std::uint32_t first_state_ = 0;
+
+  std::uint64_t next_ = 0;
+  std::uint32_t state_ = 0;
+  const unsigned char* stream_at_ = nullptr;
+  const unsigned char* extra_at_ = nullptr;
+  unsigned __int128 bits_ = 0;
+  unsigned bit_count_ = 0;
+};
+
+// All count values at once (the reader, read to the end).
+IntegerList decode_entropy_body(ByteCursor& cursor, std::uint64_t count);
 
 }  // namespace corvale

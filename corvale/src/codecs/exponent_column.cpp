@@ -1,41 +1,40 @@
 #include "codecs/exponent_column.h"
 
-#include <charconv>
 #include <cstdint>
 #include <optional>
 
 #include "codecs/error.h"
+#include "codecs/number_column.h"
 
 namespace corvale {
 
-ColumnValues digit_string_values(const std::vector<std::string_view>& digit_strings) {
-  ColumnValues values;
-  values.narrow.reserve(digit_strings.size());
+IntegerList digit_string_values(const std::vector<std::string_view>& digit_strings) {
+  IntegerList values(Signedness::Signed);
   for (const std::string_view digits : digit_strings) {
     const std::optional<std::uint64_t> small = digits_value_u64(digits);
-    if (!small || *small > static_cast<std::uint64_t>(INT64_MAX)) {
-      values.wide = true;
-      break;
+    if (small && *small <= static_cast<std::uint64_t>(INT64_MAX)) {
+      values.push_word(*small);
+    } else {
+      values.push_back(parse_digits(digits));
     }
-    values.narrow.push_back(static_cast<std::int64_t>(*small));
-  }
-  if (values.wide) {
-    values.narrow = {};
-    values.big.reserve(digit_strings.size());
-    for (const std::string_view digits : digit_strings) values.big.push_back(parse_digits(digits));
   }
   return values;
 }
 
-void encode_digit_string_column(const std::vector<ExponentForm>& forms, const std::vector<std::string_view>& digit_strings,
-                                std::string& out) {
-  for (const ExponentForm form : forms) out.push_back(static_cast<char>(form));  // one-byte varints
-  out += encode_number_column(digit_string_values(digit_strings));
+bool encode_digit_string_column(const std::vector<ExponentForm>& forms, const std::vector<std::string_view>& digit_strings,
+                                std::string& out, std::uint64_t max_bytes) {
+  const std::uint64_t forms_bytes = forms.size();  // one-byte varints
+  if (forms_bytes > max_bytes) return false;
+  std::optional<std::string> column = encode_number_column(digit_string_values(digit_strings), max_bytes - forms_bytes);
+  if (!column) return false;
 
+  for (const ExponentForm form : forms) out.push_back(static_cast<char>(form));
+  out += *column;
   for (const std::string_view digits : digit_strings) write_varint_u64(count_leading_zero_digits(digits), out);
+  return true;
 }
 
-ExponentColumn decode_exponents(ByteCursor& cursor, std::uint64_t n) {
+ExponentColumn decode_exponents(ByteCursor& cursor, std::uint64_t n, MagnitudeBudget& budget) {
   ExponentColumn exponents;
   // Every form is read before any is judged, so a cut body reads as cut whatever came before.
   bool bad_form = false;
@@ -48,32 +47,15 @@ ExponentColumn decode_exponents(ByteCursor& cursor, std::uint64_t n) {
   }
   if (bad_form) throw Error(kInvalidExponentForm);
   if (with_exponent == 0) throw Error(kExponentFlagWithoutExponents);
-  exponents.values = decode_number_column(cursor, with_exponent);
-  for (std::size_t k = 0; k < exponents.values.size(); ++k) {
-    if (exponents.values.is_negative(k)) throw Error(kNegativeExponentValue);
+  exponents.values = decode_number_column(cursor, with_exponent, budget);
+  const IntegerList& values = exponents.values;
+  for (std::size_t k = 0; k < values.size(); ++k) {
+    const bool negative = values.wide() ? values.big()[k].sign() < 0 : static_cast<std::int64_t>(values.words()[k]) < 0;
+    if (negative) throw Error(kNegativeExponentValue);
   }
+  exponents.wide_digits = wide_decimal_digits(values);
   exponents.leading_zeros = read_count_list(cursor, with_exponent);
   return exponents;
-}
-
-void write_exponent(ExponentColumn& exponents, std::uint64_t i, std::string& out, std::uint64_t limit) {
-  if (exponents.forms.empty() || exponents.forms[i] == ExponentForm::kNone) return;
-  out += exponent_form_text(exponents.forms[i]);
-  const std::size_t k = exponents.next++;
-  const std::uint64_t room = out.size() >= limit ? 0 : limit - out.size();
-  const std::uint64_t zeros = exponents.leading_zeros[k];
-  if (zeros > room) throw output_limit_error();
-  out.append(static_cast<std::size_t>(zeros), '0');
-  if (!exponents.values.wide) {
-    char digits[20];
-    const auto end = std::to_chars(digits, digits + sizeof digits, static_cast<std::uint64_t>(exponents.values.narrow[k])).ptr;
-    out.append(digits, end);
-  } else {
-    const BigInt& value = exponents.values.big[k];
-    check_decimal_output_size(value, room - zeros);
-    value.append_decimal_magnitude(out);
-  }
-  if (out.size() > limit) throw output_limit_error();
 }
 
 }  // namespace corvale

@@ -4,12 +4,14 @@
 // number column, and their leading zeros ('1e007').
 
 #include <cstdint>
+#include <limits>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "codecs/count_list.h"
-#include "codecs/number_column.h"
+#include "codecs/integer_list.h"
+#include "codecs/magnitude_budget.h"
 #include "codecs/varint.h"
 #include "codecs/written_number.h"
 
@@ -21,26 +23,27 @@ inline constexpr const char kNegativeExponentValue[] = "Negative exponent value"
 
 // The values of strings of ASCII digits, leading zeros dropped: also the digit runs of table
 // cells, which are stored the same way.
-ColumnValues digit_string_values(const std::vector<std::string_view>& digit_strings);
+IntegerList digit_string_values(const std::vector<std::string_view>& digit_strings);
 
 // Appends one form a number (kNone for none) and the digits of every exponent there is, in
-// number order. Throws Error only when deflate fails.
-void encode_digit_string_column(const std::vector<ExponentForm>& forms, const std::vector<std::string_view>& digit_strings,
-                                std::string& out);
+// number order. Returns false, appending nothing, when the exponents' number column would take
+// more than max_bytes. Throws Error only when deflate fails.
+bool encode_digit_string_column(const std::vector<ExponentForm>& forms, const std::vector<std::string_view>& digit_strings,
+                                std::string& out, std::uint64_t max_bytes = std::numeric_limits<std::uint64_t>::max());
 
-// The exponents as read back, rendered one number after the other.
+// The exponents as read back. Entry k of values, wide_digits and leading_zeros belongs to the
+// k-th number whose form is not kNone.
 struct ExponentColumn {
-  std::vector<ExponentForm> forms;  // empty: no number has an exponent
-  ColumnValues values;              // one a number with a form, in order
-  CountList leading_zeros;          // the same
-  std::size_t next = 0;             // the next entry of values and leading_zeros to write
+  std::vector<ExponentForm> forms;         // empty: no number has an exponent
+  IntegerList values{Signedness::Signed};  // none negative
+  std::vector<std::string> wide_digits;    // the digits of values when they are big integers
+  CountList leading_zeros;
+
+  ExponentForm form(std::uint64_t i) const { return forms.empty() ? ExponentForm::kNone : forms[i]; }
 };
 
 inline ExponentColumn no_exponents() { return {}; }
-ExponentColumn decode_exponents(ByteCursor& cursor, std::uint64_t n);
-
-// Appends number i's exponent, if it has one, keeping out within limit; called once a number, in
-// number order. Throws "Output exceeds decompression limit".
-void write_exponent(ExponentColumn& exponents, std::uint64_t i, std::string& out, std::uint64_t limit);
+// Big exponent values are charged to budget.
+ExponentColumn decode_exponents(ByteCursor& cursor, std::uint64_t n, MagnitudeBudget& budget);
 
 }  // namespace corvale

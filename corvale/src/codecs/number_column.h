@@ -4,12 +4,13 @@
 // few values a difference transform leaves in front, an optional base, then a number-list body;
 // the encoder keeps whichever of its methods deflates smallest. The count is the caller's.
 
-#include <cstddef>
 #include <cstdint>
+#include <limits>
+#include <optional>
 #include <string>
-#include <vector>
 
-#include "codecs/bigint.h"
+#include "codecs/integer_list.h"
+#include "codecs/magnitude_budget.h"
 #include "codecs/varint.h"
 
 namespace corvale {
@@ -20,21 +21,14 @@ inline constexpr const char kInvalidColumnMethod[] = "Invalid column method";
 inline constexpr std::uint8_t kColumnOrderMask = 3;
 inline constexpr std::uint8_t kColumnBase = 8;
 
-// The values of one column: 64-bit words while every value fits, big integers otherwise.
-struct ColumnValues {
-  bool wide = false;
-  std::vector<std::int64_t> narrow;
-  std::vector<BigInt> big;
+// The best column for values (a signed list, consumed), or none when every method takes more
+// than max_bytes (a caller's room under its own decoder's cap). Throws Error only when deflate
+// fails.
+std::optional<std::string> encode_number_column(IntegerList values,
+                                                std::uint64_t max_bytes = std::numeric_limits<std::uint64_t>::max());
 
-  std::size_t size() const { return wide ? big.size() : narrow.size(); }
-  bool is_zero(std::size_t i) const { return wide ? big[i].is_zero() : narrow[i] == 0; }
-  bool is_negative(std::size_t i) const { return wide ? big[i].sign() < 0 : narrow[i] < 0; }
-};
-
-// The best column for values. Throws Error only when deflate fails.
-std::string encode_number_column(const ColumnValues& values);
-
-// count values from the column at the cursor, which is left just behind it.
-ColumnValues decode_number_column(ByteCursor& cursor, std::uint64_t count);
+// count values (a signed list) from the column at the cursor, which is left just behind it.
+// Big integers built on the way (head, base, sums) are charged to budget.
+IntegerList decode_number_column(ByteCursor& cursor, std::uint64_t count, MagnitudeBudget& budget);
 
 }  // namespace corvale

@@ -3,11 +3,16 @@
 #include <algorithm>
 #include <cstring>
 #include <limits>
+#include <stdexcept>
 #include <utility>
 
 #include "codecs/bigint.h"
+#include "codecs/candidate_choice.h"
 #include "codecs/decimal.h"
+#include "codecs/integer_list.h"
+#include "codecs/magnitude_budget.h"
 #include "codecs/number_list_body.h"
+#include "codecs/output_budget.h"
 #include "codecs/varint.h"
 #include "codecs/zlib.h"
 
@@ -17,9 +22,8 @@ namespace {
 
 using u128 = unsigned __int128;
 
-// Lines of up to 18 significant digits keep every value, difference, zigzag and offset from the
-// base inside 64 bits (second differences stay below 4 x 10^18), so the common case needs no
-// big integers at all.
+// Lines of up to 18 significant digits always fit in a 64-bit word, so they are parsed without
+// a big integer; longer ones go through the decimal parser and stay words when they fit.
 constexpr std::size_t kNarrowDigits = 18;
 
 bool is_integer_line(std::string_view line) {
@@ -92,122 +96,25 @@ std::uint64_t parse_narrow(std::string_view digits) {
   return v;
 }
 
-// The smallest inner body so far, by its fast-deflate size, and the buffer the next candidate is
-// built in; a candidate that wins trades buffers with the best, so neither is built twice.
-struct BestBody {
-  std::string bytes;
-  std::uint64_t size = 0;
-  bool found = false;
-  std::uint8_t method = 0;
-  std::string scratch;
-
-  // Measures scratch as the candidate of method; an equal size keeps the earlier candidate.
-  void offer(std::uint8_t candidate_method) {
-    const std::uint64_t candidate_size = deflate_compress_fast(scratch);
-    if (found && candidate_size >= size) return;
-    found = true;
-    size = candidate_size;
-    method = candidate_method;
-    bytes.swap(scratch);
-  }
-};
-
-// The smallest inner body over the orders of differences 0 to 2, with and without a base, in
-// every layout. w holds each value's two's-complement bits; every difference, zigzag and offset
-// fits in 64 bits (see kNarrowDigits), so wrapping arithmetic is exact. The magnitudes of each
-// variant are made in w itself and undone after its layouts are measured: no second list.
-std::string best_inner_body_narrow(std::vector<std::uint64_t> w, const std::string& tail, std::uint8_t& best_method) {
-  const std::size_t n = w.size();
-  BestBody best;
-  auto probe_layouts = [&](const std::string& prefix, std::size_t seeds, std::uint8_t flag) {
-    const std::size_t count = n - seeds;
-    for (const std::uint8_t layout : {kLayoutVarints, kLayoutBytePlanes, kLayoutEntropy}) {
-      if (layout == kLayoutEntropy && count == 0) continue;
-      best.scratch.clear();
-      best.scratch += prefix;
-      append_number_list_body(w.data() + seeds, count, layout, best.scratch);
-      best.scratch += tail;
-      best.offer(static_cast<std::uint8_t>(flag | layout));
-    }
-  };
-
-  for (std::uint8_t d = 0; d <= 2; ++d) {
-    if (d > 0) {
-      for (std::size_t i = n; i-- > 1;) w[i] -= w[i - 1];
-    }
-    const std::size_t seeds = std::min<std::size_t>(d, n);
-    std::string prefix;
-    for (std::size_t i = 0; i < seeds; ++i) write_varint_u64(zigzag_encode_i64(static_cast<std::int64_t>(w[i])), prefix);
-
-    for (std::size_t j = seeds; j < n; ++j) w[j] = zigzag_encode_i64(static_cast<std::int64_t>(w[j]));
-    probe_layouts(prefix, seeds, d);
-    for (std::size_t j = seeds; j < n; ++j) w[j] = static_cast<std::uint64_t>(zigzag_decode_u64(w[j]));
-
-    if (n > seeds) {
-      std::int64_t base = static_cast<std::int64_t>(w[seeds]);
-      for (std::size_t j = seeds + 1; j < n; ++j) base = std::min(base, static_cast<std::int64_t>(w[j]));
-      const auto base_bits = static_cast<std::uint64_t>(base);
-      for (std::size_t j = seeds; j < n; ++j) w[j] -= base_bits;
-      write_varint_u64(zigzag_encode_i64(base), prefix);
-      probe_layouts(prefix, seeds, static_cast<std::uint8_t>(d | kListMethodBase));
-      for (std::size_t j = seeds; j < n; ++j) w[j] += base_bits;
-    }
-  }
-  best_method = best.method;
-  return std::move(best.bytes);
-}
-
-// The same choice over big integers, for lists with a value too long for 64 bits.
-std::string best_inner_body_wide(std::vector<BigInt> w, const std::string& tail, std::uint8_t& best_method) {
-  const std::size_t n = w.size();
-  BestBody best;
-  auto probe_candidates = [&](const std::string& prefix, const std::vector<BigInt>& magnitudes, std::uint8_t flag) {
-    for (const LayoutCandidate& candidate : encode_number_list_candidates(magnitudes)) {
-      best.scratch.clear();
-      best.scratch.reserve(prefix.size() + candidate.bytes.size() + tail.size());
-      best.scratch += prefix;
-      best.scratch += candidate.bytes;
-      best.scratch += tail;
-      best.offer(static_cast<std::uint8_t>(flag | candidate.layout));
-    }
-  };
-
-  std::vector<BigInt> magnitudes;
-  for (std::uint8_t d = 0; d <= 2; ++d) {
-    if (d > 0) {
-      for (std::size_t i = n; i-- > 1;) w[i] -= w[i - 1];
-    }
-    const std::size_t seeds = std::min<std::size_t>(d, n);
-    std::string prefix;
-    for (std::size_t i = 0; i < seeds; ++i) write_varint_big(zigzag_encode_big(w[i]), prefix);
-
-    magnitudes.clear();
-    magnitudes.reserve(n - seeds);
-    for (std::size_t j = seeds; j < n; ++j) magnitudes.push_back(zigzag_encode_big(w[j]));
-    probe_candidates(prefix, magnitudes, d);
-
-    if (n > seeds) {
-      const BigInt& base = *std::min_element(w.begin() + static_cast<std::ptrdiff_t>(seeds), w.end());
-      for (std::size_t j = seeds; j < n; ++j) magnitudes[j - seeds] = w[j] - base;
-      write_varint_big(zigzag_encode_big(base), prefix);
-      probe_candidates(prefix, magnitudes, static_cast<std::uint8_t>(d | kListMethodBase));
-    }
-  }
-  best_method = best.method;
-  return std::move(best.bytes);
-}
-
-std::uint64_t saturating_add(std::uint64_t a, std::uint64_t b) {
-  return a > std::numeric_limits<std::uint64_t>::max() - b ? std::numeric_limits<std::uint64_t>::max() : a + b;
+// The length of the text the lines came from.
+std::uint64_t text_length(const IntegerLines& lines) {
+  std::uint64_t length = 0;
+  for (std::string_view line : lines.lines) length += line.size();
+  const std::uint64_t endings = lines.lines.size() - 1 + (lines.final_line_ending ? 1 : 0);
+  return length + endings * (lines.crlf ? 2 : 1);
 }
 
 unsigned decimal_length(std::uint64_t v) {
-  unsigned len = 1;
-  while (v >= 10) {
-    v /= 10;
-    ++len;
-  }
-  return len;
+  static constexpr std::uint64_t kPowersOfTen[20] = {
+      1ull, 10ull, 100ull, 1000ull, 10000ull, 100000ull, 1000000ull, 10000000ull, 100000000ull,
+      1000000000ull, 10000000000ull, 100000000000ull, 1000000000000ull, 10000000000000ull,
+      100000000000000ull, 1000000000000000ull, 10000000000000000ull, 100000000000000000ull,
+      1000000000000000000ull, 10000000000000000000ull};
+  // v | 1 has the same digits (no power of ten is odd but 1) and a bit length of at least 1;
+  // 1233 / 4096 is just above log10 2, so t is the digit count or one more.
+  const std::uint64_t odd = v | 1;
+  const unsigned t = static_cast<unsigned>((64 - __builtin_clzll(odd)) * 1233) >> 12;
+  return t + 1 - (odd < kPowersOfTen[t] ? 1 : 0);
 }
 
 // Writes the digits of v ending just before end; returns where they start.
@@ -231,160 +138,211 @@ char* write_decimal_backwards(std::uint64_t v, char* end) {
   return end;
 }
 
-// The restored values, in 64 bits when the seeds, base, magnitudes and every prefix sum fit.
-struct Values {
-  bool wide = false;
-  std::vector<std::uint64_t> narrow;  // each value's two's-complement bits
-  std::vector<BigInt> big;
-  bool is_zero(std::uint64_t i) const { return wide ? big[i].is_zero() : narrow[i] == 0; }
+// ---- Decoding ----
+//
+// The values are rebuilt twice, a piece at a time, and never held whole: a first pass checks
+// everything in the order the format's checks run (the -0 list against the values it marks,
+// the trailing bytes) and measures the text, a second writes the text into a buffer allocated
+// once at its size. So a decode holds its inner body, its output and a few pieces of values,
+// whatever the count a tiny payload claims; every big integer the first pass builds is charged
+// to the magnitude budget.
+
+// A piece of values holds at most this many entries and, roughly, bytes.
+constexpr std::size_t kPieceValues = 4096;
+constexpr std::uint64_t kPieceBytes = 4 << 20;
+
+std::uint64_t magnitude_bytes(const BigInt& v) { return (v.bit_length() + 7) / 8; }
+
+// A seed or base varint, charged before it is built.
+BigInt read_charged_varint(ByteCursor& body, MagnitudeBudget& budget) {
+  const VarintScan s = scan_varint(body.here(), body.remaining(), 0);
+  if (s.fault == VarintFault::None) budget.charge_bytes((7 * s.length + 7) / 8);
+  return cursor_read_varint_big(body, false, 0);
+}
+
+// The signed values of the lines in order, a piece at a time: the seeds, then the body's
+// magnitudes offset by the base or zigzag-decoded, then d passes of running sums, each carried
+// from one piece to the next.
+class ValuePieces {
+ public:
+  ValuePieces(const IntegerList& seeds, const BigInt* base, NumberListBodyReader& reader, unsigned d)
+      : seeds_(seeds), base_(base), reader_(reader), d_(d) {}
+
+  // The next piece into values (cleared first); false once every value has been given.
+  bool next(IntegerList& values, MagnitudeBudget* budget) {
+    values.clear();
+    const std::size_t size = piece_size();
+    if (!started_) {
+      for (std::size_t i = 0; i < seeds_.size(); ++i) values.push_back(seeds_.value(i));
+      started_ = true;
+    }
+    magnitudes_.clear();
+    reader_.read(magnitudes_, size);
+    if (values.empty() && magnitudes_.empty()) return false;
+    if (base_ != nullptr) {
+      collect_bigints_offset_by_base(values, magnitudes_, *base_, budget);
+    } else {
+      collect_zigzag_decoded_bigints(values, magnitudes_);
+    }
+    for (unsigned pass = 0; pass < d_; ++pass) prefix_sum_in_place(values, carries_[pass], budget);
+    return true;
+  }
+
+  void rewind() {
+    reader_.rewind();
+    started_ = false;
+    carries_[0] = BigInt();
+    carries_[1] = BigInt();
+  }
+
+ private:
+  // Values in a piece are about as long as the longest of the base and the running sums, so
+  // fewer of them are taken when those are long.
+  std::size_t piece_size() const {
+    std::uint64_t longest = base_ != nullptr ? magnitude_bytes(*base_) : 0;
+    for (const BigInt& c : carries_) longest = std::max(longest, magnitude_bytes(c));
+    // The seeds open the first piece; after it the carries hold them.
+    for (std::size_t i = 0; !started_ && i < seeds_.size(); ++i) {
+      longest = std::max(longest, magnitude_bytes(seeds_.value(i)));
+    }
+    return static_cast<std::size_t>(std::clamp<std::uint64_t>(kPieceBytes / (longest + 16), 1, kPieceValues));
+  }
+
+  const IntegerList& seeds_;
+  const BigInt* base_;
+  NumberListBodyReader& reader_;
+  unsigned d_;
+  bool started_ = false;
+  BigInt carries_[2];
+  IntegerList magnitudes_{Signedness::Unsigned};
 };
 
-// Whether every entry and every prefix sum fits in 64 bits, worked out before the magnitudes are
-// overwritten, so that the big-integer road can still start from them.
-bool narrow_values_fit(const std::vector<BigInt>& seeds, const BigInt* base, const std::vector<std::uint64_t>& slots) {
-  for (const BigInt& s : seeds) {
-    if (!s.fits_i64()) return false;
+// The -0 list, taken in step with the lines: its entries come in increasing line order, so
+// each is checked against its line's value when the values reach it, and the next entry is read
+// only then, which keeps the order of the format's checks.
+class MinusZeroLines {
+ public:
+  MinusZeroLines(ByteCursor& body, bool present, std::uint64_t n) : body_(body), n_(n) {
+    if (!present) return;
+    left_ = cursor_read_varint_u64(body_);
+    if (left_ > 0) set_next(cursor_read_varint_u64(body_));
   }
-  if (base != nullptr && !base->fits_i64()) return false;
-  const std::size_t d = seeds.size();
-  const __int128 b = base != nullptr ? base->to_i64() : 0;
-  std::int64_t first_sum = 0;
-  std::int64_t second_sum = 0;
-  for (std::size_t i = 0; i < slots.size(); ++i) {
-    std::int64_t w;
-    if (i < d) {
-      w = seeds[i].to_i64();
-    } else if (base != nullptr) {
-      const __int128 v = b + static_cast<__int128>(slots[i]);
-      if (v > std::numeric_limits<std::int64_t>::max()) return false;
-      w = static_cast<std::int64_t>(v);
-    } else {
-      w = zigzag_decode_u64(slots[i]);
-    }
-    if (d >= 1 && __builtin_add_overflow(first_sum, w, &first_sum)) return false;
-    if (d == 2 && __builtin_add_overflow(second_sum, first_sum, &second_sum)) return false;
-  }
-  return true;
-}
 
-// Prefix sums over big integers can make every value as long as the longest seed, so a tiny
-// payload could ask for far more memory than its text may hold. The digits of v number at least
-// bit_length(v) / 4, hence a list whose bit lengths add up to more than 4 x limit cannot be
-// printed within the limit, and first differences are at most twice that plus one bit a value.
-void prefix_sum_within_budget(std::vector<BigInt>& values, u128 budget_bits) {
-  u128 bits = values.empty() ? 0 : values[0].bit_length();
-  for (std::size_t i = 1; i < values.size(); ++i) {
-    values[i] += values[i - 1];
-    bits += values[i].bit_length();
-    if (bits > budget_bits) throw output_limit_error();
-  }
-}
+  bool pending() const { return left_ > 0; }
+  std::uint64_t line() const { return line_; }
+  std::uint64_t taken() const { return taken_; }
 
-Values rebuild_values(std::vector<BigInt> seeds, const BigInt* base, DecodedBody magnitudes, std::uint64_t limit) {
-  Values values;
-  const std::size_t d = seeds.size();
-  if (!magnitudes.wide && narrow_values_fit(seeds, base, magnitudes.narrow)) {
-    // In place: the body left d free slots at the front for the seeds.
-    std::vector<std::uint64_t>& v = magnitudes.narrow;
-    for (std::size_t i = 0; i < d; ++i) v[i] = static_cast<std::uint64_t>(seeds[i].to_i64());
-    if (base != nullptr) {
-      const auto b = static_cast<std::uint64_t>(base->to_i64());
-      for (std::size_t i = d; i < v.size(); ++i) v[i] += b;
-    } else {
-      for (std::size_t i = d; i < v.size(); ++i) v[i] = static_cast<std::uint64_t>(zigzag_decode_u64(v[i]));
-    }
-    // Checked above: no sum leaves 64 bits, so wrapping arithmetic gives the exact values.
-    for (std::size_t pass = 0; pass < d; ++pass) {
-      for (std::size_t i = 1; i < v.size(); ++i) v[i] += v[i - 1];
-    }
-    values.narrow = std::move(v);
-    return values;
+  // Takes the pending entry and reads the one after it.
+  void take() {
+    ++taken_;
+    if (--left_ == 0) return;
+    const std::uint64_t gap = cursor_read_varint_u64(body_);
+    if (gap == 0) throw Error(kRepeatedMinusZeroIndex);
+    set_next(line_ > std::numeric_limits<std::uint64_t>::max() - gap ? std::numeric_limits<std::uint64_t>::max()
+                                                                       : line_ + gap);
   }
-  values.wide = true;
-  if (!magnitudes.wide) {
-    magnitudes.values.reserve(magnitudes.narrow.size() - d);
-    for (std::size_t i = d; i < magnitudes.narrow.size(); ++i) magnitudes.values.emplace_back(magnitudes.narrow[i]);
-    magnitudes.narrow = {};
-  }
-  values.big = std::move(seeds);
-  if (base != nullptr) {
-    collect_bigints_offset_by_base(values.big, std::move(magnitudes.values), *base);
-  } else {
-    collect_zigzag_decoded_bigints(values.big, std::move(magnitudes.values));
-  }
-  const u128 final_budget = static_cast<u128>(limit) * 4;
-  for (std::size_t pass = 0; pass < d; ++pass) {
-    const bool last = pass + 1 == d;
-    prefix_sum_within_budget(values.big, last ? final_budget : 2 * final_budget + values.big.size());
-  }
-  return values;
-}
 
-// Exact size first, then one pass of writing: every value is known to fit in 64 bits.
-std::string render_narrow(const std::vector<std::uint64_t>& bits, const std::vector<std::uint64_t>& zeros,
-                          const std::vector<std::uint64_t>& minus_zeros, std::string_view ending, bool final_ending,
-                          std::uint64_t limit) {
-  const std::size_t n = bits.size();
-  const auto* values = reinterpret_cast<const std::int64_t*>(bits.data());
-  auto magnitude = [](std::int64_t v) { return v < 0 ? 0 - static_cast<std::uint64_t>(v) : static_cast<std::uint64_t>(v); };
-  // Counts of leading zeros come from the archive and may be near 2^64 each: 128 bits hold the
-  // sum of n of them, line endings and digits included, without wrapping.
-  u128 total = static_cast<u128>(n - 1 + (final_ending ? 1 : 0)) * ending.size() + minus_zeros.size();
-  for (std::size_t i = 0; i < n; ++i) {
-    total += decimal_length(magnitude(values[i])) + (values[i] < 0 ? 1 : 0);
-    if (!zeros.empty()) total += zeros[i];
-  }
-  if (total > limit) throw output_limit_error();
-
-  std::string out(static_cast<std::size_t>(total), '\0');
-  char* p = out.data();
-  std::size_t next_minus_zero = 0;
-  for (std::size_t i = 0; i < n; ++i) {
-    if (i > 0) {
-      std::memcpy(p, ending.data(), ending.size());
-      p += ending.size();
+  // Takes every entry that falls on the lines first .. first + values.size() - 1, each of which
+  // must hold 0.
+  void take_within(const IntegerList& values, std::uint64_t first) {
+    while (pending() && line_ - first < values.size()) {
+      if (!values.is_zero(line_ - first)) throw Error(kInvalidMinusZeroIndex);
+      take();
     }
-    const bool minus_zero = next_minus_zero < minus_zeros.size() && minus_zeros[next_minus_zero] == i;
-    if (minus_zero) ++next_minus_zero;
-    if (values[i] < 0 || minus_zero) *p++ = '-';
-    if (!zeros.empty() && zeros[i] > 0) {
-      std::memset(p, '0', zeros[i]);
-      p += zeros[i];
-    }
-    char digits[20];
-    char* end = digits + sizeof digits;
-    char* begin = write_decimal_backwards(magnitude(values[i]), end);
-    std::memcpy(p, begin, static_cast<std::size_t>(end - begin));
-    p += end - begin;
   }
-  if (final_ending) std::memcpy(p, ending.data(), ending.size());
-  return out;
-}
 
-// Grows the text line by line, bounding each piece by the room left before it is made.
-std::string render_wide(const std::vector<BigInt>& values, const std::vector<std::uint64_t>& zeros,
-                        const std::vector<std::uint64_t>& minus_zeros, std::string_view ending, bool final_ending,
-                        std::uint64_t limit) {
-  std::string out;
-  std::size_t next_minus_zero = 0;
-  for (std::size_t i = 0; i < values.size(); ++i) {
-    if (i > 0) out += ending;
-    const bool minus_zero = next_minus_zero < minus_zeros.size() && minus_zeros[next_minus_zero] == i;
-    if (minus_zero) ++next_minus_zero;
-    if (values[i].sign() < 0 || minus_zero) out.push_back('-');
-    const std::uint64_t room = out.size() >= limit ? 0 : limit - out.size();
-    const std::uint64_t z = zeros.empty() ? 0 : zeros[i];
-    if (z > room) throw output_limit_error();
-    out.append(z, '0');
-    check_decimal_output_size(values[i], limit >= out.size() ? limit - out.size() : 0);
-    values[i].append_decimal_magnitude(out);
-    if (out.size() > limit) throw output_limit_error();
+ private:
+  void set_next(std::uint64_t line) {
+    if (line >= n_) throw Error(kInvalidMinusZeroIndex);
+    line_ = line;
   }
-  if (final_ending) {
-    out += ending;
-    if (out.size() > limit) throw output_limit_error();
+
+  ByteCursor& body_;
+  std::uint64_t n_;
+  std::uint64_t left_ = 0;
+  std::uint64_t line_ = 0;
+  std::uint64_t taken_ = 0;
+};
+
+// Bounds on the length of the text, from the first pass.
+struct TextSize {
+  u128 fixed = 0;   // line endings, leading zeros, signs, and the digits of values in words
+  u128 lower = 0;   // a lower bound of the digits of big values (more than bits / 4 each)
+  u128 upper = 0;   // an upper bound of those digits
+  bool any_big = false;
+
+  void add(const IntegerList& values) {
+    if (!values.wide()) {
+      for (std::uint64_t w : values.words()) {
+        const auto v = static_cast<std::int64_t>(w);
+        fixed += decimal_length(v < 0 ? 0 - w : w) + (v < 0 ? 1 : 0);
+      }
+      return;
+    }
+    any_big = true;
+    for (const BigInt& v : values.big()) {
+      const unsigned sign = v.sign() < 0 ? 1 : 0;
+      lower += std::max<std::uint64_t>(1, v.bit_length() / 4) + sign;
+      upper += v.decimal_digits_upper_bound() + sign;
+    }
   }
-  return out;
+};
+
+// Writes the text into a buffer of its largest possible size (its exact size when no value is
+// big), refusing anything past the limit.
+class TextWriter {
+ public:
+  TextWriter(std::uint64_t capacity, std::uint64_t limit) : capacity_(capacity), limit_(limit) {
+    // One more byte: the big-integer printer ends its digits with a NUL.
+    out_.resize(static_cast<std::size_t>(capacity) + 1);
+  }
+
+  char* reserve(std::uint64_t n) {
+    if (n > capacity_ - pos_) throw output_limit_error();
+    char* p = out_.data() + pos_;
+    pos_ += n;
+    return p;
+  }
+  void write(std::string_view bytes) { std::memcpy(reserve(bytes.size()), bytes.data(), bytes.size()); }
+
+  void write_magnitude(const BigInt& v) {
+    check_decimal_output_size(v, room_under_limit(pos_, limit_));
+    if (v.decimal_digits_upper_bound() <= capacity_ - pos_) {
+      pos_ += v.write_decimal_magnitude(out_.data() + pos_);
+      return;
+    }
+    // Near the limit the upper bound may not fit while the digits do.
+    std::string digits;
+    v.append_decimal_magnitude(digits);
+    write(digits);
+  }
+
+  std::string finish() {
+    out_.resize(static_cast<std::size_t>(pos_));
+    return std::move(out_);
+  }
+
+ private:
+  std::string out_;
+  std::uint64_t pos_ = 0;
+  std::uint64_t capacity_;
+  std::uint64_t limit_;
+};
+
+void write_line(TextWriter& text, const IntegerList& values, std::size_t i, bool minus_zero, std::uint64_t zeros) {
+  const bool narrow = !values.wide();
+  const std::uint64_t w = narrow ? values.words()[i] : 0;
+  const bool negative = narrow ? static_cast<std::int64_t>(w) < 0 : values.big()[i].sign() < 0;
+  if (negative || minus_zero) text.write("-");
+  if (zeros > 0) std::memset(text.reserve(zeros), '0', zeros);
+  if (!narrow) {
+    text.write_magnitude(values.big()[i]);
+    return;
+  }
+  char digits[20];
+  char* end = digits + sizeof digits;
+  const char* begin = write_decimal_backwards(negative ? 0 - w : w, end);
+  text.write(std::string_view(begin, static_cast<std::size_t>(end - begin)));
 }
 
 }  // namespace
@@ -404,23 +362,21 @@ std::string encode_number_list_payload(const IntegerLines& lines) {
   zero_counts.reserve(n);
   bool any_zeros = false;
   std::vector<std::uint64_t> minus_zeros;
-  std::vector<std::uint64_t> narrow;  // two's-complement bits
-  narrow.reserve(n);
-  bool wide = false;
+  IntegerList values(Signedness::Signed);
+  values.words().reserve(n);
   for (std::size_t i = 0; i < n; ++i) {
     const LineParts parts = split_line(lines.lines[i]);
     write_varint_u64(parts.leading_zeros, zero_counts);
     any_zeros |= parts.leading_zeros != 0;
-    const bool zero = parts.digits == "0";
-    if (parts.negative && zero) minus_zeros.push_back(i);
-    if (wide) continue;
-    if (parts.digits.size() > kNarrowDigits) {
-      wide = true;
-      narrow = {};
-      continue;
+    if (parts.negative && parts.digits == "0") minus_zeros.push_back(i);
+    if (parts.digits.size() <= kNarrowDigits) {
+      const std::uint64_t v = parse_narrow(parts.digits);
+      values.push_word(parts.negative ? 0 - v : v);
+    } else {
+      BigInt v = parse_decimal_digits(parts.digits);
+      if (parts.negative) v.negate();
+      values.push_back(std::move(v));
     }
-    const std::uint64_t v = parse_narrow(parts.digits);
-    narrow.push_back(parts.negative ? 0 - v : v);
   }
 
   std::uint8_t flags = (lines.final_line_ending ? kListFinalLineEnding : 0) | (lines.crlf ? kListCrLf : 0);
@@ -437,26 +393,22 @@ std::string encode_number_list_payload(const IntegerLines& lines) {
     for (std::size_t k = 1; k < minus_zeros.size(); ++k) write_varint_u64(minus_zeros[k] - minus_zeros[k - 1], tail);
   }
 
-  std::uint8_t method = 0;
-  std::string inner;
-  if (!wide) {
-    inner = best_inner_body_narrow(std::move(narrow), tail, method);
-  } else {
-    std::vector<BigInt> values;
-    values.reserve(n);
-    for (std::string_view line : lines.lines) {
-      const LineParts parts = split_line(line);
-      BigInt v = parse_decimal_digits(parts.digits);
-      values.push_back(parts.negative ? -v : std::move(v));
-    }
-    inner = best_inner_body_wide(std::move(values), tail, method);
-  }
+  // An inner body is only worth writing if its own decoder, given this text's length as its
+  // limit, would inflate it: a byte-plane body can be many times the text (one very wide value
+  // widens every line). The plain varints of the values as they are always fit: no varint is
+  // longer than its number's digits, and each line's count of leading zeros takes at most one
+  // byte more than the zeros themselves, so the cap always leaves a candidate.
+  DifferenceFraming framing;
+  framing.tail = tail;
+  framing.max_bytes = inner_body_limit(text_length(lines));
+  std::optional<DifferenceEncoding> chosen = choose_difference_encoding(std::move(values), framing);
+  if (!chosen) throw std::logic_error("no number-list body fits under its own decoder's cap");
 
   std::string payload;
   payload.push_back(static_cast<char>(flags));
   write_varint_u64(n, payload);
-  payload.push_back(static_cast<char>(method));
-  payload += deflate_compress_best(inner);
+  payload.push_back(static_cast<char>(chosen->method));
+  payload += deflate_compress_best(chosen->bytes);
   return payload;
 }
 
@@ -472,45 +424,63 @@ std::string decode_number_list_payload(std::string_view payload, std::uint64_t l
   if ((method & 3) == 3 || method >= 32) throw Error(kInvalidNumberListMethod);
   const unsigned d = method & 3;
 
-  const std::uint64_t inflate_limit = limit > (std::numeric_limits<std::uint64_t>::max() - 1024) / 2
-                                          ? std::numeric_limits<std::uint64_t>::max()
-                                          : 2 * limit + 1024;
-  const std::string inner = inflate_limited(payload.substr(cursor.pos), inflate_limit, false);
+  const std::string inner = inflate_limited(payload.substr(cursor.pos), inner_body_limit(limit), false);
   ByteCursor body{inner};
+  MagnitudeBudget budget(limit);
 
-  std::vector<BigInt> seeds;
-  for (unsigned i = 0; i < d; ++i) seeds.push_back(zigzag_decode_big(cursor_read_varint_big(body, false, 0)));
-  BigInt base;
-  const bool has_base = (method & kListMethodBase) != 0;
-  if (has_base) base = zigzag_decode_big(cursor_read_varint_big(body, false, 0));
-  DecodedBody magnitudes = decode_number_list_body_narrow(body, method, n - d, d);
-  const Values values = rebuild_values(std::move(seeds), has_base ? &base : nullptr, std::move(magnitudes), limit);
+  IntegerList seeds(Signedness::Signed);
+  for (unsigned i = 0; i < d; ++i) seeds.push_back(zigzag_decode_big(read_charged_varint(body, budget)));
+  std::optional<BigInt> base;
+  if (method & kListMethodBase) base = zigzag_decode_big(read_charged_varint(body, budget));
+  NumberListBodyReader reader(body, method, n - d);
 
-  std::vector<std::uint64_t> zeros;
-  if (flags & kListLeadingZeros) zeros = cursor_read_varint_vec(body, n);
+  const ByteCursor zeros_at = body;
+  u128 zeros_total = 0;
+  if (flags & kListLeadingZeros) {
+    for (std::uint64_t i = 0; i < n; ++i) zeros_total += cursor_read_varint_u64(body);
+  }
+  const ByteCursor minus_zeros_at = body;
 
-  std::vector<std::uint64_t> minus_zeros;
-  if (flags & kListMinusZeros) {
-    const std::uint64_t k = cursor_read_varint_u64(body);
-    if (k > 0) {
-      std::uint64_t index = cursor_read_varint_u64(body);
-      if (index >= n || !values.is_zero(index)) throw Error(kInvalidMinusZeroIndex);
-      minus_zeros.push_back(index);
-      for (std::uint64_t j = 1; j < k; ++j) {
-        const std::uint64_t gap = cursor_read_varint_u64(body);
-        if (gap == 0) throw Error(kRepeatedMinusZeroIndex);
-        index = saturating_add(index, gap);
-        if (index >= n || !values.is_zero(index)) throw Error(kInvalidMinusZeroIndex);
-        minus_zeros.push_back(index);
-      }
+  // First pass: the checks, and the size of the text.
+  ValuePieces pieces(seeds, base ? &*base : nullptr, reader, d);
+  IntegerList values(Signedness::Signed);
+  TextSize size;
+  {
+    MinusZeroLines minus_zeros(body, (flags & kListMinusZeros) != 0, n);
+    std::uint64_t line = 0;
+    while (pieces.next(values, &budget)) {
+      minus_zeros.take_within(values, line);
+      size.add(values);
+      line += values.size();
     }
+    size.fixed += minus_zeros.taken();  // the '-' of each -0
   }
   if (!body.at_end()) throw Error(kTrailingNumberListData);
 
   const std::string_view ending = (flags & kListCrLf) ? "\r\n" : "\n";
   const bool final_ending = (flags & kListFinalLineEnding) != 0;
-  std::string out = values.wide ? render_wide(values.big, zeros, minus_zeros, ending, final_ending, limit)
-                                : render_narrow(values.narrow, zeros, minus_zeros, ending, final_ending, limit);
+  size.fixed += zeros_total + static_cast<u128>(n - 1 + (final_ending ? 1 : 0)) * ending.size();
+  if (size.fixed + size.lower > limit) throw output_limit_error();
+  const u128 most = size.fixed + size.upper;
+
+  // Second pass: the text.
+  TextWriter text(static_cast<std::uint64_t>(most < limit ? most : limit), limit);
+  pieces.rewind();
+  ByteCursor zeros = zeros_at;
+  ByteCursor list = minus_zeros_at;
+  MinusZeroLines minus_zeros(list, (flags & kListMinusZeros) != 0, n);
+  std::uint64_t line = 0;
+  while (pieces.next(values, nullptr)) {
+    for (std::size_t i = 0; i < values.size(); ++i, ++line) {
+      if (line > 0) text.write(ending);
+      const bool minus_zero = minus_zeros.pending() && minus_zeros.line() == line;
+      if (minus_zero) minus_zeros.take();
+      const std::uint64_t leading = (flags & kListLeadingZeros) ? cursor_read_varint_u64(zeros) : 0;
+      write_line(text, values, i, minus_zero, leading);
+    }
+  }
+  if (final_ending) text.write(ending);
+  std::string out = text.finish();
   if (!is_integer_lines(out)) throw Error(kNotANumberList);
   return out;
 }

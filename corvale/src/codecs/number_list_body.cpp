@@ -2,42 +2,40 @@
 
 #include <algorithm>
 #include <cstring>
-
-#include "codecs/entropy.h"
+#include <limits>
+#include <span>
+#include <utility>
 
 namespace corvale {
 
 namespace {
 
-constexpr std::size_t kMaxPlaneWidth = 32;
+constexpr unsigned kMaxPlaneWidth = 32;
+// A piece of values stops after a value longer than this, so that one huge value cannot be
+// followed by thousands of sums as large as itself in the same piece.
+constexpr std::uint64_t kLongValueBytes = 64;
 
 unsigned byte_length(std::uint64_t v) { return v == 0 ? 0 : (64 - __builtin_clzll(v) + 7) / 8; }
 unsigned varint_length(std::uint64_t v) { return (64 - __builtin_clzll(v | 1) + 6) / 7; }
 
-}  // namespace
-
-void append_number_list_body(const std::uint64_t* values, std::size_t n, std::uint8_t layout, std::string& out) {
-  if (layout == kLayoutEntropy) {
-    encode_entropy_body(values, n, out);
-    return;
-  }
-  if (layout == kLayoutVarints) {
-    // Sized first, then written in place: no growth and no per-byte append.
-    std::size_t size = 0;
-    for (std::size_t i = 0; i < n; ++i) size += varint_length(values[i]);
-    const std::size_t start = out.size();
-    out.resize(start + size);
-    auto* p = reinterpret_cast<unsigned char*>(out.data() + start);
-    for (std::size_t i = 0; i < n; ++i) {
-      std::uint64_t v = values[i];
-      while (v >= 0x80) {
-        *p++ = static_cast<unsigned char>(v | 0x80);
-        v >>= 7;
-      }
-      *p++ = static_cast<unsigned char>(v);
+void append_varints(const std::uint64_t* values, std::size_t n, std::string& out) {
+  // Sized first, then written in place: no growth and no per-byte append.
+  std::size_t size = 0;
+  for (std::size_t i = 0; i < n; ++i) size += varint_length(values[i]);
+  const std::size_t start = out.size();
+  out.resize(start + size);
+  auto* p = reinterpret_cast<unsigned char*>(out.data() + start);
+  for (std::size_t i = 0; i < n; ++i) {
+    std::uint64_t v = values[i];
+    while (v >= 0x80) {
+      *p++ = static_cast<unsigned char>(v | 0x80);
+      v >>= 7;
     }
-    return;
+    *p++ = static_cast<unsigned char>(v);
   }
+}
+
+void append_byte_planes(const std::uint64_t* values, std::size_t n, std::string& out) {
   std::uint64_t all_bits = 0;
   for (std::size_t i = 0; i < n; ++i) all_bits |= values[i];
   const unsigned width = std::max(1u, byte_length(all_bits));
@@ -51,164 +49,283 @@ void append_number_list_body(const std::uint64_t* values, std::size_t n, std::ui
   }
 }
 
-std::vector<LayoutCandidate> encode_number_list_candidates(const std::vector<std::uint64_t>& values) {
-  std::vector<LayoutCandidate> out;
-  out.reserve(3);
-  for (const std::uint8_t layout : {kLayoutVarints, kLayoutBytePlanes, kLayoutEntropy}) {
-    if (layout == kLayoutEntropy && values.empty()) continue;
-    LayoutCandidate candidate{layout, {}};
-    append_number_list_body(values.data(), values.size(), layout, candidate.bytes);
-    out.push_back(std::move(candidate));
-  }
-  return out;
-}
-
-std::vector<LayoutCandidate> encode_number_list_candidates(const std::vector<BigInt>& values) {
-  const bool narrow = std::all_of(values.begin(), values.end(), [](const BigInt& v) { return v.fits_u64(); });
-  if (narrow) {
-    std::vector<std::uint64_t> small;
-    small.reserve(values.size());
-    for (const BigInt& v : values) small.push_back(v.to_u64());
-    return encode_number_list_candidates(small);
-  }
-
-  // At least one value is 2^64 or more: no entropy candidate.
+// Byte planes of values of which at least one needs more than 64 bits; none when one needs more
+// than 32 bytes.
+bool append_big_byte_planes(std::span<const BigInt> values, std::string& out) {
   const std::size_t n = values.size();
-  std::vector<LayoutCandidate> out;
-  std::string varints;
-  for (const BigInt& v : values) write_varint_big(v, varints);
-  out.push_back({kLayoutVarints, std::move(varints)});
-
   std::size_t width = 0;
   for (const BigInt& v : values) width = std::max(width, (v.bit_length() + 7) / 8);
-  if (width <= kMaxPlaneWidth) {
-    std::string planes(1 + width * n, '\0');
-    planes[0] = static_cast<char>(width);
-    for (std::size_t i = 0; i < n; ++i) {
-      const std::string le = values[i].to_bytes_le();
-      for (std::size_t j = 0; j < le.size(); ++j) planes[1 + j * n + i] = le[j];
-    }
-    out.push_back({kLayoutBytePlanes, std::move(planes)});
+  if (width > kMaxPlaneWidth) return false;
+  const std::size_t start = out.size();
+  out.resize(start + 1 + width * n, '\0');
+  out[start] = static_cast<char>(width);
+  for (std::size_t i = 0; i < n; ++i) {
+    const std::string le = values[i].to_bytes_le();
+    for (std::size_t j = 0; j < le.size(); ++j) out[start + 1 + j * n + i] = le[j];
   }
-  return out;
+  return true;
 }
 
-DecodedBody decode_number_list_body_narrow(ByteCursor& cursor, std::uint8_t method, std::uint64_t count,
-                                           std::size_t front) {
-  DecodedBody body;
+bool append_word_body(const std::uint64_t* values, std::size_t n, std::uint8_t layout, std::string& out) {
+  switch (layout) {
+    case kLayoutVarints:
+      append_varints(values, n, out);
+      return true;
+    case kLayoutBytePlanes:
+      append_byte_planes(values, n, out);
+      return true;
+    default:
+      if (n == 0) return false;
+      encode_entropy_body(values, n, out);
+      return true;
+  }
+}
+
+}  // namespace
+
+bool append_number_list_body(const IntegerList& magnitudes, std::size_t first, std::uint8_t layout, std::string& out) {
+  const std::size_t n = magnitudes.size() - first;
+  if (magnitudes.wide()) {
+    const std::span<const BigInt> big = magnitudes.big().subspan(first);
+    const bool fit = std::all_of(big.begin(), big.end(), [](const BigInt& v) { return v.fits_u64(); });
+    if (!fit) {
+      if (layout == kLayoutVarints) {
+        for (const BigInt& v : big) write_varint_big(v, out);
+        return true;
+      }
+      return layout == kLayoutBytePlanes && append_big_byte_planes(big, out);
+    }
+    // A wide list whose values here all fit in 64 bits is coded like a narrow one.
+    std::vector<std::uint64_t> words;
+    words.reserve(n);
+    for (const BigInt& v : big) words.push_back(v.to_u64());
+    return append_word_body(words.data(), n, layout, out);
+  }
+  return append_word_body(magnitudes.words().data() + first, n, layout, out);
+}
+
+std::vector<LayoutCandidate> encode_number_list_candidates(const IntegerList& magnitudes) {
+  std::vector<LayoutCandidate> candidates;
+  for (const std::uint8_t layout : kLayoutsInOrder) {
+    LayoutCandidate candidate{layout, {}};
+    if (append_number_list_body(magnitudes, 0, layout, candidate.bytes)) candidates.push_back(std::move(candidate));
+  }
+  return candidates;
+}
+
+NumberListBodyReader::NumberListBodyReader(ByteCursor& cursor, std::uint8_t method, std::uint64_t count)
+    : count_(count) {
   if (method & kLayoutBytePlanes) {
     if (method >= 16) throw Error(kInvalidLayout);
-    const unsigned width = cursor_take_byte(cursor);
-    if (width == 0 || width > kMaxPlaneWidth) throw Error(kInvalidBytePlaneWidth);
-    if (count > cursor.remaining() / width) throw Error(kTruncatedNumberList);
-    const auto* planes = reinterpret_cast<const unsigned char*>(cursor_take_bytes(cursor, width * count).data());
-    if (width <= 8) {
-      body.narrow.assign(front + count, 0);
-      std::uint64_t* v = body.narrow.data() + front;
-      for (unsigned j = 0; j < width; ++j) {
-        const unsigned char* plane = planes + j * count;
-        const unsigned shift = 8 * j;
-        for (std::uint64_t i = 0; i < count; ++i) v[i] |= static_cast<std::uint64_t>(plane[i]) << shift;
-      }
-    } else {
-      body.wide = true;
-      body.values.reserve(count);
-      unsigned char le[kMaxPlaneWidth];
-      for (std::uint64_t i = 0; i < count; ++i) {
-        for (unsigned j = 0; j < width; ++j) le[j] = planes[j * count + i];
-        body.values.push_back(BigInt::from_bytes_le(le, width));
-      }
-    }
-    return body;
+    layout_ = kLayoutBytePlanes;
+    width_ = cursor_take_byte(cursor);
+    if (width_ == 0 || width_ > kMaxPlaneWidth) throw Error(kInvalidBytePlaneWidth);
+    if (count > cursor.remaining() / width_) throw Error(kTruncatedNumberList);
+    data_ = reinterpret_cast<const unsigned char*>(cursor_take_bytes(cursor, width_ * count).data());
+    return;
   }
-
   if (method >= 16) {
-    body.narrow.resize(front);
-    decode_entropy_body_append(cursor, count, body.narrow);
-    return body;
+    layout_ = kLayoutEntropy;
+    entropy_.emplace(cursor, count);
+    return;
   }
-
-  // Varints: every one takes at least a byte, which bounds the room worth reserving.
-  body.narrow.reserve(front + std::min<std::uint64_t>(count, cursor.remaining()));
-  body.narrow.resize(front);
-  const auto* data = reinterpret_cast<const unsigned char*>(cursor.data.data());
-  const std::uint64_t size = cursor.data.size();
-  std::uint64_t i = 0;
-  for (; i < count; ++i) {
-    // Up to nine bytes always fit in 64 bits; anything longer goes through the big reader.
-    std::uint64_t p = cursor.pos;
-    std::uint64_t v = 0;
-    unsigned shift = 0;
-    bool done = false;
-    unsigned char b = 0;
-    while (p < size && shift < 63) {
-      b = data[p++];
-      v |= static_cast<std::uint64_t>(b & 0x7F) << shift;
-      if (!(b & 0x80)) {
-        done = true;
-        break;
-      }
-      shift += 7;
+  // Varints: find where the body ends, with the messages a reader taking them one by one gives.
+  layout_ = kLayoutVarints;
+  data_ = cursor.here();
+  const std::uint64_t available = cursor.remaining();
+  std::uint64_t end = 0;
+  for (std::uint64_t i = 0; i < count; ++i) {
+    const VarintScan s = scan_varint(data_ + end, available - end, 0);
+    end += s.length;
+    if (s.fault != VarintFault::None) {
+      cursor.pos += end;
+      throw Error(s.fault == VarintFault::Truncated ? kTruncatedNumberList : kNonCanonicalVarint);
     }
-    if (done) {
-      const bool multi = p - cursor.pos >= 2;
-      cursor.pos = p;
-      if (multi && b == 0) throw Error(kNonCanonicalVarint);
-      body.narrow.push_back(v);
-      continue;
-    }
-    BigInt big = cursor_read_varint_big(cursor, false, 0);
-    if (big.fits_u64()) {
-      body.narrow.push_back(big.to_u64());
-      continue;
-    }
-    body.wide = true;
-    body.values.reserve(body.narrow.size() - front + 1);
-    for (std::size_t k = front; k < body.narrow.size(); ++k) body.values.emplace_back(body.narrow[k]);
-    body.narrow = {};
-    body.values.push_back(std::move(big));
-    ++i;
-    break;
   }
-  for (; i < count; ++i) body.values.push_back(cursor_read_varint_big(cursor, false, 0));
-  return body;
+  size_ = end;
+  cursor.pos += end;
 }
 
-std::vector<BigInt> decode_number_list_body(ByteCursor& cursor, std::uint8_t method, std::uint64_t count) {
-  DecodedBody body = decode_number_list_body_narrow(cursor, method, count);
-  if (body.wide) return std::move(body.values);
-  std::vector<BigInt> out;
-  out.reserve(body.narrow.size());
-  for (std::uint64_t v : body.narrow) out.emplace_back(v);
+void NumberListBodyReader::rewind() {
+  next_ = 0;
+  pos_ = 0;
+  if (entropy_) entropy_->rewind();
+}
+
+std::size_t NumberListBodyReader::read(IntegerList& out, std::size_t max) {
+  const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(max, left()));
+  if (n == 0) return 0;
+  const std::uint64_t first = next_;
+
+  if (layout_ == kLayoutVarints) {
+    // Every varint was checked when the body was opened.
+    std::size_t done = 0;
+    while (done < n) {
+      const VarintScan s = scan_varint(data_ + pos_, size_ - pos_, 0);
+      const unsigned char* start = data_ + pos_;
+      pos_ += s.length;
+      ++done;
+      if (s.length < 10 || (s.length == 10 && start[9] <= 1)) {
+        out.push_word(s.value);
+        continue;
+      }
+      out.push_back(BigInt::from_base128_le(start, s.length));
+      if (s.length > kLongValueBytes) break;
+    }
+    next_ += done;
+    return done;
+  }
+
+  if (layout_ == kLayoutEntropy) {
+    if (!out.wide()) {
+      std::vector<std::uint64_t>& words = out.words();
+      const std::size_t old = words.size();
+      words.resize(old + n);
+      entropy_->read(words.data() + old, n);
+    } else {
+      std::uint64_t piece[256];
+      for (std::size_t done = 0; done < n;) {
+        const std::size_t k = std::min(n - done, std::size(piece));
+        entropy_->read(piece, k);
+        for (std::size_t i = 0; i < k; ++i) out.push_word(piece[i]);
+        done += k;
+      }
+    }
+    next_ += n;
+    return n;
+  }
+
+  // Byte planes: value i is byte i of every plane, plane 0 the lowest.
+  const unsigned narrow_width = std::min(width_, 8u);
+  const bool wide_planes = width_ > 8;
+  if (!out.wide() && !wide_planes) {
+    std::vector<std::uint64_t>& words = out.words();
+    const std::size_t old = words.size();
+    words.resize(old + n, 0);
+    std::uint64_t* v = words.data() + old;
+    for (unsigned j = 0; j < narrow_width; ++j) {
+      const unsigned char* plane = data_ + j * count_ + first;
+      const unsigned shift = 8 * j;
+      for (std::size_t i = 0; i < n; ++i) v[i] |= static_cast<std::uint64_t>(plane[i]) << shift;
+    }
+  } else {
+    unsigned char le[kMaxPlaneWidth];
+    for (std::size_t i = 0; i < n; ++i) {
+      bool beyond_64_bits = false;
+      for (unsigned j = 0; j < width_; ++j) {
+        le[j] = data_[j * count_ + first + i];
+        beyond_64_bits |= j >= 8 && le[j] != 0;
+      }
+      if (beyond_64_bits) {
+        out.push_back(BigInt::from_bytes_le(le, width_));
+      } else {
+        std::uint64_t v = 0;
+        for (unsigned j = 0; j < narrow_width; ++j) v |= static_cast<std::uint64_t>(le[j]) << (8 * j);
+        out.push_word(v);
+      }
+    }
+  }
+  next_ += n;
+  return n;
+}
+
+IntegerList decode_number_list_body(ByteCursor& cursor, std::uint8_t method, std::uint64_t count) {
+  NumberListBodyReader reader(cursor, method, count);
+  IntegerList out(Signedness::Unsigned);
+  while (reader.read(out, 4096) > 0) {
+  }
   return out;
 }
 
 BigInt zigzag_encode_big(const BigInt& x) { return BigInt::zigzag(x); }
 BigInt zigzag_decode_big(const BigInt& m) { return BigInt::unzigzag(m); }
 
-std::vector<BigInt> delta_encode_big(const std::vector<BigInt>& values) {
-  std::vector<BigInt> out;
-  out.reserve(values.size());
-  for (std::size_t i = 0; i < values.size(); ++i) {
-    out.push_back(i == 0 ? values[0] : values[i] - values[i - 1]);
+IntegerList delta_encode_big(IntegerList values) {
+  const std::size_t n = values.size();
+  if (!values.wide()) {
+    std::vector<std::uint64_t>& w = values.words();
+    bool fits = true;
+    for (std::size_t i = 1; i < n && fits; ++i) {
+      std::int64_t d;
+      fits = !__builtin_sub_overflow(static_cast<std::int64_t>(w[i]), static_cast<std::int64_t>(w[i - 1]), &d);
+    }
+    if (fits) {
+      // Two's-complement words: wrapping subtraction gives the exact differences.
+      for (std::size_t i = n; i-- > 1;) w[i] -= w[i - 1];
+      return values;
+    }
+    values.widen();
   }
-  return out;
+  const std::span<BigInt> big = values.big();
+  for (std::size_t i = n; i-- > 1;) big[i] -= big[i - 1];
+  return values;
 }
 
-void prefix_sum_in_place(std::vector<BigInt>& values) {
-  for (std::size_t i = 1; i < values.size(); ++i) values[i] += values[i - 1];
+void prefix_sum_in_place(IntegerList& values, BigInt& carry, MagnitudeBudget* budget) {
+  const std::size_t n = values.size();
+  if (n == 0) return;
+  std::size_t i = 0;
+  if (!values.wide() && carry.fits_i64()) {
+    std::vector<std::uint64_t>& w = values.words();
+    std::int64_t sum = carry.to_i64();
+    for (; i < n; ++i) {
+      std::int64_t next;
+      if (__builtin_add_overflow(sum, static_cast<std::int64_t>(w[i]), &next)) break;
+      sum = next;
+      w[i] = static_cast<std::uint64_t>(sum);
+    }
+    carry = BigInt::from_i64(sum);
+    if (i == n) return;
+    // A sum left 64 bits: the rest of the list goes on in big integers.
+  }
+  values.widen();
+  const std::span<BigInt> big = values.big();
+  for (; i < n; ++i) {
+    big[i] += i == 0 ? carry : big[i - 1];
+    if (budget != nullptr) budget->charge(big[i]);
+  }
+  carry = big[n - 1];
 }
 
-void collect_zigzag_decoded_bigints(std::vector<BigInt>& out, std::vector<BigInt> magnitudes) {
-  out.reserve(out.size() + magnitudes.size());
-  for (const BigInt& m : magnitudes) out.push_back(zigzag_decode_big(m));
+void prefix_sum_in_place(IntegerList& values) {
+  BigInt carry;
+  prefix_sum_in_place(values, carry);
 }
 
-void collect_bigints_offset_by_base(std::vector<BigInt>& out, std::vector<BigInt> magnitudes, const BigInt& base) {
-  out.reserve(out.size() + magnitudes.size());
-  for (BigInt& m : magnitudes) {
-    m += base;
-    out.push_back(std::move(m));
+void collect_zigzag_decoded_bigints(IntegerList& out, const IntegerList& magnitudes) {
+  if (magnitudes.wide()) {
+    for (const BigInt& m : magnitudes.big()) {
+      BigInt& v = out.append_slot();
+      v = m;
+      v.unzigzag_in_place();
+    }
+    return;
+  }
+  for (std::uint64_t m : magnitudes.words()) out.push_word(static_cast<std::uint64_t>(zigzag_decode_u64(m)));
+}
+
+void collect_bigints_offset_by_base(IntegerList& out, const IntegerList& magnitudes, const BigInt& base,
+                                    MagnitudeBudget* budget) {
+  if (!magnitudes.wide() && base.fits_i64()) {
+    const std::int64_t b = base.to_i64();
+    const std::vector<std::uint64_t>& m = magnitudes.words();
+    const std::uint64_t largest = m.empty() ? 0 : *std::max_element(m.begin(), m.end());
+    // Every base + m fits when the largest does (m is never negative).
+    if (static_cast<__int128>(b) + largest <= std::numeric_limits<std::int64_t>::max()) {
+      for (std::uint64_t x : m) out.push_word(static_cast<std::uint64_t>(b) + x);
+      return;
+    }
+  }
+  // Built in the list's own slots, whose storage earlier pieces already grew.
+  for (std::size_t i = 0; i < magnitudes.size(); ++i) {
+    BigInt& v = out.append_slot();
+    v = base;
+    if (magnitudes.wide()) {
+      v += magnitudes.big()[i];
+    } else {
+      v += magnitudes.words()[i];
+    }
+    if (budget != nullptr) budget->charge(v);
   }
 }
 

@@ -14,6 +14,7 @@
 #include "codecs/exponent_column.h"
 #include "codecs/number_column.h"
 #include "codecs/number_list.h"
+#include "codecs/output_budget.h"
 #include "codecs/separator_sequence.h"
 #include "codecs/varint.h"
 #include "codecs/written_number.h"
@@ -76,48 +77,56 @@ void write_run(std::string_view run, std::string& out) {
   out += run;
 }
 
-// Column j of C (numbers j, j + C, ...), each scaled to s fraction digits: in 64 bits when every
-// scaled value fits, else as big integers.
-ColumnValues column_values(const Numbers& numbers, std::uint64_t j, std::uint64_t C, std::uint64_t s) {
-  const std::uint64_t n = numbers.size();
-  ColumnValues column;
-  bool fits = std::none_of(numbers.wide.begin(), numbers.wide.end(), [&](const auto& w) { return w.first % C == j; });
-  if (fits) {
-    column.narrow.reserve((n - j - 1) / C + 1);
-    for (std::uint64_t i = j; i < n; i += C) {
-      const std::uint64_t d = s - numbers.fraction_digits[i];
-      const std::int64_t v = numbers.values[i];
-      const std::uint64_t magnitude = v < 0 ? 0 - static_cast<std::uint64_t>(v) : static_cast<std::uint64_t>(v);
-      if (d > 18 || magnitude > static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max()) / kPowersOfTen[d]) {
-        fits = false;
-        break;
-      }
-      column.narrow.push_back(v * static_cast<std::int64_t>(kPowersOfTen[d]));
-    }
-    if (fits) return column;
-  }
-
-  column.wide = true;
-  column.narrow = {};
+// Column j of C (numbers j, j + C, ...), each scaled to s fraction digits: 64-bit words while
+// the scaled values fit, big integers once one does not.
+IntegerList column_values(const Numbers& numbers, std::uint64_t j, std::uint64_t C, std::uint64_t s) {
+  IntegerList column(Signedness::Signed);
   std::unordered_map<std::uint64_t, BigInt> powers;  // 10^d, made once for each d that occurs
   auto wide = numbers.wide.begin();
-  for (std::uint64_t i = j; i < n; i += C) {
+  for (std::uint64_t i = j; i < numbers.size(); i += C) {
     while (wide != numbers.wide.end() && wide->first < i) ++wide;
-    BigInt v = wide != numbers.wide.end() && wide->first == i ? wide->second : BigInt::from_i64(numbers.values[i]);
+    const bool is_wide = wide != numbers.wide.end() && wide->first == i;
     const std::uint64_t d = s - numbers.fraction_digits[i];
-    if (d > 0 && !v.is_zero()) {
+    const std::int64_t v = numbers.values[i];
+    const std::uint64_t magnitude = v < 0 ? 0 - static_cast<std::uint64_t>(v) : static_cast<std::uint64_t>(v);
+    if (!is_wide && d <= 18 && magnitude <= static_cast<std::uint64_t>(INT64_MAX) / kPowersOfTen[d]) {
+      column.push_word(static_cast<std::uint64_t>(v) * kPowersOfTen[d]);
+      continue;
+    }
+    BigInt& scaled = column.append_slot();
+    scaled = is_wide ? wide->second : BigInt::from_i64(v);
+    if (d > 0 && !scaled.is_zero()) {
       auto [power, made] = powers.try_emplace(d);
       if (made) power->second = BigInt::pow(10, d);
-      v *= power->second;
+      scaled *= power->second;
     }
-    column.big.push_back(std::move(v));
   }
   return column;
 }
 
+// A floor under the bytes of magnitude that the decoder will build for column j once scaled to s
+// fraction digits: every stored value past 64 bits is built at least once, and v x 10^d has at
+// least bits(v) + 3.32 d bits. Worked out from the digits, before any such value is made.
+u128 scaled_magnitude_floor(const Numbers& numbers, std::uint64_t j, std::uint64_t C, std::uint64_t s) {
+  u128 bytes = 0;
+  auto wide = numbers.wide.begin();
+  for (std::uint64_t i = j; i < numbers.size(); i += C) {
+    while (wide != numbers.wide.end() && wide->first < i) ++wide;
+    const bool is_wide = wide != numbers.wide.end() && wide->first == i;
+    const std::int64_t v = numbers.values[i];
+    const u128 bits = is_wide ? wide->second.bit_length()
+                              : v == 0 ? 0 : 64 - __builtin_clzll(v < 0 ? 0 - static_cast<std::uint64_t>(v)
+                                                                        : static_cast<std::uint64_t>(v));
+    if (bits == 0) continue;
+    const u128 scaled = bits + static_cast<u128>(s - numbers.fraction_digits[i]) * 332 / 100;
+    if (scaled > 64) bytes += (scaled + 7) / 8;
+  }
+  return bytes;
+}
+
 }  // namespace
 
-std::optional<std::string> encode_number_text(std::string_view text) {
+std::optional<NumberTextPayload> encode_number_text(std::string_view text) {
   Numbers numbers;
   SeparatorSequenceWriter separators;
   std::string_view prefix;
@@ -134,6 +143,13 @@ std::optional<std::string> encode_number_text(std::string_view text) {
   write_run(suffix, body);
   const std::uint64_t C = std::max<std::uint64_t>(separators.write(body), 1);
 
+  // Verification decodes under the text's own length, so the decoder's budget for that limit is
+  // charged here as the decoder will charge it, column after column.
+  // The inflate cap likewise: a candidate that would take the body past it is never chosen.
+  const std::optional<NumberTextPayload> stored{NumberTextPayload{true, {}}};
+  MagnitudeBudget budget(text.size());
+  const std::uint64_t cap = inner_body_limit(text.size());
+
   std::uint8_t flags = 0;
   const bool decimal = numbers.max_fraction_digits > 0;
   std::vector<std::uint64_t> scales(C, 0);
@@ -142,7 +158,19 @@ std::optional<std::string> encode_number_text(std::string_view text) {
       for (std::uint64_t i = j; i < n; i += C) scales[j] = std::max(scales[j], numbers.fraction_digits[i]);
       write_varint_u64(scales[j], body);
     }
-    body += encode_number_column(column_values(numbers, j, C, scales[j]));
+    const std::uint64_t count = (n - j - 1) / C + 1;
+    if (scaled_magnitude_floor(numbers, j, C, scales[j]) > budget.remaining()) return stored;
+    IntegerList values = column_values(numbers, j, C, scales[j]);
+    const bool wide = values.wide();
+    const std::optional<std::string> column = encode_number_column(std::move(values), room_under_limit(body.size(), cap));
+    if (!column) return stored;
+    if (wide && !decodes_within_budget([&] {
+          ByteCursor cursor{*column};
+          decode_number_column(cursor, count, budget);
+        })) {
+      return stored;
+    }
+    body += *column;
   }
 
   if (numbers.any_leading_zeros) {
@@ -178,32 +206,36 @@ std::optional<std::string> encode_number_text(std::string_view text) {
 
   if (numbers.any_exponent) {
     flags |= kTextExponents;
-    encode_digit_string_column(numbers.forms, numbers.exponent_digits, body);
+    const std::size_t start = body.size();
+    if (!encode_digit_string_column(numbers.forms, numbers.exponent_digits, body, room_under_limit(body.size(), cap)) ||
+        !decodes_within_budget([&] {
+          ByteCursor cursor{std::string_view(body).substr(start)};
+          decode_exponents(cursor, n, budget);
+        })) {
+      return stored;
+    }
   }
+  if (body.size() > cap) return stored;
 
-  std::string payload(1, static_cast<char>(flags));
-  write_varint_u64(n, payload);
-  payload += deflate_compress_best(body);
+  NumberTextPayload payload;
+  payload.bytes.push_back(static_cast<char>(flags));
+  write_varint_u64(n, payload.bytes);
+  payload.bytes += deflate_compress_best(body);
   return payload;
 }
 
 namespace {
 
-std::uint64_t room_left(const std::string& out, std::uint64_t limit) {
-  return out.size() >= limit ? 0 : limit - out.size();
-}
-
-void append_limited(std::string& out, std::string_view piece, std::uint64_t limit) {
-  if (piece.size() > room_left(out, limit)) throw output_limit_error();
-  out += piece;
-}
-
-// One column as read back, with what rendering needs of it.
+// One column as read back.
 struct DecodedColumn {
   std::uint64_t scale = 0;
-  ColumnValues values;
-  // Wide columns with a scale: every magnitude's decimal digits, made once and cut by the scale.
-  std::vector<std::string> digits;
+  IntegerList values{Signedness::Signed};
+  // The digits of big values, made once: the decimal scale is taken off them, not off the value.
+  std::vector<std::string> wide_digits;
+
+  bool is_negative(std::uint64_t row) const {
+    return values.wide() ? values.big()[row].sign() < 0 : static_cast<std::int64_t>(values.words()[row]) < 0;
+  }
 };
 
 // The numbers of the body, addressed by number index through their columns.
@@ -212,13 +244,9 @@ struct DecodedNumbers {
   std::uint64_t C = 1;
 
   DecodedColumn& column(std::uint64_t i) { return columns[i % C]; }
-  bool is_zero(std::uint64_t i) const { return columns[i % C].values.is_zero(i / C); }
+  const DecodedColumn& column(std::uint64_t i) const { return columns[i % C]; }
+  bool is_zero(std::uint64_t i) const { return column(i).values.is_zero(i / C); }
 };
-
-std::uint64_t inflate_cap(std::uint64_t limit) {
-  constexpr std::uint64_t kMax = std::numeric_limits<std::uint64_t>::max();
-  return limit > (kMax - 1024) / 2 ? kMax : 2 * limit + 1024;
-}
 
 std::vector<std::uint64_t> read_minus_zeros(ByteCursor& cursor, const DecodedNumbers& numbers, std::uint64_t n) {
   std::vector<std::uint64_t> positions;
@@ -240,26 +268,99 @@ CountList undo_scales(ByteCursor& cursor, DecodedNumbers& numbers, std::uint64_t
   if (std::all_of(numbers.columns.begin(), numbers.columns.end(), [](const DecodedColumn& c) { return c.scale == 0; })) {
     throw Error(kDecimalFlagWithoutFractions);
   }
-  for (DecodedColumn& column : numbers.columns) {
-    if (!column.values.wide) continue;
-    column.digits.reserve(column.values.big.size());
-    for (const BigInt& v : column.values.big) v.append_decimal_magnitude(column.digits.emplace_back());
-  }
   CountList fraction_digits;
   for (std::uint64_t i = 0; i < n; ++i) {
     DecodedColumn& column = numbers.column(i);
     const std::uint64_t row = i / numbers.C;
     const std::uint64_t x = cursor_read_varint_u64(cursor);
-    if (column.values.wide) {
-      fraction_digits.push_back(undo_decimal_scale(column.digits[row], column.scale, x, relative));
+    if (column.values.wide()) {
+      fraction_digits.push_back(undo_decimal_scale(column.wide_digits[row], column.scale, x, relative));
       continue;
     }
-    std::int64_t& v = column.values.narrow[row];
-    std::uint64_t magnitude = v < 0 ? 0 - static_cast<std::uint64_t>(v) : static_cast<std::uint64_t>(v);
+    std::uint64_t& bits = column.values.words()[row];
+    const bool negative = static_cast<std::int64_t>(bits) < 0;
+    std::uint64_t magnitude = negative ? 0 - bits : bits;
     fraction_digits.push_back(undo_decimal_scale(magnitude, column.scale, x, relative));
-    v = v < 0 ? static_cast<std::int64_t>(0 - magnitude) : static_cast<std::int64_t>(magnitude);
+    bits = negative ? 0 - magnitude : magnitude;
   }
   return fraction_digits;
+}
+
+// One number as the pieces it is written in.
+struct NumberPieces {
+  bool minus = false;
+  std::uint64_t zeros = 0;
+  std::string_view digits;  // of the magnitude
+  std::uint64_t fraction_digits = 0;
+  std::string_view marker;  // of the exponent; empty without one
+  std::uint64_t exponent_zeros = 0;
+  std::string_view exponent_digits;
+
+  u128 length() const {
+    u128 total = static_cast<u128>(minus) + zeros + fixed_point_length(digits.size(), fraction_digits);
+    if (!marker.empty()) total += marker.size() + static_cast<u128>(exponent_zeros) + exponent_digits.size();
+    return total;
+  }
+  // Writes length() bytes at p.
+  char* write(char* p) const {
+    if (minus) *p++ = '-';
+    p = std::fill_n(p, static_cast<std::size_t>(zeros), '0');
+    p = write_fixed_point(p, digits, fraction_digits);
+    if (marker.empty()) return p;
+    p = std::copy(marker.begin(), marker.end(), p);
+    p = std::fill_n(p, static_cast<std::size_t>(exponent_zeros), '0');
+    return std::copy(exponent_digits.begin(), exponent_digits.end(), p);
+  }
+};
+
+// Everything decoded about the numbers, handed out one number after the other in text order:
+// once to measure the text, once to write it.
+class NumberWalk {
+ public:
+  NumberWalk(const DecodedNumbers& numbers, const CountList& leading_zeros, const std::vector<std::uint64_t>& minus_zeros,
+             const CountList& fraction_digits, const ExponentColumn& exponents)
+      : numbers_(numbers),
+        leading_zeros_(leading_zeros),
+        minus_zeros_(minus_zeros),
+        fraction_digits_(fraction_digits),
+        exponents_(exponents) {}
+
+  // The pieces of number i, for i = 0, 1, ... in turn.
+  NumberPieces next(std::uint64_t i) {
+    const DecodedColumn& column = numbers_.column(i);
+    const std::uint64_t row = i / numbers_.C;
+    NumberPieces p;
+    const bool minus_zero = next_minus_zero_ < minus_zeros_.size() && minus_zeros_[next_minus_zero_] == i;
+    next_minus_zero_ += minus_zero;
+    p.minus = minus_zero || column.is_negative(row);
+    p.zeros = leading_zeros_.empty() ? 0 : leading_zeros_[i];
+    p.digits = magnitude_digits(column.values, column.wide_digits, row, digits_);
+    p.fraction_digits = fraction_digits_.empty() ? 0 : fraction_digits_[i];
+    const ExponentForm form = exponents_.form(i);
+    if (form != ExponentForm::kNone) {
+      const std::size_t k = next_exponent_++;
+      p.marker = exponent_form_text(form);
+      p.exponent_zeros = exponents_.leading_zeros[k];
+      p.exponent_digits = magnitude_digits(exponents_.values, exponents_.wide_digits, k, exponent_digits_);
+    }
+    return p;
+  }
+
+ private:
+  const DecodedNumbers& numbers_;
+  const CountList& leading_zeros_;
+  const std::vector<std::uint64_t>& minus_zeros_;
+  const CountList& fraction_digits_;
+  const ExponentColumn& exponents_;
+  std::size_t next_minus_zero_ = 0;
+  std::size_t next_exponent_ = 0;
+  char digits_[20];
+  char exponent_digits_[20];
+};
+
+// The run between number i and number i + 1.
+std::string_view separator_after(const SeparatorSequence& separators, std::uint64_t i) {
+  return separators.period != 0 ? separators.strings[i % separators.period] : separators.indexed(i);
 }
 
 }  // namespace
@@ -275,12 +376,14 @@ std::string decode_number_text_payload(std::string_view payload, std::uint64_t l
   // Every number needs a digit and every pair a separator byte between them.
   if (n == 0 || static_cast<u128>(n) * 2 - 1 > limit) throw Error(kInvalidNumberTextSize);
 
-  const std::string body = inflate_limited(payload.substr(header.pos), inflate_cap(limit), false);
+  const std::string body = inflate_limited(payload.substr(header.pos), inner_body_limit(limit), false);
   ByteCursor cursor{body};
   const std::string_view prefix = read_text_separator(cursor);
   const std::string_view suffix = read_text_separator(cursor);
   const SeparatorSequence separators = read_separator_sequence(cursor, n);
 
+  // Scaled values, their differences and bases can be far longer than what they print as.
+  MagnitudeBudget budget(limit);
   DecodedNumbers numbers;
   numbers.C = separators.columns();
   numbers.columns.resize(numbers.C);
@@ -290,7 +393,8 @@ std::string decode_number_text_payload(std::string_view payload, std::uint64_t l
       column.scale = cursor_read_varint_u64(cursor);
       if (column.scale > limit) throw output_limit_error();
     }
-    column.values = decode_number_column(cursor, (n - j - 1) / numbers.C + 1);
+    column.values = decode_number_column(cursor, (n - j - 1) / numbers.C + 1, budget);
+    column.wide_digits = wide_decimal_digits(column.values);
   }
 
   CountList leading_zeros;
@@ -299,54 +403,31 @@ std::string decode_number_text_payload(std::string_view payload, std::uint64_t l
   if (flags & kTextMinusZeros) minus_zeros = read_minus_zeros(cursor, numbers, n);
   CountList fraction_digits;
   if (flags & kTextDecimal) fraction_digits = undo_scales(cursor, numbers, n, (flags & kTextRelativeCounts) != 0);
-  ExponentColumn exponents = (flags & kTextExponents) ? decode_exponents(cursor, n) : no_exponents();
+  const ExponentColumn exponents = (flags & kTextExponents) ? decode_exponents(cursor, n, budget) : no_exponents();
   if (!cursor.at_end()) throw Error(kTrailingNumberTextData);
 
-  // Every piece is measured against the room left before it is written, so the output never
-  // grows past the limit whatever the counts say.
-  std::string out;
-  append_limited(out, prefix, limit);
-  std::size_t next_minus_zero = 0;
-  std::uint64_t period_index = 0;
+  // The text is measured before it is written, so that its buffer is allocated once and never
+  // past the limit, whatever the counts say.
+  u128 size = static_cast<u128>(prefix.size()) + suffix.size();
+  {
+    NumberWalk walk(numbers, leading_zeros, minus_zeros, fraction_digits, exponents);
+    for (std::uint64_t i = 0; i < n; ++i) {
+      if (i > 0) size += separator_after(separators, i - 1).size();
+      size += walk.next(i).length();
+      if (size > limit) throw output_limit_error();
+    }
+  }
+  std::string out(static_cast<std::size_t>(size), '\0');
+  char* p = std::copy(prefix.begin(), prefix.end(), out.data());
+  NumberWalk walk(numbers, leading_zeros, minus_zeros, fraction_digits, exponents);
   for (std::uint64_t i = 0; i < n; ++i) {
     if (i > 0) {
-      if (separators.period != 0) {
-        append_limited(out, separators.strings[period_index], limit);
-        if (++period_index == separators.period) period_index = 0;
-      } else {
-        append_limited(out, separators.indexed(i - 1), limit);
-      }
+      const std::string_view run = separator_after(separators, i - 1);
+      p = std::copy(run.begin(), run.end(), p);
     }
-    const DecodedColumn& column = numbers.column(i);
-    const std::uint64_t row = i / numbers.C;
-    const bool minus_zero = next_minus_zero < minus_zeros.size() && minus_zeros[next_minus_zero] == i;
-    next_minus_zero += minus_zero;
-    if (minus_zero || column.values.is_negative(row)) out.push_back('-');
-
-    const std::uint64_t zeros = leading_zeros.empty() ? 0 : leading_zeros[i];
-    if (zeros > room_left(out, limit)) throw output_limit_error();
-    out.append(static_cast<std::size_t>(zeros), '0');
-
-    const std::uint64_t f = fraction_digits.empty() ? 0 : fraction_digits[i];
-    char small[20];
-    std::string big;
-    std::string_view digits;
-    if (!column.values.wide) {
-      const std::int64_t v = column.values.narrow[row];
-      const std::uint64_t magnitude = v < 0 ? 0 - static_cast<std::uint64_t>(v) : static_cast<std::uint64_t>(v);
-      digits = std::string_view(small, static_cast<std::size_t>(std::to_chars(small, small + 20, magnitude).ptr - small));
-    } else if (!column.digits.empty()) {
-      digits = column.digits[row];
-    } else {
-      check_decimal_output_size(column.values.big[row], room_left(out, limit));
-      column.values.big[row].append_decimal_magnitude(big);
-      digits = big;
-    }
-    if (fixed_point_length(digits.size(), f) > room_left(out, limit)) throw output_limit_error();
-    append_fixed_point(out, digits, f);
-    write_exponent(exponents, i, out, limit);
+    p = walk.next(i).write(p);
   }
-  append_limited(out, suffix, limit);
+  std::copy(suffix.begin(), suffix.end(), p);
 
   if (!is_number_text(out)) throw Error(kNotANumberList);
   return out;

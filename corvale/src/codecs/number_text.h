@@ -25,9 +25,16 @@ inline constexpr std::uint8_t kTextRelativeCounts = 0x20;  // only with kTextDec
 inline constexpr std::uint8_t kTextExponents = 0x40;
 inline constexpr std::uint8_t kTextReservedFlags = 0x83;
 
-// The type-10 payload of text, or nothing when text is not a number text. Throws Error only
-// when deflate fails.
-std::optional<std::string> encode_number_text(std::string_view text);
+struct NumberTextPayload {
+  // Set when the text's own decoder would refuse any payload of it under the text's length (its
+  // scaled values or its body pass what that limit allows): the text is then stored as it is.
+  bool store = false;
+  std::string bytes;  // the type-10 payload, unless store
+};
+
+// The payload of text, or nothing when text is not a number text. Throws Error only when
+// deflate fails.
+std::optional<NumberTextPayload> encode_number_text(std::string_view text);
 
 // The text a type-10 payload restores, at most limit bytes. Throws Error.
 std::string decode_number_text_payload(std::string_view payload, std::uint64_t limit);

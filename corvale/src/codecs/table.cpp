@@ -6,6 +6,8 @@
 #include <vector>
 
 #include "codecs/error.h"
+#include "codecs/magnitude_budget.h"
+#include "codecs/output_budget.h"
 #include "codecs/table_column.h"
 #include "codecs/table_recognition.h"
 #include "codecs/varint.h"
@@ -108,15 +110,27 @@ std::optional<std::string> encode_table_archive(std::string_view input) {
   }
   std::vector<std::string_view> cells(rows);
   PositionList quoted;
-  // The decoder's magnitude budget under the input's exact length, shared by all columns.
-  std::uint64_t magnitude_room = saturating_add(saturating_mul(input.size(), 2), 1024);
+  std::string quoted_list;
+  // Verification decodes under the input's exact length: the decoder's magnitude budget for that
+  // limit is charged here as it will be, column after column, and the body must stay within the
+  // cap it is inflated under. Each column may take twice its share of the text (its cells, the
+  // separator or line ending after each and the quotes around quoted cells) less its list of
+  // quoted rows; all of them together then stay within 2 x the input's length.
+  MagnitudeBudget budget(input.size());
   for (std::size_t c = 0; c < columns; ++c) {
-    for (std::size_t r = 0; r < rows; ++r) cells[r] = table->cell(r, c);
-    const std::string column = encode_table_column(cells, table->column_class(c), magnitude_room);
+    std::uint64_t share = 0;
     quoted.clear();
-    for (std::size_t r = 0; r < rows && table->has_quoted(); ++r) {
-      if (table->quoted(r, c)) quoted.push_back(r);
+    for (std::size_t r = 0; r < rows; ++r) {
+      cells[r] = table->cell(r, c);
+      share += cells[r].size() + 1;
+      if (table->quoted(r, c)) {
+        quoted.push_back(r);
+        share += 2;
+      }
     }
+    quoted_list.clear();
+    if (!quoted.empty() && quoted.size() < rows) write_position_list(quoted, quoted_list);
+    const std::string column = encode_table_column(cells, table->column_class(c), budget, 2 * share - quoted_list.size());
     if (quoted.empty()) {
       body += column;
     } else if (quoted.size() == rows) {
@@ -124,7 +138,7 @@ std::optional<std::string> encode_table_archive(std::string_view input) {
       body.append(column, 1);
     } else {
       body.push_back(static_cast<char>(column[0] | kColumnQuotedRows));
-      write_position_list(quoted, body);
+      body += quoted_list;
       body.append(column, 1);
     }
   }
@@ -156,8 +170,7 @@ std::string decode_table_archive(std::string_view payload, std::uint64_t limit) 
   // by a line ending: a table of this shape cannot be shorter.
   if (lines < 2 || saturating_mul(lines, columns) - 1 > limit) throw Error(kInvalidTableSize);
 
-  const std::uint64_t inflate_limit = saturating_add(saturating_mul(limit, 2), 1024);
-  const std::string body = inflate_limited(payload.substr(cursor.pos), inflate_limit, false);
+  const std::string body = inflate_limited(payload.substr(cursor.pos), inner_body_limit(limit), false);
   ByteCursor in{body};
   std::string_view header;
   if (has_header) {
@@ -174,6 +187,8 @@ std::string decode_table_archive(std::string_view payload, std::uint64_t limit) 
                                        saturating_mul(endings, ending_size));
   if (total > limit) throw output_limit_error();
 
+  // Scaled values, their differences and bases can be far longer than what they print as.
+  MagnitudeBudget budget(limit);
   std::vector<DecodedColumn> decoded;
   decoded.reserve(columns);
   PositionList listed;
@@ -186,7 +201,7 @@ std::string decode_table_archive(std::string_view payload, std::uint64_t limit) 
       if (listed.empty()) throw Error(kInvalidQuotedPositions);
     }
     const QuotedRows quoted((kind & kColumnAllQuoted) != 0, listed);
-    DecodedColumn column = decode_table_column(in, kind & kColumnKindMask, rows, limit - total);
+    DecodedColumn column = decode_table_column(in, kind & kColumnKindMask, rows, limit - total, budget);
     total += column.total_bytes();
 
     QuotedRows rows_quoted = quoted;

@@ -8,11 +8,13 @@
 #include <unordered_map>
 #include <utility>
 
+#include "codecs/candidate_choice.h"
 #include "codecs/count_list.h"
 #include "codecs/decimal_scale.h"
 #include "codecs/error.h"
 #include "codecs/exponent_column.h"
 #include "codecs/number_column.h"
+#include "codecs/output_budget.h"
 #include "codecs/written_number.h"
 #include "codecs/zlib.h"
 
@@ -105,27 +107,6 @@ class TextIndex {
   std::size_t mask_ = 0;
 };
 
-// The smallest candidate so far by its fast-deflate size, and the buffer the next one is built
-// in; an equal size keeps the earlier candidate.
-struct BestColumn {
-  std::string bytes;
-  std::uint64_t size = 0;
-  bool found = false;
-  bool holds_numbers = false;  // the kept candidate stores number columns
-  std::string scratch;
-
-  void offer(bool numbers) {
-    const std::uint64_t candidate_size = deflate_compress_fast(scratch);
-    if (!found || candidate_size < size) {
-      found = true;
-      size = candidate_size;
-      holds_numbers = numbers;
-      bytes.swap(scratch);
-    }
-    scratch.clear();
-  }
-};
-
 void append_dictionary_candidate(const std::vector<std::string_view>& cells, std::string& out) {
   TextIndex index;
   std::vector<std::uint32_t> numbers(cells.size());
@@ -142,216 +123,8 @@ void append_raw_candidate(const std::vector<std::string_view>& cells, std::strin
   for (std::string_view cell : cells) write_bytes(cell, out);
 }
 
-// ---- Numeric columns ----
-
-// Flag bits of a numeric column body.
-constexpr std::uint8_t kNumericLeadingZeros = 0x01;
-constexpr std::uint8_t kNumericMinusZeros = 0x02;
-constexpr std::uint8_t kNumericScale = 0x04;
-constexpr std::uint8_t kNumericRelativeCounts = 0x08;
-constexpr std::uint8_t kNumericEmptyCells = 0x10;
-constexpr std::uint8_t kNumericExponents = 0x20;
-
-// The values of the non-empty cells, each scaled to s fraction digits: in 64 bits while every
-// scaled value fits, else as big integers.
-ColumnValues scaled_cell_values(const std::vector<std::string_view>& cells, std::uint64_t s) {
-  ColumnValues values;
-  bool fits = true;
-  for (std::string_view cell : cells) {
-    if (cell.empty()) continue;
-    const WrittenNumberParts parts = split_written_number_parts(cell);
-    const std::optional<std::uint64_t> mantissa = mantissa_value_u64(parts);
-    const std::uint64_t d = s - parts.fraction_digits.size();
-    if (!mantissa || d > 18 || *mantissa > static_cast<std::uint64_t>(INT64_MAX) / kPowersOfTen[d]) {
-      fits = false;
-      break;
-    }
-    const auto v = static_cast<std::int64_t>(*mantissa * kPowersOfTen[d]);
-    values.narrow.push_back(parts.negative ? -v : v);
-  }
-  if (fits) return values;
-
-  values.wide = true;
-  values.narrow = {};
-  std::unordered_map<std::uint64_t, BigInt> powers;  // 10^d, made once for each d that occurs
-  for (std::string_view cell : cells) {
-    if (cell.empty()) continue;
-    const WrittenNumber number = split_written_number(cell);
-    BigInt v = number.value;
-    const std::uint64_t d = s - number.fraction_digits;
-    if (d > 0 && !v.is_zero()) {
-      auto [power, made] = powers.try_emplace(d);
-      if (made) power->second = BigInt::pow(10, d);
-      v *= power->second;
-    }
-    values.big.push_back(std::move(v));
-  }
-  return values;
-}
-
-void append_numeric_candidate(const std::vector<std::string_view>& cells, std::string& out) {
-  PositionList empty;
-  PositionList minus_zeros;
-  std::string zero_counts;
-  bool any_zeros = false;
-  std::uint64_t s = 0;
-  std::vector<ExponentForm> forms;
-  std::vector<std::string_view> exponent_digits;
-  std::uint64_t j = 0;  // value index: the non-empty cells only
-  for (std::size_t r = 0; r < cells.size(); ++r) {
-    if (cells[r].empty()) {
-      empty.push_back(r);
-      continue;
-    }
-    const WrittenNumberParts parts = split_written_number_parts(cells[r]);
-    s = std::max<std::uint64_t>(s, parts.fraction_digits.size());
-    write_varint_u64(parts.leading_zeros, zero_counts);
-    any_zeros |= parts.leading_zeros != 0;
-    if (parts.negative && mantissa_trailing_zeros(parts) == parts.integer_digits.size() + parts.fraction_digits.size()) {
-      minus_zeros.push_back(j);
-    }
-    forms.push_back(parts.exponent_form);
-    if (parts.exponent_form != ExponentForm::kNone) exponent_digits.push_back(parts.exponent_digits);
-    ++j;
-  }
-
-  std::uint8_t flags = 0;
-  out.push_back(static_cast<char>(kColumnNumeric));
-  out.push_back(0);  // the flags, known at the end
-  if (!empty.empty()) {
-    flags |= kNumericEmptyCells;
-    write_position_list(empty, out);
-  }
-  if (s > 0) {
-    flags |= kNumericScale;
-    write_varint_u64(s, out);
-  }
-  out += encode_number_column(scaled_cell_values(cells, s));
-  if (any_zeros) {
-    flags |= kNumericLeadingZeros;
-    out += zero_counts;
-  }
-  if (!minus_zeros.empty()) {
-    flags |= kNumericMinusZeros;
-    write_position_list(minus_zeros, out);
-  }
-  if (s > 0) {
-    std::string absolute;
-    std::string relative;
-    for (std::string_view cell : cells) {
-      if (cell.empty()) continue;
-      const WrittenNumberParts parts = split_written_number_parts(cell);
-      write_varint_u64(s - parts.fraction_digits.size(), absolute);
-      write_varint_u64(relative_dropped_digits(parts), relative);
-    }
-    if (prefer_relative_counts(absolute, relative)) {
-      flags |= kNumericRelativeCounts;
-      out += relative;
-    } else {
-      out += absolute;
-    }
-  }
-  if (!exponent_digits.empty()) {
-    flags |= kNumericExponents;
-    encode_digit_string_column(forms, exponent_digits, out);
-  }
-  out[1] = static_cast<char>(flags);
-}
-
-DecodedColumn decode_numeric(ByteCursor& cursor, std::uint64_t rows, std::uint64_t limit) {
-  const std::uint8_t flags = cursor_take_byte(cursor);
-  if (flags > 0x3F || (flags & (kNumericScale | kNumericRelativeCounts)) == kNumericRelativeCounts) {
-    throw Error(kInvalidNumericColumnFlags);
-  }
-  const PositionList empty = (flags & kNumericEmptyCells) ? read_position_list(cursor, rows) : PositionList{};
-  const std::uint64_t n = rows - empty.size();
-  if (n == 0) throw Error(kNumericColumnWithoutValues);
-  std::uint64_t s = 0;
-  if (flags & kNumericScale) {
-    s = cursor_read_varint_u64(cursor);
-    if (s == 0 || s > limit) throw Error(kInvalidColumnScale);
-  }
-  ColumnValues values = decode_number_column(cursor, n);
-  const CountList zeros = (flags & kNumericLeadingZeros) ? read_count_list(cursor, n) : CountList{};
-  const PositionList minus_zeros = (flags & kNumericMinusZeros) ? read_position_list(cursor, n) : PositionList{};
-  for (std::uint64_t j : minus_zeros) {
-    if (!values.is_zero(j)) throw Error(kInvalidMinusZeroPosition);
-  }
-
-  // Big magnitudes are written in decimal once, where the scale is taken off their digits; the
-  // digits of all of them together must fit in the limit, which bounds what they hold.
-  std::vector<std::string> digits;
-  std::uint64_t digits_room = limit;
-  auto big_digits = [&](std::size_t j) {
-    std::string text;
-    check_decimal_output_size(values.big[j], digits_room);
-    values.big[j].append_decimal_magnitude(text);
-    if (text.size() > digits_room) throw output_limit_error();
-    digits_room -= text.size();
-    return text;
-  };
-  CountList fraction_digits;
-  if (s > 0) {
-    const bool relative = (flags & kNumericRelativeCounts) != 0;
-    for (std::uint64_t j = 0; j < n; ++j) {
-      const std::uint64_t x = cursor_read_varint_u64(cursor);
-      if (values.wide) {
-        digits.push_back(big_digits(j));
-        fraction_digits.push_back(undo_decimal_scale(digits.back(), s, x, relative));
-        continue;
-      }
-      std::int64_t& v = values.narrow[j];
-      std::uint64_t magnitude = v < 0 ? 0 - static_cast<std::uint64_t>(v) : static_cast<std::uint64_t>(v);
-      fraction_digits.push_back(undo_decimal_scale(magnitude, s, x, relative));
-      v = v < 0 ? static_cast<std::int64_t>(0 - magnitude) : static_cast<std::int64_t>(magnitude);
-    }
-  }
-  ExponentColumn exponents = (flags & kNumericExponents) ? decode_exponents(cursor, n) : no_exponents();
-
-  DecodedColumn column;
-  std::string& out = column.bytes();
-  std::size_t next_empty = 0;
-  std::size_t next_minus_zero = 0;
-  std::uint64_t j = 0;
-  for (std::uint64_t r = 0; r < rows; ++r) {
-    const std::size_t start = out.size();
-    if (next_empty < empty.size() && empty[next_empty] == r) {
-      ++next_empty;
-      column.close_cell(start);
-      continue;
-    }
-    const bool minus_zero = next_minus_zero < minus_zeros.size() && minus_zeros[next_minus_zero] == j;
-    next_minus_zero += minus_zero;
-    if (minus_zero || values.is_negative(j)) out.push_back('-');
-
-    char small[20];
-    std::string big;
-    std::string_view magnitude;
-    if (!values.wide) {
-      const std::int64_t v = values.narrow[j];
-      const std::uint64_t m = v < 0 ? 0 - static_cast<std::uint64_t>(v) : static_cast<std::uint64_t>(v);
-      magnitude = std::string_view(small, static_cast<std::size_t>(std::to_chars(small, small + 20, m).ptr - small));
-    } else if (!digits.empty()) {
-      magnitude = digits[j];
-    } else {
-      big = big_digits(j);
-      magnitude = big;
-    }
-    const std::uint64_t f = fraction_digits.empty() ? 0 : fraction_digits[j];
-    const std::uint64_t length = fixed_point_length(magnitude.size(), f);
-    const std::uint64_t z = zeros.empty() ? 0 : zeros[j];
-    const std::uint64_t room = out.size() < limit ? limit - out.size() : 0;
-    if (length > room || z > room - length) throw output_limit_error();
-    out.append(static_cast<std::size_t>(z), '0');
-    append_fixed_point(out, magnitude, f);
-    write_exponent(exponents, j, out, limit);
-    column.close_cell(start);
-    ++j;
-  }
-  return column;
-}
-
 // ---- What the numbers of a column cost its decoder ----
+
 
 // Numbers of up to 18 digits stay in 64-bit words, which no decoder charges to its magnitude
 // budget; a longer one makes its whole number column big integers.
@@ -398,6 +171,211 @@ std::uint64_t least_magnitude_bytes(const std::vector<std::string_view>& cells, 
   return total;
 }
 
+// ---- Numeric columns ----
+
+// Flag bits of a numeric column body.
+constexpr std::uint8_t kNumericLeadingZeros = 0x01;
+constexpr std::uint8_t kNumericMinusZeros = 0x02;
+constexpr std::uint8_t kNumericScale = 0x04;
+constexpr std::uint8_t kNumericRelativeCounts = 0x08;
+constexpr std::uint8_t kNumericEmptyCells = 0x10;
+constexpr std::uint8_t kNumericExponents = 0x20;
+
+// The values of the non-empty cells, each scaled to s fraction digits: 64-bit words while the
+// scaled values fit, big integers once one does not.
+IntegerList scaled_cell_values(const std::vector<std::string_view>& cells, std::uint64_t s) {
+  IntegerList values(Signedness::Signed);
+  std::unordered_map<std::uint64_t, BigInt> powers;  // 10^d, made once for each d that occurs
+  for (std::string_view cell : cells) {
+    if (cell.empty()) continue;
+    const WrittenNumberParts parts = split_written_number_parts(cell);
+    const std::optional<std::uint64_t> mantissa = mantissa_value_u64(parts);
+    const std::uint64_t d = s - parts.fraction_digits.size();
+    if (mantissa && d <= 18 && *mantissa <= static_cast<std::uint64_t>(INT64_MAX) / kPowersOfTen[d]) {
+      const std::uint64_t v = *mantissa * kPowersOfTen[d];
+      values.push_word(parts.negative ? 0 - v : v);
+      continue;
+    }
+    BigInt& scaled = values.append_slot();
+    scaled = split_written_number(cell).value;
+    if (d > 0 && !scaled.is_zero()) {
+      auto [power, made] = powers.try_emplace(d);
+      if (made) power->second = BigInt::pow(10, d);
+      scaled *= power->second;
+    }
+  }
+  return values;
+}
+
+// Appends the numeric candidate of cells to out; false, with out left as it may be, when it
+// would take more than max_bytes. wide: some of its numbers are big integers.
+bool append_numeric_candidate(const std::vector<std::string_view>& cells, std::string& out, std::uint64_t max_bytes,
+                              bool& wide) {
+  PositionList empty;
+  PositionList minus_zeros;
+  std::string zero_counts;
+  bool any_zeros = false;
+  std::uint64_t s = 0;
+  std::vector<ExponentForm> forms;
+  std::vector<std::string_view> exponent_digits;
+  std::uint64_t j = 0;  // value index: the non-empty cells only
+  for (std::size_t r = 0; r < cells.size(); ++r) {
+    if (cells[r].empty()) {
+      empty.push_back(r);
+      continue;
+    }
+    const WrittenNumberParts parts = split_written_number_parts(cells[r]);
+    s = std::max<std::uint64_t>(s, parts.fraction_digits.size());
+    write_varint_u64(parts.leading_zeros, zero_counts);
+    any_zeros |= parts.leading_zeros != 0;
+    if (parts.negative && mantissa_trailing_zeros(parts) == parts.integer_digits.size() + parts.fraction_digits.size()) {
+      minus_zeros.push_back(j);
+    }
+    forms.push_back(parts.exponent_form);
+    if (parts.exponent_form != ExponentForm::kNone) exponent_digits.push_back(parts.exponent_digits);
+    ++j;
+  }
+
+  std::uint8_t flags = 0;
+  out.push_back(static_cast<char>(kColumnNumeric));
+  out.push_back(0);  // the flags, known at the end
+  if (!empty.empty()) {
+    flags |= kNumericEmptyCells;
+    write_position_list(empty, out);
+  }
+  if (s > 0) {
+    flags |= kNumericScale;
+    write_varint_u64(s, out);
+  }
+  IntegerList values = scaled_cell_values(cells, s);
+  wide = values.wide();
+  const std::optional<std::string> column = encode_number_column(std::move(values), room_under_limit(out.size(), max_bytes));
+  if (!column) return false;
+  out += *column;
+  if (any_zeros) {
+    flags |= kNumericLeadingZeros;
+    out += zero_counts;
+  }
+  if (!minus_zeros.empty()) {
+    flags |= kNumericMinusZeros;
+    write_position_list(minus_zeros, out);
+  }
+  if (s > 0) {
+    std::string absolute;
+    std::string relative;
+    for (std::string_view cell : cells) {
+      if (cell.empty()) continue;
+      const WrittenNumberParts parts = split_written_number_parts(cell);
+      write_varint_u64(s - parts.fraction_digits.size(), absolute);
+      write_varint_u64(relative_dropped_digits(parts), relative);
+    }
+    if (prefer_relative_counts(absolute, relative)) {
+      flags |= kNumericRelativeCounts;
+      out += relative;
+    } else {
+      out += absolute;
+    }
+  }
+  if (!exponent_digits.empty()) {
+    flags |= kNumericExponents;
+    if (!encode_digit_string_column(forms, exponent_digits, out, room_under_limit(out.size(), max_bytes))) return false;
+    wide = wide || std::any_of(exponent_digits.begin(), exponent_digits.end(), [](std::string_view digits) {
+      return significant_digits(digits) > kWordDigits;
+    });
+  }
+  out[1] = static_cast<char>(flags);
+  return out.size() <= max_bytes;
+}
+
+DecodedColumn decode_numeric(ByteCursor& cursor, std::uint64_t rows, std::uint64_t limit, MagnitudeBudget& budget) {
+  const std::uint8_t flags = cursor_take_byte(cursor);
+  if (flags > 0x3F || (flags & (kNumericScale | kNumericRelativeCounts)) == kNumericRelativeCounts) {
+    throw Error(kInvalidNumericColumnFlags);
+  }
+  const PositionList empty = (flags & kNumericEmptyCells) ? read_position_list(cursor, rows) : PositionList{};
+  const std::uint64_t n = rows - empty.size();
+  if (n == 0) throw Error(kNumericColumnWithoutValues);
+  std::uint64_t s = 0;
+  if (flags & kNumericScale) {
+    s = cursor_read_varint_u64(cursor);
+    if (s == 0 || s > limit) throw Error(kInvalidColumnScale);
+  }
+  IntegerList values = decode_number_column(cursor, n, budget);
+  // Big magnitudes are written in decimal once; the budget they were charged to bounds them.
+  std::vector<std::string> wide_digits = wide_decimal_digits(values);
+  const CountList zeros = (flags & kNumericLeadingZeros) ? read_count_list(cursor, n) : CountList{};
+  const PositionList minus_zeros = (flags & kNumericMinusZeros) ? read_position_list(cursor, n) : PositionList{};
+  for (std::uint64_t j : minus_zeros) {
+    if (!values.is_zero(j)) throw Error(kInvalidMinusZeroPosition);
+  }
+  CountList fraction_digits;
+  if (s > 0) {
+    const bool relative = (flags & kNumericRelativeCounts) != 0;
+    for (std::uint64_t j = 0; j < n; ++j) {
+      const std::uint64_t x = cursor_read_varint_u64(cursor);
+      if (values.wide()) {
+        fraction_digits.push_back(undo_decimal_scale(wide_digits[j], s, x, relative));
+        continue;
+      }
+      std::uint64_t& bits = values.words()[j];
+      const bool negative = static_cast<std::int64_t>(bits) < 0;
+      std::uint64_t magnitude = negative ? 0 - bits : bits;
+      fraction_digits.push_back(undo_decimal_scale(magnitude, s, x, relative));
+      bits = negative ? 0 - magnitude : magnitude;
+    }
+  }
+  const ExponentColumn exponents = (flags & kNumericExponents) ? decode_exponents(cursor, n, budget) : no_exponents();
+
+  // Each cell is measured against the room left before it is written.
+  DecodedColumn column;
+  std::string& out = column.bytes();
+  std::size_t next_empty = 0;
+  std::size_t next_minus_zero = 0;
+  std::size_t next_exponent = 0;
+  std::uint64_t j = 0;
+  char digits_buffer[20];
+  char exponent_buffer[20];
+  for (std::uint64_t r = 0; r < rows; ++r) {
+    const std::size_t start = out.size();
+    if (next_empty < empty.size() && empty[next_empty] == r) {
+      ++next_empty;
+      column.close_cell(start);
+      continue;
+    }
+    const bool minus_zero = next_minus_zero < minus_zeros.size() && minus_zeros[next_minus_zero] == j;
+    next_minus_zero += minus_zero;
+    const bool minus = minus_zero || (values.wide() ? values.big()[j].sign() < 0
+                                                    : static_cast<std::int64_t>(values.words()[j]) < 0);
+    const std::string_view digits = magnitude_digits(values, wide_digits, j, digits_buffer);
+    const std::uint64_t f = fraction_digits.empty() ? 0 : fraction_digits[j];
+    const std::uint64_t z = zeros.empty() ? 0 : zeros[j];
+    std::string_view marker;
+    std::string_view exponent;
+    std::uint64_t exponent_zeros = 0;
+    if (exponents.form(j) != ExponentForm::kNone) {
+      const std::size_t k = next_exponent++;
+      marker = exponent_form_text(exponents.form(j));
+      exponent_zeros = exponents.leading_zeros[k];
+      exponent = magnitude_digits(exponents.values, exponents.wide_digits, k, exponent_buffer);
+    }
+    // Counts come from the payload and may be near 2^64 each: summed in 128 bits.
+    const unsigned __int128 length = static_cast<unsigned __int128>(minus) + z + fixed_point_length(digits.size(), f) +
+                                     marker.size() + exponent_zeros + exponent.size();
+    if (length > room_under_limit(out.size(), limit)) throw output_limit_error();
+    out.resize(out.size() + static_cast<std::size_t>(length));
+    char* p = out.data() + start;
+    if (minus) *p++ = '-';
+    p = std::fill_n(p, static_cast<std::size_t>(z), '0');
+    p = write_fixed_point(p, digits, f);
+    p = std::copy(marker.begin(), marker.end(), p);
+    p = std::fill_n(p, static_cast<std::size_t>(exponent_zeros), '0');
+    std::copy(exponent.begin(), exponent.end(), p);
+    column.close_cell(start);
+    ++j;
+  }
+  return column;
+}
+
 // ---- Template columns ----
 
 constexpr std::uint8_t kTemplateEmptyCells = 0x10;
@@ -418,7 +396,10 @@ struct TemplateCells {
   std::vector<std::vector<std::uint32_t>> slot_indices;
 };
 
-void append_template_candidate(const std::vector<std::string_view>& cells, bool with_slots, std::string& out) {
+// Appends the template candidate of cells (kind 4 with_slots, else kind 1) to out; false when it
+// would take more than max_bytes.
+bool append_template_candidate(const std::vector<std::string_view>& cells, bool with_slots, std::string& out,
+                               std::uint64_t max_bytes) {
   TemplateCells t;
   std::size_t m = 0;
   std::string_view first;
@@ -464,7 +445,7 @@ void append_template_candidate(const std::vector<std::string_view>& cells, bool 
   }
   t.slots = {};
   t.slot_indices = {};
-  encode_template_body(t.runs, m, out);
+  return encode_template_body(t.runs, m, out, max_bytes);
 }
 
 // One text part position of a template body as read: a constant, or a slot of k texts with an
@@ -483,13 +464,17 @@ std::string_view read_template_text(ByteCursor& cursor, bool inner) {
 
 }  // namespace
 
-void encode_template_body(const std::vector<std::string_view>& digit_runs, std::size_t m, std::string& out) {
+bool encode_template_body(const std::vector<std::string_view>& digit_runs, std::size_t m, std::string& out,
+                          std::uint64_t max_bytes) {
   const std::size_t n = digit_runs.size() / m;
   std::vector<std::string_view> field(n);
   std::string zero_counts;
   for (std::size_t i = 0; i < m; ++i) {
     for (std::size_t j = 0; j < n; ++j) field[j] = digit_runs[j * m + i];
-    out += encode_number_column(digit_string_values(field));
+    const std::optional<std::string> column =
+        encode_number_column(digit_string_values(field), room_under_limit(out.size(), max_bytes));
+    if (!column) return false;
+    out += *column;
     zero_counts.clear();
     bool any_zeros = false;
     for (std::string_view run : field) {
@@ -499,10 +484,13 @@ void encode_template_body(const std::vector<std::string_view>& digit_runs, std::
     }
     out.push_back(any_zeros ? 1 : 0);
     if (any_zeros) out += zero_counts;
+    if (out.size() > max_bytes) return false;
   }
+  return true;
 }
 
-DecodedColumn decode_template_column(ByteCursor& cursor, std::uint64_t rows, std::uint64_t limit, bool with_slots) {
+DecodedColumn decode_template_column(ByteCursor& cursor, std::uint64_t rows, std::uint64_t limit, bool with_slots,
+                                     MagnitudeBudget& budget) {
   const std::uint8_t flags = cursor_take_byte(cursor);
   if (flags & ~kTemplateEmptyCells) throw Error(kInvalidTemplateColumnFlags);
   const PositionList empty = (flags & kTemplateEmptyCells) ? read_position_list(cursor, rows) : PositionList{};
@@ -536,9 +524,11 @@ DecodedColumn decode_template_column(ByteCursor& cursor, std::uint64_t rows, std
   std::uint64_t room = limit;
   std::vector<DecodedColumn> fields;
   for (std::uint64_t i = 0; i < m; ++i) {
-    const ColumnValues values = decode_number_column(cursor, n);
+    const IntegerList values = decode_number_column(cursor, n, budget);
     for (std::uint64_t j = 0; j < n; ++j) {
-      if (values.is_negative(j)) throw Error(kNegativeTemplateDigits);
+      if (values.wide() ? values.big()[j].sign() < 0 : static_cast<std::int64_t>(values.words()[j]) < 0) {
+        throw Error(kNegativeTemplateDigits);
+      }
     }
     const std::uint8_t marker = cursor_take_byte(cursor);
     if (marker > 1) throw Error(kInvalidTemplateZerosMarker);
@@ -550,12 +540,12 @@ DecodedColumn decode_template_column(ByteCursor& cursor, std::uint64_t rows, std
       const std::uint64_t z = zeros.empty() ? 0 : zeros[j];
       if (z > room) throw output_limit_error();
       out.append(static_cast<std::size_t>(z), '0');
-      if (!values.wide) {
+      if (!values.wide()) {
         char digits[20];
-        out.append(digits, std::to_chars(digits, digits + 20, static_cast<std::uint64_t>(values.narrow[j])).ptr);
+        out.append(digits, std::to_chars(digits, digits + 20, values.words()[j]).ptr);
       } else {
-        check_decimal_output_size(values.big[j], room - z);
-        values.big[j].append_decimal_magnitude(out);
+        check_decimal_output_size(values.big()[j], room - z);
+        values.big()[j].append_decimal_magnitude(out);
       }
       if (out.size() - start > room) throw output_limit_error();
       room -= out.size() - start;
@@ -704,13 +694,14 @@ void DecodedColumn::append_entry_index(std::uint64_t index) {
 
 std::string encode_numeric_candidate(const std::vector<std::string_view>& cells) {
   std::string out;
-  append_numeric_candidate(cells, out);
+  bool wide = false;
+  append_numeric_candidate(cells, out, kMaxU64, wide);
   return out;
 }
 
 std::string encode_template_candidate(const std::vector<std::string_view>& cells, bool with_slots) {
   std::string out;
-  append_template_candidate(cells, with_slots, out);
+  append_template_candidate(cells, with_slots, out, kMaxU64);
   return out;
 }
 
@@ -727,45 +718,56 @@ std::string encode_raw_candidate(const std::vector<std::string_view>& cells) {
 }
 
 std::string encode_table_column(const std::vector<std::string_view>& cells) {
-  std::uint64_t unbounded = kMaxU64;
-  return encode_table_column(cells, classify_table_column(cells), unbounded);
+  MagnitudeBudget unbounded(kMaxU64);
+  return encode_table_column(cells, classify_table_column(cells), unbounded, kMaxU64);
 }
 
 std::string encode_table_column(const std::vector<std::string_view>& cells, ColumnClass column_class,
-                                std::uint64_t& magnitude_room) {
-  BestColumn best;
-  // Weighed before the numbers are built: one value with a hundred thousand fraction digits
-  // would scale every '1' of its column to a hundred-thousand-digit number.
-  const std::uint64_t magnitudes = least_magnitude_bytes(cells, column_class);
-  if (magnitudes <= magnitude_room) {
-    if (column_class == ColumnClass::Numeric) {
-      append_numeric_candidate(cells, best.scratch);
-      best.offer(true);
-    } else if (column_class != ColumnClass::Unusable) {
-      append_template_candidate(cells, column_class == ColumnClass::SameShape, best.scratch);
-      best.offer(true);
+                                MagnitudeBudget& budget, std::uint64_t max_bytes) {
+  CandidateChoice choice(max_bytes);
+  // The decoder charges big numbers to one budget for its output limit. Weighed from the digits
+  // first, before anything is built: one value with a hundred thousand fraction digits would
+  // scale every '1' of its column to a hundred-thousand-digit number; then, when the candidate
+  // holds big numbers, by decoding it as the decoder will.
+  MagnitudeBudget after = budget;
+  const std::uint64_t least_magnitudes = least_magnitude_bytes(cells, column_class);
+  if (column_class != ColumnClass::Unusable && least_magnitudes <= budget.remaining()) {
+    std::string& out = choice.next();
+    bool wide = false;
+    const ColumnKind kind = column_class == ColumnClass::Numeric    ? kColumnNumeric
+                            : column_class == ColumnClass::Template ? kColumnTemplate
+                                                                    : kColumnTemplateSlots;
+    const bool built = kind == kColumnNumeric ? append_numeric_candidate(cells, out, max_bytes, wide)
+                                              : append_template_candidate(cells, kind == kColumnTemplateSlots, out, max_bytes);
+    wide = wide || least_magnitudes > 0;
+    if (built && (!wide || decodes_within_budget([&] {
+          ByteCursor cursor{std::string_view(out).substr(1)};
+          decode_table_column(cursor, kind, cells.size(), kMaxU64, after);
+        }))) {
+      choice.offer(kind);
     }
   }
-  append_dictionary_candidate(cells, best.scratch);
-  best.offer(false);
-  append_raw_candidate(cells, best.scratch);
-  best.offer(false);
-  if (best.holds_numbers) magnitude_room -= magnitudes;
-  return std::move(best.bytes);
+  append_dictionary_candidate(cells, choice.next());
+  choice.offer(kColumnDictionary);
+  append_raw_candidate(cells, choice.next());
+  choice.offer(kColumnRaw);
+  if (choice.method() != kColumnDictionary && choice.method() != kColumnRaw) budget = after;
+  return choice.take();
 }
 
-DecodedColumn decode_table_column(ByteCursor& cursor, ColumnKind kind, std::uint64_t rows, std::uint64_t limit) {
+DecodedColumn decode_table_column(ByteCursor& cursor, ColumnKind kind, std::uint64_t rows, std::uint64_t limit,
+                                  MagnitudeBudget& budget) {
   switch (kind) {
     case kColumnDictionary:
       return decode_dictionary(cursor, rows, limit);
     case kColumnRaw:
       return decode_raw(cursor, rows, limit);
     case kColumnNumeric:
-      return decode_numeric(cursor, rows, limit);
+      return decode_numeric(cursor, rows, limit, budget);
     case kColumnTemplate:
-      return decode_template_column(cursor, rows, limit, false);
+      return decode_template_column(cursor, rows, limit, false, budget);
     case kColumnTemplateSlots:
-      return decode_template_column(cursor, rows, limit, true);
+      return decode_template_column(cursor, rows, limit, true, budget);
     default:
       throw Error(kInvalidColumnKind);
   }

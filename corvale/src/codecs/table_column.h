@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "codecs/bigint.h"
+#include "codecs/magnitude_budget.h"
 #include "codecs/table_recognition.h"
 #include "codecs/varint.h"
 
@@ -56,11 +57,12 @@ PositionList read_position_list(ByteCursor& cursor, std::uint64_t limit);
 // deflate measurement fails.
 std::string encode_table_column(const std::vector<std::string_view>& cells);
 // The same for cells whose class is already known (table recognition has classified them), in
-// a payload whose decoder may build at most magnitude_room more bytes of big-integer magnitudes
-// (its magnitude budget): a candidate whose numbers alone would pass it is not offered, and the
-// chosen one's numbers are taken off it.
+// a payload whose decoder charges big numbers to budget: a candidate its decoder could not
+// afford is not offered, and the chosen one's numbers are charged to budget; none longer than
+// max_bytes is offered either (the raw copy, at most 1 + 2 x the cells' bytes + one byte a
+// cell, always is).
 std::string encode_table_column(const std::vector<std::string_view>& cells, ColumnClass column_class,
-                                std::uint64_t& magnitude_room);
+                                MagnitudeBudget& budget, std::uint64_t max_bytes);
 
 // The candidates encode_table_column weighs, each with its kind byte first: the one of the
 // column's class (numeric for a numeric column; kind 1 for a template column, kind 4 with text
@@ -116,14 +118,19 @@ class DecodedColumn {
 };
 
 // Reads one column body of kind (its kind byte already taken) holding rows cells, producing at
-// most limit bytes of cells, and leaves the cursor just past it. Throws Error.
-DecodedColumn decode_table_column(ByteCursor& cursor, ColumnKind kind, std::uint64_t rows, std::uint64_t limit);
+// most limit bytes of cells and charging big numbers to budget, and leaves the cursor just past
+// it. Throws Error.
+DecodedColumn decode_table_column(ByteCursor& cursor, ColumnKind kind, std::uint64_t rows, std::uint64_t limit,
+                                  MagnitudeBudget& budget);
 
 // The reader of kinds 1 (with_slots false) and 4 (true).
-DecodedColumn decode_template_column(ByteCursor& cursor, std::uint64_t rows, std::uint64_t limit, bool with_slots);
+DecodedColumn decode_template_column(ByteCursor& cursor, std::uint64_t rows, std::uint64_t limit, bool with_slots,
+                                     MagnitudeBudget& budget);
 
 // Appends the m digit fields of a template body; digit_runs holds every value's m runs, value
-// after value. Throws Error when a number column fails.
-void encode_template_body(const std::vector<std::string_view>& digit_runs, std::size_t m, std::string& out);
+// after value. Returns false when out would grow past max_bytes. Throws Error when a number
+// column fails.
+bool encode_template_body(const std::vector<std::string_view>& digit_runs, std::size_t m, std::string& out,
+                          std::uint64_t max_bytes);
 
 }  // namespace corvale

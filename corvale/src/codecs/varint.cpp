@@ -1,6 +1,25 @@
 #include "codecs/varint.h"
 
 namespace corvale {
+namespace {
+
+// The core's verdict as the cursor readers word it; pos moves past what was read.
+VarintScan scan_at_cursor(ByteCursor& cursor, std::uint64_t max_bytes) {
+  const VarintScan s = scan_varint(cursor.here(), cursor.remaining(), max_bytes);
+  cursor.pos += s.length;
+  switch (s.fault) {
+    case VarintFault::None: return s;
+    case VarintFault::Truncated: throw Error(kTruncatedNumberList);
+    case VarintFault::TooLong: throw Error(kInvalidVarint);
+    case VarintFault::NonCanonical: throw Error(kNonCanonicalVarint);
+  }
+  return s;
+}
+
+// A 10-byte varint's last byte carries bit 63 alone; anything more does not fit in 64 bits.
+bool fits_u64(const unsigned char* start, const VarintScan& s) { return s.length < 10 || start[9] <= 1; }
+
+}  // namespace
 
 std::string_view cursor_take_bytes(ByteCursor& cursor, std::uint64_t n) {
   if (n > cursor.remaining()) throw Error(kTruncatedNumberList);
@@ -15,73 +34,18 @@ std::uint8_t cursor_take_byte(ByteCursor& cursor) {
 }
 
 BigInt cursor_read_varint_big(ByteCursor& cursor, bool bounded, std::uint64_t max_bytes) {
-  const std::uint64_t start = cursor.pos;
-  const auto* bytes = reinterpret_cast<const unsigned char*>(cursor.data.data());
-  const std::uint64_t size = cursor.data.size();
-  std::uint64_t end = start;  // one past the last byte of the varint
-  if (!bounded) {
-    while (end < size && (bytes[end] & 0x80)) ++end;
-    if (end == size) {
-      cursor.pos = size;
-      throw Error(kTruncatedNumberList);
-    }
-    ++end;
-  } else {
-    std::uint64_t continued = 0;
-    for (;;) {
-      if (end == size) {
-        cursor.pos = size;
-        throw Error(kTruncatedNumberList);
-      }
-      unsigned char b = bytes[end++];
-      if (!(b & 0x80)) break;
-      if (++continued == max_bytes) {
-        cursor.pos = end;
-        throw Error(kInvalidVarint);
-      }
-    }
-  }
-  cursor.pos = end;
-  const std::uint64_t len = end - start;
-  if (len >= 2 && bytes[end - 1] == 0) throw Error(kNonCanonicalVarint);
-  if (len <= 9) {
-    std::uint64_t v = 0;
-    for (std::uint64_t i = 0; i < len; ++i) v |= static_cast<std::uint64_t>(bytes[start + i] & 0x7F) << (7 * i);
-    return BigInt(v);
-  }
+  const unsigned char* start = cursor.here();
+  const VarintScan s = scan_at_cursor(cursor, bounded ? max_bytes : 0);
+  if (s.length <= 9) return BigInt(s.value);
   // The continuation bits act as GMP nails, so the digits convert in one linear pass.
-  return BigInt::from_base128_le(bytes + start, len);
+  return BigInt::from_base128_le(start, s.length);
 }
 
 std::uint64_t cursor_read_varint_u64(ByteCursor& cursor) {
-  // Same checks and order as the big reader, without building a big integer.
-  const auto* bytes = reinterpret_cast<const unsigned char*>(cursor.data.data());
-  const std::uint64_t size = cursor.data.size();
-  std::uint64_t p = cursor.pos;
-  std::uint64_t v = 0;
-  for (unsigned i = 0;; ++i) {
-    if (p == size) {
-      cursor.pos = size;
-      throw Error(kTruncatedNumberList);
-    }
-    unsigned char b = bytes[p++];
-    if (i < 9) {
-      v |= static_cast<std::uint64_t>(b & 0x7F) << (7 * i);
-    }
-    if (!(b & 0x80)) {
-      cursor.pos = p;
-      if (i >= 1 && b == 0) throw Error(kNonCanonicalVarint);
-      if (i == 9) {
-        if (b > 1) throw Error(kInvalidVarint);
-        v |= static_cast<std::uint64_t>(b) << 63;
-      }
-      return v;
-    }
-    if (i == 9) {
-      cursor.pos = p;
-      throw Error(kInvalidVarint);
-    }
-  }
+  const unsigned char* start = cursor.here();
+  const VarintScan s = scan_at_cursor(cursor, 10);
+  if (!fits_u64(start, s)) throw Error(kInvalidVarint);
+  return s.value;
 }
 
 std::vector<std::uint64_t> cursor_read_varint_vec(ByteCursor& cursor, std::uint64_t count) {
@@ -97,22 +61,13 @@ std::vector<std::uint64_t> cursor_read_varint_vec(ByteCursor& cursor, std::uint6
 }
 
 std::pair<std::uint64_t, std::uint64_t> decode_varint_u64(std::string_view bytes) {
-  std::uint64_t v = 0;
-  for (std::uint64_t i = 0; i < 10; ++i) {
-    if (i >= bytes.size()) throw Error(kInvalidVarint);
-    unsigned char b = static_cast<unsigned char>(bytes[i]);
-    if (i == 9) {
-      if (b > 1) throw Error(kInvalidVarint);
-      v |= static_cast<std::uint64_t>(b) << 63;
-    } else {
-      v |= static_cast<std::uint64_t>(b & 0x7F) << (7 * i);
-    }
-    if (!(b & 0x80)) {
-      if (i >= 1 && b == 0) throw Error(kNonCanonicalVarint);
-      return {v, i + 1};
-    }
-  }
-  throw Error(kInvalidVarint);  // unreachable: the 10th byte never continues past the check
+  const auto* start = reinterpret_cast<const unsigned char*>(bytes.data());
+  const VarintScan s = scan_varint(start, bytes.size(), 10);
+  // Outside a cursor, running out of bytes is just another invalid varint.
+  if (s.fault == VarintFault::Truncated || s.fault == VarintFault::TooLong) throw Error(kInvalidVarint);
+  if (s.fault == VarintFault::NonCanonical) throw Error(kNonCanonicalVarint);
+  if (!fits_u64(start, s)) throw Error(kInvalidVarint);
+  return {s.value, s.length};
 }
 
 void write_varint_u64(std::uint64_t value, std::string& out) {
@@ -132,11 +87,5 @@ void write_varint_big(const BigInt& value, std::string& out) {
   for (std::size_t i = 0; i + 1 < digits.size(); ++i) digits[i] = static_cast<char>(digits[i] | 0x80);
   out += digits;
 }
-
-void check_decimal_output_size(const BigInt& value, std::uint64_t room) {
-  if (value.bit_length() / 4 > room) throw output_limit_error();
-}
-
-Error output_limit_error() { return Error(kOutputLimitExceeded); }
 
 }  // namespace corvale

@@ -1,6 +1,6 @@
 #pragma once
-// The byte cursor every payload decoder reads through, unsigned LEB128 varints in their 64-bit
-// and big-integer forms, and the two output-limit guards decoders share.
+// The byte cursor every payload decoder reads through and unsigned LEB128 varints in their
+// 64-bit and big-integer forms, all decoded by one core (scan_varint).
 
 #include <cstdint>
 #include <string>
@@ -10,6 +10,7 @@
 
 #include "codecs/bigint.h"
 #include "codecs/error.h"
+#include "codecs/output_budget.h"
 
 namespace corvale {
 
@@ -21,12 +22,38 @@ struct ByteCursor {
 
   bool at_end() const { return pos == data.size(); }
   std::uint64_t remaining() const { return data.size() - pos; }
+  const unsigned char* here() const { return reinterpret_cast<const unsigned char*>(data.data()) + pos; }
 };
 
 inline constexpr const char kTruncatedNumberList[] = "Truncated number list";
 inline constexpr const char kInvalidVarint[] = "Invalid varint";
 inline constexpr const char kNonCanonicalVarint[] = "Non-canonical varint";
-inline constexpr const char kOutputLimitExceeded[] = "Output exceeds decompression limit";
+
+// What the core found at the start of some bytes, checked in this order: the bytes ran out
+// (Truncated), the varint continued past its allowed length (TooLong), a multi-byte varint ends
+// in 0x00 (NonCanonical).
+enum class VarintFault : std::uint8_t { None, Truncated, TooLong, NonCanonical };
+
+struct VarintScan {
+  std::uint64_t value;   // bits 0-63 of the value (exact when length <= 9, and for a 10th byte of 0 or 1)
+  std::uint64_t length;  // bytes of the varint, or bytes read up to the fault
+  VarintFault fault;
+};
+
+// The one varint decoding core: the varint at p, of which `available` bytes exist, at most
+// max_bytes long (0: any length). Inline, because body decoders call it once per value.
+inline VarintScan scan_varint(const unsigned char* p, std::uint64_t available, std::uint64_t max_bytes) {
+  if (available != 0 && p[0] < 0x80) return {p[0], 1, VarintFault::None};
+  std::uint64_t v = 0;
+  for (std::uint64_t i = 0;; ++i) {
+    if (i == available) return {v, i, VarintFault::Truncated};
+    const unsigned char b = p[i];
+    // The 10th byte lands in bit 63; 64-bit readers check that it holds nothing more.
+    if (i < 10) v |= static_cast<std::uint64_t>(b & 0x7F) << (7 * i);
+    if (!(b & 0x80)) return {v, i + 1, i > 0 && b == 0 ? VarintFault::NonCanonical : VarintFault::None};
+    if (i + 1 == max_bytes) return {v, i + 1, VarintFault::TooLong};
+  }
+}
 
 // The next n bytes; pos is unchanged on failure.
 std::string_view cursor_take_bytes(ByteCursor& cursor, std::uint64_t n);
@@ -41,9 +68,5 @@ std::pair<std::uint64_t, std::uint64_t> decode_varint_u64(std::string_view bytes
 
 void write_varint_big(const BigInt& value, std::string& out);
 void write_varint_u64(std::uint64_t value, std::string& out);
-
-// Refuses, before printing, a number whose decimal form cannot fit in room bytes.
-void check_decimal_output_size(const BigInt& value, std::uint64_t room);
-Error output_limit_error();
 
 }  // namespace corvale

@@ -1,5 +1,8 @@
 #include "codecs/written_number.h"
 
+#include <algorithm>
+#include <charconv>
+
 #include "codecs/decimal.h"
 
 namespace corvale {
@@ -153,16 +156,36 @@ BigInt parse_digits(std::string_view digits) {
   return parse_decimal_digits(digits.substr(z));
 }
 
-void insert_decimal_point_text(std::string& text, std::size_t index) { text.insert(index, 1, '.'); }
-
-void append_fixed_point(std::string& out, std::string_view digits, std::uint64_t f) {
-  if (f == 0) {
-    out += digits;
-    return;
+char* write_fixed_point(char* p, std::string_view digits, std::uint64_t f) {
+  if (f == 0) return std::copy(digits.begin(), digits.end(), p);
+  if (digits.size() <= f) {
+    // All digits are fraction digits: "0." and the zeros they leave in front.
+    const std::size_t pad = static_cast<std::size_t>(f - digits.size());
+    *p++ = '0';
+    *p++ = '.';
+    p = std::fill_n(p, pad, '0');
+    return std::copy(digits.begin(), digits.end(), p);
   }
-  if (digits.size() <= f) out.append(static_cast<std::size_t>(f + 1 - digits.size()), '0');
-  out += digits;
-  insert_decimal_point_text(out, out.size() - static_cast<std::size_t>(f));
+  const std::size_t whole = digits.size() - static_cast<std::size_t>(f);
+  p = std::copy(digits.begin(), digits.begin() + static_cast<std::ptrdiff_t>(whole), p);
+  *p++ = '.';
+  return std::copy(digits.begin() + static_cast<std::ptrdiff_t>(whole), digits.end(), p);
+}
+
+std::vector<std::string> wide_decimal_digits(const IntegerList& values) {
+  std::vector<std::string> digits;
+  if (!values.wide()) return digits;
+  digits.reserve(values.size());
+  for (const BigInt& v : values.big()) v.append_decimal_magnitude(digits.emplace_back());
+  return digits;
+}
+
+std::string_view magnitude_digits(const IntegerList& values, const std::vector<std::string>& wide_digits, std::size_t i,
+                                  char (&buf)[20]) {
+  if (values.wide()) return wide_digits[i];
+  std::uint64_t magnitude = values.words()[i];
+  if (values.signedness() == Signedness::Signed && static_cast<std::int64_t>(magnitude) < 0) magnitude = 0 - magnitude;
+  return {buf, static_cast<std::size_t>(std::to_chars(buf, buf + sizeof buf, magnitude).ptr - buf)};
 }
 
 }  // namespace corvale

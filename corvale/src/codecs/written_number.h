@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "codecs/bigint.h"
+#include "codecs/integer_list.h"
 
 namespace corvale {
 
@@ -144,15 +145,20 @@ inline std::uint64_t count_leading_zero_digits(std::string_view digits) {
   return z;
 }
 
-void insert_decimal_point_text(std::string& text, std::size_t index);
-
 // The length of a magnitude's digits once written with f fraction digits (see below).
 inline std::uint64_t fixed_point_length(std::uint64_t digit_count, std::uint64_t f) {
   if (f == 0) return digit_count;
   return (digit_count > f ? digit_count : f + 1) + 1;
 }
-// Appends a magnitude's decimal digits with f fraction digits: '0's in front up to f + 1 digits,
-// then the point before the last f. The caller has checked the room for fixed_point_length.
-void append_fixed_point(std::string& out, std::string_view digits, std::uint64_t f);
+// Writes a magnitude's decimal digits with f fraction digits at p: '0's in front up to f + 1
+// digits, then the point before the last f; fixed_point_length bytes. Returns the end.
+char* write_fixed_point(char* p, std::string_view digits, std::uint64_t f);
+
+// Decoded values are written from their magnitudes' digits: a 64-bit word's on demand, a big
+// integer's made once (the decoders' budgets bound how many such digits there can be).
+std::vector<std::string> wide_decimal_digits(const IntegerList& values);
+// The digits of the magnitude of entry i; buf holds them for a word.
+std::string_view magnitude_digits(const IntegerList& values, const std::vector<std::string>& wide_digits, std::size_t i,
+                                  char (&buf)[20]);
 
 }  // namespace corvale

@@ -9,7 +9,7 @@
 #include <new>
 
 #include "codecs/error.h"
-#include "codecs/varint.h"
+#include "codecs/output_budget.h"
 
 namespace corvale {
 namespace {
@@ -128,8 +128,7 @@ std::string inflate_limited(std::string_view data, std::uint64_t limit, bool zli
     if (rc != Z_OK && rc != Z_STREAM_END && rc != Z_BUF_ERROR) throw Error(kInflateError);
 
     // Before the end-of-stream test, so that a last step past the limit fails on the limit.
-    const std::uint64_t room = limit > out.size() ? limit - out.size() : 0;
-    if (w > room) throw output_limit_error();
+    check_output_room(out.size(), w, limit);
     if (w > 0) {
       if (out.capacity() - out.size() < w) {
         // Grow geometrically, but never beyond the limit, so a stream claiming a huge output

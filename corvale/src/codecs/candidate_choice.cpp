@@ -1,0 +1,114 @@
+#include "codecs/candidate_choice.h"
+
+#include <algorithm>
+#include <span>
+#include <utility>
+
+#include "codecs/zlib.h"
+
+namespace corvale {
+
+namespace {
+
+constexpr std::uint8_t kMethodBase = 8;
+
+// The values from index first on are turned into the magnitudes a body stores, measured, and
+// turned back: no second list. Words wrap as two's complement, which is exact here: a zigzag or
+// an offset from the smallest value always fits in 64 unsigned bits.
+void zigzag_from(IntegerList& values, std::size_t first) {
+  if (!values.wide()) {
+    std::vector<std::uint64_t>& w = values.words();
+    for (std::size_t i = first; i < w.size(); ++i) w[i] = zigzag_encode_i64(static_cast<std::int64_t>(w[i]));
+    return;
+  }
+  for (BigInt& x : values.big().subspan(first)) x.zigzag_in_place();
+}
+
+void unzigzag_from(IntegerList& values, std::size_t first) {
+  if (!values.wide()) {
+    std::vector<std::uint64_t>& w = values.words();
+    for (std::size_t i = first; i < w.size(); ++i) w[i] = static_cast<std::uint64_t>(zigzag_decode_u64(w[i]));
+    return;
+  }
+  for (BigInt& m : values.big().subspan(first)) m.unzigzag_in_place();
+}
+
+BigInt smallest_from(const IntegerList& values, std::size_t first) {
+  if (!values.wide()) {
+    const std::vector<std::uint64_t>& w = values.words();
+    std::int64_t least = static_cast<std::int64_t>(w[first]);
+    for (std::size_t i = first + 1; i < w.size(); ++i) least = std::min(least, static_cast<std::int64_t>(w[i]));
+    return BigInt::from_i64(least);
+  }
+  const std::span<const BigInt> rest = values.big().subspan(first);
+  return *std::min_element(rest.begin(), rest.end());
+}
+
+void offset_from(IntegerList& values, std::size_t first, const BigInt& base, bool subtract) {
+  if (!values.wide()) {
+    const auto b = static_cast<std::uint64_t>(base.to_i64());
+    std::vector<std::uint64_t>& w = values.words();
+    for (std::size_t i = first; i < w.size(); ++i) w[i] = subtract ? w[i] - b : w[i] + b;
+    return;
+  }
+  for (BigInt& x : values.big().subspan(first)) {
+    if (subtract) {
+      x -= base;
+    } else {
+      x += base;
+    }
+  }
+}
+
+}  // namespace
+
+void CandidateChoice::offer(std::uint8_t method) {
+  if (scratch_.size() > max_bytes_) return;
+  const std::uint64_t size = deflate_compress_fast(scratch_);
+  if (found_ && size >= size_) return;
+  found_ = true;
+  size_ = size;
+  method_ = method;
+  best_.swap(scratch_);
+}
+
+std::optional<DifferenceEncoding> choose_difference_encoding(IntegerList values, const DifferenceFraming& framing) {
+  const std::size_t n = values.size();
+  CandidateChoice choice(framing.max_bytes);
+  // Each candidate is built straight into the choice's buffer, between its head and its tail.
+  auto offer_layouts = [&](const std::string& head, std::size_t seeds, std::uint8_t flags) {
+    for (const std::uint8_t layout : kLayoutsInOrder) {
+      const auto method = static_cast<std::uint8_t>(flags | layout);
+      std::string& bytes = choice.next();
+      if (framing.method_byte_first) bytes.push_back(static_cast<char>(method));
+      bytes += head;
+      if (!append_number_list_body(values, seeds, layout, bytes)) continue;
+      bytes += framing.tail;
+      choice.offer(method);
+    }
+  };
+
+  for (std::uint8_t d = 0; d <= 2; ++d) {
+    if (d > 0) values = delta_encode_big(std::move(values));
+    const std::size_t seeds = std::min<std::size_t>(d, n);
+    std::string head;
+    for (std::size_t i = 0; i < seeds; ++i) write_varint_big(zigzag_encode_big(values.value(i)), head);
+
+    zigzag_from(values, seeds);
+    offer_layouts(head, seeds, d);
+    unzigzag_from(values, seeds);
+
+    if (n > seeds) {
+      const BigInt base = smallest_from(values, seeds);
+      offset_from(values, seeds, base, true);
+      write_varint_big(zigzag_encode_big(base), head);
+      offer_layouts(head, seeds, static_cast<std::uint8_t>(d | kMethodBase));
+      offset_from(values, seeds, base, false);
+    }
+  }
+  if (!choice.found()) return std::nullopt;
+  const std::uint8_t method = choice.method();
+  return DifferenceEncoding{method, choice.take()};
+}
+
+}  // namespace corvale

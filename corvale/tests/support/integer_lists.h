@@ -1,0 +1,24 @@
+#pragma once
+// Conversions between the codecs' IntegerList and plain vectors of big integers, so that tests
+// can write expected values as lists and compare whatever form the codec kept them in.
+
+#include <vector>
+
+#include "codecs/bigint.h"
+#include "codecs/integer_list.h"
+
+namespace corvale::test {
+
+inline IntegerList integer_list(const std::vector<BigInt>& values, Signedness signedness) {
+  IntegerList list(signedness);
+  for (const BigInt& v : values) list.push_back(v);
+  return list;
+}
+
+inline std::vector<BigInt> bigints(const IntegerList& list) {
+  std::vector<BigInt> out;
+  for (std::size_t i = 0; i < list.size(); ++i) out.push_back(list.value(i));
+  return out;
+}
+
+}  // namespace corvale::test
