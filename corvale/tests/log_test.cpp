@@ -34,9 +34,9 @@ std::string raw_column(const std::vector<std::string>& cells, std::uint8_t kind 
 
 // The group number of every line as the number column the body holds.
 std::string group_column(const std::vector<std::int64_t>& groups) {
-  ColumnValues values;
-  values.narrow = groups;
-  return encode_number_column(values);
+  IntegerList values(Signedness::Signed);
+  for (std::int64_t k : groups) values.push_word(static_cast<std::uint64_t>(k));
+  return *encode_number_column(std::move(values));
 }
 
 struct Body {
@@ -140,8 +140,9 @@ TEST(LogArchive, GroupsInOrderOfFirstAppearanceAndTheirNumbersOnlyWhenTwoOrMore)
   EXPECT_EQ(head.field_counts, (std::vector<std::uint64_t>{3, 2}));
   // The group numbers 0 1 0 1 follow the field counts.
   ByteCursor cursor{body, 4};
-  const ColumnValues groups = decode_number_column(cursor, 4);
-  EXPECT_EQ(groups.narrow, (std::vector<std::int64_t>{0, 1, 0, 1}));
+  MagnitudeBudget budget(100);
+  const IntegerList groups = decode_number_column(cursor, 4, budget);
+  EXPECT_EQ(groups.words(), (std::vector<std::uint64_t>{0, 1, 0, 1}));
 
   // One group: the first column's kind byte follows its field count directly.
   const std::vector<std::string_view> same = {"a 1", "b 2"};
@@ -223,23 +224,25 @@ std::vector<ColumnKind> column_kinds(std::string_view body, std::uint64_t rows) 
   std::vector<ColumnKind> kinds;
   for (std::uint64_t j = 0; j < f; ++j) {
     kinds.push_back(cursor_take_byte(cursor));
-    decode_table_column(cursor, kinds.back(), rows, 1 << 20);
+    MagnitudeBudget budget(1 << 20);
+    decode_table_column(cursor, kinds.back(), rows, 1 << 20, budget);
   }
   return kinds;
 }
 
 TEST(LogArchive, ColumnsShareTheDecodersMagnitudeBudget) {
-  // Two fields of 30-digit counters: as numbers each column costs its decoder at least 13 bytes
-  // of magnitude a value, 130 for its ten lines.
+  // Two fields of 30-digit counters: as numbers each column costs its decoder 13 bytes of
+  // magnitude a value, about 650 for its fifty lines. The decoder of a text of t bytes may build
+  // 2 t + 1024 bytes of them: both columns fit for t = 200, only the first for t = 0.
   std::vector<std::string> lines;
-  for (int i = 0; i < 10; ++i) {
+  for (int i = 0; i < 50; ++i) {
     const std::string counter = "1" + std::string(27, '0') + std::to_string(10 + i);
     lines.push_back(counter + " " + counter);
   }
   const std::vector<std::string_view> views(lines.begin(), lines.end());
   const std::vector<ColumnKind> numeric = {kColumnNumeric, kColumnNumeric};
-  EXPECT_EQ(column_kinds(encode_log_columns(views, 1, 260), 10), numeric);
-  const std::vector<ColumnKind> kinds = column_kinds(encode_log_columns(views, 1, 259), 10);
+  EXPECT_EQ(column_kinds(encode_log_columns(views, 1, 200), 50), numeric);
+  const std::vector<ColumnKind> kinds = column_kinds(encode_log_columns(views, 1, 0), 50);
   EXPECT_EQ(kinds[0], kColumnNumeric);
   EXPECT_NE(kinds[1], kColumnNumeric);
 }

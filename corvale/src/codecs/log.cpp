@@ -9,7 +9,9 @@
 
 #include "codecs/error.h"
 #include "codecs/log_lines.h"
+#include "codecs/magnitude_budget.h"
 #include "codecs/number_column.h"
+#include "codecs/output_budget.h"
 #include "codecs/table_column.h"
 #include "codecs/varint.h"
 #include "codecs/zlib.h"
@@ -74,7 +76,7 @@ std::vector<std::uint64_t> log_field_count_candidates(std::uint64_t most_spaces)
 }
 
 std::string encode_log_columns(const std::vector<std::string_view>& lines, std::uint64_t n,
-                               std::uint64_t magnitude_room) {
+                               std::uint64_t text_size) {
   if (n > kMaxLogFieldCount) throw std::invalid_argument("log field count above 255");
   const LineGroups groups = group_lines(lines, n);
   const std::size_t g = groups.field_counts.size();
@@ -82,10 +84,17 @@ std::string encode_log_columns(const std::vector<std::string_view>& lines, std::
   write_varint_u64(n, body);
   write_varint_u64(g, body);
   for (std::uint64_t f : groups.field_counts) write_varint_u64(f, body);
+  // The decoder inflates the body under 2 x the text's length + 1024 bytes. Each column may take
+  // its raw copy's bound, 1 + 2 x its cells' bytes + a byte a cell; over all columns that is at
+  // most 2 x (the lines' bytes + their count) - (the lines beyond the first of each group), and
+  // the group numbers, one byte a line and 4 more, fit in what is left of the 1024.
   if (g != 1) {
-    ColumnValues numbers;
-    numbers.narrow.assign(groups.group_of_line.begin(), groups.group_of_line.end());
-    body += encode_number_column(numbers);
+    IntegerList numbers(Signedness::Signed);
+    for (std::uint8_t k : groups.group_of_line) numbers.push_word(k);
+    std::optional<std::string> column = encode_number_column(std::move(numbers), lines.size() + 4);
+    // Offsets from the smallest group number in one byte plane always fit.
+    if (!column) throw std::logic_error("group numbers without a column within their bound");
+    body += *column;
   }
 
   // The lines of each group in line order, group after group.
@@ -100,20 +109,23 @@ std::string encode_log_columns(const std::vector<std::string_view>& lines, std::
   // Field j of a line starts one byte past where field j - 1 ended, so each column is cut from
   // the one before it: every line is scanned once, whatever its number of fields.
   std::vector<std::string_view> cells;
+  MagnitudeBudget budget(text_size);
   for (std::size_t k = 0; k < g; ++k) {
     const std::size_t* members = order.data() + first[k];
     const std::size_t rows = groups.sizes[k];
     const std::uint64_t f = groups.field_counts[k];
     cells.assign(rows, std::string_view());
     for (std::uint64_t j = 0; j < f; ++j) {
+      std::uint64_t cell_bytes = 0;
       for (std::size_t r = 0; r < rows; ++r) {
         const std::string_view line = lines[members[r]];
         const char* start = j == 0 ? line.data() : cells[r].data() + cells[r].size() + 1;
         const char* end = line.data() + line.size();
         if (j + 1 < f) end = static_cast<const char*>(std::memchr(start, ' ', static_cast<std::size_t>(end - start)));
         cells[r] = std::string_view(start, static_cast<std::size_t>(end - start));
+        cell_bytes += cells[r].size();
       }
-      body += encode_table_column(cells, classify_table_column(cells), magnitude_room);
+      body += encode_table_column(cells, classify_table_column(cells), budget, 1 + 2 * cell_bytes + rows);
     }
   }
   return body;
@@ -128,16 +140,14 @@ std::optional<std::string> compress_log(std::string_view text) {
 
   const std::vector<std::uint64_t> candidates = log_field_count_candidates(most_spaces(lines));
 
-  // The decoder's magnitude budget under the text's exact length, for the sample too: its body
-  // stands for the whole text's.
-  const std::uint64_t magnitude_room = saturating_add(saturating_mul(text.size(), 2), 1024);
   const bool sample_is_all = lines.size() <= kLogSampleLines;
   const std::vector<std::string_view> sample(lines.begin(), lines.begin() + std::min(lines.size(), kLogSampleLines));
   std::uint64_t best_n = 0;
   std::uint64_t best_size = 0;
   std::string best_body;
   for (std::size_t c = 0; c < candidates.size(); ++c) {
-    std::string body = encode_log_columns(sample, candidates[c], magnitude_room);
+    // Weighed as the whole text's body: the budgets are the whole text's too.
+    std::string body = encode_log_columns(sample, candidates[c], text.size());
     const std::uint64_t size = deflate_compress_fast(body);
     if (c == 0 || size < best_size) {
       best_n = candidates[c];
@@ -146,7 +156,7 @@ std::optional<std::string> compress_log(std::string_view text) {
       if (sample_is_all) best_body = std::move(body);
     }
   }
-  const std::string body = sample_is_all ? std::move(best_body) : encode_log_columns(lines, best_n, magnitude_room);
+  const std::string body = sample_is_all ? std::move(best_body) : encode_log_columns(lines, best_n, text.size());
 
   std::string payload(1, static_cast<char>((log->final_newline ? kLogFinalLineEnding : 0) | (log->crlf ? kLogCrLf : 0)));
   write_varint_u64(lines.size(), payload);
@@ -166,14 +176,13 @@ namespace {
 // The group number of every line, checked against the group count as each is produced; counts
 // the lines of every group in sizes.
 std::vector<std::uint8_t> read_group_numbers(ByteCursor& cursor, std::uint64_t lines, std::uint64_t g,
-                                             std::vector<std::uint64_t>& sizes) {
+                                             std::vector<std::uint64_t>& sizes, MagnitudeBudget& budget) {
   std::vector<std::uint8_t> groups;
-  const ColumnValues values = decode_number_column(cursor, lines);
+  const IntegerList values = decode_number_column(cursor, lines, budget);
   for (std::size_t i = 0; i < values.size(); ++i) {
-    const bool in_range = values.wide ? values.big[i].sign() >= 0 && values.big[i] < BigInt(g)
-                                      : values.narrow[i] >= 0 && static_cast<std::uint64_t>(values.narrow[i]) < g;
-    if (!in_range) throw Error(kInvalidLogGroupIndex);
-    const auto k = static_cast<std::uint8_t>(values.wide ? values.big[i].to_u64() : values.narrow[i]);
+    const BigInt v = values.value(i);
+    if (v.sign() < 0 || !(v < BigInt(g))) throw Error(kInvalidLogGroupIndex);
+    const auto k = static_cast<std::uint8_t>(v.to_u64());
     groups.push_back(k);
     ++sizes[k];
   }
@@ -193,8 +202,7 @@ std::string decode_log_payload(std::string_view payload, std::uint64_t limit) {
   // L lines need L - 1 line endings.
   if (lines == 0 || lines - 1 > limit) throw Error(kInvalidLogSize);
 
-  const std::uint64_t inflate_limit = saturating_add(saturating_mul(limit, 2), 1024);
-  const std::string body = inflate_limited(payload.substr(cursor.pos), inflate_limit, false);
+  const std::string body = inflate_limited(payload.substr(cursor.pos), inner_body_limit(limit), false);
   ByteCursor in{body};
   const std::uint64_t n = cursor_read_varint_u64(in);
   const std::uint64_t g = cursor_read_varint_u64(in);
@@ -208,12 +216,13 @@ std::string decode_log_payload(std::string_view payload, std::uint64_t limit) {
     field_counts.push_back(f);
   }
 
+  MagnitudeBudget budget(limit);
   std::vector<std::uint64_t> sizes(g, 0);
   std::vector<std::uint8_t> group_of_line;  // empty: every line is in group 0
   if (g == 1) {
     sizes[0] = lines;
   } else {
-    group_of_line = read_group_numbers(in, lines, g, sizes);
+    group_of_line = read_group_numbers(in, lines, g, sizes, budget);
   }
   // Every line but the last ends with a line ending, and a line of F fields holds F - 1 spaces.
   std::uint64_t total = lines - 1;
@@ -231,7 +240,7 @@ std::string decode_log_payload(std::string_view payload, std::uint64_t limit) {
     for (std::uint64_t j = 0; j < f; ++j) {
       const std::uint8_t kind = cursor_take_byte(in);
       if (kind > kColumnKindMask) throw Error(kInvalidLogColumnKind);
-      DecodedColumn column = decode_table_column(in, kind, sizes[k], limit - total);
+      DecodedColumn column = decode_table_column(in, kind, sizes[k], limit - total, budget);
       const bool last_field = j == n && f == n + 1;
       DecodedColumn::Reader reader = column.reader();
       for (std::uint64_t r = 0; r < sizes[k]; ++r) {

@@ -49,12 +49,11 @@ std::optional<std::string> compress_log(std::string_view text);
 // 13 to 255.
 std::vector<std::uint64_t> log_field_count_candidates(std::uint64_t most_spaces);
 
-// The body (before deflate) of lines cut for field count n (at most kMaxLogFieldCount), in a
-// payload whose decoder may build at most magnitude_room bytes of big-integer magnitudes: the
-// columns share that budget, and a number candidate that would pass it is not offered. Throws
-// Error when a column encoding fails.
+// The body (before deflate) of lines cut for field count n (at most kMaxLogFieldCount), for a
+// text of text_size bytes: its decoder, run under that limit, must afford every big number the
+// columns hold and inflate the body under its cap. Throws Error when a column encoding fails.
 std::string encode_log_columns(const std::vector<std::string_view>& lines, std::uint64_t n,
-                               std::uint64_t magnitude_room = std::numeric_limits<std::uint64_t>::max());
+                               std::uint64_t text_size = std::numeric_limits<std::uint64_t>::max());
 
 // The text a type-14 payload restores, at most limit bytes. Throws Error.
 std::string decode_log_payload(std::string_view payload, std::uint64_t limit);
