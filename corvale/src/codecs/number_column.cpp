@@ -33,31 +33,68 @@ std::optional<std::string> encode_number_column(IntegerList values, std::uint64_
   return std::move(chosen->bytes);
 }
 
-IntegerList decode_number_column(ByteCursor& cursor, std::uint64_t count, MagnitudeBudget& budget) {
+namespace {
+
+std::uint8_t read_column_method(ByteCursor& cursor) {
   const std::uint8_t method = cursor_take_byte(cursor);
   if ((method & kColumnOrderMask) == 3 || method >= 32) throw Error(kInvalidColumnMethod);
-  const unsigned k = method & kColumnOrderMask;
-  const std::uint64_t h = std::min<std::uint64_t>(k, count);
-  IntegerList values(Signedness::Signed);
-  for (std::uint64_t i = 0; i < h; ++i) values.push_back(read_signed_value(cursor, budget));
-  // With no value left for the body (count <= k) a base is read and has nothing to offset.
-  std::optional<BigInt> base;
-  if (method & kColumnBase) base = read_signed_value(cursor, budget);
+  return method;
+}
 
-  NumberListBodyReader body(cursor, method, count - h);
-  IntegerList piece(Signedness::Unsigned);
-  while (body.left() > 0) {
-    piece.clear();
-    body.read(piece, kPieceValues);
-    if (base) {
-      collect_bigints_offset_by_base(values, piece, *base, &budget);
+IntegerList read_column_head(ByteCursor& cursor, std::uint8_t method, std::uint64_t count, MagnitudeBudget& budget) {
+  const std::uint64_t h = std::min<std::uint64_t>(method & kColumnOrderMask, count);
+  IntegerList head(Signedness::Signed);
+  for (std::uint64_t i = 0; i < h; ++i) head.push_back(read_signed_value(cursor, budget));
+  return head;
+}
+
+// With no value left for the body (count <= order) a base is read and has nothing to offset.
+std::optional<BigInt> read_column_base(ByteCursor& cursor, std::uint8_t method, MagnitudeBudget& budget) {
+  if (!(method & kColumnBase)) return std::nullopt;
+  return read_signed_value(cursor, budget);
+}
+
+}  // namespace
+
+NumberColumnReader::NumberColumnReader(ByteCursor& cursor, std::uint64_t count, MagnitudeBudget& budget)
+    : budget_(budget),
+      method_(read_column_method(cursor)),
+      head_(read_column_head(cursor, method_, count, budget)),
+      base_(read_column_base(cursor, method_, budget)),
+      body_(cursor, method_, count - head_.size()) {}
+
+bool NumberColumnReader::next(IntegerList& values) {
+  values.clear();
+  if (!head_given_) {
+    head_given_ = true;
+    values = head_;
+  }
+  if (body_.left() > 0) {
+    piece_.clear();
+    body_.read(piece_, kPieceValues);
+    if (base_) {
+      collect_bigints_offset_by_base(values, piece_, *base_, &budget_);
     } else {
-      collect_zigzag_decoded_bigints(values, piece);
+      collect_zigzag_decoded_bigints(values, piece_);
     }
   }
-  for (unsigned pass = 0; pass < k; ++pass) {
-    BigInt carry;
-    prefix_sum_in_place(values, carry, &budget);
+  if (values.empty()) return false;
+  for (unsigned pass = 0; pass < (method_ & kColumnOrderMask); ++pass) {
+    prefix_sum_in_place(values, carries_[pass], &budget_);
+  }
+  return true;
+}
+
+IntegerList decode_number_column(ByteCursor& cursor, std::uint64_t count, MagnitudeBudget& budget) {
+  NumberColumnReader reader(cursor, count, budget);
+  IntegerList values(Signedness::Signed);
+  IntegerList piece(Signedness::Signed);
+  while (reader.next(piece)) {
+    if (!values.wide() && !piece.wide()) {
+      values.words().insert(values.words().end(), piece.words().begin(), piece.words().end());
+    } else {
+      for (std::size_t i = 0; i < piece.size(); ++i) values.push_back(piece.value(i));
+    }
   }
   return values;
 }

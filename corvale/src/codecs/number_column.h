@@ -11,6 +11,7 @@
 
 #include "codecs/integer_list.h"
 #include "codecs/magnitude_budget.h"
+#include "codecs/number_list_body.h"
 #include "codecs/varint.h"
 
 namespace corvale {
@@ -30,5 +31,28 @@ std::optional<std::string> encode_number_column(IntegerList values,
 // count values (a signed list) from the column at the cursor, which is left just behind it.
 // Big integers built on the way (head, base, sums) are charged to budget.
 IntegerList decode_number_column(ByteCursor& cursor, std::uint64_t count, MagnitudeBudget& budget);
+
+// The same column a piece of values at a time, for a caller that only checks or narrows the
+// values and so never needs all count of them at once. The constructor reads the method, head
+// and base and checks the body's framing, leaving the cursor just behind the column; next()
+// then gives the values in order, each difference pass carried from one piece to the next.
+class NumberColumnReader {
+ public:
+  NumberColumnReader(ByteCursor& cursor, std::uint64_t count, MagnitudeBudget& budget);
+
+  // The next few thousand values into values (a signed list, cleared first); false once every
+  // value has been given.
+  bool next(IntegerList& values);
+
+ private:
+  MagnitudeBudget& budget_;
+  std::uint8_t method_;
+  IntegerList head_;  // the first min(order, count) values, given with the first piece
+  std::optional<BigInt> base_;
+  NumberListBodyReader body_;
+  IntegerList piece_{Signedness::Unsigned};
+  BigInt carries_[kColumnOrderMask - 1];
+  bool head_given_ = false;
+};
 
 }  // namespace corvale
