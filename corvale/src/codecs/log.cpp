@@ -177,14 +177,18 @@ namespace {
 // the lines of every group in sizes.
 std::vector<std::uint8_t> read_group_numbers(ByteCursor& cursor, std::uint64_t lines, std::uint64_t g,
                                              std::vector<std::uint64_t>& sizes, MagnitudeBudget& budget) {
+  // A byte a line: the whole list of values, one word each, could be eight times the text.
   std::vector<std::uint8_t> groups;
-  const IntegerList values = decode_number_column(cursor, lines, budget);
-  for (std::size_t i = 0; i < values.size(); ++i) {
-    const BigInt v = values.value(i);
-    if (v.sign() < 0 || !(v < BigInt(g))) throw Error(kInvalidLogGroupIndex);
-    const auto k = static_cast<std::uint8_t>(v.to_u64());
-    groups.push_back(k);
-    ++sizes[k];
+  NumberColumnReader reader(cursor, lines, budget);
+  IntegerList piece(Signedness::Signed);
+  while (reader.next(piece)) {
+    for (std::size_t i = 0; i < piece.size(); ++i) {
+      const std::uint64_t k = piece.wide() ? (piece.big()[i].fits_u64() ? piece.big()[i].to_u64() : g)
+                                           : piece.words()[i];  // a negative word reads as 2^63 or more
+      if (k >= g) throw Error(kInvalidLogGroupIndex);
+      groups.push_back(static_cast<std::uint8_t>(k));
+      ++sizes[k];
+    }
   }
   return groups;
 }
