@@ -24,6 +24,10 @@ PATHS = ["/", "/index.html", "/about", "/login", "/logout", "/favicon.ico", "/ro
 REFERRERS = ["-", "-", "-", "https://www.example.com/", "https://www.example.com/search?q=numbers"]
 
 
+def _address(rng):
+    return "%d.%d.%d.%d" % (rng.randint(1, 223), rng.randint(0, 255), rng.randint(0, 255), rng.randint(1, 254))
+
+
 def _clock(rng, low, high):
     t = START
     while True:
@@ -35,8 +39,7 @@ def access_log(lines, seed=41):
     """Combined log format: client, time, request, status, bytes, referrer and agent. Clients
     come back many times, requests cluster on a few paths, most answers are 200."""
     rng = random.Random(seed)
-    clients = ["%d.%d.%d.%d" % (rng.randint(1, 223), rng.randint(0, 255), rng.randint(0, 255), rng.randint(1, 254))
-               for _ in range(800)]
+    clients = [_address(rng) for _ in range(800)]
     clock = _clock(rng, 0, 2)
     out = []
     for _ in range(lines):
@@ -73,17 +76,15 @@ def syslog(lines, seed=42):
         elif kind < 0.5:
             msg = "CRON[%d]: (root) CMD (command -v debian-sa1 > /dev/null && debian-sa1 1 1)" % rng.randint(1000, 60000)
         elif kind < 0.7:
-            msg = "kernel: [%d.%06d] [UFW BLOCK] IN=eth0 OUT= SRC=%d.%d.%d.%d DST=10.0.0.%d LEN=%d TTL=%d ID=%d PROTO=TCP SPT=%d DPT=%d" % (
-                rng.randint(100000, 999999), rng.randint(0, 999999), rng.randint(1, 223), rng.randint(0, 255),
-                rng.randint(0, 255), rng.randint(1, 254), rng.randint(1, 20), rng.choice([40, 44, 52, 60]),
-                rng.choice([48, 64, 128, 245]), rng.randint(0, 65535), rng.randint(1024, 65535),
-                rng.choice([22, 23, 80, 443, 3389, 8080]))
+            msg = "kernel: [%d.%06d] [UFW BLOCK] IN=eth0 OUT= SRC=%s DST=10.0.0.%d LEN=%d TTL=%d ID=%d PROTO=TCP SPT=%d DPT=%d" % (
+                rng.randint(100000, 999999), rng.randint(0, 999999), _address(rng), rng.randint(1, 20),
+                rng.choice([40, 44, 52, 60]), rng.choice([48, 64, 128, 245]), rng.randint(0, 65535),
+                rng.randint(1024, 65535), rng.choice([22, 23, 80, 443, 3389, 8080]))
         elif kind < 0.9:
             msg = "systemd[1]: Started session-%d.scope - Session %d of User deploy." % ((n := rng.randint(1, 9000)), n)
         else:
-            msg = "postfix/smtpd[%d]: disconnect from unknown[%d.%d.%d.%d] ehlo=1 auth=0/1 commands=1/2" % (
-                rng.randint(1000, 60000), rng.randint(1, 223), rng.randint(0, 255), rng.randint(0, 255),
-                rng.randint(1, 254))
+            msg = "postfix/smtpd[%d]: disconnect from unknown[%s] ehlo=1 auth=0/1 commands=1/2" % (
+                rng.randint(1000, 60000), _address(rng))
         out.append(head + msg)
     return "\n".join(out) + "\n"
 

@@ -13,24 +13,15 @@
 #include "codecs/varint.h"
 #include "codecs/zlib.h"
 #include "support/expect_error.h"
+#include "support/payload_writer.h"
 
 namespace corvale {
 namespace {
 
 // ---- A test-side writer of log payloads ----
 
-std::string varint(std::uint64_t v) {
-  std::string out;
-  write_varint_u64(v, out);
-  return out;
-}
-
-// A column of kind 3 (raw), its kind byte first.
-std::string raw_column(const std::vector<std::string>& cells, std::uint8_t kind = kColumnRaw) {
-  std::string out(1, static_cast<char>(kind));
-  for (const std::string& cell : cells) out += varint(cell.size()) + cell;
-  return out;
-}
+using test::raw_column;
+using test::varint;
 
 // The group number of every line as the number column the body holds.
 std::string group_column(const std::vector<std::int64_t>& groups) {
