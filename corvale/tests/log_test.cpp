@@ -13,7 +13,7 @@
 #include "codecs/varint.h"
 #include "codecs/zlib.h"
 #include "support/expect_error.h"
-#include "support/payload_writer.h"
+#include "support/column_bytes.h"
 
 namespace corvale {
 namespace {
@@ -55,7 +55,7 @@ struct Payload {
 // "a 1" to "a 8", each ended by LF: 32 bytes.
 Payload eight_lines() {
   Payload p;
-  p.body.rest = raw_column(std::vector<std::string>(8, "a")) + raw_column({"1", "2", "3", "4", "5", "6", "7", "8"});
+  p.body.rest = raw_column(std::vector<std::string_view>(8, "a")) + raw_column({"1", "2", "3", "4", "5", "6", "7", "8"});
   return p;
 }
 
@@ -279,8 +279,8 @@ std::vector<BadCase> bad_cases() {
   auto add = [&](const char* name, const Payload& p, const char* message, std::uint64_t limit = 1000) {
     cases.push_back({name, p.bytes(), limit, message});
   };
-  const std::vector<std::string> eight_a(8, "a");
-  const std::vector<std::string> one_to_eight = {"1", "2", "3", "4", "5", "6", "7", "8"};
+  const std::vector<std::string_view> eight_a(8, "a");
+  const std::vector<std::string_view> one_to_eight = {"1", "2", "3", "4", "5", "6", "7", "8"};
 
   cases.push_back({"empty payload", "", 1000, "Truncated log"});
   cases.push_back({"line count cut off", std::string("\x00\x80", 2), 1000, "Truncated number list"});
@@ -353,7 +353,7 @@ std::vector<BadCase> bad_cases() {
   p = eight_lines();
   p.body.rest = raw_column(eight_a) + raw_column(eight_a);
   add("no digit anywhere", p, "Archive decodes to something that is not a log");
-  p.body.rest = raw_column(eight_a) + raw_column({"1", "2", "3", "4", "5", "6", "7", std::string("8\0", 2)});
+  p.body.rest = raw_column(eight_a) + raw_column({"1", "2", "3", "4", "5", "6", "7", std::string_view("8\0", 2)});
   add("a NUL byte in a field", p, "Archive decodes to something that is not a log");
   return cases;
 }

@@ -12,32 +12,23 @@
 #include "codecs/varint.h"
 #include "codecs/zlib.h"
 #include "support/bytes.h"
+#include "support/column_bytes.h"
 #include "support/expect_error.h"
 
 namespace corvale {
 namespace {
 
+using test::raw_column;
+using test::text_bytes;
+using test::varint;
+
 // ---- A test-side writer of column bodies ----
-
-std::string varint(std::uint64_t v) {
-  std::string out;
-  write_varint_u64(v, out);
-  return out;
-}
-
-std::string text_bytes(std::string_view s) { return varint(s.size()) + std::string(s); }
 
 std::string dictionary_body(const std::vector<std::string>& entries, const std::vector<std::uint64_t>& indices) {
   std::string out(1, static_cast<char>(kColumnDictionary));
   out += varint(entries.size());
   for (const std::string& e : entries) out += text_bytes(e);
   for (std::uint64_t i : indices) out += entries.size() <= 256 ? std::string(1, static_cast<char>(i)) : varint(i);
-  return out;
-}
-
-std::string raw_body(const std::vector<std::string_view>& cells) {
-  std::string out(1, static_cast<char>(kColumnRaw));
-  for (std::string_view c : cells) out += text_bytes(c);
   return out;
 }
 
@@ -155,7 +146,7 @@ TEST(DictionaryColumn, AllEmptyCellsOrRawCopy) {
   }
   const std::vector<std::string_view> cells(distinct.begin(), distinct.end());
   const std::string encoded = encode_table_column(cells);
-  EXPECT_EQ(encoded, raw_body(cells));
+  EXPECT_EQ(encoded, raw_column(cells));
   EXPECT_EQ(decode_column(encoded, cells.size()), distinct);
 }
 
@@ -245,6 +236,7 @@ TEST(NumericColumn, WrittenFormsRoundTrip) {
       {"1e5", "1E5", "1e+5", "1E+5", "1e-5", "1E-5", "2", "1e007", "-3.5e-0"},
       {"00.5", "-00", "0.05", "123456789012345678901234567890", "-1.000000000000000000001"},
       {"9223372036854775807", "-9223372036854775808", "18446744073709551616", ""},
+      {"9999999999999999999", "-9999999999999999999", "-0.9999999999999999999", "1"},
       {"", "", "5", ""},
   };
   for (const auto& cells : columns) {
@@ -323,7 +315,7 @@ TEST(TableColumn, DecoderMessages) {
       {"indices missing", dictionary_body({"a"}, {0}), 2, 100, "Truncated number list"},
       {"dictionary past the limit", dictionary_body({"abc"}, {0, 0, 0, 0}), 4, 11, "Output exceeds decompression limit"},
       {"raw cell past the body", bytes({3, 3, 'a'}), 1, 100, "Truncated number list"},
-      {"raw past the limit", raw_body({"abc", "de"}), 2, 4, "Output exceeds decompression limit"},
+      {"raw past the limit", raw_column({"abc", "de"}), 2, 4, "Output exceeds decompression limit"},
 
       {"numeric, no flags byte", bytes({0}), 1, 100, "Truncated number list"},
       {"numeric, relative without scale", bytes({0, 0x08}), 1, 100, "Invalid numeric column flags"},
@@ -382,7 +374,7 @@ TEST(TableColumn, DecoderMessages) {
   }
   // Exactly at the limit is allowed.
   EXPECT_EQ(decode_column(dictionary_body({"abc"}, {0, 0, 0, 0}), 4, 12), std::vector<std::string>(4, "abc"));
-  EXPECT_EQ(decode_column(raw_body({"abc", "de"}), 2, 5), (std::vector<std::string>{"abc", "de"}));
+  EXPECT_EQ(decode_column(raw_column({"abc", "de"}), 2, 5), (std::vector<std::string>{"abc", "de"}));
   EXPECT_EQ(decode_column(bytes({1, 0, 1}) + text_bytes("abc") + text_bytes("de") + number_column({1, 2}) + bytes({0}), 2, 12),
             (std::vector<std::string>{"abc1de", "abc2de"}));
   EXPECT_EQ(decode_column(bytes({0, 0}) + number_column({-12}), 1, 3), std::vector<std::string>{"-12"});

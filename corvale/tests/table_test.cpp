@@ -13,27 +13,17 @@
 #include "codecs/table_column.h"
 #include "codecs/varint.h"
 #include "codecs/zlib.h"
+#include "support/column_bytes.h"
 #include "support/expect_error.h"
 
 namespace corvale {
 namespace {
 
+using test::raw_column;
+using test::text_bytes;
+using test::varint;
+
 // ---- A test-side writer of table payloads ----
-
-std::string varint(std::uint64_t v) {
-  std::string out;
-  write_varint_u64(v, out);
-  return out;
-}
-
-std::string text_bytes(std::string_view s) { return varint(s.size()) + std::string(s); }
-
-// A column of kind 3 (raw), its kind byte first.
-std::string raw_column(const std::vector<std::string>& cells, std::uint8_t kind = kColumnRaw) {
-  std::string out(1, static_cast<char>(kind));
-  for (const std::string& cell : cells) out += text_bytes(cell);
-  return out;
-}
 
 struct Payload {
   std::uint8_t flags = 0;
@@ -275,7 +265,7 @@ TEST(TableArchive, ExpansionBombsStopAtTheLimit) {
   Payload dictionary;
   dictionary.rows = 1 << 20;
   dictionary.body = std::string(1, kColumnDictionary) + varint(1) + text_bytes(std::string(1 << 16, '7')) +
-                    std::string(1 << 20, '\0') + raw_column(std::vector<std::string>(1 << 20, "1"));
+                    std::string(1 << 20, '\0') + raw_column(std::vector<std::string_view>(1 << 20, "1"));
   EXPECT_ERROR(decode_table_archive(dictionary.bytes(), 8 << 20), "Output exceeds decompression limit");
 
   Payload wide;

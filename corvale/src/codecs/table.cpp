@@ -1,6 +1,5 @@
 #include "codecs/table.h"
 
-#include <cstring>
 #include <limits>
 #include <utility>
 #include <vector>

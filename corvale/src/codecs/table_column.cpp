@@ -85,7 +85,7 @@ class TextIndex {
       h ^= h >> 32;
     }
     std::uint64_t tail = 0;
-    std::memcpy(&tail, s.data() + i, s.size() - i);
+    if (i < s.size()) std::memcpy(&tail, s.data() + i, s.size() - i);
     h = (h ^ tail) * 0xC4CEB9FE1A85EC53ull;
     return h ^ (h >> 29);
   }
@@ -125,7 +125,6 @@ void append_raw_candidate(const std::vector<std::string_view>& cells, std::strin
 
 // ---- What the numbers of a column cost its decoder ----
 
-
 // Numbers of up to 18 digits stay in 64-bit words, which no decoder charges to its magnitude
 // budget; a longer one makes its whole number column big integers.
 constexpr std::uint64_t kWordDigits = 18;
@@ -141,36 +140,6 @@ std::uint64_t significant_digits(std::string_view digits) {
   return first == std::string_view::npos ? 0 : digits.size() - first;
 }
 
-// A lower bound on the magnitude bytes a decoder builds for the numbers of the candidate of
-// the column's class: the values themselves, scaled to the column's fraction digits, and the
-// exponents or digit runs.
-std::uint64_t least_magnitude_bytes(const std::vector<std::string_view>& cells, ColumnClass column_class) {
-  std::uint64_t total = 0;
-  if (column_class == ColumnClass::Numeric) {
-    std::uint64_t s = 0;
-    for (std::string_view cell : cells) {
-      if (!cell.empty()) s = std::max<std::uint64_t>(s, split_written_number_parts(cell).fraction_digits.size());
-    }
-    for (std::string_view cell : cells) {
-      if (cell.empty()) continue;
-      const WrittenNumberParts parts = split_written_number_parts(cell);
-      // The mantissa is the integer digits followed by the fraction digits, as one number.
-      const std::uint64_t integer = significant_digits(parts.integer_digits);
-      const std::uint64_t digits =
-          integer > 0 ? integer + parts.fraction_digits.size() : significant_digits(parts.fraction_digits);
-      // A zero stays zero however it is scaled.
-      if (digits > 0) total = saturating_add(total, least_bytes_of_digits(digits + s - parts.fraction_digits.size()));
-      total = saturating_add(total, least_bytes_of_digits(significant_digits(parts.exponent_digits)));
-    }
-  } else if (column_class != ColumnClass::Unusable) {
-    for (std::string_view cell : cells) {
-      walk_cell_template(cell, [](std::string_view) {},
-                         [&](std::string_view run) { total = saturating_add(total, least_bytes_of_digits(significant_digits(run))); });
-    }
-  }
-  return total;
-}
-
 // ---- Numeric columns ----
 
 // Flag bits of a numeric column body.
@@ -181,41 +150,26 @@ constexpr std::uint8_t kNumericRelativeCounts = 0x08;
 constexpr std::uint8_t kNumericEmptyCells = 0x10;
 constexpr std::uint8_t kNumericExponents = 0x20;
 
-// The values of the non-empty cells, each scaled to s fraction digits: 64-bit words while the
-// scaled values fit, big integers once one does not.
-IntegerList scaled_cell_values(const std::vector<std::string_view>& cells, std::uint64_t s) {
-  IntegerList values(Signedness::Signed);
-  std::unordered_map<std::uint64_t, BigInt> powers;  // 10^d, made once for each d that occurs
-  for (std::string_view cell : cells) {
-    if (cell.empty()) continue;
-    const WrittenNumberParts parts = split_written_number_parts(cell);
-    const std::optional<std::uint64_t> mantissa = mantissa_value_u64(parts);
-    const std::uint64_t d = s - parts.fraction_digits.size();
-    if (mantissa && d <= 18 && *mantissa <= static_cast<std::uint64_t>(INT64_MAX) / kPowersOfTen[d]) {
-      const std::uint64_t v = *mantissa * kPowersOfTen[d];
-      values.push_word(parts.negative ? 0 - v : v);
-      continue;
-    }
-    BigInt& scaled = values.append_slot();
-    scaled = split_written_number(cell).value;
-    if (d > 0 && !scaled.is_zero()) {
-      auto [power, made] = powers.try_emplace(d);
-      if (made) power->second = BigInt::pow(10, d);
-      scaled *= power->second;
-    }
-  }
-  return values;
-}
-
 // Appends the numeric candidate of cells to out; false, with out left as it may be, when it
-// would take more than max_bytes. wide: some of its numbers are big integers.
+// would take more than max_bytes or its numbers more than magnitude_room bytes of magnitude
+// (weighed from their digits before any is built: one value with a hundred thousand fraction
+// digits would scale every '1' of its column to a hundred-thousand-digit number). wide: some of
+// its numbers are big integers.
 bool append_numeric_candidate(const std::vector<std::string_view>& cells, std::string& out, std::uint64_t max_bytes,
-                              bool& wide) {
+                              std::uint64_t magnitude_room, bool& wide) {
+  // One pass takes every cell apart; what depends on the column's scale s waits for the second.
   PositionList empty;
   PositionList minus_zeros;
   std::string zero_counts;
+  std::string relative;
   bool any_zeros = false;
   std::uint64_t s = 0;
+  std::vector<std::uint64_t> mantissas;   // the value's magnitude before scaling, when it fits
+  std::vector<std::uint8_t> negative;
+  std::vector<std::size_t> long_mantissas;  // rows of the values whose mantissa does not
+  CountList fractions;
+  CountList digit_counts;  // significant digits of each mantissa (0 for a zero)
+  std::uint64_t magnitudes = 0;
   std::vector<ExponentForm> forms;
   std::vector<std::string_view> exponent_digits;
   std::uint64_t j = 0;  // value index: the non-empty cells only
@@ -225,16 +179,68 @@ bool append_numeric_candidate(const std::vector<std::string_view>& cells, std::s
       continue;
     }
     const WrittenNumberParts parts = split_written_number_parts(cells[r]);
-    s = std::max<std::uint64_t>(s, parts.fraction_digits.size());
+    const std::uint64_t f = parts.fraction_digits.size();
+    s = std::max(s, f);
+    fractions.push_back(f);
     write_varint_u64(parts.leading_zeros, zero_counts);
     any_zeros |= parts.leading_zeros != 0;
-    if (parts.negative && mantissa_trailing_zeros(parts) == parts.integer_digits.size() + parts.fraction_digits.size()) {
-      minus_zeros.push_back(j);
-    }
+    write_varint_u64(relative_dropped_digits(parts), relative);
+    // The mantissa is the integer digits followed by the fraction digits, as one number.
+    const std::uint64_t integer = significant_digits(parts.integer_digits);
+    const std::uint64_t digits = integer > 0 ? integer + f : significant_digits(parts.fraction_digits);
+    digit_counts.push_back(digits);
+    if (parts.negative && digits == 0) minus_zeros.push_back(j);
+    const std::optional<std::uint64_t> mantissa = mantissa_value_u64(parts);
+    if (!mantissa) long_mantissas.push_back(r);
+    mantissas.push_back(mantissa.value_or(0));
+    negative.push_back(parts.negative);
     forms.push_back(parts.exponent_form);
-    if (parts.exponent_form != ExponentForm::kNone) exponent_digits.push_back(parts.exponent_digits);
+    if (parts.exponent_form != ExponentForm::kNone) {
+      exponent_digits.push_back(parts.exponent_digits);
+      magnitudes = saturating_add(magnitudes, least_bytes_of_digits(significant_digits(parts.exponent_digits)));
+    }
     ++j;
   }
+  const std::uint64_t n = j;
+  // A zero stays zero however it is scaled.
+  for (std::uint64_t i = 0; i < n; ++i) {
+    if (digit_counts[i] > 0) magnitudes = saturating_add(magnitudes, least_bytes_of_digits(digit_counts[i] + s - fractions[i]));
+  }
+  if (magnitudes > magnitude_room) return false;
+
+  // The values scaled to s fraction digits: 64-bit words while they fit, big integers once one
+  // does not.
+  IntegerList values(Signedness::Signed);
+  {
+    std::unordered_map<std::uint64_t, BigInt> powers;  // 10^d, made once for each d that occurs
+    auto long_mantissa = long_mantissas.begin();
+    std::size_t row = 0;
+    for (std::uint64_t i = 0; i < n; ++i, ++row) {
+      while (cells[row].empty()) ++row;
+      const std::uint64_t d = s - fractions[i];
+      const bool is_long = long_mantissa != long_mantissas.end() && *long_mantissa == row;
+      long_mantissa += is_long;
+      if (!is_long && d <= 18 && mantissas[i] <= static_cast<std::uint64_t>(INT64_MAX) / kPowersOfTen[d]) {
+        const std::uint64_t v = mantissas[i] * kPowersOfTen[d];
+        values.push_word(negative[i] ? 0 - v : v);
+        continue;
+      }
+      BigInt& scaled = values.append_slot();
+      if (is_long) {
+        scaled = split_written_number(cells[row]).value;
+      } else {
+        scaled = BigInt(mantissas[i]);
+        if (negative[i]) scaled = -scaled;
+      }
+      if (d > 0 && !scaled.is_zero()) {
+        auto [power, made] = powers.try_emplace(d);
+        if (made) power->second = BigInt::pow(10, d);
+        scaled *= power->second;
+      }
+    }
+  }
+  mantissas = {};
+  negative = {};
 
   std::uint8_t flags = 0;
   out.push_back(static_cast<char>(kColumnNumeric));
@@ -247,7 +253,6 @@ bool append_numeric_candidate(const std::vector<std::string_view>& cells, std::s
     flags |= kNumericScale;
     write_varint_u64(s, out);
   }
-  IntegerList values = scaled_cell_values(cells, s);
   wide = values.wide();
   const std::optional<std::string> column = encode_number_column(std::move(values), room_under_limit(out.size(), max_bytes));
   if (!column) return false;
@@ -262,13 +267,7 @@ bool append_numeric_candidate(const std::vector<std::string_view>& cells, std::s
   }
   if (s > 0) {
     std::string absolute;
-    std::string relative;
-    for (std::string_view cell : cells) {
-      if (cell.empty()) continue;
-      const WrittenNumberParts parts = split_written_number_parts(cell);
-      write_varint_u64(s - parts.fraction_digits.size(), absolute);
-      write_varint_u64(relative_dropped_digits(parts), relative);
-    }
+    for (std::uint64_t i = 0; i < n; ++i) write_varint_u64(s - fractions[i], absolute);
     if (prefer_relative_counts(absolute, relative)) {
       flags |= kNumericRelativeCounts;
       out += relative;
@@ -397,11 +396,13 @@ struct TemplateCells {
 };
 
 // Appends the template candidate of cells (kind 4 with_slots, else kind 1) to out; false when it
-// would take more than max_bytes.
+// would take more than max_bytes or its digit runs more than magnitude_room bytes of magnitude.
+// wide: some run may need a big integer.
 bool append_template_candidate(const std::vector<std::string_view>& cells, bool with_slots, std::string& out,
-                               std::uint64_t max_bytes) {
+                               std::uint64_t max_bytes, std::uint64_t magnitude_room, bool& wide) {
   TemplateCells t;
   std::size_t m = 0;
+  std::uint64_t magnitudes = 0;  // weighed as for numeric columns
   std::string_view first;
   for (std::size_t r = 0; r < cells.size(); ++r) {
     if (cells[r].empty()) {
@@ -420,13 +421,18 @@ bool append_template_candidate(const std::vector<std::string_view>& cells, bool 
           t.slot_indices[part].push_back(t.slots[part].find_or_add(text));
           ++part;
         },
-        [&](std::string_view run) { t.runs.push_back(run); });
+        [&](std::string_view run) {
+          t.runs.push_back(run);
+          magnitudes = saturating_add(magnitudes, least_bytes_of_digits(significant_digits(run)));
+        });
     if (first.empty()) {
       first = cells[r];
       m = t.runs.size();
     }
   }
 
+  if (magnitudes > magnitude_room) return false;
+  wide = magnitudes > 0;
   out.push_back(static_cast<char>(with_slots ? kColumnTemplateSlots : kColumnTemplate));
   out.push_back(static_cast<char>(t.empty.empty() ? 0 : kTemplateEmptyCells));
   if (!t.empty.empty()) write_position_list(t.empty, out);
@@ -695,13 +701,14 @@ void DecodedColumn::append_entry_index(std::uint64_t index) {
 std::string encode_numeric_candidate(const std::vector<std::string_view>& cells) {
   std::string out;
   bool wide = false;
-  append_numeric_candidate(cells, out, kMaxU64, wide);
+  append_numeric_candidate(cells, out, kMaxU64, kMaxU64, wide);
   return out;
 }
 
 std::string encode_template_candidate(const std::vector<std::string_view>& cells, bool with_slots) {
   std::string out;
-  append_template_candidate(cells, with_slots, out, kMaxU64);
+  bool wide = false;
+  append_template_candidate(cells, with_slots, out, kMaxU64, kMaxU64, wide);
   return out;
 }
 
@@ -725,21 +732,20 @@ std::string encode_table_column(const std::vector<std::string_view>& cells) {
 std::string encode_table_column(const std::vector<std::string_view>& cells, ColumnClass column_class,
                                 MagnitudeBudget& budget, std::uint64_t max_bytes) {
   CandidateChoice choice(max_bytes);
-  // The decoder charges big numbers to one budget for its output limit. Weighed from the digits
-  // first, before anything is built: one value with a hundred thousand fraction digits would
-  // scale every '1' of its column to a hundred-thousand-digit number; then, when the candidate
-  // holds big numbers, by decoding it as the decoder will.
+  // The decoder charges big numbers to one budget for its output limit: weighed from their
+  // digits by the builders, then, when the candidate holds big numbers, by decoding it as the
+  // decoder will.
   MagnitudeBudget after = budget;
-  const std::uint64_t least_magnitudes = least_magnitude_bytes(cells, column_class);
-  if (column_class != ColumnClass::Unusable && least_magnitudes <= budget.remaining()) {
+  if (column_class != ColumnClass::Unusable) {
     std::string& out = choice.next();
     bool wide = false;
     const ColumnKind kind = column_class == ColumnClass::Numeric    ? kColumnNumeric
                             : column_class == ColumnClass::Template ? kColumnTemplate
                                                                     : kColumnTemplateSlots;
-    const bool built = kind == kColumnNumeric ? append_numeric_candidate(cells, out, max_bytes, wide)
-                                              : append_template_candidate(cells, kind == kColumnTemplateSlots, out, max_bytes);
-    wide = wide || least_magnitudes > 0;
+    const bool built =
+        kind == kColumnNumeric
+            ? append_numeric_candidate(cells, out, max_bytes, budget.remaining(), wide)
+            : append_template_candidate(cells, kind == kColumnTemplateSlots, out, max_bytes, budget.remaining(), wide);
     if (built && (!wide || decodes_within_budget([&] {
           ByteCursor cursor{std::string_view(out).substr(1)};
           decode_table_column(cursor, kind, cells.size(), kMaxU64, after);

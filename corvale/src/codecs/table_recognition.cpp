@@ -439,14 +439,15 @@ std::optional<ParsedTable> recognise_table(std::string_view text, bool keep_cell
       if (first) first_line = line;
       first = false;
       const std::size_t base = static_cast<std::size_t>(line.data() - text.data());
+      // Cells are short: a plain loop beats a library search started for each of them.
       std::size_t start = 0;
-      for (;;) {
-        const void* hit = std::memchr(line.data() + start, shape->separator, line.size() - start);
-        const std::size_t end = hit ? static_cast<std::size_t>(static_cast<const char*>(hit) - line.data()) : line.size();
-        builder.add(line.substr(start, end - start), false, false, base + start);
-        if (!hit) return true;
-        start = end + 1;
+      for (std::size_t i = 0; i < line.size(); ++i) {
+        if (line[i] != shape->separator) continue;
+        builder.add(line.substr(start, i - start), false, false, base + start);
+        start = i + 1;
       }
+      builder.add(line.substr(start), false, false, base + start);
+      return true;
     });
     return builder.finish(first_line, shape->final_newline, shape->crlf, shape->separator);
   }

@@ -1,6 +1,6 @@
 #pragma once
-// A small test-side writer of payload pieces, for crafting the malformed bodies a decoder must
-// refuse: varints, length-prefixed texts and raw columns.
+// Pieces of column bodies written by hand, for the tests of the codecs that store table columns:
+// varints, length-prefixed texts and whole raw columns.
 
 #include <cstdint>
 #include <string>
@@ -18,12 +18,13 @@ inline std::string varint(std::uint64_t v) {
   return out;
 }
 
+// A varint length, then the bytes.
 inline std::string text_bytes(std::string_view s) { return varint(s.size()) + std::string(s); }
 
-// A column of kind 3 (raw), or of any kind byte given, followed by the raw body of cells.
-inline std::string raw_column(const std::vector<std::string>& cells, std::uint8_t kind = kColumnRaw) {
+// A raw column (kind 3 unless told otherwise), its kind byte first.
+inline std::string raw_column(const std::vector<std::string_view>& cells, std::uint8_t kind = kColumnRaw) {
   std::string out(1, static_cast<char>(kind));
-  for (const std::string& cell : cells) out += text_bytes(cell);
+  for (std::string_view cell : cells) out += text_bytes(cell);
   return out;
 }
 
