@@ -23,6 +23,15 @@ namespace {
 using test::raw_column;
 using test::varint;
 
+// A dictionary column (kind 2) of up to 256 entries: one index byte a row.
+std::string dictionary_column(const std::vector<std::string_view>& entries, const std::vector<std::uint8_t>& indices) {
+  std::string out(1, static_cast<char>(kColumnDictionary));
+  out += varint(entries.size());
+  for (std::string_view entry : entries) out += test::text_bytes(entry);
+  for (std::uint8_t index : indices) out.push_back(static_cast<char>(index));
+  return out;
+}
+
 // The group number of every line as the number column the body holds.
 std::string group_column(const std::vector<std::int64_t>& groups) {
   IntegerList values(Signedness::Signed);
@@ -341,6 +350,10 @@ std::vector<BadCase> bad_cases() {
   add("space in the last field of a short line", p, "Invalid log field");
 
   p = eight_lines();
+  p.body.rest = dictionary_column({"a", "b\nc"}, {0, 0, 0, 1, 0, 0, 0, 0}) + raw_column(one_to_eight);
+  add("LF in a chosen dictionary entry", p, "Invalid log field");
+
+  p = eight_lines();
   p.body.rest = raw_column(eight_a) + raw_column({"1", "2", "3", "4", "5", "6", "7", "89"});
   add("fields past the limit", p, "Output exceeds decompression limit", 31);
   p = eight_lines();
@@ -376,6 +389,12 @@ TEST(LogArchive, CraftedPayloadsThatAreStillLogs) {
   p.body.rest = group_column({0, 1, 0, 0, 0, 0, 0, 0}) + raw_column({"a", "a", "a", "a", "a", "a", "a"}) +
                 raw_column({"1 2", "3", "4", "5", "6", "7", "8"}) + raw_column({"9"});
   EXPECT_EQ(decode_log_payload(p.bytes(), 1000), "a 1 2\n9\na 3\na 4\na 5\na 6\na 7\na 8");
+
+  // A dictionary entry that no line chooses may hold anything.
+  p = eight_lines();
+  p.body.rest = dictionary_column({"a", "b\n c"}, {0, 0, 0, 0, 0, 0, 0, 0}) +
+                raw_column({"1", "2", "3", "4", "5", "6", "7", "8"});
+  EXPECT_EQ(decode_log_payload(p.bytes(), 1000), "a 1\na 2\na 3\na 4\na 5\na 6\na 7\na 8\n");
 }
 
 TEST(LogArchive, ExpansionBombsStopAtTheLimit) {

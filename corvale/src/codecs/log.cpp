@@ -246,9 +246,15 @@ std::string decode_log_payload(std::string_view payload, std::uint64_t limit) {
       if (kind > kColumnKindMask) throw Error(kInvalidLogColumnKind);
       DecodedColumn column = decode_table_column(in, kind, sizes[k], limit - total, budget);
       const bool last_field = j == n && f == n + 1;
-      DecodedColumn::Reader reader = column.reader();
-      for (std::uint64_t r = 0; r < sizes[k]; ++r) {
-        if (find_log_field_separator(reader.next(), last_field)) throw Error(kInvalidLogField);
+      if (column.entry_count() == 0) {
+        // The cells lie back to back: one look at all of them.
+        if (find_log_field_separator(column.bytes(), last_field)) throw Error(kInvalidLogField);
+      } else {
+        // A dictionary's entries need not all be chosen: only the chosen ones count.
+        DecodedColumn::Reader reader = column.reader();
+        for (std::uint64_t r = 0; r < sizes[k]; ++r) {
+          if (find_log_field_separator(reader.next(), last_field)) throw Error(kInvalidLogField);
+        }
       }
       total = saturating_add(total, column.total_bytes());
       if (total > limit) throw output_limit_error();
