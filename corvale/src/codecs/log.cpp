@@ -97,11 +97,12 @@ std::string encode_log_columns(const std::vector<std::string_view>& lines, std::
     body += *column;
   }
 
-  // The lines of each group in line order, group after group.
+  // The lines of each group in line order, group after group; with one group, simply the lines.
   std::vector<std::size_t> first(g + 1, 0);
   for (std::size_t k = 0; k < g; ++k) first[k + 1] = first[k] + groups.sizes[k];
-  std::vector<std::size_t> order(lines.size());
-  {
+  std::vector<std::size_t> order;
+  if (g > 1) {
+    order.resize(lines.size());
     std::vector<std::size_t> next(first.begin(), first.end() - 1);
     for (std::size_t i = 0; i < lines.size(); ++i) order[next[groups.group_of_line[i]]++] = i;
   }
@@ -111,14 +112,13 @@ std::string encode_log_columns(const std::vector<std::string_view>& lines, std::
   std::vector<std::string_view> cells;
   MagnitudeBudget budget(text_size);
   for (std::size_t k = 0; k < g; ++k) {
-    const std::size_t* members = order.data() + first[k];
     const std::size_t rows = groups.sizes[k];
     const std::uint64_t f = groups.field_counts[k];
     cells.assign(rows, std::string_view());
     for (std::uint64_t j = 0; j < f; ++j) {
       std::uint64_t cell_bytes = 0;
       for (std::size_t r = 0; r < rows; ++r) {
-        const std::string_view line = lines[members[r]];
+        const std::string_view line = lines[order.empty() ? r : order[first[k] + r]];
         const char* start = j == 0 ? line.data() : cells[r].data() + cells[r].size() + 1;
         const char* end = line.data() + line.size();
         if (j + 1 < f) end = static_cast<const char*>(std::memchr(start, ' ', static_cast<std::size_t>(end - start)));
