@@ -36,17 +36,42 @@ std::string read_file(const fs::path& path) {
   return std::string(std::istreambuf_iterator<char>(f), {});
 }
 
+// Number texts the benchmark files do not show: runs without a period, numbers past 64 bits.
+std::string number_text_without_period() {
+  static const char* kRuns[] = {" ", ",", ";\n", "|", "\t"};
+  std::string text;
+  std::uint32_t x = 12345;
+  for (int i = 0; i < 400; ++i) {
+    x = x * 1103515245u + 12345u;
+    if (i > 0) text += kRuns[(x >> 16) % 5];
+    text += std::to_string(static_cast<int>((x >> 8) % 20001) - 10000) + ((x & 3) == 0 ? ".25" : "");
+  }
+  return text + "\n";
+}
+
+std::string number_text_with_wide_numbers() {
+  std::string text;
+  for (int i = 0; i < 60; ++i) {
+    text += "123456789012345678901234567" + std::to_string(100 + i) + ".00000000000000000001" + std::to_string(i % 10) +
+            " -0.00 1e007\r\n";
+  }
+  return text;
+}
+
 std::vector<std::pair<std::string, std::string>> fixtures() {
   std::vector<std::pair<std::string, std::string>> out;
   const std::vector<std::string> edge = test::integer_line_edge_cases();
   for (std::size_t i = 0; i < edge.size(); ++i) out.emplace_back("edge-" + std::to_string(i), edge[i]);
   std::mt19937_64 rng(test::kRandomTextSeed);
   for (int i = 0; i < test::kRandomTextCount; ++i) out.emplace_back("random-" + std::to_string(i), test::random_integer_text(rng));
-  for (const char* name : {"sensors.txt", "timestamps.txt", "counters.txt", "vibration.txt"}) {
+  for (const char* name : {"sensors.txt", "timestamps.txt", "counters.txt", "vibration.txt", "matrix.txt",
+                           "readings.json", "series.tsv"}) {
     out.emplace_back(std::string("bench-") + name, read_file(kSourceDir / "corvale" / "tests" / "fixtures" / "bench" / name));
   }
   out.emplace_back("sample-readings.txt", read_file(kSourceDir / "samples" / "readings.txt"));
   out.emplace_back("wide-after-small", test::small_integers_then_one_wide_value());
+  out.emplace_back("number-text-without-period", number_text_without_period());
+  out.emplace_back("number-text-wide", number_text_with_wide_numbers());
   return out;
 }
 

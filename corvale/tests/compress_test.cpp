@@ -66,6 +66,24 @@ TEST(CompressBest, LogsComeLastAndTheirOwnRefusalEndsTheCompression) {
   EXPECT_ERROR(compress_best_archive(base64), kStructurelessTextMessage);
 }
 
+TEST(CompressBest, NumbersWithOtherSeparatorsAreNumberText) {
+  std::string long_text;
+  for (int i = 0; i < 500; ++i) long_text += std::to_string(1000 + 3 * i) + ".5, ";
+  long_text += "7\n";
+  // The last one's scale makes every other number of its column a 41 KB integer: its own
+  // decoder could not afford them under the text's length, so the text is stored.
+  std::string unaffordable = "0." + std::string(100000, '0') + "1";
+  for (int i = 0; i < 50000; ++i) unaffordable += " 1";
+  struct Case { std::string input; unsigned char type; };
+  for (const Case& k : {Case{"12 34", 0x80}, Case{long_text, 0x8A}, Case{unaffordable, 0x80}}) {
+    SCOPED_TRACE(k.input.substr(0, 40));
+    const std::string archive = compress_verified(k.input);
+    EXPECT_EQ(static_cast<unsigned char>(archive[0]), k.type);
+    if (k.type == 0x80) EXPECT_EQ(archive, test::stored_archive(k.input));
+    EXPECT_EQ(decode_archive(archive, k.input.size()), k.input);
+  }
+}
+
 TEST(SingleNumberChoice, FirstCandidateWinsUntilAStrictlyShorterOneComes) {
   struct Offer {
     ArchiveType type;

@@ -8,39 +8,14 @@
 #include <random>
 #include <string>
 
-#include "support/process_runner.h"
-#include "support/temp_dir.h"
+#include "support/program_files.h"
 
 namespace corvale {
 namespace {
 
 namespace fs = std::filesystem;
 
-class NumberTextFiles : public ::testing::Test {
- protected:
-  test::ProcessResult run(const std::vector<std::string>& args) {
-    test::ProcessOptions options;
-    options.cwd = dir_.path();
-    return test::run_process(CORVALE_EXE, args, options);
-  }
-
-  // Compresses text, checks the archive's type byte, restores it and returns the archive.
-  std::string round_trip(const std::string& name, const std::string& text, unsigned char type_byte) {
-    dir_.write(name, text);
-    const test::ProcessResult c = run({"compress", "-i", name, "-o", name + ".cv"});
-    EXPECT_EQ(c.status, 0) << name << ": " << c.err;
-    const std::string archive = dir_.read(name + ".cv");
-    EXPECT_FALSE(archive.empty()) << name;
-    if (archive.empty()) return archive;
-    EXPECT_EQ(static_cast<unsigned char>(archive[0]), type_byte) << name;
-    const test::ProcessResult d = run({"decompress", "-i", name + ".cv", "-o", name + ".out"});
-    EXPECT_EQ(d.status, 0) << name << ": " << d.err;
-    EXPECT_EQ(dir_.read(name + ".out"), text) << name;
-    return archive;
-  }
-
-  test::TempDir dir_;
-};
+class NumberTextFiles : public test::ProgramFiles {};
 
 std::string printed(const char* format, double v) {
   char buf[64];

@@ -277,10 +277,18 @@ std::string random_text(std::mt19937_64& rng) {
   return text;
 }
 
+#if defined(__SANITIZE_ADDRESS__)
+// Under the address sanitizer every deflate probe maps its state afresh, some 30 ms for each of
+// the hundred or so candidates of a text; a tenth of the texts still covers every shape.
+constexpr int kGeneratedTexts = 40;
+#else
+constexpr int kGeneratedTexts = 400;
+#endif
+
 TEST(NumberText, GeneratedTextsComeBackExactly) {
   std::mt19937_64 rng(2026);
   int stored = 0;
-  for (int i = 0; i < 400; ++i) {
+  for (int i = 0; i < kGeneratedTexts; ++i) {
     const std::string text = random_text(rng);
     SCOPED_TRACE(text);
     ASSERT_TRUE(is_number_text(text));
@@ -295,7 +303,7 @@ TEST(NumberText, GeneratedTextsComeBackExactly) {
     ASSERT_EQ(decode_number_text_payload(p->bytes, text.size()), text);
     EXPECT_THROW(decode_number_text_payload(p->bytes, text.size() - 1), Error);
   }
-  EXPECT_LT(stored, 40);
+  EXPECT_LT(stored, kGeneratedTexts / 10);
 }
 
 }  // namespace

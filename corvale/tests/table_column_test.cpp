@@ -158,7 +158,7 @@ TEST(TableColumn, KeepsTheFirstOfEquallySmallCandidates) {
   const char* pieces[] = {"", "1", "2", "-0", "1.5", "a", "a1", "b2", "x"};
   int ties_with_class = 0;
   int ties_dictionary_raw = 0;
-  for (int round = 0; round < 400; ++round) {
+  for (int round = 0; round < 250; ++round) {
     std::vector<std::string> texts;
     const int rows = 1 + static_cast<int>(rng() % 5);
     for (int r = 0; r < rows; ++r) texts.push_back(pieces[rng() % std::size(pieces)]);

@@ -85,6 +85,10 @@ TEST(TableArchive, RestoresTablesByteForByteAndNeedsExactlyTheirSize) {
             (i == 7 ? std::string(60, '9') : std::to_string(i)) + "y," + (i == 9 ? "1e" + std::string(40, '3') : "2") + "\n";
   }
   all.push_back(wide);
+  // Values that fit in words whose differences do not.
+  std::string near_limits = "a,b\n";
+  for (int i = 0; i < 200; ++i) near_limits += (i % 2 ? "-9223372036854775807," : "9223372036854775807,") + std::to_string(i) + "\n";
+  all.push_back(near_limits);
   for (const std::string& text : all) {
     SCOPED_TRACE(testing::PrintToString(text.substr(0, 40)));
     const std::string payload = encode(text);

@@ -24,6 +24,8 @@ class CountList {
     }
     wide_values_.push_back(count);
   }
+  // Room for n counts of one byte (a list that widens later grows as it must).
+  void reserve(std::size_t n) { narrow_.reserve(n); }
   std::uint64_t operator[](std::size_t i) const { return wide_ ? wide_values_[i] : narrow_[i]; }
   std::size_t size() const { return wide_ ? wide_values_.size() : narrow_.size(); }
   bool empty() const { return size() == 0; }

@@ -99,4 +99,13 @@ IntegerList decode_number_column(ByteCursor& cursor, std::uint64_t count, Magnit
   return values;
 }
 
+bool stays_in_words(const IntegerList& values) {
+  if (values.wide()) return false;
+  constexpr std::int64_t kBound = std::int64_t{1} << 61;
+  return std::all_of(values.words().begin(), values.words().end(), [](std::uint64_t bits) {
+    const auto v = static_cast<std::int64_t>(bits);
+    return v < kBound && v > -kBound;
+  });
+}
+
 }  // namespace corvale

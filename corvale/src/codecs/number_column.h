@@ -28,6 +28,10 @@ inline constexpr std::uint8_t kColumnBase = 8;
 std::optional<std::string> encode_number_column(IntegerList values,
                                                 std::uint64_t max_bytes = std::numeric_limits<std::uint64_t>::max());
 
+// Whether every method of a column keeps its values, differences and offsets in 64-bit words,
+// so that its decoder builds no big integer: true when every value is below 2^61 in magnitude.
+bool stays_in_words(const IntegerList& values);
+
 // count values (a signed list) from the column at the cursor, which is left just behind it.
 // Big integers built on the way (head, base, sums) are charged to budget.
 IntegerList decode_number_column(ByteCursor& cursor, std::uint64_t count, MagnitudeBudget& budget);

@@ -42,6 +42,14 @@ struct Numbers {
 
   std::uint64_t size() const { return values.size(); }
 
+  void reserve(std::size_t n) {
+    values.reserve(n);
+    fraction_digits.reserve(n);
+    leading_zeros.reserve(n);
+    relative_counts.reserve(n);
+    forms.reserve(n);
+  }
+
   void add(std::string_view token) {
     const WrittenNumberParts parts = split_written_number_parts(token);
     const std::uint64_t index = values.size();
@@ -58,10 +66,8 @@ struct Numbers {
       values.push_back(parts.negative ? -v : v);
       if (parts.negative && v == 0) minus_zeros.push_back(index);
     } else {
-      BigInt v = split_written_number(token).value;
-      if (parts.negative && v.is_zero()) minus_zeros.push_back(index);
       values.push_back(0);
-      wide.emplace_back(index, std::move(v));
+      wide.emplace_back(index, split_written_number(token).value);
     }
 
     forms.push_back(parts.exponent_form);
@@ -72,6 +78,19 @@ struct Numbers {
   }
 };
 
+// How many runs of bytes other than separators text has: its number of numbers, when it is a
+// number text. Counted first so that what is kept of every number is allocated once.
+std::size_t count_non_separator_runs(std::string_view text) {
+  std::size_t runs = 0;
+  bool in_run = false;
+  for (const unsigned char c : text) {
+    const bool separator = is_separator_byte(c);
+    runs += !separator && !in_run;
+    in_run = !separator;
+  }
+  return runs;
+}
+
 void write_run(std::string_view run, std::string& out) {
   write_varint_u64(run.size(), out);
   out += run;
@@ -81,6 +100,7 @@ void write_run(std::string_view run, std::string& out) {
 // the scaled values fit, big integers once one does not.
 IntegerList column_values(const Numbers& numbers, std::uint64_t j, std::uint64_t C, std::uint64_t s) {
   IntegerList column(Signedness::Signed);
+  column.words().reserve(static_cast<std::size_t>((numbers.size() - j - 1) / C + 1));
   std::unordered_map<std::uint64_t, BigInt> powers;  // 10^d, made once for each d that occurs
   auto wide = numbers.wide.begin();
   for (std::uint64_t i = j; i < numbers.size(); i += C) {
@@ -104,9 +124,11 @@ IntegerList column_values(const Numbers& numbers, std::uint64_t j, std::uint64_t
   return column;
 }
 
-// A floor under the bytes of magnitude that the decoder will build for column j once scaled to s
-// fraction digits: every stored value past 64 bits is built at least once, and v x 10^d has at
-// least bits(v) + 3.32 d bits. Worked out from the digits, before any such value is made.
+// The bytes of the values of column j once scaled to s fraction digits, counting those past 64
+// bits only (v x 10^d has at least bits(v) + 3.32 d bits); worked out before any is made. The
+// decoder charges each such value to its budget unless the body holds it as a varint, which the
+// inflate cap bounds alike, so a column past the budget left is not worth building: storing the
+// text is the answer, even in the rare case where its values could have fitted in the body.
 u128 scaled_magnitude_floor(const Numbers& numbers, std::uint64_t j, std::uint64_t C, std::uint64_t s) {
   u128 bytes = 0;
   auto wide = numbers.wide.begin();
@@ -129,6 +151,9 @@ u128 scaled_magnitude_floor(const Numbers& numbers, std::uint64_t j, std::uint64
 std::optional<NumberTextPayload> encode_number_text(std::string_view text) {
   Numbers numbers;
   SeparatorSequenceWriter separators;
+  const std::size_t runs = count_non_separator_runs(text);
+  numbers.reserve(runs);
+  separators.reserve(runs);
   std::string_view prefix;
   std::string_view suffix;
   if (!walk_number_text(
@@ -143,9 +168,10 @@ std::optional<NumberTextPayload> encode_number_text(std::string_view text) {
   write_run(suffix, body);
   const std::uint64_t C = std::max<std::uint64_t>(separators.write(body), 1);
 
-  // Verification decodes under the text's own length, so the decoder's budget for that limit is
-  // charged here as the decoder will charge it, column after column.
-  // The inflate cap likewise: a candidate that would take the body past it is never chosen.
+  // The payload must restore the text with the text's own length as limit, as verification
+  // decodes it: the decoder's magnitude budget for that limit is charged here as the decoder will
+  // charge it, column after column, and no candidate may take the body past the inflate cap. A
+  // text that cannot fit both is stored.
   const std::optional<NumberTextPayload> stored{NumberTextPayload{true, {}}};
   MagnitudeBudget budget(text.size());
   const std::uint64_t cap = inner_body_limit(text.size());
@@ -161,10 +187,10 @@ std::optional<NumberTextPayload> encode_number_text(std::string_view text) {
     const std::uint64_t count = (n - j - 1) / C + 1;
     if (scaled_magnitude_floor(numbers, j, C, scales[j]) > budget.remaining()) return stored;
     IntegerList values = column_values(numbers, j, C, scales[j]);
-    const bool wide = values.wide();
+    const bool may_charge = !stays_in_words(values);
     const std::optional<std::string> column = encode_number_column(std::move(values), room_under_limit(body.size(), cap));
     if (!column) return stored;
-    if (wide && !decodes_within_budget([&] {
+    if (may_charge && !decodes_within_budget([&] {
           ByteCursor cursor{*column};
           decode_number_column(cursor, count, budget);
         })) {

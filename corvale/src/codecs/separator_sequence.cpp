@@ -9,6 +9,16 @@
 namespace corvale {
 
 void SeparatorSequenceWriter::add(std::string_view run) {
+  // Most texts have a handful of distinct runs: comparing with each is cheaper than hashing.
+  constexpr std::size_t kFewRuns = 8;
+  if (distinct_.size() <= kFewRuns) {
+    for (std::size_t id = 0; id < distinct_.size(); ++id) {
+      if (distinct_[id] == run) {
+        sequence_.push_back(static_cast<std::uint32_t>(id));
+        return;
+      }
+    }
+  }
   const auto [it, inserted] = ids_.try_emplace(run, static_cast<std::uint32_t>(distinct_.size()));
   if (inserted) distinct_.push_back(run);
   sequence_.push_back(it->second);

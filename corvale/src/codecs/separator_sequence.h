@@ -28,6 +28,7 @@ inline constexpr std::uint64_t kMaxByteIndexedRuns = 256;
 // text), so the period search compares small ids instead of strings.
 class SeparatorSequenceWriter {
  public:
+  void reserve(std::size_t runs) { sequence_.reserve(runs); }
   void add(std::string_view run);
   std::uint64_t size() const { return sequence_.size(); }
 

@@ -153,8 +153,8 @@ constexpr std::uint8_t kNumericExponents = 0x20;
 // Appends the numeric candidate of cells to out; false, with out left as it may be, when it
 // would take more than max_bytes or its numbers more than magnitude_room bytes of magnitude
 // (weighed from their digits before any is built: one value with a hundred thousand fraction
-// digits would scale every '1' of its column to a hundred-thousand-digit number). wide: some of
-// its numbers are big integers.
+// digits would scale every '1' of its column to a hundred-thousand-digit number). wide: its
+// decoder may build big integers.
 bool append_numeric_candidate(const std::vector<std::string_view>& cells, std::string& out, std::uint64_t max_bytes,
                               std::uint64_t magnitude_room, bool& wide) {
   // One pass takes every cell apart; what depends on the column's scale s waits for the second.
@@ -253,7 +253,8 @@ bool append_numeric_candidate(const std::vector<std::string_view>& cells, std::s
     flags |= kNumericScale;
     write_varint_u64(s, out);
   }
-  wide = values.wide();
+  // Values near 2^63 fit in words, but their differences may not.
+  wide = !stays_in_words(values);
   const std::optional<std::string> column = encode_number_column(std::move(values), room_under_limit(out.size(), max_bytes));
   if (!column) return false;
   out += *column;
@@ -397,7 +398,7 @@ struct TemplateCells {
 
 // Appends the template candidate of cells (kind 4 with_slots, else kind 1) to out; false when it
 // would take more than max_bytes or its digit runs more than magnitude_room bytes of magnitude.
-// wide: some run may need a big integer.
+// wide: its decoder may build big integers (a run of 19 digits or more).
 bool append_template_candidate(const std::vector<std::string_view>& cells, bool with_slots, std::string& out,
                                std::uint64_t max_bytes, std::uint64_t magnitude_room, bool& wide) {
   TemplateCells t;

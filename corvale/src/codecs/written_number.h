@@ -106,7 +106,7 @@ ExponentSplit split_exponent(std::string_view token);
 // A number token taken apart, every piece borrowed from it.
 struct WrittenNumberParts {
   bool negative = false;
-  std::uint64_t leading_zeros = 0;      // '0's before the integer digits' last digit, at most
+  std::uint64_t leading_zeros = 0;      // '0' bytes opening the integer digits, never the last
   std::string_view integer_digits;      // all integer digits, the leading zeros included
   std::string_view fraction_digits;     // after the '.', empty without one
   ExponentForm exponent_form = ExponentForm::kNone;

@@ -1,0 +1,41 @@
+#pragma once
+// A fixture for end-to-end tests of the built program on files in a fresh folder.
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "support/process_runner.h"
+#include "support/temp_dir.h"
+
+namespace corvale::test {
+
+class ProgramFiles : public ::testing::Test {
+ protected:
+  ProcessResult run(const std::vector<std::string>& args) {
+    ProcessOptions options;
+    options.cwd = dir_.path();
+    return run_process(CORVALE_EXE, args, options);
+  }
+
+  // Compresses text, checks the archive's type byte, restores it and returns the archive.
+  std::string round_trip(const std::string& name, const std::string& text, unsigned char type_byte) {
+    dir_.write(name, text);
+    const ProcessResult c = run({"compress", "-i", name, "-o", name + ".cv"});
+    EXPECT_EQ(c.status, 0) << name << ": " << c.err;
+    EXPECT_EQ(c.err, "") << name;
+    const std::string archive = dir_.read(name + ".cv");
+    EXPECT_FALSE(archive.empty()) << name;
+    if (archive.empty()) return archive;
+    EXPECT_EQ(static_cast<unsigned char>(archive[0]), type_byte) << name;
+    const ProcessResult d = run({"decompress", "-i", name + ".cv", "-o", name + ".out"});
+    EXPECT_EQ(d.status, 0) << name << ": " << d.err;
+    EXPECT_EQ(dir_.read(name + ".out"), text) << name;
+    return archive;
+  }
+
+  TempDir dir_;
+};
+
+}  // namespace corvale::test
