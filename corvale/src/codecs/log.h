@@ -33,7 +33,8 @@ inline constexpr std::uint8_t kLogCrLf = 2;
 
 // The largest field count parameter N a body may name.
 inline constexpr std::uint64_t kMaxLogFieldCount = 255;
-// The lines on which N is chosen, and the candidates below the line's own space count.
+// N is chosen on this many first lines, among 0 to 12 (up to the fullest line's spaces) and
+// that line's own space count.
 inline constexpr std::size_t kLogSampleLines = 4000;
 inline constexpr std::uint64_t kLogSmallFieldCounts = 12;
 // Inputs shorter than this are never refused as structureless.
