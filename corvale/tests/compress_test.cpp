@@ -11,6 +11,7 @@
 #include "codecs/bigint.h"
 #include "codecs/container.h"
 #include "codecs/formula_numbers.h"
+#include "codecs/log.h"
 #include "support/archive_surgery.h"
 #include "support/expect_error.h"
 
@@ -122,6 +123,30 @@ TEST(SingleNumberPath, ArchivesMatchTheFixturesSharedWithTheWindowsTests) {
     ++rows;
   }
   EXPECT_GE(rows, 20);
+}
+
+TEST(CompressBest, LogsComeLastAndTheirOwnRefusalEndsTheCompression) {
+  std::string log;
+  for (int i = 0; i < 200; ++i) {
+    log += "2024-05-0" + std::to_string(1 + i / 50) + " 12:" + std::to_string(10 + i % 50) + " INFO job " +
+           std::to_string(i * 7) + (i % 3 ? " done\n" : " waiting for lock\n");
+  }
+  const std::string archive = compress_best_archive(log);
+  EXPECT_EQ(static_cast<unsigned char>(archive[0]), 0x8E);
+  EXPECT_EQ(decode_archive(archive, log.size()), log);
+  EXPECT_EQ(compress_verified(log), archive);
+
+  // Random base64 passes as a log, then is refused by the log codec with its own message.
+  std::string base64;
+  std::uint64_t x = 1;
+  while (base64.size() < 65536) {
+    for (int i = 0; i < 76; ++i) {
+      x = x * 6364136223846793005ull + 1442695040888963407ull;
+      base64.push_back("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/"[x >> 58]);
+    }
+    base64 += "\n";
+  }
+  EXPECT_ERROR(compress_best_archive(base64), kStructurelessTextMessage);
 }
 
 TEST(CompressBest, NumbersWithOtherSeparatorsAreNumberText) {

@@ -119,6 +119,33 @@ TEST(NumberColumn, RoundTripsAndKeepsTheFirstSmallestCandidate) {
   }
 }
 
+TEST(NumberColumn, ReadInPiecesEveryMethodCarriesItsSumsAcrossPieces) {
+  // Long enough for three pieces; a square and its differences reach past 64 bits midway.
+  std::vector<BigInt> values;
+  for (std::int64_t i = 0; i < 10000; ++i) {
+    BigInt v = BigInt::from_i64(i * i - 7 * i);
+    if (i > 5000) v *= BigInt(1) << 50;
+    values.push_back(v);
+  }
+  for (const std::string& column : all_candidates(values)) {
+    SCOPED_TRACE(static_cast<int>(static_cast<unsigned char>(column[0])));
+    ByteCursor cursor{column};
+    MagnitudeBudget budget(1 << 24);
+    NumberColumnReader reader(cursor, values.size(), budget);
+    EXPECT_EQ(cursor.pos, column.size());
+    std::vector<BigInt> got;
+    IntegerList piece(Signedness::Signed);
+    int pieces = 0;
+    while (reader.next(piece)) {
+      ++pieces;
+      EXPECT_LE(piece.size(), 4098u);
+      for (const BigInt& v : bigints(piece)) got.push_back(v);
+    }
+    EXPECT_GE(pieces, 3);
+    EXPECT_EQ(got, values);
+  }
+}
+
 TEST(NumberColumn, PassesOverCandidatesLongerThanTheRoomGiven) {
   std::vector<BigInt> values;
   for (int i = 0; i < 100; ++i) values.push_back(BigInt(1000 + i));

@@ -175,6 +175,21 @@ TEST(DeflateFast, MeasuresTheWholeStream) {
   EXPECT_GT(deflate_compress_fast(""), 0u);
 }
 
+TEST(DeflateFast, AReusedCompressorMeasuresExactlyAsAFreshOne) {
+  // Sizes that grow and shrink, so the shared buffer is both reused and enlarged; a stale hash
+  // table or buffer would change a measurement.
+  const std::vector<std::string> inputs = {repetitive_text(100), random_bytes(70000, 5), "", repetitive_text(300000),
+                                           random_bytes(10, 6), repetitive_text(100)};
+  std::vector<std::uint64_t> fresh;
+  for (const std::string& data : inputs) fresh.push_back(deflate_compress_fast(data));
+  FastDeflateScope outer;
+  for (std::size_t i = 0; i < inputs.size(); ++i) {
+    FastDeflateScope nested;
+    EXPECT_EQ(deflate_compress_fast(inputs[i]), fresh[i]) << i;
+  }
+  for (std::size_t i = 0; i < inputs.size(); ++i) EXPECT_EQ(deflate_compress_fast(inputs[i]), fresh[i]) << i;
+}
+
 TEST(Crc32, MatchesTheStandardCheckValues) {
   EXPECT_EQ(crc32_of(""), 0u);
   EXPECT_EQ(crc32_of("123456789"), 0xCBF43926u);

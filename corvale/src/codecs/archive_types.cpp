@@ -6,6 +6,7 @@
 #include "codecs/block_list.h"
 #include "codecs/dispatch.h"
 #include "codecs/formula_reader.h"
+#include "codecs/log.h"
 #include "codecs/number_list.h"
 #include "codecs/number_text.h"
 #include "codecs/numeric_text.h"
@@ -16,7 +17,6 @@ namespace corvale {
 namespace {
 
 // In type order.
-// NOT-YET: the decoder of type 14 lands with its codec.
 constexpr ArchiveTypeRow kArchiveTypes[] = {
     {ArchiveType::Stored, "stored", decode_stored_payload, false},
     {ArchiveType::NumericText, "numeric text", read_numeric_text_payload, true},
@@ -27,7 +27,7 @@ constexpr ArchiveTypeRow kArchiveTypes[] = {
     {ArchiveType::Table, "table", decode_table_archive, false},
     {ArchiveType::BlockArchive, "block archive", decode_block_list, false},
     {ArchiveType::Formula, "formula", decode_formula_payload, true},
-    {ArchiveType::Log, "log", nullptr, false},
+    {ArchiveType::Log, "log", decode_log_payload, false},
 };
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include "codecs/error.h"
 #include "codecs/formula.h"
 #include "codecs/formula_search.h"
+#include "codecs/log.h"
 #include "codecs/number_list.h"
 #include "codecs/number_text.h"
 #include "codecs/numeric_text.h"
@@ -61,7 +62,7 @@ constexpr std::initializer_list<StructuredEncoder> kStructuredEncoders = {
        return std::move(payload->bytes);
      }},
     {ArchiveType::Table, encode_table_archive},
-    // NOT-YET: log (14).
+    {ArchiveType::Log, compress_log},
 };
 
 // A single number is always archived by one of its own encodings, even when that is longer

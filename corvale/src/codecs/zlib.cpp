@@ -34,11 +34,15 @@ class Compressor {
   Compressor& operator=(const Compressor&) = delete;
 
   // Compresses all of data into a buffer of the worst-case size, left uninitialised so that only
-  // the pages the stream reaches are ever touched; returns the stream's length.
-  std::size_t compress(std::string_view data, std::unique_ptr<char[]>& out, bool zlib = false) {
+  // the pages the stream reaches are ever touched; returns the stream's length. A buffer that is
+  // already large enough is used as it is.
+  std::size_t compress(std::string_view data, std::unique_ptr<char[]>& out, std::size_t& capacity, bool zlib = false) {
     const std::size_t bound = zlib ? libdeflate_zlib_compress_bound(c_, data.size())
                                    : libdeflate_deflate_compress_bound(c_, data.size());
-    out.reset(new char[bound]);
+    if (capacity < bound) {
+      out.reset(new char[bound]);
+      capacity = bound;
+    }
     const std::size_t n = zlib ? libdeflate_zlib_compress(c_, data.data(), data.size(), out.get(), bound)
                                : libdeflate_deflate_compress(c_, data.data(), data.size(), out.get(), bound);
     // Cannot happen with a buffer of the bound's size; kept so that a short stream is never
@@ -50,6 +54,14 @@ class Compressor {
  private:
   libdeflate_compressor* c_;
 };
+
+// The level-2 compressor and buffer of the outermost FastDeflateScope on this thread.
+struct FastDeflateState {
+  Compressor compressor{2};
+  std::unique_ptr<char[]> out;
+  std::size_t capacity = 0;
+};
+thread_local FastDeflateState* t_fast_deflate = nullptr;
 
 class Inflater {
  public:
@@ -86,9 +98,20 @@ class Inflater {
 
 }  // namespace
 
+FastDeflateScope::FastDeflateScope() : owner_(t_fast_deflate == nullptr) {
+  if (owner_) t_fast_deflate = new FastDeflateState;
+}
+
+FastDeflateScope::~FastDeflateScope() {
+  if (!owner_) return;
+  delete t_fast_deflate;
+  t_fast_deflate = nullptr;
+}
+
 std::string deflate_compress_best(std::string_view data) {
   std::unique_ptr<char[]> out;
-  const std::size_t n = Compressor(9).compress(data, out);
+  std::size_t capacity = 0;
+  const std::size_t n = Compressor(9).compress(data, out, capacity);
   // Copied out at its own size: bodies often shrink severalfold, and the result should not carry
   // the input's size as spare capacity.
   return std::string(out.get(), n);
@@ -96,13 +119,16 @@ std::string deflate_compress_best(std::string_view data) {
 
 std::string zlib_compress_best(std::string_view data) {
   std::unique_ptr<char[]> out;
-  const std::size_t n = Compressor(9).compress(data, out, true);
+  std::size_t capacity = 0;
+  const std::size_t n = Compressor(9).compress(data, out, capacity, true);
   return std::string(out.get(), n);
 }
 
 std::uint64_t deflate_compress_fast(std::string_view data) {
+  if (FastDeflateState* state = t_fast_deflate) return state->compressor.compress(data, state->out, state->capacity);
   std::unique_ptr<char[]> out;
-  return Compressor(2).compress(data, out);
+  std::size_t capacity = 0;
+  return Compressor(2).compress(data, out, capacity);
 }
 
 std::string inflate_limited(std::string_view data, std::uint64_t limit, bool zlib) {

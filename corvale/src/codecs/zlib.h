@@ -25,6 +25,20 @@ std::string zlib_compress_best(std::string_view data);
 // between candidate encodings. Throws Error.
 std::uint64_t deflate_compress_fast(std::string_view data);
 
+// While one lives on a thread, deflate_compress_fast on that thread reuses one compressor and one
+// output buffer instead of making both for every measurement. A codec that weighs thousands of
+// small candidates holds one for the length of its call; nested ones share the outermost.
+class FastDeflateScope {
+ public:
+  FastDeflateScope();
+  ~FastDeflateScope();
+  FastDeflateScope(const FastDeflateScope&) = delete;
+  FastDeflateScope& operator=(const FastDeflateScope&) = delete;
+
+ private:
+  bool owner_;
+};
+
 // Inflates a zlib stream (zlib = true, Adler-32 checked) or a raw deflate stream. The whole of
 // data must be one complete stream, producing at most limit bytes. Throws Error.
 std::string inflate_limited(std::string_view data, std::uint64_t limit, bool zlib);

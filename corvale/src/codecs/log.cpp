@@ -1,0 +1,308 @@
+#include "codecs/log.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <limits>
+#include <stdexcept>
+#include <utility>
+
+#include "codecs/error.h"
+#include "codecs/log_lines.h"
+#include "codecs/magnitude_budget.h"
+#include "codecs/number_column.h"
+#include "codecs/output_budget.h"
+#include "codecs/table_column.h"
+#include "codecs/varint.h"
+#include "codecs/zlib.h"
+
+namespace corvale {
+
+namespace {
+
+constexpr std::uint64_t kMaxU64 = std::numeric_limits<std::uint64_t>::max();
+
+std::uint64_t saturating_add(std::uint64_t a, std::uint64_t b) { return a > kMaxU64 - b ? kMaxU64 : a + b; }
+std::uint64_t saturating_mul(std::uint64_t a, std::uint64_t b) { return b != 0 && a > kMaxU64 / b ? kMaxU64 : a * b; }
+
+// A field count of F occurs only for F <= N + 1 <= 256, so a group number fits a byte.
+constexpr std::size_t kMaxLogGroups = kMaxLogFieldCount + 1;
+
+// Lines grouped by their number of fields, groups numbered in order of first appearance.
+struct LineGroups {
+  std::vector<std::uint64_t> field_counts;  // of each group
+  std::vector<std::size_t> sizes;           // lines in each group
+  std::vector<std::uint8_t> group_of_line;
+};
+
+LineGroups group_lines(const std::vector<std::string_view>& lines, std::uint64_t n) {
+  LineGroups groups;
+  std::array<std::int16_t, kMaxLogGroups + 1> group_of_count;
+  group_of_count.fill(-1);
+  groups.group_of_line.resize(lines.size());
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    const std::size_t f = log_field_count(lines[i], n);
+    std::int16_t& k = group_of_count[f];
+    if (k < 0) {
+      k = static_cast<std::int16_t>(groups.field_counts.size());
+      groups.field_counts.push_back(f);
+      groups.sizes.push_back(0);
+    }
+    groups.group_of_line[i] = static_cast<std::uint8_t>(k);
+    ++groups.sizes[k];
+  }
+  return groups;
+}
+
+// The most spaces any one line holds.
+std::uint64_t most_spaces(const std::vector<std::string_view>& lines) {
+  std::size_t most = 0;
+  for (std::string_view line : lines) most = std::max<std::size_t>(most, std::count(line.begin(), line.end(), ' '));
+  return most;
+}
+
+}  // namespace
+
+bool find_log_field_separator(std::string_view field, bool last_field) {
+  return std::memchr(field.data(), '\n', field.size()) != nullptr ||
+         (!last_field && std::memchr(field.data(), ' ', field.size()) != nullptr);
+}
+
+std::vector<std::uint64_t> log_field_count_candidates(std::uint64_t most_spaces) {
+  std::vector<std::uint64_t> candidates;
+  for (std::uint64_t n = 0; n <= std::min(most_spaces, kLogSmallFieldCounts); ++n) candidates.push_back(n);
+  if (most_spaces > kLogSmallFieldCounts && most_spaces <= kMaxLogFieldCount) candidates.push_back(most_spaces);
+  return candidates;
+}
+
+std::string encode_log_columns(const std::vector<std::string_view>& lines, std::uint64_t n,
+                               std::uint64_t text_size) {
+  if (n > kMaxLogFieldCount) throw std::invalid_argument("log field count above 255");
+  const LineGroups groups = group_lines(lines, n);
+  const std::size_t g = groups.field_counts.size();
+  std::string body;
+  write_varint_u64(n, body);
+  write_varint_u64(g, body);
+  for (std::uint64_t f : groups.field_counts) write_varint_u64(f, body);
+  // The decoder inflates the body under 2 x the text's length + 1024 bytes. Each column may take
+  // its raw copy's bound, 1 + 2 x its cells' bytes + a byte a cell; over all columns that is at
+  // most 2 x (the lines' bytes + their count) - (the lines beyond the first of each group), and
+  // the group numbers, one byte a line and 4 more, fit in what is left of the 1024.
+  if (g != 1) {
+    IntegerList numbers(Signedness::Signed);
+    for (std::uint8_t k : groups.group_of_line) numbers.push_word(k);
+    std::optional<std::string> column = encode_number_column(std::move(numbers), lines.size() + 4);
+    // Offsets from the smallest group number in one byte plane always fit.
+    if (!column) throw std::logic_error("group numbers without a column within their bound");
+    body += *column;
+  }
+
+  // The lines of each group in line order, group after group; with one group, simply the lines.
+  std::vector<std::size_t> first(g + 1, 0);
+  for (std::size_t k = 0; k < g; ++k) first[k + 1] = first[k] + groups.sizes[k];
+  std::vector<std::size_t> order;
+  if (g > 1) {
+    order.resize(lines.size());
+    std::vector<std::size_t> next(first.begin(), first.end() - 1);
+    for (std::size_t i = 0; i < lines.size(); ++i) order[next[groups.group_of_line[i]]++] = i;
+  }
+
+  // Field j of a line starts one byte past where field j - 1 ended, so each column is cut from
+  // the one before it: every line is scanned once, whatever its number of fields.
+  std::vector<std::string_view> cells;
+  MagnitudeBudget budget(text_size);
+  for (std::size_t k = 0; k < g; ++k) {
+    const std::size_t rows = groups.sizes[k];
+    const std::uint64_t f = groups.field_counts[k];
+    cells.assign(rows, std::string_view());
+    for (std::uint64_t j = 0; j < f; ++j) {
+      std::uint64_t cell_bytes = 0;
+      for (std::size_t r = 0; r < rows; ++r) {
+        const std::string_view line = lines[order.empty() ? r : order[first[k] + r]];
+        const char* start = j == 0 ? line.data() : cells[r].data() + cells[r].size() + 1;
+        const char* end = line.data() + line.size();
+        if (j + 1 < f) end = static_cast<const char*>(std::memchr(start, ' ', static_cast<std::size_t>(end - start)));
+        cells[r] = std::string_view(start, static_cast<std::size_t>(end - start));
+        cell_bytes += cells[r].size();
+      }
+      body += encode_table_column(cells, classify_table_column(cells), budget, 1 + 2 * cell_bytes + rows);
+    }
+  }
+  return body;
+}
+
+std::optional<std::string> compress_log(std::string_view text) {
+  const std::optional<LogLines> log = detect_log_lines(text);
+  if (!log) return std::nullopt;
+  const std::vector<std::string_view>& lines = log->lines;
+  // Thousands of small columns are weighed below; they share one compressor.
+  FastDeflateScope deflate_scope;
+
+  const std::vector<std::uint64_t> candidates = log_field_count_candidates(most_spaces(lines));
+
+  const bool sample_is_all = lines.size() <= kLogSampleLines;
+  const std::vector<std::string_view> sample(lines.begin(), lines.begin() + std::min(lines.size(), kLogSampleLines));
+  std::uint64_t best_n = 0;
+  std::uint64_t best_size = 0;
+  std::string best_body;
+  for (std::size_t c = 0; c < candidates.size(); ++c) {
+    // Weighed as the whole text's body: the budgets are the whole text's too.
+    std::string body = encode_log_columns(sample, candidates[c], text.size());
+    const std::uint64_t size = deflate_compress_fast(body);
+    if (c == 0 || size < best_size) {
+      best_n = candidates[c];
+      best_size = size;
+      // When the sample is the whole text, the winner's body is the final one.
+      if (sample_is_all) best_body = std::move(body);
+    }
+  }
+  const std::string body = sample_is_all ? std::move(best_body) : encode_log_columns(lines, best_n, text.size());
+
+  std::string payload(1, static_cast<char>((log->final_newline ? kLogFinalLineEnding : 0) | (log->crlf ? kLogCrLf : 0)));
+  write_varint_u64(lines.size(), payload);
+  payload += deflate_compress_best(body);
+
+  // Text without structure (random bytes, base64, hex) passes as a log when one token in five
+  // holds a digit; storing it column by column would then lose to plain deflate.
+  if (text.size() >= kLogRefusalMinInput && 4 * static_cast<std::uint64_t>(payload.size()) > text.size()) {
+    const std::uint64_t plain = deflate_compress_best(text).size();
+    if (20 * static_cast<std::uint64_t>(payload.size()) > 19 * plain) throw Error(kStructurelessTextMessage);
+  }
+  return payload;
+}
+
+namespace {
+
+// The group number of every line, checked against the group count as each is produced; counts
+// the lines of every group in sizes.
+std::vector<std::uint8_t> read_group_numbers(ByteCursor& cursor, std::uint64_t lines, std::uint64_t g,
+                                             std::vector<std::uint64_t>& sizes, MagnitudeBudget& budget) {
+  // A byte a line: the whole list of values, one word each, could be eight times the text.
+  std::vector<std::uint8_t> groups;
+  NumberColumnReader reader(cursor, lines, budget);
+  IntegerList piece(Signedness::Signed);
+  while (reader.next(piece)) {
+    for (std::size_t i = 0; i < piece.size(); ++i) {
+      const std::uint64_t k = piece.wide() ? (piece.big()[i].fits_u64() ? piece.big()[i].to_u64() : g)
+                                           : piece.words()[i];  // a negative word reads as 2^63 or more
+      if (k >= g) throw Error(kInvalidLogGroupIndex);
+      groups.push_back(static_cast<std::uint8_t>(k));
+      ++sizes[k];
+    }
+  }
+  return groups;
+}
+
+}  // namespace
+
+std::string decode_log_payload(std::string_view payload, std::uint64_t limit) {
+  if (payload.empty()) throw Error(kTruncatedLog);
+  const auto flags = static_cast<std::uint8_t>(payload[0]);
+  if (flags >= 4) throw Error(kInvalidLogFlags);
+  const bool final_newline = (flags & kLogFinalLineEnding) != 0;
+  const bool crlf = (flags & kLogCrLf) != 0;
+  ByteCursor cursor{payload, 1};
+  const std::uint64_t lines = cursor_read_varint_u64(cursor);
+  // L lines need L - 1 line endings.
+  if (lines == 0 || lines - 1 > limit) throw Error(kInvalidLogSize);
+
+  std::string body = inflate_limited(payload.substr(cursor.pos), inner_body_limit(limit), false);
+  ByteCursor in{body};
+  const std::uint64_t n = cursor_read_varint_u64(in);
+  const std::uint64_t g = cursor_read_varint_u64(in);
+  if (n > kMaxLogFieldCount || g == 0 || g > lines || g > n + 1) throw Error(kInvalidLogGroups);
+  std::vector<std::uint64_t> field_counts;
+  std::array<bool, kMaxLogGroups + 1> seen{};
+  for (std::uint64_t k = 0; k < g; ++k) {
+    const std::uint64_t f = cursor_read_varint_u64(in);
+    if (f == 0 || f > n + 1 || seen[f]) throw Error(kInvalidLogGroup);
+    seen[f] = true;
+    field_counts.push_back(f);
+  }
+
+  MagnitudeBudget budget(limit);
+  std::vector<std::uint64_t> sizes(g, 0);
+  std::vector<std::uint8_t> group_of_line;  // empty: every line is in group 0
+  if (g == 1) {
+    sizes[0] = lines;
+  } else {
+    group_of_line = read_group_numbers(in, lines, g, sizes, budget);
+  }
+  // Every line but the last ends with a line ending, and a line of F fields holds F - 1 spaces.
+  std::uint64_t total = lines - 1;
+  for (std::uint64_t k = 0; k < g; ++k) {
+    if (sizes[k] == 0) throw Error(kInvalidLogGroups);
+    total = saturating_add(total, saturating_mul(field_counts[k] - 1, sizes[k]));
+  }
+  if (total > limit) throw Error(kInvalidLogGroups);
+
+  // Each column may use only the room the others left, so together they never hold more than
+  // the limit.
+  std::vector<DecodedColumn> columns;
+  for (std::uint64_t k = 0; k < g; ++k) {
+    const std::uint64_t f = field_counts[k];
+    for (std::uint64_t j = 0; j < f; ++j) {
+      const std::uint8_t kind = cursor_take_byte(in);
+      if (kind > kColumnKindMask) throw Error(kInvalidLogColumnKind);
+      DecodedColumn column = decode_table_column(in, kind, sizes[k], limit - total, budget);
+      const bool last_field = j == n && f == n + 1;
+      if (column.entry_count() == 0) {
+        // The cells lie back to back: one look at all of them.
+        if (find_log_field_separator(column.bytes(), last_field)) throw Error(kInvalidLogField);
+      } else {
+        // A dictionary's entries need not all be chosen: only the chosen ones count.
+        DecodedColumn::Reader reader = column.reader();
+        for (std::uint64_t r = 0; r < sizes[k]; ++r) {
+          if (find_log_field_separator(reader.next(), last_field)) throw Error(kInvalidLogField);
+        }
+      }
+      total = saturating_add(total, column.total_bytes());
+      if (total > limit) throw output_limit_error();
+      columns.push_back(std::move(column));
+    }
+  }
+  if (!in.at_end()) throw Error(kTrailingLogData);
+  // The columns own their cells: the body need not stay beside them and the text.
+  std::string().swap(body);
+
+  // The exact size of the text: the fields and spaces weighed so far, the LF of a final line
+  // ending, and a CR before every LF of a CR LF log.
+  const std::uint64_t endings = lines - 1 + (final_newline ? 1 : 0);
+  const std::uint64_t size = saturating_add(saturating_add(total, final_newline ? 1 : 0), crlf ? endings : 0);
+  if (size > limit) throw output_limit_error();
+
+  std::vector<DecodedColumn::Reader> readers;
+  std::vector<std::size_t> first_column(g, 0);
+  for (std::uint64_t k = 0; k < g; ++k) {
+    first_column[k] = readers.size();
+    for (std::uint64_t j = 0; j < field_counts[k]; ++j) readers.push_back(columns[readers.size()].reader());
+  }
+  // Written in place: every byte of the text has been counted, so none of the appends below
+  // needs a check of its own.
+  std::string out(size, '\0');
+  char* p = out.data();
+  auto put = [&p](std::string_view bytes) {
+    std::memcpy(p, bytes.data(), bytes.size());
+    p += bytes.size();
+  };
+  auto put_ending = [&p, crlf] {
+    if (crlf) *p++ = '\r';
+    *p++ = '\n';
+  };
+  for (std::uint64_t i = 0; i < lines; ++i) {
+    if (i > 0) put_ending();
+    const std::size_t k = group_of_line.empty() ? 0 : group_of_line[i];
+    DecodedColumn::Reader* fields = readers.data() + first_column[k];
+    put(fields[0].next());
+    for (std::uint64_t j = 1; j < field_counts[k]; ++j) {
+      *p++ = ' ';
+      put(fields[j].next());
+    }
+  }
+  if (final_newline) put_ending();
+
+  if (!is_log_text(out)) throw Error(kNotALog);
+  return out;
+}
+
+}  // namespace corvale

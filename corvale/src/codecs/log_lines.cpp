@@ -1,0 +1,111 @@
+#include "codecs/log_lines.h"
+
+#include <array>
+#include <cstdint>
+#include <cstring>
+
+namespace corvale {
+
+namespace {
+
+enum ByteClass : std::uint8_t { kPlain, kDigit, kSpace, kLineFeed, kForbidden };
+
+constexpr std::array<std::uint8_t, 256> make_byte_classes() {
+  std::array<std::uint8_t, 256> classes{};
+  for (unsigned b = 0; b < 32; ++b) classes[b] = kForbidden;
+  classes['\t'] = kPlain;
+  classes['\r'] = kPlain;
+  classes['\n'] = kLineFeed;
+  classes[127] = kForbidden;
+  classes[' '] = kSpace;
+  for (unsigned b = '0'; b <= '9'; ++b) classes[b] = kDigit;
+  return classes;
+}
+
+constexpr std::array<std::uint8_t, 256> kByteClasses = make_byte_classes();
+
+// One pass over text that decides whether it is a log; on_line(line) sees every line as cut at
+// the LFs, any CR still in place. Fills final_newline and crlf.
+template <class OnLine>
+bool scan_log_text(std::string_view text, bool& final_newline, bool& crlf, OnLine&& on_line) {
+  final_newline = !text.empty() && text.back() == '\n';
+  if (final_newline) text.remove_suffix(1);
+
+  const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
+  std::uint64_t lines = 0;
+  std::uint64_t tokens = 0;
+  std::uint64_t digit_tokens = 0;
+  bool token_has_digit = false;
+  bool every_ending_crlf = true;
+  std::size_t line_start = 0;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    switch (kByteClasses[bytes[i]]) {
+      case kPlain:
+        break;
+      case kDigit:
+        digit_tokens += !token_has_digit;
+        token_has_digit = true;
+        break;
+      case kSpace:
+        ++tokens;
+        token_has_digit = false;
+        break;
+      case kLineFeed:
+        ++tokens;
+        token_has_digit = false;
+        every_ending_crlf = every_ending_crlf && i > line_start && bytes[i - 1] == '\r';
+        on_line(text.substr(line_start, i - line_start));
+        ++lines;
+        line_start = i + 1;
+        break;
+      default:
+        return false;
+    }
+  }
+  // The last line: terminated only by the LF that final_newline took off.
+  ++tokens;
+  if (final_newline) {
+    every_ending_crlf = every_ending_crlf && text.size() > line_start && bytes[text.size() - 1] == '\r';
+  }
+  on_line(text.substr(line_start));
+  ++lines;
+
+  crlf = every_ending_crlf;
+  return lines >= kMinLogLines && 5 * digit_tokens >= tokens;
+}
+
+}  // namespace
+
+std::optional<LogLines> detect_log_lines(std::string_view text) {
+  LogLines log;
+  if (!scan_log_text(text, log.final_newline, log.crlf, [&](std::string_view line) { log.lines.push_back(line); })) {
+    return std::nullopt;
+  }
+  if (log.crlf) {
+    // The unterminated last line keeps a CR of its own.
+    const std::size_t terminated = log.final_newline ? log.lines.size() : log.lines.size() - 1;
+    for (std::size_t i = 0; i < terminated; ++i) log.lines[i].remove_suffix(1);
+  }
+  return log;
+}
+
+bool is_log_text(std::string_view text) {
+  bool final_newline = false;
+  bool crlf = false;
+  return scan_log_text(text, final_newline, crlf, [](std::string_view) {});
+}
+
+std::size_t log_field_count(std::string_view line, std::size_t n) {
+  std::size_t spaces = 0;
+  const char* p = line.data();
+  const char* end = p + line.size();
+  while (spaces < n && p != end) {
+    p = static_cast<const char*>(std::memchr(p, ' ', static_cast<std::size_t>(end - p)));
+    if (p == nullptr) break;
+    ++spaces;
+    ++p;
+  }
+  return spaces + 1;
+}
+
+}  // namespace corvale
