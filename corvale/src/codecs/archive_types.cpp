@@ -39,10 +39,4 @@ const ArchiveTypeRow* find_archive_type(std::uint8_t type) {
   return nullptr;
 }
 
-Error type_not_yet_supported(ArchiveType type) {
-  const auto value = static_cast<unsigned>(type);
-  return Error("Archive type " + std::to_string(value) + " (" + find_archive_type(static_cast<std::uint8_t>(value))->name +
-               ") is not supported by this version yet");
-}
-
 }  // namespace corvale

@@ -7,8 +7,6 @@
 #include <string>
 #include <string_view>
 
-#include "codecs/error.h"
-
 namespace corvale {
 
 // The low 7 bits of an archive's first byte.
@@ -32,15 +30,12 @@ using PayloadDecoder = std::string (*)(std::string_view payload, std::uint64_t l
 struct ArchiveTypeRow {
   ArchiveType type;
   const char* name;       // for people: "number list"
-  PayloadDecoder decode;  // nullptr until the codec is built
+  PayloadDecoder decode;
   bool single_number;     // the output must also pass the single-number check
 };
 
 // The row of a type value (the low 7 bits of a type byte); nullptr for a value that names no
 // archive type.
 const ArchiveTypeRow* find_archive_type(std::uint8_t type);
-
-// What an archive of a type whose codec is not built yet reads as.
-Error type_not_yet_supported(ArchiveType type);
 
 }  // namespace corvale
