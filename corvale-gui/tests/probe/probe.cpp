@@ -25,6 +25,14 @@ namespace {
 using namespace probe;
 constexpr DWORD kWaitMs = 30000;
 
+// The progress bar's position. A message sent to a window whose thread is tearing it down may
+// never be answered; the probe must not hang on it, so a read that times out gives "?".
+std::string bar_position(HWND bar) {
+  DWORD_PTR position = 0;
+  if (!SendMessageTimeoutW(bar, PBM_GETPOS, 0, 0, SMTO_ABORTIFHUNG, 1000, &position)) return "?";
+  return std::to_string(position);
+}
+
 void print(const std::string& line) {
   std::string out = line + "\n";
   DWORD written = 0;
@@ -107,8 +115,7 @@ int cmd_state(HWND window, const wchar_t*) {
   print("line2=" + (c.subtitle ? escaped(window_text(c.subtitle)) : std::string("<missing>")));
   print("line3=" + (c.details ? escaped(window_text(c.details)) : std::string("<missing>")));
   print("button=" + (c.button ? escaped(window_text(c.button)) : std::string("<missing>")));
-  print("bar=" + (c.bar ? std::to_string(SendMessageW(c.bar, PBM_GETPOS, 0, 0))
-                        : std::string("<missing>")));
+  print("bar=" + (c.bar ? bar_position(c.bar) : std::string("<missing>")));
   return 0;
 }
 
@@ -284,7 +291,10 @@ int cmd_agent(HWND window, const wchar_t* argument) {
 std::wstring control_value(const Controls& c, const std::wstring& key) {
   HWND control = key == L"line1" ? c.title : key == L"line2" ? c.subtitle
                : key == L"line3" ? c.details : key == L"button" ? c.button : nullptr;
-  if (key == L"bar" && c.bar) return std::to_wstring(SendMessageW(c.bar, PBM_GETPOS, 0, 0));
+  if (key == L"bar" && c.bar) {
+    const std::string position = bar_position(c.bar);
+    return std::wstring(position.begin(), position.end());
+  }
   return control ? window_text(control) : std::wstring();
 }
 
