@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <optional>
 #include <random>
 #include <string>
 #include <vector>
@@ -188,6 +189,41 @@ TEST(DeflateFast, AReusedCompressorMeasuresExactlyAsAFreshOne) {
     EXPECT_EQ(deflate_compress_fast(inputs[i]), fresh[i]) << i;
   }
   for (std::size_t i = 0; i < inputs.size(); ++i) EXPECT_EQ(deflate_compress_fast(inputs[i]), fresh[i]) << i;
+}
+
+TEST(DeflateFast, ABoundedMeasurementAgreesWithThePlainOneAroundEveryLimit) {
+  // Passed-through short inputs, stored blocks (one and several), compressed blocks and a mix;
+  // limits on both sides of each stream's size and far off. The shared buffer is reused between
+  // bounds, so a stream that depended on the room it was given would show here.
+  std::vector<std::string> inputs = {"", "7", repetitive_text(47), random_bytes(47, 1), repetitive_text(48),
+                                     random_bytes(48, 2), random_bytes(65535, 3), random_bytes(140000, 4),
+                                     repetitive_text(300000)};
+  std::mt19937_64 rng(9);
+  for (int i = 0; i < 6; ++i) {
+    std::string mixed;
+    while (mixed.size() < 20000 + rng() % 100000) {
+      mixed += (rng() & 1) ? random_bytes(rng() % 3000, rng()) : repetitive_text(rng() % 5000);
+    }
+    inputs.push_back(std::move(mixed));
+  }
+  FastDeflateScope scope;
+  for (std::size_t i = 0; i < inputs.size(); ++i) {
+    const std::uint64_t size = deflate_compress_fast(inputs[i]);
+    std::vector<std::uint64_t> limits = {0, 1, size / 2, size * 2, UINT64_MAX};
+    for (std::uint64_t delta = 0; delta <= 12; ++delta) {
+      limits.push_back(size + delta);
+      if (delta <= size) limits.push_back(size - delta);
+    }
+    for (const std::uint64_t limit : limits) {
+      SCOPED_TRACE(testing::Message() << "input " << i << ", size " << size << ", limit " << limit);
+      const std::optional<std::uint64_t> bounded = deflate_compress_fast_within(inputs[i], limit);
+      if (size <= limit) {
+        EXPECT_EQ(bounded, size);
+      } else {
+        EXPECT_EQ(bounded, std::nullopt);
+      }
+    }
+  }
 }
 
 TEST(Crc32, MatchesTheStandardCheckValues) {
