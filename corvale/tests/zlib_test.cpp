@@ -237,6 +237,31 @@ TEST(Crc32, CarriesOnOverDataInPieces) {
     const std::string_view check = "123456789";
     EXPECT_EQ(crc32_update(crc32_of(check.substr(0, cut)), check.substr(cut)), 0xCBF43926u) << cut;
   }
+  // An empty piece without storage leaves the running value alone.
+  EXPECT_EQ(crc32_update(0xCBF43926u, std::string_view()), 0xCBF43926u);
+}
+
+// The checksum of every length and alignment up to a few hundred bytes, and of long buffers, as
+// the bit-by-bit definition gives it: the fast paths for long data must agree with it.
+TEST(Crc32, AgreesWithTheBitwiseDefinitionOnLongAndUnalignedData) {
+  auto bitwise = [](std::string_view data) {
+    std::uint32_t crc = 0xFFFFFFFFu;
+    for (unsigned char c : data) {
+      crc ^= c;
+      for (int k = 0; k < 8; ++k) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+    }
+    return ~crc;
+  };
+  const std::string data = random_bytes(300000, 11);
+  for (std::size_t start = 0; start < 16; ++start) {
+    for (std::size_t len = 0; len < 300; len += 1 + len / 8) {
+      EXPECT_EQ(crc32_of(std::string_view(data).substr(start, len)), bitwise(std::string_view(data).substr(start, len)))
+          << start << " " << len;
+    }
+  }
+  EXPECT_EQ(crc32_of(std::string_view(data).substr(3)), bitwise(std::string_view(data).substr(3)));
+  EXPECT_EQ(crc32_update(crc32_of(std::string_view(data).substr(0, 123457)), std::string_view(data).substr(123457)),
+            bitwise(data));
 }
 
 }  // namespace

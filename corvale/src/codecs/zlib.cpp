@@ -220,8 +220,11 @@ void inflate_zlib_prefix(std::string_view data, std::uint64_t limit, std::string
 std::uint32_t crc32_of(std::string_view data) { return crc32_update(0, data); }
 
 std::uint32_t crc32_update(std::uint32_t crc, std::string_view data) {
-  return static_cast<std::uint32_t>(
-      crc32_z(crc, reinterpret_cast<const Bytef*>(data.data()), static_cast<z_size_t>(data.size())));
+  // libdeflate's CRC-32 uses the processor's carry-less multiply where it has one, several times
+  // faster than zlib's on whole outputs. It starts over at 0 when given no buffer, so an empty
+  // piece must not reach it.
+  if (data.empty()) return crc;
+  return libdeflate_crc32(crc, data.data(), data.size());
 }
 
 }  // namespace corvale

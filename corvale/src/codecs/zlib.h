@@ -1,7 +1,8 @@
 #pragma once
-// The only door to the deflate libraries: raw deflate at the two levels the codecs use (through
-// libdeflate, the faster compressor), an inflater that never produces more than its limit and the
-// CRC-32 of the container (through zlib, whose stepwise inflate bounds the work on hostile data).
+// The only door to the deflate libraries: raw deflate at the two levels the codecs use and the
+// CRC-32 of the container (through libdeflate, the faster of the two at both), and an inflater
+// that never produces more than its limit (through zlib, whose stepwise inflate bounds the work
+// on hostile data).
 
 #include <cstdint>
 #include <optional>
