@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <optional>
 #include <random>
 #include <string>
 #include <vector>
@@ -190,6 +191,41 @@ TEST(DeflateFast, AReusedCompressorMeasuresExactlyAsAFreshOne) {
   for (std::size_t i = 0; i < inputs.size(); ++i) EXPECT_EQ(deflate_compress_fast(inputs[i]), fresh[i]) << i;
 }
 
+TEST(DeflateFast, ABoundedMeasurementAgreesWithThePlainOneAroundEveryLimit) {
+  // Passed-through short inputs, stored blocks (one and several), compressed blocks and a mix;
+  // limits on both sides of each stream's size and far off. The shared buffer is reused between
+  // bounds, so a stream that depended on the room it was given would show here.
+  std::vector<std::string> inputs = {"", "7", repetitive_text(47), random_bytes(47, 1), repetitive_text(48),
+                                     random_bytes(48, 2), random_bytes(65535, 3), random_bytes(140000, 4),
+                                     repetitive_text(300000)};
+  std::mt19937_64 rng(9);
+  for (int i = 0; i < 6; ++i) {
+    std::string mixed;
+    while (mixed.size() < 20000 + rng() % 100000) {
+      mixed += (rng() & 1) ? random_bytes(rng() % 3000, rng()) : repetitive_text(rng() % 5000);
+    }
+    inputs.push_back(std::move(mixed));
+  }
+  FastDeflateScope scope;
+  for (std::size_t i = 0; i < inputs.size(); ++i) {
+    const std::uint64_t size = deflate_compress_fast(inputs[i]);
+    std::vector<std::uint64_t> limits = {0, 1, size / 2, size * 2, UINT64_MAX};
+    for (std::uint64_t delta = 0; delta <= 12; ++delta) {
+      limits.push_back(size + delta);
+      if (delta <= size) limits.push_back(size - delta);
+    }
+    for (const std::uint64_t limit : limits) {
+      SCOPED_TRACE(testing::Message() << "input " << i << ", size " << size << ", limit " << limit);
+      const std::optional<std::uint64_t> bounded = deflate_compress_fast_within(inputs[i], limit);
+      if (size <= limit) {
+        EXPECT_EQ(bounded, size);
+      } else {
+        EXPECT_EQ(bounded, std::nullopt);
+      }
+    }
+  }
+}
+
 TEST(Crc32, MatchesTheStandardCheckValues) {
   EXPECT_EQ(crc32_of(""), 0u);
   EXPECT_EQ(crc32_of("123456789"), 0xCBF43926u);
@@ -201,6 +237,31 @@ TEST(Crc32, CarriesOnOverDataInPieces) {
     const std::string_view check = "123456789";
     EXPECT_EQ(crc32_update(crc32_of(check.substr(0, cut)), check.substr(cut)), 0xCBF43926u) << cut;
   }
+  // An empty piece without storage leaves the running value alone.
+  EXPECT_EQ(crc32_update(0xCBF43926u, std::string_view()), 0xCBF43926u);
+}
+
+// The checksum of every length and alignment up to a few hundred bytes, and of long buffers, as
+// the bit-by-bit definition gives it: the fast paths for long data must agree with it.
+TEST(Crc32, AgreesWithTheBitwiseDefinitionOnLongAndUnalignedData) {
+  auto bitwise = [](std::string_view data) {
+    std::uint32_t crc = 0xFFFFFFFFu;
+    for (unsigned char c : data) {
+      crc ^= c;
+      for (int k = 0; k < 8; ++k) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+    }
+    return ~crc;
+  };
+  const std::string data = random_bytes(300000, 11);
+  for (std::size_t start = 0; start < 16; ++start) {
+    for (std::size_t len = 0; len < 300; len += 1 + len / 8) {
+      EXPECT_EQ(crc32_of(std::string_view(data).substr(start, len)), bitwise(std::string_view(data).substr(start, len)))
+          << start << " " << len;
+    }
+  }
+  EXPECT_EQ(crc32_of(std::string_view(data).substr(3)), bitwise(std::string_view(data).substr(3)));
+  EXPECT_EQ(crc32_update(crc32_of(std::string_view(data).substr(0, 123457)), std::string_view(data).substr(123457)),
+            bitwise(data));
 }
 
 }  // namespace

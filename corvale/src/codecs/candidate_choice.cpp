@@ -64,10 +64,17 @@ void offset_from(IntegerList& values, std::size_t first, const BigInt& base, boo
 
 void CandidateChoice::offer(std::uint8_t method) {
   if (scratch_.size() > max_bytes_) return;
-  const std::uint64_t size = deflate_compress_fast(scratch_);
-  if (found_ && size >= size_) return;
+  // A later candidate must be strictly smaller to replace the kept one, so a stream that reaches
+  // the kept one's size need not be written out.
+  std::optional<std::uint64_t> size;
+  if (!found_) {
+    size = deflate_compress_fast(scratch_);
+  } else if (size_ > 0) {
+    size = deflate_compress_fast_within(scratch_, size_ - 1);
+  }
+  if (!size) return;
   found_ = true;
-  size_ = size;
+  size_ = *size;
   method_ = method;
   best_.swap(scratch_);
 }

@@ -12,7 +12,21 @@ namespace {
 
 using u128 = unsigned __int128;
 
-inline unsigned extra_bits_of_token(unsigned t) { return t < 6 ? 0 : (t - 6) / 4; }
+constexpr unsigned extra_bits_of_token(unsigned t) { return t < 6 ? 0 : (t - 6) / 4; }
+
+// Per token: how many raw bits follow, and the value they are added to.
+constexpr auto kTokenExtraBits = [] {
+  std::array<std::uint8_t, kEntropyTokenCount> e{};
+  for (unsigned t = 0; t < kEntropyTokenCount; ++t) e[t] = static_cast<std::uint8_t>(extra_bits_of_token(t));
+  return e;
+}();
+constexpr auto kTokenBase = [] {
+  std::array<std::uint64_t, kEntropyTokenCount> base{};
+  for (unsigned t = 0; t < kEntropyTokenCount; ++t) {
+    base[t] = t < 6 ? t : (std::uint64_t{4} + ((t - 6) & 3)) << extra_bits_of_token(t);
+  }
+  return base;
+}();
 
 }  // namespace
 
@@ -168,7 +182,7 @@ EntropyBodyReader::EntropyBodyReader(ByteCursor& cursor, std::uint64_t count) : 
   for (std::uint64_t i = 0; i < count; ++i) {
     const std::uint32_t slot = x & (kEntropyScale - 1);
     const std::uint8_t t = slot_token_[slot];
-    total_extra += extra_bits_of_token(t);
+    total_extra += kTokenExtraBits[t];
     x = freq_[t] * (x >> kEntropyScaleBits) + slot - start_[t];
     while (x < kEntropyStateLow) {
       if (p == stream_len) throw Error(kTruncatedEntropyStream);
@@ -201,26 +215,35 @@ void EntropyBodyReader::read(std::uint64_t* out, std::size_t n) {
   std::uint32_t x = state_;
   const unsigned char* stream = stream_at_;
   const unsigned char* extra = extra_at_;
-  u128 bits = bits_;
+  std::uint64_t bits = bits_;
   unsigned have = bit_count_;
+  // The next k <= 56 raw bits: refilled a byte at a time, so never more than 63 are held.
+  auto take = [&](unsigned k) {
+    while (have < k) {
+      bits |= static_cast<std::uint64_t>(*extra++) << have;
+      have += 8;
+    }
+    const std::uint64_t low = bits & ((std::uint64_t{1} << k) - 1);
+    bits >>= k;
+    have -= k;
+    return low;
+  };
   for (std::size_t i = 0; i < n; ++i) {
     const std::uint32_t slot = x & (kEntropyScale - 1);
     const unsigned t = slot_token_[slot];
     x = freq_[t] * (x >> kEntropyScaleBits) + slot - start_[t];
     while (x < kEntropyStateLow) x = (x << 8) | *stream++;
-    if (t < 6) {
-      out[i] = t;
-      continue;
+    // Small values are tokens with no raw bits and a base of their own, so every token takes
+    // the same path.
+    const unsigned e = kTokenExtraBits[t];
+    std::uint64_t low;
+    if (e <= 56) {
+      low = take(e);
+    } else {
+      low = take(32);
+      low |= take(e - 32) << 32;
     }
-    const unsigned e = (t - 6) / 4;
-    while (have < e) {
-      bits |= static_cast<u128>(*extra++) << have;
-      have += 8;
-    }
-    const std::uint64_t low = e == 0 ? 0 : static_cast<std::uint64_t>(bits) & ((std::uint64_t{1} << e) - 1);
-    bits >>= e;
-    have -= e;
-    out[i] = ((std::uint64_t{4} + ((t - 6) & 3)) << e) | low;
+    out[i] = kTokenBase[t] | low;
   }
   state_ = x;
   stream_at_ = stream;

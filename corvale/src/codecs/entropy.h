@@ -70,7 +70,7 @@ class EntropyBodyReader {
   std::uint32_t state_ = 0;
   const unsigned char* stream_at_ = nullptr;
   const unsigned char* extra_at_ = nullptr;
-  unsigned __int128 bits_ = 0;
+  std::uint64_t bits_ = 0;
   unsigned bit_count_ = 0;
 };
 

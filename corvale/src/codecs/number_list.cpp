@@ -242,6 +242,12 @@ class TextWriter {
     return p;
   }
   void write(std::string_view bytes) { std::memcpy(reserve(bytes.size()), bytes.data(), bytes.size()); }
+  // A line ending, one or two bytes: short enough that a call to copy it would cost more.
+  void write_ending(std::string_view ending) {
+    char* p = reserve(ending.size());
+    p[0] = ending[0];
+    if (ending.size() == 2) p[1] = ending[1];
+  }
 
   void write_magnitude(const BigInt& v) {
     check_decimal_output_size(v, room_under_limit(pos_, limit_));
@@ -271,16 +277,16 @@ void write_line(TextWriter& text, const IntegerList& values, std::size_t i, bool
   const bool narrow = !values.wide();
   const std::uint64_t w = narrow ? values.words()[i] : 0;
   const bool negative = narrow ? static_cast<std::int64_t>(w) < 0 : values.big()[i].sign() < 0;
-  if (negative || minus_zero) text.write("-");
+  if (negative || minus_zero) *text.reserve(1) = '-';
   if (zeros > 0) std::memset(text.reserve(zeros), '0', zeros);
   if (!narrow) {
     text.write_magnitude(values.big()[i]);
     return;
   }
-  char digits[20];
-  char* end = digits + sizeof digits;
-  const char* begin = write_decimal_backwards(negative ? 0 - w : w, end);
-  text.write(std::string_view(begin, static_cast<std::size_t>(end - begin)));
+  // Measured first, so the digits go straight to their place.
+  const std::uint64_t magnitude = negative ? 0 - w : w;
+  const unsigned length = decimal_length(magnitude);
+  write_decimal_backwards(magnitude, text.reserve(length) + length);
 }
 
 }  // namespace
@@ -410,14 +416,14 @@ std::string decode_number_list_payload(std::string_view payload, std::uint64_t l
   std::uint64_t line = 0;
   while (pieces.next(values, nullptr)) {
     for (std::size_t i = 0; i < values.size(); ++i, ++line) {
-      if (line > 0) text.write(ending);
+      if (line > 0) text.write_ending(ending);
       const bool minus_zero = minus_zeros.pending() && minus_zeros.line() == line;
       if (minus_zero) minus_zeros.take();
       const std::uint64_t leading = (flags & kListLeadingZeros) ? cursor_read_varint_u64(zeros) : 0;
       write_line(text, values, i, minus_zero, leading);
     }
   }
-  if (final_ending) text.write(ending);
+  if (final_ending) text.write_ending(ending);
   std::string out = text.finish();
   if (!is_integer_lines(out)) throw Error(kNotANumberList);
   return out;

@@ -1,9 +1,11 @@
 #pragma once
-// The only door to the deflate libraries: raw deflate at the two levels the codecs use (through
-// libdeflate, the faster compressor), an inflater that never produces more than its limit and the
-// CRC-32 of the container (through zlib, whose stepwise inflate bounds the work on hostile data).
+// The only door to the deflate libraries: raw deflate at the two levels the codecs use and the
+// CRC-32 of the container (through libdeflate, the faster of the two at both), and an inflater
+// that never produces more than its limit (through zlib, whose stepwise inflate bounds the work
+// on hostile data).
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -24,6 +26,12 @@ std::string zlib_compress_best(std::string_view data);
 // The length of the raw deflate stream of data at level 2: the yardstick by which codecs pick
 // between candidate encodings. Throws Error.
 std::uint64_t deflate_compress_fast(std::string_view data);
+
+// The same length when it is at most max_size, else nothing: the measurement of a candidate
+// that must come in under the best so far. The compressor still reads all of data, but a losing
+// stream is not written past max_size, so it touches no more of the buffer than the best one
+// did. Throws Error.
+std::optional<std::uint64_t> deflate_compress_fast_within(std::string_view data, std::uint64_t max_size);
 
 // While one lives on a thread, deflate_compress_fast on that thread reuses one compressor and one
 // output buffer instead of making both for every measurement. A codec that weighs thousands of
