@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
@@ -21,6 +22,7 @@
 #include "codecs/container.h"
 #include "codecs/zlib.h"
 #include "support/integer_texts.h"
+#include "support/structured_texts.h"
 
 namespace corvale {
 namespace {
@@ -72,6 +74,17 @@ std::vector<std::pair<std::string, std::string>> fixtures() {
   out.emplace_back("wide-after-small", test::small_integers_then_one_wide_value());
   out.emplace_back("number-text-without-period", number_text_without_period());
   out.emplace_back("number-text-wide", number_text_with_wide_numbers());
+
+  // Tables, logs and number texts: the CSV test files and generated texts of every column kind.
+  for (const char* folder : {"csv-spectrum", "sample-datasets"}) {
+    std::vector<fs::path> files;
+    for (const auto& entry : fs::directory_iterator(kSourceDir / "corvale" / "tests" / "data" / folder)) {
+      if (entry.path().extension() == ".csv") files.push_back(entry.path());
+    }
+    std::sort(files.begin(), files.end());
+    for (const fs::path& file : files) out.emplace_back("csv-" + file.stem().string(), read_file(file));
+  }
+  for (auto& fixture : test::structured_text_fixtures()) out.push_back(std::move(fixture));
   return out;
 }
 
