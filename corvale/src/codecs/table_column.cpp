@@ -186,9 +186,7 @@ bool append_numeric_candidate(const std::vector<std::string_view>& cells, std::s
     write_varint_u64(parts.leading_zeros, zero_counts);
     any_zeros |= parts.leading_zeros != 0;
     write_varint_u64(relative_dropped_digits(parts), relative);
-    // The mantissa is the integer digits followed by the fraction digits, as one number.
-    const std::uint64_t integer = significant_digits(parts.integer_digits);
-    const std::uint64_t digits = integer > 0 ? integer + f : significant_digits(parts.fraction_digits);
+    const std::uint64_t digits = parts.significant_digits;
     digit_counts.push_back(digits);
     if (parts.negative && digits == 0) minus_zeros.push_back(j);
     const std::optional<std::uint64_t> mantissa = mantissa_value_u64(parts);
