@@ -436,6 +436,9 @@ bool append_template_candidate(const std::vector<std::string_view>& cells, bool 
     if (first.empty()) {
       first = cells[r];
       m = t.runs.size();
+      // The cells of a template column have as many runs each: sized once, the runs of short
+      // cells take no more than their views.
+      t.runs.reserve(m * (cells.size() - r));
     }
   }
 
@@ -481,10 +484,12 @@ std::string_view read_template_text(ByteCursor& cursor, bool inner) {
 bool encode_template_body(const std::vector<std::string_view>& digit_runs, std::size_t m, std::string& out,
                           std::uint64_t max_bytes) {
   const std::size_t n = digit_runs.size() / m;
-  std::vector<std::string_view> field(n);
+  // With one run a value the runs are the field: no copy of them.
+  std::vector<std::string_view> copy(m > 1 ? n : 0);
+  const std::vector<std::string_view>& field = m > 1 ? copy : digit_runs;
   std::string zero_counts;
   for (std::size_t i = 0; i < m; ++i) {
-    for (std::size_t j = 0; j < n; ++j) field[j] = digit_runs[j * m + i];
+    for (std::size_t j = 0; j < copy.size(); ++j) copy[j] = digit_runs[j * m + i];
     const std::optional<std::string> column =
         encode_number_column(digit_string_values(field), room_under_limit(out.size(), max_bytes));
     if (!column) return false;
