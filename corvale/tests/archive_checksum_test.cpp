@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
@@ -26,6 +27,7 @@
 #include "stream/block_compress.h"
 #include "support/integer_texts.h"
 #include "support/temp_dir.h"
+#include "support/structured_texts.h"
 
 namespace corvale {
 namespace {
@@ -106,6 +108,17 @@ std::vector<std::pair<std::string, std::string>> fixtures() {
   out.emplace_back("number-text-without-period", number_text_without_period());
   out.emplace_back("number-text-wide", number_text_with_wide_numbers());
   for (auto& fixture : single_number_fixtures()) out.push_back(std::move(fixture));
+
+  // Tables, logs and number texts: the CSV test files and generated texts of every column kind.
+  for (const char* folder : {"csv-spectrum", "sample-datasets"}) {
+    std::vector<fs::path> files;
+    for (const auto& entry : fs::directory_iterator(kSourceDir / "corvale" / "tests" / "data" / folder)) {
+      if (entry.path().extension() == ".csv") files.push_back(entry.path());
+    }
+    std::sort(files.begin(), files.end());
+    for (const fs::path& file : files) out.emplace_back("csv-" + file.stem().string(), read_file(file));
+  }
+  for (auto& fixture : test::structured_text_fixtures()) out.push_back(std::move(fixture));
   return out;
 }
 

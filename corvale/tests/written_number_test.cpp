@@ -134,16 +134,44 @@ TEST(SplitWrittenNumber, TakesNumbersApartAndTheyRenderBack) {
 }
 
 TEST(SplitWrittenNumber, MantissaShortcutsAgreeWithTheValue) {
-  struct Case { std::string token; std::optional<std::uint64_t> value; std::uint64_t trailing_zeros; };
+  struct Case {
+    std::string token;
+    std::optional<std::uint64_t> value;
+    std::uint64_t significant_digits;
+    std::uint64_t trailing_zeros;
+  };
   const Case cases[] = {
-      {"0", 0, 1}, {"000.000", 0, 6}, {"100", 100, 2}, {"10.50", 1050, 1}, {"-7.0e10", 70, 1},
-      {"18446744073709551615", std::nullopt, 0}, {"0009999999999999999999", 9999999999999999999ull, 0},
-      {"1.0000000000000000000", std::nullopt, 19},
+      {"0", 0, 0, 1}, {"000.000", 0, 0, 6}, {"100", 100, 3, 2}, {"10.50", 1050, 4, 1}, {"-7.0e10", 70, 2, 1},
+      {"0.0012", 12, 2, 0}, {"18446744073709551615", std::nullopt, 20, 0},
+      {"0009999999999999999999", 9999999999999999999ull, 19, 0}, {"1.0000000000000000000", std::nullopt, 20, 19},
   };
   for (const Case& k : cases) {
     const WrittenNumberParts parts = split_written_number_parts(k.token);
     EXPECT_EQ(mantissa_value_u64(parts), k.value) << k.token;
-    EXPECT_EQ(mantissa_trailing_zeros(parts), k.trailing_zeros) << k.token;
+    EXPECT_EQ(parts.significant_digits, k.significant_digits) << k.token;
+    EXPECT_EQ(parts.trailing_zeros, k.trailing_zeros) << k.token;
+  }
+}
+
+TEST(ScanWrittenNumber, AgreesWithScanNumberAndTheSplit) {
+  // The one-pass split reads exactly what scan_number reads, fails where it fails, and its
+  // pieces put back together are the token.
+  for (const std::string text : {"1", "-12,3", "1.5.3", "-0.25e-3 ", "1E+05", "1e5.3", "007x", "-00.10E-007|",
+                                 "", "-", "+1", ".5", "1.", "1.x", "1e", "1e+", "1E-x", "-.5"}) {
+    WrittenNumberParts parts;
+    const NumberScan got = scan_written_number(text, 0, parts);
+    const NumberScan expected = scan_number(text, 0);
+    EXPECT_EQ(got.ok, expected.ok) << text;
+    if (!got.ok || !expected.ok) continue;
+    EXPECT_EQ(got.end, expected.end) << text;
+    const std::string_view token = std::string_view(text).substr(0, got.end);
+    std::string pieces(parts.negative ? "-" : "");
+    pieces += parts.integer_digits;
+    if (!parts.fraction_digits.empty()) pieces += '.';
+    pieces += parts.fraction_digits;
+    pieces += exponent_form_text(parts.exponent_form);
+    pieces += parts.exponent_digits;
+    EXPECT_EQ(pieces, token);
   }
 }
 

@@ -25,7 +25,7 @@ std::uint64_t count_trailing_decimal_zeros(std::uint64_t value, std::uint64_t ca
 // on the text, so a number of a million digits costs no division.
 inline std::uint64_t relative_dropped_digits(const WrittenNumberParts& parts) {
   const std::uint64_t f = parts.fraction_digits.size();
-  const std::uint64_t zeros = mantissa_trailing_zeros(parts);
+  const std::uint64_t zeros = parts.trailing_zeros;
   return zeros < f ? zeros : f;
 }
 

@@ -10,6 +10,7 @@ namespace corvale {
 
 IntegerList digit_string_values(const std::vector<std::string_view>& digit_strings) {
   IntegerList values(Signedness::Signed);
+  values.words().reserve(digit_strings.size());
   for (const std::string_view digits : digit_strings) {
     const std::optional<std::uint64_t> small = digits_value_u64(digits);
     if (small && *small <= static_cast<std::uint64_t>(INT64_MAX)) {

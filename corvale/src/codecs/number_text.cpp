@@ -1,6 +1,7 @@
 #include "codecs/number_text.h"
 
 #include <algorithm>
+#include <array>
 #include <limits>
 #include <unordered_map>
 #include <utility>
@@ -50,8 +51,7 @@ struct Numbers {
     forms.reserve(n);
   }
 
-  void add(std::string_view token) {
-    const WrittenNumberParts parts = split_written_number_parts(token);
+  void add(std::string_view token, const WrittenNumberParts& parts) {
     const std::uint64_t index = values.size();
     write_varint_u64(parts.leading_zeros, leading_zeros);
     any_leading_zeros |= parts.leading_zeros != 0;
@@ -60,9 +60,8 @@ struct Numbers {
     max_fraction_digits = std::max(max_fraction_digits, f);
     write_varint_u64(relative_dropped_digits(parts), relative_counts);
 
-    const std::optional<std::uint64_t> small = mantissa_value_u64(parts);
-    if (small && *small <= static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max())) {
-      const auto v = static_cast<std::int64_t>(*small);
+    if (parts.value_fits() && parts.value <= static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max())) {
+      const auto v = static_cast<std::int64_t>(parts.value);
       values.push_back(parts.negative ? -v : v);
       if (parts.negative && v == 0) minus_zeros.push_back(index);
     } else {
@@ -79,14 +78,26 @@ struct Numbers {
 };
 
 // How many runs of bytes other than separators text has: its number of numbers, when it is a
-// number text. Counted first so that what is kept of every number is allocated once.
-std::size_t count_non_separator_runs(std::string_view text) {
+// number text. Counted first so that what is kept of every number is allocated once; a byte that
+// can be neither in a number nor between numbers ends the count (nothing), so that other texts
+// cost neither a second pass nor those allocations.
+std::optional<std::size_t> count_non_separator_runs(std::string_view text) {
+  static constexpr std::array<std::uint8_t, 256> kClasses = [] {
+    std::array<std::uint8_t, 256> classes{};  // 0: no byte of a number text
+    for (unsigned c = 0; c < 256; ++c) {
+      if (is_separator_byte(static_cast<unsigned char>(c))) classes[c] = 1;
+    }
+    for (unsigned char c : {'-', '+', '.', 'e', 'E', '0', '1', '2', '3', '4', '5', '6', '7', '8', '9'}) classes[c] = 2;
+    return classes;
+  }();
   std::size_t runs = 0;
   bool in_run = false;
   for (const unsigned char c : text) {
-    const bool separator = is_separator_byte(c);
-    runs += !separator && !in_run;
-    in_run = !separator;
+    const std::uint8_t k = kClasses[c];
+    if (k == 0) return std::nullopt;
+    const bool number = k == 2;
+    runs += number && !in_run;
+    in_run = number;
   }
   return runs;
 }
@@ -151,14 +162,17 @@ u128 scaled_magnitude_floor(const Numbers& numbers, std::uint64_t j, std::uint64
 std::optional<NumberTextPayload> encode_number_text(std::string_view text) {
   Numbers numbers;
   SeparatorSequenceWriter separators;
-  const std::size_t runs = count_non_separator_runs(text);
-  numbers.reserve(runs);
-  separators.reserve(runs);
+  const std::optional<std::size_t> runs = count_non_separator_runs(text);
+  if (!runs) return std::nullopt;
+  numbers.reserve(*runs);
+  separators.reserve(*runs);
   std::string_view prefix;
   std::string_view suffix;
+  WrittenNumberParts parts;
   if (!walk_number_text(
-          text, prefix, suffix, [&](std::string_view token) { numbers.add(token); },
-          [&](std::string_view run) { separators.add(run); })) {
+          text, prefix, suffix,
+          [&parts](std::string_view t, std::size_t start) { return scan_written_number(t, start, parts); },
+          [&](std::string_view token) { numbers.add(token, parts); }, [&](std::string_view run) { separators.add(run); })) {
     return std::nullopt;
   }
   const std::uint64_t n = numbers.size();

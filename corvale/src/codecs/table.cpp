@@ -1,5 +1,6 @@
 #include "codecs/table.h"
 
+#include <cstring>
 #include <limits>
 #include <utility>
 #include <vector>
@@ -30,6 +31,12 @@ bool unquoted_cell_needs_quotes(std::string_view cell, char separator) {
     if (c == separator || c == '\n' || c == '\r') return true;
   }
   return false;
+}
+
+// The same answer as unquoted_cell_needs_quotes, for long texts.
+bool holds_byte_needing_quotes(std::string_view text, char separator) {
+  return std::memchr(text.data(), separator, text.size()) != nullptr ||
+         std::memchr(text.data(), '\n', text.size()) != nullptr || std::memchr(text.data(), '\r', text.size()) != nullptr;
 }
 
 std::size_t count_quotes(std::string_view cell) {
@@ -203,11 +210,15 @@ std::string decode_table_archive(std::string_view payload, std::uint64_t limit) 
     DecodedColumn column = decode_table_column(in, kind & kColumnKindMask, rows, limit - total, budget);
     total += column.total_bytes();
 
-    QuotedRows rows_quoted = quoted;
-    DecodedColumn::Reader reader = column.reader();
-    for (std::uint64_t r = 0; r < rows; ++r) {
-      const std::string_view cell = reader.next();
-      if (!rows_quoted.next() && unquoted_cell_needs_quotes(cell, separator)) throw Error(kInvalidFieldBytes);
+    // A column of which no byte needs quotes, the usual one, is cleared without going through
+    // its cells.
+    if (quoted.any() || holds_byte_needing_quotes(column.all_bytes(), separator)) {
+      QuotedRows rows_quoted = quoted;
+      DecodedColumn::Reader reader = column.reader();
+      for (std::uint64_t r = 0; r < rows; ++r) {
+        const std::string_view cell = reader.next();
+        if (!rows_quoted.next() && unquoted_cell_needs_quotes(cell, separator)) throw Error(kInvalidFieldBytes);
+      }
     }
     if (quoted.any()) total += quote_selected_csv_fields(column, quoted, limit - total);
     decoded.push_back(std::move(column));

@@ -28,11 +28,20 @@ constexpr std::uint64_t kMaxU64 = std::numeric_limits<std::uint64_t>::max();
 std::uint64_t saturating_add(std::uint64_t a, std::uint64_t b) { return a > kMaxU64 - b ? kMaxU64 : a + b; }
 std::uint64_t saturating_mul(std::uint64_t a, std::uint64_t b) { return b != 0 && a > kMaxU64 / b ? kMaxU64 : a * b; }
 
+// A varint, its usual one byte written inline: columns write a few for every cell.
+inline void put_varint(std::uint64_t value, std::string& out) {
+  if (value < 0x80) {
+    out.push_back(static_cast<char>(value));
+  } else {
+    write_varint_u64(value, out);
+  }
+}
+
 // Up to this many texts an index is one byte; beyond, a varint.
 constexpr std::uint64_t kByteIndexTexts = 256;
 
 void write_bytes(std::string_view bytes, std::string& out) {
-  write_varint_u64(bytes.size(), out);
+  put_varint(bytes.size(), out);
   out += bytes;
 }
 
@@ -40,7 +49,7 @@ void write_index(std::uint64_t index, std::uint64_t texts, std::string& out) {
   if (texts <= kByteIndexTexts) {
     out.push_back(static_cast<char>(index));
   } else {
-    write_varint_u64(index, out);
+    put_varint(index, out);
   }
 }
 
@@ -183,12 +192,10 @@ bool append_numeric_candidate(const std::vector<std::string_view>& cells, std::s
     const std::uint64_t f = parts.fraction_digits.size();
     s = std::max(s, f);
     fractions.push_back(f);
-    write_varint_u64(parts.leading_zeros, zero_counts);
+    put_varint(parts.leading_zeros, zero_counts);
     any_zeros |= parts.leading_zeros != 0;
-    write_varint_u64(relative_dropped_digits(parts), relative);
-    // The mantissa is the integer digits followed by the fraction digits, as one number.
-    const std::uint64_t integer = significant_digits(parts.integer_digits);
-    const std::uint64_t digits = integer > 0 ? integer + f : significant_digits(parts.fraction_digits);
+    put_varint(relative_dropped_digits(parts), relative);
+    const std::uint64_t digits = parts.significant_digits;
     digit_counts.push_back(digits);
     if (parts.negative && digits == 0) minus_zeros.push_back(j);
     const std::optional<std::uint64_t> mantissa = mantissa_value_u64(parts);
@@ -269,7 +276,7 @@ bool append_numeric_candidate(const std::vector<std::string_view>& cells, std::s
   }
   if (s > 0) {
     std::string absolute;
-    for (std::uint64_t i = 0; i < n; ++i) write_varint_u64(s - fractions[i], absolute);
+    for (std::uint64_t i = 0; i < n; ++i) put_varint(s - fractions[i], absolute);
     if (prefer_relative_counts(absolute, relative)) {
       flags |= kNumericRelativeCounts;
       out += relative;
@@ -429,6 +436,9 @@ bool append_template_candidate(const std::vector<std::string_view>& cells, bool 
     if (first.empty()) {
       first = cells[r];
       m = t.runs.size();
+      // The cells of a template column have as many runs each: sized once, the runs of short
+      // cells take no more than their views.
+      t.runs.reserve(m * (cells.size() - r));
     }
   }
 
@@ -474,10 +484,12 @@ std::string_view read_template_text(ByteCursor& cursor, bool inner) {
 bool encode_template_body(const std::vector<std::string_view>& digit_runs, std::size_t m, std::string& out,
                           std::uint64_t max_bytes) {
   const std::size_t n = digit_runs.size() / m;
-  std::vector<std::string_view> field(n);
+  // With one run a value the runs are the field: no copy of them.
+  std::vector<std::string_view> copy(m > 1 ? n : 0);
+  const std::vector<std::string_view>& field = m > 1 ? copy : digit_runs;
   std::string zero_counts;
   for (std::size_t i = 0; i < m; ++i) {
-    for (std::size_t j = 0; j < n; ++j) field[j] = digit_runs[j * m + i];
+    for (std::size_t j = 0; j < copy.size(); ++j) copy[j] = digit_runs[j * m + i];
     const std::optional<std::string> column =
         encode_number_column(digit_string_values(field), room_under_limit(out.size(), max_bytes));
     if (!column) return false;
@@ -486,7 +498,7 @@ bool encode_template_body(const std::vector<std::string_view>& digit_runs, std::
     bool any_zeros = false;
     for (std::string_view run : field) {
       const std::uint64_t z = count_leading_zero_digits(run);
-      write_varint_u64(z, zero_counts);
+      put_varint(z, zero_counts);
       any_zeros |= z != 0;
     }
     out.push_back(any_zeros ? 1 : 0);
@@ -635,7 +647,7 @@ void write_position_list(const PositionList& positions, std::string& out) {
   write_varint_u64(positions.size(), out);
   std::uint64_t previous = 0;
   for (std::size_t i = 0; i < positions.size(); ++i) {
-    write_varint_u64(i == 0 ? positions[0] : positions[i] - previous, out);
+    put_varint(i == 0 ? positions[0] : positions[i] - previous, out);
     previous = positions[i];
   }
 }
@@ -683,7 +695,7 @@ void DecodedColumn::append(std::string_view cell) {
 
 void DecodedColumn::close_cell(std::size_t start) {
   const std::uint64_t length = bytes_.size() - start;
-  write_varint_u64(length, stream_);
+  put_varint(length, stream_);
   total_ += length;
   ++count_;
 }
@@ -694,7 +706,7 @@ void DecodedColumn::add_entry(std::string_view entry) {
 }
 
 void DecodedColumn::append_entry_index(std::uint64_t index) {
-  write_varint_u64(index, stream_);
+  put_varint(index, stream_);
   total_ += entries_[index].second;
   ++count_;
 }

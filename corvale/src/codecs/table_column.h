@@ -95,6 +95,8 @@ class DecodedColumn {
     std::size_t byte_pos_ = 0;
   };
   Reader reader() const { return Reader(*this); }
+  // Bytes that hold every cell as one of their ranges: a byte absent from them is in no cell.
+  std::string_view all_bytes() const { return bytes_; }
 
   // Building a column cell by cell. The caller has weighed every cell against its limit.
   void append(std::string_view cell);

@@ -33,20 +33,68 @@ std::size_t count_digit_runs(std::string_view cell) {
   return runs;
 }
 
-// True when a and b have the same text parts between their digit runs (and so as many runs).
-bool same_template_parts(std::string_view a, std::string_view b) {
-  std::size_t i = 0, j = 0;
-  for (;;) {
-    // One part of each: the bytes up to the next digit.
-    const std::size_t part_a = i, part_b = j;
-    while (i < a.size() && !is_digit(a[i])) ++i;
-    while (j < b.size() && !is_digit(b[j])) ++j;
-    if (a.substr(part_a, i - part_a) != b.substr(part_b, j - part_b)) return false;
-    const bool end_a = i == a.size(), end_b = j == b.size();
-    if (end_a || end_b) return end_a && end_b;
-    while (i < a.size() && is_digit(a[i])) ++i;
-    while (j < b.size() && is_digit(b[j])) ++j;
+// The template of a cell that is one number, or -1 for any other cell. A number's bytes between
+// its digit runs follow from its minus sign (bit 0), its fraction (bit 1) and its exponent's form
+// (bits 2-4), and back, so two numbers have the same template parts exactly when these agree:
+// a numeric column, the common one, is classified without a byte-by-byte comparison. The grammar
+// is scan_number's.
+int number_template(std::string_view cell) {
+  const std::size_t len = cell.size();
+  const char* b = cell.data();
+  int shape = 0;
+  std::size_t q = 0;
+  if (q < len && b[q] == '-') {
+    shape = 1;
+    ++q;
   }
+  const std::size_t integer = q;
+  while (q < len && is_digit(b[q])) ++q;
+  if (q == integer) return -1;
+  if (q < len && b[q] == '.') {
+    if (q + 1 >= len || !is_digit(b[q + 1])) return -1;
+    q += 2;
+    while (q < len && is_digit(b[q])) ++q;
+    shape |= 2;
+  }
+  if (q == len) return shape;
+  if (b[q] != 'e' && b[q] != 'E') return -1;
+  const bool upper = b[q] == 'E';
+  int form = upper ? 2 : 1;
+  std::size_t e = q + 1;
+  if (e < len && (b[e] == '+' || b[e] == '-')) {
+    form = (b[e] == '+' ? 3 : 5) + (upper ? 1 : 0);
+    ++e;
+  }
+  const std::size_t exponent = e;
+  while (e < len && is_digit(b[e])) ++e;
+  if (e == exponent || e != len) return -1;
+  return shape | form << 2;
+}
+
+// The digit runs of a number of that template: the integer digits, then a fraction's and an
+// exponent's when it has them.
+std::size_t number_template_runs(int shape) { return 1 + (shape >> 1 & 1) + (shape >> 2 != 0 ? 1 : 0); }
+
+// True when a and b have the same text parts between their digit runs (and so as many runs):
+// byte by byte, a digit run of one standing for a digit run of the other.
+bool same_template_parts(std::string_view a, std::string_view b) {
+  const std::size_t na = a.size(), nb = b.size();
+  std::size_t i = 0, j = 0;
+  while (i < na && j < nb) {
+    const char x = a[i], y = b[j];
+    if (!is_digit(x)) {
+      if (x != y) return false;
+      ++i;
+      ++j;
+      continue;
+    }
+    if (!is_digit(y)) return false;
+    while (++i < na && is_digit(a[i])) {
+    }
+    while (++j < nb && is_digit(b[j])) {
+    }
+  }
+  return i == na && j == nb;
 }
 
 }  // namespace
@@ -65,7 +113,26 @@ CellTemplate split_cell_template(std::string_view cell) {
 
 void ColumnClassifier::add(std::string_view cell) {
   if (cell.empty()) return;
-  if (all_numbers_) all_numbers_ = is_one_number(cell);
+  if (all_numbers_) {
+    const int shape = number_template(cell);
+    if (shape >= 0) {
+      const std::size_t runs = number_template_runs(shape);
+      if (!any_) {
+        any_ = true;
+        reference_.assign(cell);
+        reference_runs_ = runs;
+        reference_template_ = shape;
+      } else if (same_runs_ && runs != reference_runs_) {
+        same_runs_ = false;
+        same_parts_ = false;
+      } else if (same_parts_) {
+        // The reference is a number as well: every cell before this one was.
+        same_parts_ = shape == reference_template_;
+      }
+      return;
+    }
+    all_numbers_ = false;
+  }
   if (!any_) {
     any_ = true;
     reference_.assign(cell);

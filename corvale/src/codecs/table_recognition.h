@@ -72,6 +72,7 @@ class ColumnClassifier {
   bool same_parts_ = true;
   bool same_runs_ = true;
   std::size_t reference_runs_ = 0;
+  int reference_template_ = -1;  // while every cell is a number
   std::string reference_;
 };
 

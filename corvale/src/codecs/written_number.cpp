@@ -40,7 +40,7 @@ NumberScan scan_number(std::string_view text, std::size_t start) {
 std::optional<NumberTextTokens> tokenize_number_text(std::string_view text) {
   NumberTextTokens tokens;
   const bool ok = walk_number_text(
-      text, tokens.prefix, tokens.suffix, [&](std::string_view number) { tokens.numbers.push_back(number); },
+      text, tokens.prefix, tokens.suffix, scan_number, [&](std::string_view number) { tokens.numbers.push_back(number); },
       [&](std::string_view run) { tokens.separators.push_back(run); });
   if (!ok) return std::nullopt;
   return tokens;
@@ -49,7 +49,7 @@ std::optional<NumberTextTokens> tokenize_number_text(std::string_view text) {
 bool is_number_text(std::string_view text) {
   std::string_view prefix;
   std::string_view suffix;
-  return walk_number_text(text, prefix, suffix, [](std::string_view) {}, [](std::string_view) {});
+  return walk_number_text(text, prefix, suffix, scan_number, [](std::string_view) {}, [](std::string_view) {});
 }
 
 std::string_view exponent_form_text(ExponentForm form) {
@@ -70,62 +70,90 @@ ExponentSplit split_exponent(std::string_view token) {
   return {token.substr(0, at), static_cast<ExponentForm>(form), token.substr(digits)};
 }
 
+NumberScan scan_written_number(std::string_view text, std::size_t start, WrittenNumberParts& parts) {
+  const std::size_t len = text.size();
+  const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
+  constexpr NumberScan kNone{false, 0};
+  std::size_t p = start;
+  const bool negative = p < len && bytes[p] == '-';
+  p += negative;
+  if (p >= len) return kNone;
+
+  // The mantissa digits, integer then fraction digits, in one pass: how many count from the
+  // first non-zero one, their value while it fits, and the zeros that end them.
+  std::uint64_t significant = 0;
+  std::uint64_t value = 0;
+  std::uint64_t trailing = 0;
+  auto digits = [&](std::size_t q) {
+    for (; q < len; ++q) {
+      const unsigned digit = static_cast<unsigned>(bytes[q] - '0');
+      if (digit > 9) break;
+      significant += significant != 0 || digit != 0;
+      if (significant - 1 < 19) value = value * 10 + digit;  // a zero keeps value 0 (significant - 1 wraps)
+      trailing = digit == 0 ? trailing + 1 : 0;
+    }
+    return q;
+  };
+  const std::size_t integer_end = digits(p);
+  if (integer_end == p) return kNone;
+  // The integer digits' leading zeros, keeping the last digit.
+  const std::uint64_t integer_length = integer_end - p;
+  const std::uint64_t leading = significant == 0 ? integer_length - 1 : integer_length - significant;
+  std::size_t q = integer_end;
+  if (q < len && bytes[q] == '.') {
+    if (q + 1 >= len || static_cast<unsigned>(bytes[q + 1] - '0') > 9) return kNone;
+    q = digits(q + 1);
+  }
+  const std::size_t mantissa_end = q;
+  ExponentForm form = ExponentForm::kNone;
+  std::size_t exponent_digits = q;
+  if (q < len && (bytes[q] == 'e' || bytes[q] == 'E')) {
+    const bool upper = bytes[q] == 'E';
+    std::size_t r = q + 1;
+    unsigned f = upper ? 2 : 1;
+    if (r < len && (bytes[r] == '+' || bytes[r] == '-')) {
+      f = (bytes[r] == '+' ? 3 : 5) + (upper ? 1 : 0);
+      ++r;
+    }
+    std::size_t e = r;
+    while (e < len && static_cast<unsigned>(bytes[e] - '0') <= 9) ++e;
+    if (e == r) return kNone;
+    form = static_cast<ExponentForm>(f);
+    exponent_digits = r;
+    q = e;
+  }
+
+  parts.negative = negative;
+  parts.leading_zeros = leading;
+  parts.integer_digits = text.substr(p, integer_end - p);
+  parts.fraction_digits =
+      mantissa_end == integer_end ? std::string_view() : text.substr(integer_end + 1, mantissa_end - integer_end - 1);
+  parts.exponent_form = form;
+  parts.exponent_digits = text.substr(exponent_digits, q - exponent_digits);
+  parts.significant_digits = significant;
+  parts.trailing_zeros = trailing;
+  parts.value = value;
+  return {true, q};
+}
+
 WrittenNumberParts split_written_number_parts(std::string_view token) {
-  const ExponentSplit exponent = split_exponent(token);
   WrittenNumberParts parts;
-  parts.exponent_form = exponent.form;
-  parts.exponent_digits = exponent.digits;
-  std::string_view mantissa = exponent.mantissa;
-  if (!mantissa.empty() && mantissa[0] == '-') {
-    parts.negative = true;
-    mantissa.remove_prefix(1);
-  }
-  const std::size_t point = mantissa.find('.');
-  if (point == std::string_view::npos) {
-    parts.integer_digits = mantissa;
-  } else {
-    parts.integer_digits = mantissa.substr(0, point);
-    parts.fraction_digits = mantissa.substr(point + 1);
-  }
-  parts.leading_zeros = count_leading_zero_digits(parts.integer_digits);
+  scan_written_number(token, 0, parts);
   return parts;
 }
 
-namespace {
-
-std::optional<std::uint64_t> value_u64(std::string_view high, std::string_view low) {
-  if (high.empty() && low.empty()) return std::nullopt;
+std::optional<std::uint64_t> digits_value_u64(std::string_view digits) {
+  if (digits.empty()) return std::nullopt;
   std::uint64_t v = 0;
   unsigned significant = 0;
-  for (std::string_view run : {high, low}) {
-    for (char c : run) {
-      const unsigned digit = static_cast<unsigned>(c - '0');
-      if (digit > 9) return std::nullopt;
-      if (significant == 0 && digit == 0) continue;
-      if (++significant > 19) return std::nullopt;
-      v = v * 10 + digit;
-    }
+  for (const char c : digits) {
+    const unsigned digit = static_cast<unsigned>(c - '0');
+    if (digit > 9) return std::nullopt;
+    if (significant == 0 && digit == 0) continue;
+    if (++significant > 19) return std::nullopt;
+    v = v * 10 + digit;
   }
   return v;
-}
-
-}  // namespace
-
-std::optional<std::uint64_t> mantissa_value_u64(const WrittenNumberParts& parts) {
-  return value_u64(parts.integer_digits, parts.fraction_digits);
-}
-
-std::optional<std::uint64_t> digits_value_u64(std::string_view digits) { return value_u64(digits, {}); }
-
-std::uint64_t mantissa_trailing_zeros(const WrittenNumberParts& parts) {
-  std::uint64_t zeros = 0;
-  for (std::string_view run : {parts.fraction_digits, parts.integer_digits}) {
-    std::size_t i = run.size();
-    while (i > 0 && run[i - 1] == '0') --i;
-    zeros += run.size() - i;
-    if (i > 0) break;
-  }
-  return zeros;
 }
 
 WrittenNumber split_written_number(std::string_view token) {

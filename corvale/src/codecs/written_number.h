@@ -25,7 +25,7 @@ inline constexpr std::array<bool, 256> kSeparatorTable = make_separator_table();
 }  // namespace detail
 
 // TAB, LF, CR, space and , ; [ ] |: the only bytes that may stand between two numbers.
-inline bool is_separator_byte(unsigned char c) { return detail::kSeparatorTable[c]; }
+constexpr bool is_separator_byte(unsigned char c) { return detail::kSeparatorTable[c]; }
 inline bool is_separator_text(std::string_view s) {
   for (unsigned char c : s) {
     if (!is_separator_byte(c)) return false;
@@ -51,11 +51,12 @@ struct NumberTextTokens {
   std::string_view suffix;                   // separator bytes after the last number
 };
 
-// Walks text as a number text, calling on_number(token) and on_separator(run) in text order;
-// false as soon as it turns out not to be one (nothing is undone: callers drop what they got).
-template <class OnNumber, class OnSeparator>
-bool walk_number_text(std::string_view text, std::string_view& prefix, std::string_view& suffix, OnNumber&& on_number,
-                      OnSeparator&& on_separator) {
+// Walks text as a number text, reading each number with scan(text, start) (a NumberScan, as
+// scan_number gives) and calling on_number(token) and on_separator(run) in text order; false as
+// soon as it turns out not to be one (nothing is undone: callers drop what they got).
+template <class Scan, class OnNumber, class OnSeparator>
+bool walk_number_text(std::string_view text, std::string_view& prefix, std::string_view& suffix, Scan&& scan,
+                      OnNumber&& on_number, OnSeparator&& on_separator) {
   const std::size_t len = text.size();
   const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
   std::size_t p = 0;
@@ -63,7 +64,7 @@ bool walk_number_text(std::string_view text, std::string_view& prefix, std::stri
   if (p == len) return false;  // empty, or separators alone
   prefix = text.substr(0, p);
   for (;;) {
-    const NumberScan number = scan_number(text, p);
+    const NumberScan number = scan(text, p);
     if (!number.ok) return false;
     on_number(text.substr(p, number.end - p));
     std::size_t q = number.end;
@@ -102,7 +103,8 @@ struct ExponentSplit {
 };
 ExponentSplit split_exponent(std::string_view token);
 
-// A number token taken apart, every piece borrowed from it.
+// A number token taken apart, every piece borrowed from it, with what the encoders need of its
+// mantissa digits (the integer then the fraction digits, read as one decimal number).
 struct WrittenNumberParts {
   bool negative = false;
   std::uint64_t leading_zeros = 0;      // '0' bytes opening the integer digits, never the last
@@ -110,17 +112,28 @@ struct WrittenNumberParts {
   std::string_view fraction_digits;     // after the '.', empty without one
   ExponentForm exponent_form = ExponentForm::kNone;
   std::string_view exponent_digits;
+  std::uint64_t significant_digits = 0;  // mantissa digits from its first non-zero one (0 for a zero)
+  std::uint64_t trailing_zeros = 0;      // '0' bytes ending the mantissa digits
+  std::uint64_t value = 0;               // the mantissa's value, when value_fits()
+
+  // At most 19 significant digits always fit in 64 bits.
+  bool value_fits() const { return significant_digits <= 19; }
 };
+
+// scan_number that also takes the number apart, in the same one pass over its bytes; parts is
+// filled only when the scan is ok.
+NumberScan scan_written_number(std::string_view text, std::size_t start, WrittenNumberParts& parts);
+// The parts of a whole number token (one that scan_number reads to its end).
 WrittenNumberParts split_written_number_parts(std::string_view token);
 
-// The value of a token's mantissa digits (integer then fraction digits, as one decimal number)
-// when it has at most 19 significant digits, which always fit in 64 bits; nothing for more, or
-// for anything but digits (the long road reports those).
-std::optional<std::uint64_t> mantissa_value_u64(const WrittenNumberParts& parts);
-// The same for one run of digits.
+// The value of a token's mantissa when it has at most 19 significant digits; nothing for more.
+inline std::optional<std::uint64_t> mantissa_value_u64(const WrittenNumberParts& parts) {
+  if (!parts.value_fits()) return std::nullopt;
+  return parts.value;
+}
+// The value of one run of digits when it has at most 19 significant digits, which always fit in
+// 64 bits; nothing for more, or for anything but digits (the long road reports those).
 std::optional<std::uint64_t> digits_value_u64(std::string_view digits);
-// '0' bytes at the end of the mantissa digits (integer then fraction digits).
-std::uint64_t mantissa_trailing_zeros(const WrittenNumberParts& parts);
 
 struct WrittenNumber {
   bool negative = false;
