@@ -203,7 +203,8 @@ EntropyBodyReader::EntropyBodyReader(ByteCursor& cursor, std::uint64_t count) : 
 void EntropyBodyReader::rewind() {
   next_ = 0;
   state_ = first_state_;
-  stream_at_ = stream_ + 4;
+  // An empty body has no stream at all, and no offset may be added to its null pointer.
+  stream_at_ = stream_ != nullptr ? stream_ + 4 : nullptr;
   extra_at_ = extra_;
   bits_ = 0;
   bit_count_ = 0;

@@ -1,0 +1,247 @@
+// Runs that fail from the outside, on all four roads (compress and decompress, of a small input
+// in memory and of a block archive through the pipelines): a full disk, an output folder the
+// run may not write to, a final move that fails, and SIGKILL at random moments. Whatever
+// happens, the previous output stays byte for byte; a failure exits with status 1 and its one
+// message and leaves no temporary file (only SIGKILL may leave one behind).
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <random>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "support/temp_dir.h"
+
+namespace corvale {
+namespace {
+
+namespace fs = std::filesystem;
+
+#ifdef CORVALE_SANITIZED_BUILD
+constexpr int kKillsPerRoad = 2;
+#else
+constexpr int kKillsPerRoad = 6;
+#endif
+
+constexpr char kPrevious[] = "the previous output, which no failed run may touch\n";
+
+struct Limits {
+  rlim_t file_size = RLIM_INFINITY;  // bytes any one file may grow to: a full disk
+  bool unprivileged = false;         // as nobody, so that folder permissions bind even under root
+};
+
+// fork and exec the program in cwd, its standard error into err_path.
+pid_t start(const std::vector<std::string>& args, const fs::path& cwd, const fs::path& err_path, const Limits& limits) {
+  std::vector<std::string> argv_text = {CORVALE_EXE};
+  argv_text.insert(argv_text.end(), args.begin(), args.end());
+  std::vector<char*> argv;
+  for (std::string& a : argv_text) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  std::fflush(stdout);
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    if (::chdir(cwd.c_str()) != 0) ::_exit(126);
+    if (!std::freopen(err_path.c_str(), "w", stderr) || !std::freopen("/dev/null", "w", stdout)) ::_exit(126);
+    // A write past the limit then fails with EFBIG instead of killing the process, as a
+    // write to a full disk fails with ENOSPC.
+    ::signal(SIGXFSZ, SIG_IGN);
+    const rlimit fsize{limits.file_size, limits.file_size};
+    if (::setrlimit(RLIMIT_FSIZE, &fsize) != 0) ::_exit(126);
+    if (limits.unprivileged && ::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) ::_exit(126);
+    ::execv(argv[0], argv.data());
+    ::_exit(127);
+  }
+  return pid;
+}
+
+int wait_status(pid_t pid) {
+  int wstatus = 0;
+  ::waitpid(pid, &wstatus, 0);
+  return WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus);
+}
+
+// Integers a number-list archive cannot shrink much, so that archives as well as restored
+// files pass any small file size limit; block_sized ones are cut into several blocks.
+std::string random_integers(std::size_t bytes) {
+  std::mt19937_64 rng(11);
+  std::string out;
+  out.reserve(bytes + 32);
+  while (out.size() < bytes) out += std::to_string(rng() % 1'000'000'000) + "\n";
+  return out;
+}
+
+struct Road {
+  const char* name;
+  bool decompress;
+  bool block;
+};
+const Road kRoads[] = {
+    {"compress in memory", false, false},
+    {"compress to blocks", false, true},
+    {"decompress in memory", true, false},
+    {"decompress blocks", true, true},
+};
+
+// One folder per test with both inputs of every road ready: "small" and "big" (over the 32 MiB
+// at which compress switches to blocks) and their archives. The runs write into "work/".
+class FailedRuns : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    inputs_ = new test::TempDir;
+    inputs_->write("small", random_integers(2 << 20));
+    inputs_->write("big", random_integers(34 << 20));
+    for (const char* name : {"small", "big"}) {
+      const fs::path err = inputs_->path() / "err";
+      const int status = wait_status(start({"compress", "-i", name, "-o", std::string(name) + ".cv"}, inputs_->path(), err, {}));
+      ASSERT_EQ(status, 0);
+    }
+    ASSERT_EQ(static_cast<unsigned char>(inputs_->read("big.cv")[0]), 0x8C);
+    // Readable by nobody, for the permission test.
+    fs::permissions(inputs_->path(), fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                                         fs::perms::others_read | fs::perms::others_exec);
+    for (const auto& entry : fs::directory_iterator(inputs_->path())) {
+      fs::permissions(entry.path(), fs::perms::group_read | fs::perms::others_read, fs::perm_options::add);
+    }
+  }
+  static void TearDownTestSuite() {
+    delete inputs_;
+    inputs_ = nullptr;
+  }
+
+  static fs::path input_of(const Road& road) {
+    return inputs_->path() / (std::string(road.block ? "big" : "small") + (road.decompress ? ".cv" : ""));
+  }
+  // What a whole run writes: the other file of the pair (compressing twice gives the same bytes).
+  static fs::path expected_of(const Road& road) {
+    return inputs_->path() / (std::string(road.block ? "big" : "small") + (road.decompress ? "" : ".cv"));
+  }
+  static std::vector<std::string> args(const Road& road, const std::string& output) {
+    return {road.decompress ? "decompress" : "compress", "-i", input_of(road).string(), "-o", output};
+  }
+  static std::string read(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  }
+
+  static test::TempDir* inputs_;
+  test::TempDir dir_;
+};
+test::TempDir* FailedRuns::inputs_ = nullptr;
+
+std::vector<std::string> names_in(const fs::path& folder) {
+  std::vector<std::string> out;
+  for (const auto& entry : fs::directory_iterator(folder)) out.push_back(entry.path().filename().string());
+  std::sort(out.begin(), out.end());
+  return out;
+}
+
+TEST_F(FailedRuns, AFullDiskFailsWithTheSystemErrorAndKeepsThePreviousOutput) {
+  const fs::path work = dir_ / "work";
+  fs::create_directory(work);
+  for (const Road& road : kRoads) {
+    SCOPED_TRACE(road.name);
+    dir_.write("work/out", kPrevious);
+    const int status = wait_status(start(args(road, "out"), work, dir_ / "err", {.file_size = 64 << 10}));
+    EXPECT_EQ(status, 1);
+    EXPECT_EQ(read(dir_ / "err"), "Error: File too large (os error 27)\n");
+    EXPECT_EQ(read(work / "out"), kPrevious);
+    EXPECT_EQ(names_in(work), std::vector<std::string>{"out"});
+  }
+}
+
+TEST_F(FailedRuns, AnUnwritableFolderFailsOnTheTemporaryFileAndKeepsThePreviousOutput) {
+  const fs::path locked = dir_ / "locked";
+  fs::create_directory(locked);
+  dir_.write("locked/out", kPrevious);
+  fs::permissions(dir_.path(), fs::perms::others_exec | fs::perms::group_exec, fs::perm_options::add);
+  fs::permissions(locked, fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read | fs::perms::group_exec |
+                              fs::perms::others_read | fs::perms::others_exec);
+  for (const Road& road : kRoads) {
+    SCOPED_TRACE(road.name);
+    const pid_t pid = start(args(road, "locked/out"), dir_.path(), inputs_->path() / "err", {.unprivileged = true});
+    EXPECT_EQ(wait_status(pid), 1);
+    EXPECT_EQ(read(inputs_->path() / "err"),
+              "Error: locked/.out." + std::to_string(pid) + ".tmp: Permission denied (os error 13)\n");
+    EXPECT_EQ(read(locked / "out"), kPrevious);
+    EXPECT_EQ(names_in(locked), std::vector<std::string>{"out"});
+  }
+  fs::permissions(locked, fs::perms::owner_all);
+}
+
+TEST_F(FailedRuns, AFailedFinalMoveNamesTheOutputAndLeavesNoTemporaryFile) {
+  // A folder where the output should go: everything is written, then the move is refused.
+  fs::create_directories(dir_ / "out");
+  dir_.write("out/kept", kPrevious);
+  for (const Road& road : kRoads) {
+    SCOPED_TRACE(road.name);
+    const int status = wait_status(start(args(road, "out"), dir_.path(), inputs_->path() / "err", {}));
+    EXPECT_EQ(status, 1);
+    EXPECT_EQ(read(inputs_->path() / "err"), "Error: out: Is a directory (os error 21)\n");
+    EXPECT_EQ(names_in(dir_.path()), std::vector<std::string>{"out"});
+    EXPECT_EQ(names_in(dir_ / "out"), std::vector<std::string>{"kept"});
+    EXPECT_EQ(read(dir_ / "out" / "kept"), kPrevious);
+  }
+}
+
+TEST_F(FailedRuns, SigkillAtAnyMomentLeavesThePreviousOutputOrTheWholeNewOne) {
+  std::mt19937_64 rng(3);
+  const fs::path work = dir_ / "work";
+  fs::create_directory(work);
+  for (const Road& road : kRoads) {
+    SCOPED_TRACE(road.name);
+    const std::string expected = read(expected_of(road));
+    // One whole run sets the span the kills fall in.
+    dir_.write("work/out", kPrevious);
+    const auto begin = std::chrono::steady_clock::now();
+    ASSERT_EQ(wait_status(start(args(road, "out"), work, dir_ / "err", {})), 0) << read(dir_ / "err");
+    const auto span = std::chrono::steady_clock::now() - begin;
+    ASSERT_EQ(read(work / "out"), expected);
+    int killed = 0;
+    for (int k = 0; k < kKillsPerRoad; ++k) {
+      dir_.write("work/out", kPrevious);
+      // Within the first 90% of the span, so that nearly every run is caught before it ends.
+      const auto delay = std::chrono::duration_cast<std::chrono::microseconds>(span) * (rng() % 900) / 1000;
+      const pid_t pid = start(args(road, "out"), work, dir_ / "err", {});
+      std::this_thread::sleep_for(delay);
+      ::kill(pid, SIGKILL);
+      const int status = wait_status(pid);
+      const std::string output = read(work / "out");
+      SCOPED_TRACE("killed after " + std::to_string(delay.count()) + " us");
+      if (status == 0) {
+        EXPECT_TRUE(output == expected) << "a finished run left other bytes";
+      } else {
+        EXPECT_EQ(status, 128 + SIGKILL);
+        // A kill between the final move and the exit leaves the whole new output; any other
+        // leaves the old one. Never a mix.
+        EXPECT_TRUE(output == kPrevious || output == expected) << "a killed run left " << output.size() << " other bytes";
+        if (output == kPrevious) ++killed;
+      }
+      // Nothing but the output and, after a kill, the temporary file named for the process.
+      const std::string temporary = ".out." + std::to_string(pid) + ".tmp";
+      for (const std::string& name : names_in(work)) {
+        if (name != "out") {
+          EXPECT_EQ(name, temporary);
+        }
+      }
+      fs::remove(work / temporary);
+    }
+    std::printf("%-22s %d of %d runs killed before they ended\n", road.name, killed, kKillsPerRoad);
+    EXPECT_GE(killed, 1);
+  }
+}
+
+}  // namespace
+}  // namespace corvale
