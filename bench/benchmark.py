@@ -8,6 +8,7 @@ of this repository. Missing tools (gzip, xz-utils, zstd, time) are installed wit
 """
 
 import argparse
+import collections
 import glob
 import os
 import re
@@ -33,8 +34,14 @@ def find_corvale(explicit):
     return max(found, key=os.path.getmtime)
 
 
+Measure = collections.namedtuple("Measure", "seconds cpu rss")
+Measure.__doc__ = """One run: wall-clock seconds, CPU seconds (user and system: on a shared
+machine the wall clock also counts the time other programs held the core) and peak resident
+memory in KiB."""
+
+
 def measured(argv, stdin_path=None, stdout_path=None):
-    """Runs argv under /usr/bin/time -v; returns (seconds, peak RSS in KiB)."""
+    """Runs argv under /usr/bin/time -v; returns its Measure."""
     stdin = open(stdin_path, "rb") if stdin_path else subprocess.DEVNULL
     stdout = open(stdout_path, "wb") if stdout_path else subprocess.DEVNULL
     try:
@@ -49,25 +56,40 @@ def measured(argv, stdin_path=None, stdout_path=None):
     err = r.stderr.decode(errors="replace")
     if r.returncode != 0:
         sys.exit("failed (%d): %s\n%s" % (r.returncode, " ".join(argv), err))
-    rss = int(re.search(r"Maximum resident set size \(kbytes\): (\d+)", err).group(1))
-    return seconds, rss
+
+    def field(label):
+        return float(re.search(re.escape(label) + r": ([0-9.]+)", err).group(1))
+
+    cpu = field("User time (seconds)") + field("System time (seconds)")
+    return Measure(seconds, cpu, int(field("Maximum resident set size (kbytes)")))
+
+
+def stream_tool(compress_argv, decompress_argv):
+    """A compressor that reads standard input and writes standard output, as (compress,
+    decompress), each taking (source path, destination path) and returning a Measure."""
+    return (lambda src, dest: measured(compress_argv, src, dest),
+            lambda src, dest: measured(decompress_argv, src, dest))
+
+
+def corvale_tool(corvale, extra=()):
+    return (lambda src, dest: measured([corvale, "compress", "-i", src, "-o", dest] + list(extra)),
+            lambda src, dest: measured([corvale, "decompress", "-i", src, "-o", dest] + list(extra)))
+
+
+GZIP_9 = ("gzip -9", stream_tool(["gzip", "-9", "-c"], ["gzip", "-d", "-c"]))
+XZ_9E = ("xz -9e", stream_tool(["xz", "-9e", "-T1", "-c"], ["xz", "-d", "-T1", "-c"]))
+ZSTD_19 = ("zstd -19", stream_tool(["zstd", "-19", "-T1", "-q", "-c"], ["zstd", "-d", "-q", "-c"]))
 
 
 def tools(corvale):
-    def stream(cmd, dcmd):
-        return (lambda src, arc: measured(cmd, src, arc), lambda arc, out: measured(dcmd, arc, out))
-
-    return [
-        ("corvale", (lambda src, arc: measured([corvale, "compress", "-i", src, "-o", arc]),
-                     lambda arc, out: measured([corvale, "decompress", "-i", arc, "-o", out]))),
-        ("gzip -9", stream(["gzip", "-9", "-c"], ["gzip", "-d", "-c"])),
-        ("xz -9e", stream(["xz", "-9e", "-T1", "-c"], ["xz", "-d", "-T1", "-c"])),
-        ("zstd -19", stream(["zstd", "-19", "-T1", "-q", "-c"], ["zstd", "-d", "-q", "-c"])),
-    ]
+    return [("corvale", corvale_tool(corvale)), GZIP_9, XZ_9E, ZSTD_19]
 
 
-def install_missing_tools():
+def install_missing_tools(more=None):
+    """Installs with apt-get the Debian packages of the programs that are missing; `more`
+    maps further programs to their packages."""
     wanted = {"gzip": "gzip", "xz": "xz-utils", "zstd": "zstd", TIME: "time"}
+    wanted.update(more or {})
     missing = sorted(pkg for prog, pkg in wanted.items() if not shutil.which(prog))
     if not missing:
         return
@@ -117,14 +139,14 @@ def main(description, datasets):
                 for p in (arc, out):
                     if os.path.exists(p):
                         os.remove(p)
-                c_sec, c_rss = compress(src, arc)
-                d_sec, d_rss = decompress(arc, out)
+                c = compress(src, arc)
+                d = decompress(arc, out)
                 if not same_file(src, out):
                     sys.exit("%s did not restore %s" % (tool, name))
                 packed = os.path.getsize(arc)
                 print("%-15s %-9s %11d %11d %8.2f %9.1f %9.1f %9.1f %9.1f" % (
-                    name, tool, size, packed, size / packed, size / 1e6 / c_sec, size / 1e6 / d_sec,
-                    c_rss / 1024, d_rss / 1024))
+                    name, tool, size, packed, size / packed, size / 1e6 / c.seconds, size / 1e6 / d.seconds,
+                    c.rss / 1024, d.rss / 1024))
                 os.remove(arc)
                 os.remove(out)
             sys.stdout.flush()
