@@ -16,18 +16,9 @@ else()
 endif()
 set(CORVALE_GMP_MINGW_PREFIX "${CORVALE_GMP_MINGW_DEFAULT}" CACHE PATH "Prefix of the MinGW GMP build")
 
-# Nor has libdeflate; scripts/build-libdeflate-mingw builds it, honouring
-# CORVALE_LIBDEFLATE_MINGW_PREFIX the same way.
-if(DEFINED ENV{CORVALE_LIBDEFLATE_MINGW_PREFIX})
-  set(CORVALE_LIBDEFLATE_MINGW_DEFAULT "$ENV{CORVALE_LIBDEFLATE_MINGW_PREFIX}")
-else()
-  set(CORVALE_LIBDEFLATE_MINGW_DEFAULT "$ENV{HOME}/.cache/corvale/libdeflate-mingw")
-endif()
-set(CORVALE_LIBDEFLATE_MINGW_PREFIX "${CORVALE_LIBDEFLATE_MINGW_DEFAULT}" CACHE PATH
-    "Prefix of the MinGW libdeflate build")
+# The libdeflate it links is found by corvale/CMakeLists.txt, built by scripts/build-libdeflate-mingw.
 
-set(CMAKE_FIND_ROOT_PATH /usr/${CORVALE_MINGW_TRIPLE} ${CORVALE_GMP_MINGW_PREFIX}
-    ${CORVALE_LIBDEFLATE_MINGW_PREFIX})
+set(CMAKE_FIND_ROOT_PATH /usr/${CORVALE_MINGW_TRIPLE} ${CORVALE_GMP_MINGW_PREFIX})
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)

@@ -192,16 +192,18 @@ TEST(DeflateFast, AReusedCompressorMeasuresExactlyAsAFreshOne) {
 }
 
 TEST(DeflateFast, ABoundedMeasurementAgreesWithThePlainOneAroundEveryLimit) {
-  // Passed-through short inputs, stored blocks (one and several), compressed blocks and a mix;
-  // limits on both sides of each stream's size and far off. The shared buffer is reused between
-  // bounds, so a stream that depended on the room it was given would show here.
+  // Passed-through short inputs, stored blocks (one and several), compressed blocks and mixes,
+  // the last of many blocks; limits on both sides of each stream's size, far off, and at every
+  // eighth of it, where a measurement gives up in an early block. The shared buffer and
+  // compressor are reused between bounds, so a stream that depended on the room it was given, or
+  // a compressor left in a state that changes the next measurement after giving up, would show.
   std::vector<std::string> inputs = {"", "7", repetitive_text(47), random_bytes(47, 1), repetitive_text(48),
                                      random_bytes(48, 2), random_bytes(65535, 3), random_bytes(140000, 4),
                                      repetitive_text(300000)};
   std::mt19937_64 rng(9);
-  for (int i = 0; i < 6; ++i) {
+  for (const std::size_t length : {20000, 50000, 70000, 90000, 100000, 120000, 900000}) {
     std::string mixed;
-    while (mixed.size() < 20000 + rng() % 100000) {
+    while (mixed.size() < length) {
       mixed += (rng() & 1) ? random_bytes(rng() % 3000, rng()) : repetitive_text(rng() % 5000);
     }
     inputs.push_back(std::move(mixed));
@@ -209,7 +211,8 @@ TEST(DeflateFast, ABoundedMeasurementAgreesWithThePlainOneAroundEveryLimit) {
   FastDeflateScope scope;
   for (std::size_t i = 0; i < inputs.size(); ++i) {
     const std::uint64_t size = deflate_compress_fast(inputs[i]);
-    std::vector<std::uint64_t> limits = {0, 1, size / 2, size * 2, UINT64_MAX};
+    std::vector<std::uint64_t> limits = {0, 1, size * 2, UINT64_MAX};
+    for (std::uint64_t eighths = 1; eighths < 8; ++eighths) limits.push_back(size * eighths / 8);
     for (std::uint64_t delta = 0; delta <= 12; ++delta) {
       limits.push_back(size + delta);
       if (delta <= size) limits.push_back(size - delta);
@@ -222,6 +225,7 @@ TEST(DeflateFast, ABoundedMeasurementAgreesWithThePlainOneAroundEveryLimit) {
       } else {
         EXPECT_EQ(bounded, std::nullopt);
       }
+      EXPECT_EQ(deflate_compress_fast(inputs[i]), size);
     }
   }
 }

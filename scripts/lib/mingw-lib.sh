@@ -1,10 +1,12 @@
-# Sourced by scripts/build-gmp-mingw and scripts/build-libdeflate-mingw, which build a static
-# library for x86_64-w64-mingw32 once, from Debian's own source package (neither library has a
-# MinGW package), into a prefix outside the source tree that cmake/mingw-w64-x86_64.cmake looks
-# in. The sourcing script names its library and prefix, then:
+# Sourced by scripts/build-gmp-mingw and scripts/build-libdeflate, which build a static library
+# once, from Debian's own source package (for x86_64-w64-mingw32, which has no package of
+# either; libdeflate also natively, patched), into a prefix outside the source tree that CMake
+# looks in. The sourcing script names its library and prefix, then:
 #
 #   exit_when_cached FILE...     ends the script when every FILE (under the prefix) is there
-#   enter_debian_source PACKAGE  downloads and unpacks the source package, and enters it
+#   enter_debian_source PACKAGE [DEPS]
+#                                installs the tools (scripts/install-deps DEPS), downloads and
+#                                unpacks the source package, and enters it
 #   begin_stage                  $stage: an empty staging prefix to install into
 #   finish_stage                 moves the staging prefix into place
 #
@@ -64,12 +66,12 @@ work=""
 stage=""
 trap 'rm -rf "${work}" "${stage}"' EXIT
 
-# enter_debian_source PACKAGE: the unpacked .orig tarball of Debian's source package, in a
+# enter_debian_source PACKAGE [DEPS]: the unpacked .orig tarball of Debian's source package, in a
 # scratch folder removed at exit.
 enter_debian_source() {
-  local package=$1 tarball srcdir
-  "${lib_root}/scripts/install-deps" || die "installing the build tools failed"
-  work="$(mktemp -d "${TMPDIR:-/tmp}/${package}-mingw.XXXXXX")"
+  local package=$1 deps=${2:-} tarball srcdir
+  "${lib_root}/scripts/install-deps" ${deps} || die "installing the build tools failed"
+  work="$(mktemp -d "${TMPDIR:-/tmp}/${package}-build.XXXXXX")"
   cd "${work}" || die "no scratch folder"
   if ! apt-get source --download-only "${package}" >/dev/null 2>&1; then
     have_deb_src || add_deb_src

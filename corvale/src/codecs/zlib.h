@@ -28,9 +28,9 @@ std::string zlib_compress_best(std::string_view data);
 std::uint64_t deflate_compress_fast(std::string_view data);
 
 // The same length when it is at most max_size, else nothing: the measurement of a candidate
-// that must come in under the best so far. The compressor still reads all of data, but a losing
-// stream is not written past max_size, so it touches no more of the buffer than the best one
-// did. Throws Error.
+// that must come in under the best so far. A losing stream is not written past max_size, and
+// the compressor gives up at the end of the first deflate block that passes it (its blocks run
+// to some hundred KB of input, so a small candidate is still read whole). Throws Error.
 std::optional<std::uint64_t> deflate_compress_fast_within(std::string_view data, std::uint64_t max_size);
 
 // While one lives on a thread, deflate_compress_fast on that thread reuses one compressor and one
