@@ -121,7 +121,7 @@ Counts decompress_road(const RunPlan& plan, ProgressReader reader) {
   archive = read_whole_input(reader, plan.input, std::move(archive));
   std::uint64_t limit = kInMemoryDecodeCap;
   if (plan.max_output && *plan.max_output < limit) limit = *plan.max_output;
-  const std::string restored = decode_archive(archive, limit);
+  const ByteBuffer restored = decode_archive(archive, limit);
   write_output_atomically(plan.output, restored);
   return {archive.size(), restored.size()};
 }
