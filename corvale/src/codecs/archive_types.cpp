@@ -16,17 +16,23 @@
 namespace corvale {
 namespace {
 
+// A decoder that builds a string, its result taken over without a copy.
+template <std::string (*Decode)(std::string_view, std::uint64_t)>
+ByteBuffer as_buffer(std::string_view payload, std::uint64_t limit) {
+  return ByteBuffer(Decode(payload, limit));
+}
+
 // In type order.
 constexpr ArchiveTypeRow kArchiveTypes[] = {
-    {ArchiveType::Stored, "stored", decode_stored_payload, false},
-    {ArchiveType::NumericText, "numeric text", read_numeric_text_payload, true},
-    {ArchiveType::BinaryNumeric, "binary numeric", decode_binary_numeric_payload, true},
-    {ArchiveType::PowerForm, "power form", decode_power_form_payload, true},
+    {ArchiveType::Stored, "stored", as_buffer<decode_stored_payload>, false},
+    {ArchiveType::NumericText, "numeric text", as_buffer<read_numeric_text_payload>, true},
+    {ArchiveType::BinaryNumeric, "binary numeric", as_buffer<decode_binary_numeric_payload>, true},
+    {ArchiveType::PowerForm, "power form", as_buffer<decode_power_form_payload>, true},
     {ArchiveType::NumberList, "number list", decode_number_list_payload, false},
     {ArchiveType::NumberText, "number text", decode_number_text_payload, false},
-    {ArchiveType::Table, "table", decode_table_archive, false},
-    {ArchiveType::BlockArchive, "block archive", decode_block_list, false},
-    {ArchiveType::Formula, "formula", decode_formula_payload, true},
+    {ArchiveType::Table, "table", as_buffer<decode_table_archive>, false},
+    {ArchiveType::BlockArchive, "block archive", as_buffer<decode_block_list>, false},
+    {ArchiveType::Formula, "formula", as_buffer<decode_formula_payload>, true},
     {ArchiveType::Log, "log", decode_log_payload, false},
 };
 

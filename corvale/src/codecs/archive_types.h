@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "codecs/byte_buffer.h"
+
 namespace corvale {
 
 // The low 7 bits of an archive's first byte.
@@ -25,7 +27,7 @@ enum class ArchiveType : std::uint8_t {
 
 // Restores what one payload of a type holds, at most limit bytes; runs its codec's own final
 // checks. Throws Error with the user's message.
-using PayloadDecoder = std::string (*)(std::string_view payload, std::uint64_t limit);
+using PayloadDecoder = ByteBuffer (*)(std::string_view payload, std::uint64_t limit);
 
 struct ArchiveTypeRow {
   ArchiveType type;

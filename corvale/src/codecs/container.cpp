@@ -26,7 +26,7 @@ std::uint32_t read_be32(std::string_view bytes) {
 
 }  // namespace
 
-std::string decode_archive(std::string_view archive, std::uint64_t limit) {
+ByteBuffer decode_archive(std::string_view archive, std::uint64_t limit) {
   if (archive.empty()) return {};
   const auto type_byte = static_cast<unsigned char>(archive[0]);
   if (type_byte < kChecksumFlag) {
@@ -35,7 +35,7 @@ std::string decode_archive(std::string_view archive, std::uint64_t limit) {
   }
   if (archive.size() < 1 + kTrailerSize) throw Error(kMissingArchiveChecksum);
   const std::string_view payload = archive.substr(1, archive.size() - 1 - kTrailerSize);
-  std::string restored = decode_archive_payload(type_byte & 0x7F, payload, limit);
+  ByteBuffer restored = decode_archive_payload(type_byte & 0x7F, payload, limit);
   if (crc32_of(restored) != read_be32(archive.substr(archive.size() - kTrailerSize))) {
     throw Error(kArchiveChecksumMismatch);
   }
@@ -62,7 +62,7 @@ std::string check_archive_restores(std::string archive, std::string_view input) 
   try {
     // The input's length as the limit: a faulty archive that would expand past the input stops
     // early instead of allocating without bound.
-    const std::string restored = decode_archive(archive, input.size());
+    const ByteBuffer restored = decode_archive(archive, input.size());
     restores = restored == input;
   } catch (const Error&) {
     // Any decoder message means the same to the user as a wrong byte: the archive is unsafe.

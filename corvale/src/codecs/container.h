@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "codecs/archive_types.h"
+#include "codecs/byte_buffer.h"
 
 namespace corvale {
 
@@ -22,7 +23,7 @@ inline constexpr const char kCapacityOverflowMessage[] =
     "memory allocation failed because the computed capacity exceeded the collection's maximum";
 
 // Restores the data of one archive, producing at most limit bytes. Throws Error.
-std::string decode_archive(std::string_view archive, std::uint64_t limit);
+ByteBuffer decode_archive(std::string_view archive, std::uint64_t limit);
 
 // type | 0x80, the payload, the CRC-32 of restored.
 std::string wrap_archive_with_checksum(ArchiveType type, std::string payload, std::string_view restored);

@@ -28,10 +28,10 @@ bool is_single_number_text(std::string_view text) {
   return true;
 }
 
-std::string decode_archive_payload(std::uint8_t type, std::string_view payload, std::uint64_t limit) {
+ByteBuffer decode_archive_payload(std::uint8_t type, std::string_view payload, std::uint64_t limit) {
   const ArchiveTypeRow* row = find_archive_type(type);
   if (row == nullptr) throw Error("Unknown archive type: " + std::to_string(static_cast<unsigned>(type)));
-  std::string out = row->decode(payload, limit);
+  ByteBuffer out = row->decode(payload, limit);
   // The single-number decoders rebuild text from a number and its flags; a crafted payload
   // could still render something the compressor would never have taken as one number.
   if (row->single_number && !is_single_number_text(out)) throw Error(kNotANumberMessage);

@@ -5,13 +5,15 @@
 #include <string>
 #include <string_view>
 
+#include "codecs/byte_buffer.h"
+
 namespace corvale {
 
 inline constexpr const char kNotANumberMessage[] = "Archive decodes to something that is not a number";
 
 // The bytes the payload of an archive of the given type (the low 7 bits of the type byte)
 // restores, at most limit of them. Throws Error.
-std::string decode_archive_payload(std::uint8_t type, std::string_view payload, std::uint64_t limit);
+ByteBuffer decode_archive_payload(std::uint8_t type, std::string_view payload, std::uint64_t limit);
 
 // Type 0: the payload is the data.
 std::string decode_stored_payload(std::string_view payload, std::uint64_t limit);

@@ -195,7 +195,7 @@ std::vector<std::uint8_t> read_group_numbers(ByteCursor& cursor, std::uint64_t l
 
 }  // namespace
 
-std::string decode_log_payload(std::string_view payload, std::uint64_t limit) {
+ByteBuffer decode_log_payload(std::string_view payload, std::uint64_t limit) {
   if (payload.empty()) throw Error(kTruncatedLog);
   const auto flags = static_cast<std::uint8_t>(payload[0]);
   if (flags >= 4) throw Error(kInvalidLogFlags);
@@ -206,7 +206,7 @@ std::string decode_log_payload(std::string_view payload, std::uint64_t limit) {
   // L lines need L - 1 line endings.
   if (lines == 0 || lines - 1 > limit) throw Error(kInvalidLogSize);
 
-  std::string body = inflate_limited(payload.substr(cursor.pos), inner_body_limit(limit), false);
+  ByteBuffer body = inflate_limited(payload.substr(cursor.pos), inner_body_limit(limit), false);
   ByteCursor in{body};
   const std::uint64_t n = cursor_read_varint_u64(in);
   const std::uint64_t g = cursor_read_varint_u64(in);
@@ -263,7 +263,7 @@ std::string decode_log_payload(std::string_view payload, std::uint64_t limit) {
   }
   if (!in.at_end()) throw Error(kTrailingLogData);
   // The columns own their cells: the body need not stay beside them and the text.
-  std::string().swap(body);
+  body = ByteBuffer();
 
   // The exact size of the text: the fields and spaces weighed so far, the LF of a final line
   // ending, and a CR before every LF of a CR LF log.
@@ -279,7 +279,7 @@ std::string decode_log_payload(std::string_view payload, std::uint64_t limit) {
   }
   // Written in place: every byte of the text has been counted, so none of the appends below
   // needs a check of its own.
-  std::string out(size, '\0');
+  ByteBuffer out(static_cast<std::size_t>(size));
   char* p = out.data();
   auto put = [&p](std::string_view bytes) {
     std::memcpy(p, bytes.data(), bytes.size());

@@ -11,6 +11,8 @@
 #include <string_view>
 #include <vector>
 
+#include "codecs/byte_buffer.h"
+
 namespace corvale {
 
 inline constexpr const char kTruncatedLog[] = "Truncated log";
@@ -57,7 +59,7 @@ std::string encode_log_columns(const std::vector<std::string_view>& lines, std::
                                std::uint64_t text_size = std::numeric_limits<std::uint64_t>::max());
 
 // The text a type-14 payload restores, at most limit bytes. Throws Error.
-std::string decode_log_payload(std::string_view payload, std::uint64_t limit);
+ByteBuffer decode_log_payload(std::string_view payload, std::uint64_t limit);
 
 // True when field holds a byte it may not: LF always, a space unless it is the last field of a
 // line cut at all N spaces.

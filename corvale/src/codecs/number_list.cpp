@@ -227,12 +227,13 @@ struct TextSize {
 };
 
 // Writes the text into a buffer of its largest possible size (its exact size when no value is
-// big), refusing anything past the limit.
+// big), refusing anything past the limit. The buffer is not cleared first: the pages of the bound
+// that the text never reaches are never touched.
 class TextWriter {
  public:
   TextWriter(std::uint64_t capacity, std::uint64_t limit) : capacity_(capacity), limit_(limit) {
     // One more byte: the big-integer printer ends its digits with a NUL.
-    out_.resize(static_cast<std::size_t>(capacity) + 1);
+    out_.reserve(static_cast<std::size_t>(capacity) + 1);
   }
 
   char* reserve(std::uint64_t n) {
@@ -261,13 +262,13 @@ class TextWriter {
     write(digits);
   }
 
-  std::string finish() {
+  ByteBuffer finish() {
     out_.resize(static_cast<std::size_t>(pos_));
     return std::move(out_);
   }
 
  private:
-  std::string out_;
+  ByteBuffer out_;
   std::uint64_t pos_ = 0;
   std::uint64_t capacity_;
   std::uint64_t limit_;
@@ -356,7 +357,7 @@ std::string encode_number_list_payload(const IntegerLines& lines) {
   return payload;
 }
 
-std::string decode_number_list_payload(std::string_view payload, std::uint64_t limit) {
+ByteBuffer decode_number_list_payload(std::string_view payload, std::uint64_t limit) {
   if (payload.size() <= 2) throw Error(kTruncatedNumberList);
   const auto flags = static_cast<std::uint8_t>(payload[0]);
   if (flags > 15) throw Error(kInvalidNumberListFlags);
@@ -368,7 +369,7 @@ std::string decode_number_list_payload(std::string_view payload, std::uint64_t l
   if ((method & 3) == 3 || method >= 32) throw Error(kInvalidNumberListMethod);
   const unsigned d = method & 3;
 
-  const std::string inner = inflate_limited(payload.substr(cursor.pos), inner_body_limit(limit), false);
+  const ByteBuffer inner = inflate_limited(payload.substr(cursor.pos), inner_body_limit(limit), false);
   ByteCursor body{inner};
   MagnitudeBudget budget(limit);
 
@@ -424,7 +425,7 @@ std::string decode_number_list_payload(std::string_view payload, std::uint64_t l
     }
   }
   if (final_ending) text.write_ending(ending);
-  std::string out = text.finish();
+  ByteBuffer out = text.finish();
   if (!is_integer_lines(out)) throw Error(kNotANumberList);
   return out;
 }

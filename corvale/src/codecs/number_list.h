@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "codecs/byte_buffer.h"
+
 namespace corvale {
 
 inline constexpr const char kInvalidNumberListFlags[] = "Invalid number list flags";
@@ -40,6 +42,6 @@ std::optional<IntegerLines> split_integer_lines(std::string_view text);
 std::string encode_number_list_payload(const IntegerLines& lines);
 
 // The text a type-9 payload restores, at most limit bytes. Throws Error.
-std::string decode_number_list_payload(std::string_view payload, std::uint64_t limit);
+ByteBuffer decode_number_list_payload(std::string_view payload, std::uint64_t limit);
 
 }  // namespace corvale

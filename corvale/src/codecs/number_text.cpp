@@ -435,7 +435,7 @@ class RunWalk {
 
 }  // namespace
 
-std::string decode_number_text_payload(std::string_view payload, std::uint64_t limit) {
+ByteBuffer decode_number_text_payload(std::string_view payload, std::uint64_t limit) {
   if (payload.size() < 2) throw Error(kTruncatedNumberText);
   const auto flags = static_cast<std::uint8_t>(payload[0]);
   if ((flags & kTextReservedFlags) != 0 || (flags & (kTextDecimal | kTextRelativeCounts)) == kTextRelativeCounts) {
@@ -446,7 +446,7 @@ std::string decode_number_text_payload(std::string_view payload, std::uint64_t l
   // Every number needs a digit and every pair a separator byte between them.
   if (n == 0 || static_cast<u128>(n) * 2 - 1 > limit) throw Error(kInvalidNumberTextSize);
 
-  const std::string body = inflate_limited(payload.substr(header.pos), inner_body_limit(limit), false);
+  const ByteBuffer body = inflate_limited(payload.substr(header.pos), inner_body_limit(limit), false);
   ByteCursor cursor{body};
   const std::string_view prefix = read_text_separator(cursor);
   const std::string_view suffix = read_text_separator(cursor);
@@ -490,7 +490,7 @@ std::string decode_number_text_payload(std::string_view payload, std::uint64_t l
       if (size > limit) throw output_limit_error();
     }
   }
-  std::string out(static_cast<std::size_t>(size), '\0');
+  ByteBuffer out(static_cast<std::size_t>(size));
   char* p = std::copy(prefix.begin(), prefix.end(), out.data());
   NumberWalk walk(numbers, leading_zeros, minus_zeros, fraction_digits, exponents);
   RunWalk runs(separators);

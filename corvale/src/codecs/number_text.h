@@ -9,6 +9,8 @@
 #include <string>
 #include <string_view>
 
+#include "codecs/byte_buffer.h"
+
 namespace corvale {
 
 inline constexpr const char kTruncatedNumberText[] = "Truncated number text";
@@ -37,6 +39,6 @@ struct NumberTextPayload {
 std::optional<NumberTextPayload> encode_number_text(std::string_view text);
 
 // The text a type-10 payload restores, at most limit bytes. Throws Error.
-std::string decode_number_text_payload(std::string_view payload, std::uint64_t limit);
+ByteBuffer decode_number_text_payload(std::string_view payload, std::uint64_t limit);
 
 }  // namespace corvale

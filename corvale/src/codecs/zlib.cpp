@@ -97,21 +97,21 @@ class Inflater {
   Inflater(const Inflater&) = delete;
   Inflater& operator=(const Inflater&) = delete;
 
-  // One inflate call over the input from `consumed` on, into the window: the zlib status, the
-  // input bytes it used and the output bytes it wrote.
+  // One inflate call over the input from `consumed` on, into the kInflateWindow bytes at
+  // window: the zlib status, the input bytes it used and the output bytes it wrote.
   struct Step {
     int rc;
     std::size_t used;
     std::size_t written;
   };
-  Step step(std::string_view data, std::size_t consumed, std::string& window) {
+  Step step(std::string_view data, std::size_t consumed, char* window) {
     const std::size_t offered = std::min(data.size() - consumed, kMaxFeed);
     strm_.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data() + consumed));
     strm_.avail_in = static_cast<uInt>(offered);
-    strm_.next_out = reinterpret_cast<Bytef*>(window.data());
-    strm_.avail_out = static_cast<uInt>(window.size());
+    strm_.next_out = reinterpret_cast<Bytef*>(window);
+    strm_.avail_out = static_cast<uInt>(kInflateWindow);
     const int rc = inflate(&strm_, Z_NO_FLUSH);
-    return {rc, offered - strm_.avail_in, window.size() - strm_.avail_out};
+    return {rc, offered - strm_.avail_in, kInflateWindow - strm_.avail_out};
   }
 
  private:
@@ -162,28 +162,29 @@ std::optional<std::uint64_t> deflate_compress_fast_within(std::string_view data,
   return Compressor(2).compress_within(data, max_size, out, capacity);
 }
 
-std::string inflate_limited(std::string_view data, std::uint64_t limit, bool zlib) {
+ByteBuffer inflate_limited(std::string_view data, std::uint64_t limit, bool zlib) {
   Inflater inflater(zlib);
-  std::string out;
-  std::string window(kInflateWindow, '\0');
+  ByteBuffer out;
   std::size_t consumed = 0;
   for (;;) {
-    const auto [rc, c, w] = inflater.step(data, consumed, window);
+    // Inflated in place, one window's room a step: zlib sees the same steps as with a separate
+    // window, so a stream fails at the same point with the same message.
+    const std::size_t at = out.size();
+    if (out.capacity() - at < kInflateWindow) {
+      // Grow geometrically, but never beyond one window past the limit, so a stream claiming a
+      // huge output holds no more than that.
+      const std::uint64_t wanted = std::max<std::uint64_t>(at + kInflateWindow, 2 * static_cast<std::uint64_t>(out.capacity()));
+      const std::uint64_t most = limit > UINT64_MAX - kInflateWindow ? UINT64_MAX : limit + kInflateWindow;
+      out.reserve(static_cast<std::size_t>(std::min(wanted, most)));
+    }
+    const auto [rc, c, w] = inflater.step(data, consumed, out.data() + at);
     if (rc == Z_NEED_DICT) throw Error(kInflateNeedsDictionary);
     // A buffer error only means that this step could not move; the progress test below decides.
     if (rc != Z_OK && rc != Z_STREAM_END && rc != Z_BUF_ERROR) throw Error(kInflateError);
 
     // Before the end-of-stream test, so that a last step past the limit fails on the limit.
-    check_output_room(out.size(), w, limit);
-    if (w > 0) {
-      if (out.capacity() - out.size() < w) {
-        // Grow geometrically, but never beyond the limit, so a stream claiming a huge output
-        // holds no more than limit bytes.
-        const std::uint64_t wanted = std::max<std::uint64_t>(out.size() + w, 2 * static_cast<std::uint64_t>(out.capacity()));
-        out.reserve(static_cast<std::size_t>(std::min<std::uint64_t>(wanted, limit)));
-      }
-      out.append(window.data(), w);
-    }
+    check_output_room(at, w, limit);
+    out.resize(at + w);
     consumed += c;
 
     if (rc == Z_STREAM_END) {
@@ -200,7 +201,7 @@ void inflate_zlib_prefix(std::string_view data, std::uint64_t limit, std::string
   std::string window(kInflateWindow, '\0');
   std::size_t consumed = 0;
   for (;;) {
-    const auto [rc, c, w] = inflater.step(data, consumed, window);
+    const auto [rc, c, w] = inflater.step(data, consumed, window.data());
     // At most limit bytes so far: the loop returns as soon as it is past, and a reader that
     // stops there never sees what follows, a fault included.
     const std::uint64_t left = limit - (out.size() - start);

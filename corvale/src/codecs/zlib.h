@@ -9,6 +9,8 @@
 #include <string>
 #include <string_view>
 
+#include "codecs/byte_buffer.h"
+
 namespace corvale {
 
 inline constexpr const char kTrailingZlibData[] = "Trailing data after zlib stream";
@@ -49,7 +51,7 @@ class FastDeflateScope {
 
 // Inflates a zlib stream (zlib = true, Adler-32 checked) or a raw deflate stream. The whole of
 // data must be one complete stream, producing at most limit bytes. Throws Error.
-std::string inflate_limited(std::string_view data, std::uint64_t limit, bool zlib);
+ByteBuffer inflate_limited(std::string_view data, std::uint64_t limit, bool zlib);
 
 inline constexpr const char kCorruptDeflateStream[] = "Invalid zlib payload: corrupt deflate stream";
 inline constexpr const char kIncompleteDeflateStream[] = "Invalid zlib payload: incomplete deflate stream";

@@ -83,7 +83,7 @@ RunPlan check_options(const Options& options) {
   return plan;
 }
 
-std::string read_whole_input(ProgressReader& reader, const std::filesystem::path& input, std::string bytes = {}) {
+ByteBuffer read_whole_input(ProgressReader& reader, const std::filesystem::path& input, ByteBuffer bytes = {}) {
   try {
     read_to_end(reader, bytes);
   } catch (const platform::OsError& e) {
@@ -97,7 +97,7 @@ Counts compress_road(const RunPlan& plan, ProgressReader reader) {
     const BlockArchiveCounts counts = compress_block_archive_to_file(plan.output, reader, plan.compress, plan.threads);
     return {counts.input_bytes, counts.output_bytes};
   }
-  const std::string input = read_whole_input(reader, plan.input);
+  const ByteBuffer input = read_whole_input(reader, plan.input);
   // The input file is closed before the compressor runs: compression may take a while.
   reader.close();
   const std::string archive = plan.compress(input);
@@ -107,7 +107,7 @@ Counts compress_road(const RunPlan& plan, ProgressReader reader) {
 
 Counts decompress_road(const RunPlan& plan, ProgressReader reader) {
   // The first byte alone picks the road, so a block archive is never read whole.
-  std::string archive(1, '\0');
+  ByteBuffer archive(1);
   std::size_t got;
   try {
     got = progress_reader_read(reader, archive.data(), 1);
@@ -115,13 +115,13 @@ Counts decompress_road(const RunPlan& plan, ProgressReader reader) {
     throw Error(e.what());
   }
   archive.resize(got);
-  if (got == 1 && static_cast<unsigned char>(archive[0]) == kBlockArchiveFirstByte) {
+  if (got == 1 && static_cast<unsigned char>(archive.data()[0]) == kBlockArchiveFirstByte) {
     return {plan.input_size, decompress_block_archive_to_file(plan.output, reader, plan.max_output, plan.threads)};
   }
   archive = read_whole_input(reader, plan.input, std::move(archive));
   std::uint64_t limit = kInMemoryDecodeCap;
   if (plan.max_output && *plan.max_output < limit) limit = *plan.max_output;
-  const std::string restored = decode_archive(archive, limit);
+  const ByteBuffer restored = decode_archive(archive, limit);
   write_output_atomically(plan.output, restored);
   return {archive.size(), restored.size()};
 }

@@ -99,9 +99,10 @@ bool read_chunk(ProgressReader& reader, std::string& out, std::size_t n) {
   return false;
 }
 
-void read_to_end(ProgressReader& reader, std::string& out) {
+void read_to_end(ProgressReader& reader, ByteBuffer& out) {
   // Start from the size the metadata gave, then grow when the file turns out longer; the
-  // spare room also serves as the final read that sees the end of the file.
+  // spare room also serves as the final read that sees the end of the file. The room is not
+  // cleared: the reads fill it.
   std::size_t len = out.size();
   out.resize(len + static_cast<std::size_t>(reader.total()) + kProgressBufferSize);
   try {

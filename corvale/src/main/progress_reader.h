@@ -11,6 +11,8 @@
 
 #include "platform/platform.h"
 
+#include "codecs/byte_buffer.h"
+
 namespace corvale {
 
 inline constexpr std::size_t kProgressBufferSize = 8192;
@@ -64,7 +66,7 @@ std::size_t progress_reader_read(ProgressReader& reader, char* dest, std::size_t
 bool read_chunk(ProgressReader& reader, std::string& out, std::size_t n);
 
 // Appends everything up to the end of the input. Throws platform::OsError.
-void read_to_end(ProgressReader& reader, std::string& out);
+void read_to_end(ProgressReader& reader, ByteBuffer& out);
 
 // "PROGRESS <done> <total>\n".
 std::string progress_line(std::uint64_t done, std::uint64_t total);
