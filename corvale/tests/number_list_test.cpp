@@ -283,11 +283,14 @@ TEST(IntegerLines, RecognisesOnlyIntegerLines) {
       {"-12\n007\n-0\n", true, true, false},
       {"1\r\n2\r\n", true, true, true},
       {"1\r\n2", true, false, true},
-      {"5", false}, {"5\n", false}, {"", false}, {"\n", false},
+      {"-1\r\n-0\r\n00\r\n", true, true, true},
+      {"5", false}, {"5\n", false}, {"", false}, {"\n", false}, {"\n1", false}, {"1\n", false},
       {"1\n\n2", false}, {"1\n2\n\n", false}, {"+1\n2", false}, {" 1\n2", false}, {"-\n1", false},
-      {"1.5\n2", false}, {"1\n2 ", false}, {"1\n--2", false},
+      {"1\n-", false}, {"1\n-\n", false}, {"1\n-01-\n", false}, {"1\n2-", false},
+      {"1.5\n2", false}, {"1\n2 ", false}, {"1\n--2", false}, {std::string("1\n2\0", 4), false},
       {"1\r\n2\n", false}, {"1\r\n2\r", false}, {"1\n2\r\n", false}, {"1\r\n\n", false}, {"1\r\n2\r\n\r\n", false},
-      {"1\r\r\n2", false},
+      {"1\r\r\n2", false}, {"1\r2\n3", false}, {"1\r", false}, {"1\r\n", false}, {"\r\n1\r\n", false},
+      {"1\r\n2\r\n3\n4", false}, {"1\n2\n3\r\n4", false}, {"1\n2\r", false},
   };
   for (const Case& k : cases) {
     const std::optional<IntegerLines> got = split_integer_lines(k.text);
@@ -295,18 +298,47 @@ TEST(IntegerLines, RecognisesOnlyIntegerLines) {
     if (!got) continue;
     EXPECT_EQ(got->final_line_ending, k.final_line_ending) << testing::PrintToString(k.text);
     EXPECT_EQ(got->crlf, k.crlf) << testing::PrintToString(k.text);
+    EXPECT_EQ(got->text_length, k.text.size()) << testing::PrintToString(k.text);
   }
-  const auto lines = split_integer_lines("1\r\n-22\r\n333\r\n");
-  ASSERT_TRUE(lines);
-  EXPECT_EQ(lines->lines, (std::vector<std::string_view>{"1", "-22", "333"}));
+}
+
+TEST(IntegerLines, ParsesSignsLeadingZerosAndWidthsOfEachLine) {
+  const std::string nineteen_nines(19, '9');
+  struct Case {
+    std::string text;
+    std::vector<BigInt> values;
+    std::string leading_zeros;
+    std::vector<std::uint64_t> minus_zeros;
+  };
+  const Case cases[] = {
+      {"1\r\n-22\r\n333\r\n", signed_list({1, -22, 333}), "", {}},
+      // A line of zeros keeps its last '0' as its digit; leading zeros past the first line that
+      // has some are written from the first line on.
+      {"12\n007\n-0\n-000\n0\n00", signed_list({12, 7, 0, 0, 0, 0}), bytes({0, 2, 0, 2, 0, 1}), {2, 3}},
+      {"-0\n5", signed_list({0, 5}), "", {0}},
+      // 18 significant digits are a word; from 19 on a big integer, still a word when it fits.
+      {"-999999999999999999\n0000999999999999999999\n",
+       signed_list({-999999999999999999, 999999999999999999}), bytes({0, 4}), {}},
+      {"9223372036854775807\n-9223372036854775808\n-" + nineteen_nines + "0",
+       {BigInt::from_i64(INT64_MAX), BigInt::from_i64(INT64_MIN), -BigInt::from_decimal(nineteen_nines + "0")}, "", {}},
+      {std::string(130, '0') + "1\n2", signed_list({1, 2}), varints({130, 0}), {}},
+  };
+  for (const Case& k : cases) {
+    SCOPED_TRACE(testing::PrintToString(k.text));
+    const std::optional<IntegerLines> got = split_integer_lines(k.text);
+    ASSERT_TRUE(got);
+    EXPECT_EQ(test::bigints(got->values), k.values);
+    EXPECT_EQ(got->leading_zeros, k.leading_zeros);
+    EXPECT_EQ(got->minus_zeros, k.minus_zeros);
+  }
 }
 
 // ---- Archive ----
 
 std::string encode_text(std::string_view text) {
-  const std::optional<IntegerLines> lines = split_integer_lines(text);
+  std::optional<IntegerLines> lines = split_integer_lines(text);
   if (!lines) throw std::runtime_error("not integer lines");
-  return encode_number_list_payload(*lines);
+  return encode_number_list_payload(std::move(*lines));
 }
 
 // Every round trip decodes under a limit of exactly the text's length.
@@ -390,10 +422,12 @@ TEST(NumberListArchive, KeepsTheFirstSmallestCandidate) {
   };
   for (const Case& k : cases) {
     SCOPED_TRACE(k.text.substr(0, 40));
-    const std::optional<IntegerLines> lines = split_integer_lines(k.text);
-    ASSERT_TRUE(lines);
     std::vector<BigInt> values;
-    for (std::string_view line : lines->lines) {
+    std::string_view rest = k.text;
+    while (!rest.empty()) {
+      const std::size_t lf = rest.find('\n');
+      const std::string_view line = rest.substr(0, lf);
+      rest.remove_prefix(lf == std::string_view::npos ? rest.size() : lf + 1);
       const bool negative = line[0] == '-';
       const BigInt magnitude = BigInt::from_decimal(line.substr(negative ? 1 : 0));
       values.push_back(negative ? -magnitude : magnitude);

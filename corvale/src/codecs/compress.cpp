@@ -48,9 +48,9 @@ constexpr std::initializer_list<SingleNumberEncoder> kSingleNumberEncoders = {
 constexpr std::initializer_list<StructuredEncoder> kStructuredEncoders = {
     {ArchiveType::NumberList,
      [](std::string_view input) -> std::optional<std::string> {
-       const std::optional<IntegerLines> lines = split_integer_lines(input);
+       std::optional<IntegerLines> lines = split_integer_lines(input);
        if (!lines) return std::nullopt;
-       return encode_number_list_payload(*lines);
+       return encode_number_list_payload(std::move(*lines));
      }},
     {ArchiveType::NumberText,
      [](std::string_view input) -> std::optional<std::string> {

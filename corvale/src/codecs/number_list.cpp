@@ -27,82 +27,59 @@ using u128 = unsigned __int128;
 // a big integer; longer ones go through the decimal parser and stay words when they fit.
 constexpr std::size_t kNarrowDigits = 18;
 
-bool is_integer_line(std::string_view line) {
-  std::size_t i = (!line.empty() && line[0] == '-') ? 1 : 0;
-  if (i == line.size()) return false;
-  for (; i < line.size(); ++i) {
-    if (static_cast<unsigned char>(line[i] - '0') > 9) return false;
-  }
-  return true;
-}
+// One integer line taken apart: the sign, the zeros before the value's digits and the digits
+// themselves (at least one: a line of zeros keeps its last '0' as the value's own digit).
+struct ScannedLine {
+  bool negative;
+  std::uint64_t leading_zeros;
+  std::string_view digits;
+  std::uint64_t narrow;  // the value of digits when there are at most kNarrowDigits of them
+};
 
-// Walks the lines of text the way the recogniser defines them, handing each (without its line
-// ending) to on_line; false as soon as the text is not integer lines.
+bool is_digit(char c) { return static_cast<unsigned char>(c - '0') <= 9; }
+
+// Walks the lines of text the way the recogniser defines them, in one pass that also parses
+// each line, handing it to on_line; false as soon as the text is not integer lines (on_line may
+// have seen some lines by then). The first line's ending decides LF or CR LF for the whole text.
 template <class OnLine>
 bool scan_integer_lines(std::string_view text, bool& final_line_ending, bool& crlf, OnLine&& on_line) {
-  final_line_ending = !text.empty() && text.back() == '\n';
-  const std::string_view body = final_line_ending ? text.substr(0, text.size() - 1) : text;
-  const char* first_lf = static_cast<const char*>(std::memchr(body.data(), '\n', body.size()));
-  if (first_lf == nullptr) return false;
-  const std::size_t first_len = static_cast<std::size_t>(first_lf - body.data());
-  crlf = first_len > 0 && body[first_len - 1] == '\r';
+  const char* p = text.data();
+  const char* const end = p + text.size();
+  final_line_ending = false;
+  crlf = false;
+  for (bool first = true;; first = false) {
+    const bool negative = p != end && *p == '-';
+    p += negative ? 1 : 0;
+    const char* const start = p;
+    while (p != end && *p == '0') ++p;
+    const char* digits = p;
+    // Wraps past 18 digits, where the value is parsed again as a big integer.
+    std::uint64_t v = 0;
+    for (; p != end && is_digit(*p); ++p) v = v * 10 + static_cast<unsigned>(*p - '0');
+    if (p == start) return false;
+    if (digits == p) --digits;
+    on_line(ScannedLine{negative, static_cast<std::uint64_t>(digits - start),
+                        std::string_view(digits, static_cast<std::size_t>(p - digits)), v});
 
-  std::size_t start = 0;
-  for (;;) {
-    const char* lf = static_cast<const char*>(std::memchr(body.data() + start, '\n', body.size() - start));
-    const bool last = lf == nullptr;
-    const std::size_t end = last ? body.size() : static_cast<std::size_t>(lf - body.data());
-    std::string_view line = body.substr(start, end - start);
-    if (crlf) {
-      const bool has_cr = !line.empty() && line.back() == '\r';
-      if (!last) {
-        if (!has_cr) return false;
-      } else if (line.empty() ? final_line_ending : has_cr != final_line_ending) {
-        return false;
-      }
-      if (has_cr) line.remove_suffix(1);
+    if (p == end) return !first;  // the last line, without a line ending
+    if (*p == '\r') {
+      if (!first && !crlf) return false;
+      crlf = true;
+      if (++p == end || *p != '\n') return false;
+    } else if (*p != '\n' || crlf) {
+      return false;
     }
-    if (!is_integer_line(line)) return false;
-    on_line(line);
-    if (last) return true;
-    start = end + 1;
+    if (++p == end) {
+      final_line_ending = true;
+      return !first;
+    }
   }
 }
 
 bool is_integer_lines(std::string_view text) {
   bool final_line_ending = false;
   bool crlf = false;
-  return scan_integer_lines(text, final_line_ending, crlf, [](std::string_view) {});
-}
-
-// One line taken apart: the sign, the zeros before the value's digits and the digits themselves.
-struct LineParts {
-  bool negative;
-  std::uint64_t leading_zeros;
-  std::string_view digits;
-};
-
-LineParts split_line(std::string_view line) {
-  const bool negative = line[0] == '-';
-  std::string_view digits = line.substr(negative ? 1 : 0);
-  std::size_t zeros = 0;
-  while (zeros < digits.size() && digits[zeros] == '0') ++zeros;
-  if (zeros == digits.size()) --zeros;  // the last '0' is the value's own digit
-  return {negative, zeros, digits.substr(zeros)};
-}
-
-std::uint64_t parse_narrow(std::string_view digits) {
-  std::uint64_t v = 0;
-  for (char c : digits) v = v * 10 + static_cast<unsigned>(c - '0');
-  return v;
-}
-
-// The length of the text the lines came from.
-std::uint64_t text_length(const IntegerLines& lines) {
-  std::uint64_t length = 0;
-  for (std::string_view line : lines.lines) length += line.size();
-  const std::uint64_t endings = lines.lines.size() - 1 + (lines.final_line_ending ? 1 : 0);
-  return length + endings * (lines.crlf ? 2 : 1);
+  return scan_integer_lines(text, final_line_ending, crlf, [](const ScannedLine&) {});
 }
 
 unsigned decimal_length(std::uint64_t v) {
@@ -294,43 +271,50 @@ void write_line(TextWriter& text, const IntegerList& values, std::size_t i, bool
 
 std::optional<IntegerLines> split_integer_lines(std::string_view text) {
   IntegerLines result;
-  const bool ok = scan_integer_lines(text, result.final_line_ending, result.crlf,
-                                     [&](std::string_view line) { result.lines.push_back(line); });
+  result.text_length = text.size();
+  std::vector<std::uint64_t>& words = result.values.words();
+  std::string& zeros = result.leading_zeros;
+  bool any_zeros = false;
+  std::size_t most_lines = 0;
+  std::uint64_t i = 0;
+  const bool ok = scan_integer_lines(text, result.final_line_ending, result.crlf, [&](const ScannedLine& line) {
+    // Measured once the first line is an integer, so other texts never pay for it; reserved
+    // so that the list never grows by copying.
+    if (i == 0) {
+      most_lines = static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')) + 1;
+      words.reserve(most_lines);
+    }
+    // The counts are written only from the first line that has leading zeros on: a byte a line
+    // when some do, nothing when none does.
+    if (line.leading_zeros != 0 && !any_zeros) {
+      any_zeros = true;
+      zeros.reserve(most_lines);
+      zeros.assign(static_cast<std::size_t>(i), '\0');
+    }
+    if (any_zeros) write_varint_u64(line.leading_zeros, zeros);
+    if (line.negative && line.digits == "0") result.minus_zeros.push_back(i);
+    if (line.digits.size() <= kNarrowDigits) {
+      result.values.push_word(line.negative ? 0 - line.narrow : line.narrow);
+    } else {
+      BigInt v = parse_decimal_digits(line.digits);
+      if (line.negative) v.negate();
+      result.values.push_back(std::move(v));
+    }
+    ++i;
+  });
   if (!ok) return std::nullopt;
   return result;
 }
 
-std::string encode_number_list_payload(const IntegerLines& lines) {
-  const std::size_t n = lines.lines.size();
-  // Written as they come and dropped when every count is 0: a byte a line, not eight.
-  std::string zero_counts;
-  zero_counts.reserve(n);
-  bool any_zeros = false;
-  std::vector<std::uint64_t> minus_zeros;
-  IntegerList values(Signedness::Signed);
-  values.words().reserve(n);
-  for (std::size_t i = 0; i < n; ++i) {
-    const LineParts parts = split_line(lines.lines[i]);
-    write_varint_u64(parts.leading_zeros, zero_counts);
-    any_zeros |= parts.leading_zeros != 0;
-    if (parts.negative && parts.digits == "0") minus_zeros.push_back(i);
-    if (parts.digits.size() <= kNarrowDigits) {
-      const std::uint64_t v = parse_narrow(parts.digits);
-      values.push_word(parts.negative ? 0 - v : v);
-    } else {
-      BigInt v = parse_decimal_digits(parts.digits);
-      if (parts.negative) v.negate();
-      values.push_back(std::move(v));
-    }
-  }
-
+std::string encode_number_list_payload(IntegerLines lines) {
+  const std::size_t n = lines.values.size();
   std::uint8_t flags = (lines.final_line_ending ? kListFinalLineEnding : 0) | (lines.crlf ? kListCrLf : 0);
   std::string tail;
-  if (any_zeros) {
+  if (!lines.leading_zeros.empty()) {
     flags |= kListLeadingZeros;
-    tail.swap(zero_counts);
+    tail.swap(lines.leading_zeros);
   }
-  zero_counts = {};
+  const std::vector<std::uint64_t>& minus_zeros = lines.minus_zeros;
   if (!minus_zeros.empty()) {
     flags |= kListMinusZeros;
     write_varint_u64(minus_zeros.size(), tail);
@@ -345,8 +329,8 @@ std::string encode_number_list_payload(const IntegerLines& lines) {
   // byte more than the zeros themselves, so the cap always leaves a candidate.
   DifferenceFraming framing;
   framing.tail = tail;
-  framing.max_bytes = inner_body_limit(text_length(lines));
-  std::optional<DifferenceEncoding> chosen = choose_difference_encoding(std::move(values), framing);
+  framing.max_bytes = inner_body_limit(lines.text_length);
+  std::optional<DifferenceEncoding> chosen = choose_difference_encoding(std::move(lines.values), framing);
   if (!chosen) throw std::logic_error("no number-list body fits under its own decoder's cap");
 
   std::string payload;

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "codecs/byte_buffer.h"
+#include "codecs/integer_list.h"
 
 namespace corvale {
 
@@ -28,18 +29,23 @@ inline constexpr std::uint8_t kListMinusZeros = 8;
 // Method bit 3: magnitudes are offsets from a stored base.
 inline constexpr std::uint8_t kListMethodBase = 8;
 
+// A text of integer lines, parsed in the one pass that recognised it: no line is kept as text.
 struct IntegerLines {
-  // Borrowed from the text, without line endings: an optional '-' and one or more digits each.
-  std::vector<std::string_view> lines;
+  IntegerList values{Signedness::Signed};
+  // One varint a line: the zeros before its digits (a line of zeros keeps its last as its
+  // digit). Empty when no line has any.
+  std::string leading_zeros;
+  std::vector<std::uint64_t> minus_zeros;  // the indices of the lines that are -0, -00, ...
   bool final_line_ending = false;
   bool crlf = false;
+  std::uint64_t text_length = 0;
 };
 
 // The text as integer lines (at least two), or nothing when it is not one.
 std::optional<IntegerLines> split_integer_lines(std::string_view text);
 
-// The type-9 payload of lines. Throws Error only when deflate fails.
-std::string encode_number_list_payload(const IntegerLines& lines);
+// The type-9 payload of lines, whose values it consumes. Throws Error only when deflate fails.
+std::string encode_number_list_payload(IntegerLines lines);
 
 // The text a type-9 payload restores, at most limit bytes. Throws Error.
 ByteBuffer decode_number_list_payload(std::string_view payload, std::uint64_t limit);
