@@ -61,9 +61,12 @@ TEST(ParallelBlockList, GivesWhatTheSequentialLoopGives) {
     const char* expected;  // how the sequential loop's outcome begins
   } cases[] = {
       {"40 blocks", good, restored.size(), "ok: 0\n1\n4\n"},
+      {"40 blocks, rooms for 3 at once", good, 3 * kMaxBlockSize + restored.size(), "ok: 0\n1\n4\n"},
       {"only the end mark", bytes({0}), 0, "ok: "},
       {"empty", "", 100, "error: Truncated number list"},
       {"one byte over the limit", good, restored.size() - 1, "error: Output exceeds decompression limit"},
+      {"a block after the limit is filled", block_list({stored_archive("1234"), compress_best_archive("5\n6\n")}), 4,
+       "error: Output exceeds decompression limit"},
       {"trailing bytes", good + "x", restored.size(), "error: Trailing data in block archive"},
       {"a damaged block", block_list(bad_block), restored.size(), "error: "},
       {"a block one byte past the end", good.substr(0, good.size() - 1), restored.size(),

@@ -284,6 +284,7 @@ TEST(TemplateColumn, SlotIndicesWidenAfter256Texts) {
 TEST(TemplateColumn, LongDigitRunsAndEmptyCellsRoundTrip) {
   const std::vector<std::vector<std::string_view>> columns = {
       {"x0000000000000000000000000000001y", "x2y", "", "x00y"},
+      {"x123456789012345678901234567890y", "x5y", "x007y"},
       {"2024-01-15", "2024-12-31", "1999-07-04"},
       {"v1.2.3", "", "w10.20.30", "v0.0.0"},
   };
@@ -292,6 +293,27 @@ TEST(TemplateColumn, LongDigitRunsAndEmptyCellsRoundTrip) {
     const ColumnClass c = classify_table_column(cells);
     ASSERT_TRUE(c == ColumnClass::Template || c == ColumnClass::SameShape);
     EXPECT_EQ(decode_column(encode_template_candidate(cells, c == ColumnClass::SameShape), cells.size()), strings(cells));
+  }
+}
+
+// Values are read a few thousand at a time and kept as narrow as they allow: columns whose
+// values grow past one byte, then past a word, several thousand rows in.
+TEST(TableColumn, LongColumnsWidenAsTheirValuesGrow) {
+  std::vector<std::string> numbers, templated;
+  for (int r = 0; r < 12000; ++r) {
+    std::string value = std::to_string(r % 7);
+    if (r == 5000) value = "-300";
+    if (r > 9000) value = std::to_string(r);
+    if (r == 11000) value = "123456789012345678901234567890";
+    numbers.push_back(value);
+    templated.push_back("id" + value.substr(value[0] == '-') + "/x");
+  }
+  for (const std::vector<std::string>* texts : {&numbers, &templated}) {
+    const std::vector<std::string_view> cells(texts->begin(), texts->end());
+    const ColumnClass c = classify_table_column(cells);
+    const std::string candidate = c == ColumnClass::Numeric ? encode_numeric_candidate(cells)
+                                                            : encode_template_candidate(cells, false);
+    EXPECT_EQ(decode_column(candidate, cells.size()), *texts);
   }
 }
 

@@ -14,7 +14,7 @@ BlockListRoad g_road;
 
 void decode_blocks_one_by_one(ByteCursor& cursor, std::string& output, std::uint64_t limit) {
   while (const std::optional<std::string_view> block = take_next_block(cursor)) {
-    append_block_output(output, decode_block(*block, block_room(output.size(), limit)), limit);
+    append_block_output(output, decode_block(*block, block_list_room(output.size(), limit)), limit);
   }
 }
 
@@ -39,6 +39,10 @@ std::optional<std::string_view> take_next_block(ByteCursor& cursor) {
 
 std::uint64_t block_room(std::uint64_t used, std::uint64_t limit) {
   return used >= limit ? 0 : std::min(limit - used, kMaxBlockSize);
+}
+
+std::uint64_t block_list_room(std::uint64_t used, std::uint64_t limit) {
+  return used >= limit ? kMaxBlockSize : block_room(used, limit);
 }
 
 void append_block_output(std::string& output, std::string_view restored, std::uint64_t limit) {

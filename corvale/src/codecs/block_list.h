@@ -36,6 +36,10 @@ std::optional<std::string_view> take_next_block(ByteCursor& cursor);
 
 // The room a block may still fill when output already holds `used` of limit bytes.
 std::uint64_t block_room(std::uint64_t used, std::uint64_t limit);
+// The room a block of a block list in memory is decoded under: block_room, but a whole block
+// once the output fills the limit, so that a block after it fails as the output exceeding the
+// limit (unless it restores nothing) whatever its type.
+std::uint64_t block_list_room(std::uint64_t used, std::uint64_t limit);
 
 // Appends a restored block, or throws "Output exceeds decompression limit" without changing
 // output when the total would pass limit (a total equal to it is allowed).

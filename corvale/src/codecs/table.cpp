@@ -176,9 +176,9 @@ std::string decode_table_archive(std::string_view payload, std::uint64_t limit) 
   // by a line ending: a table of this shape cannot be shorter.
   if (lines < 2 || saturating_mul(lines, columns) - 1 > limit) throw Error(kInvalidTableSize);
 
-  const std::string body = inflate_limited(payload.substr(cursor.pos), inner_body_limit(limit), false);
+  std::string body = inflate_limited(payload.substr(cursor.pos), inner_body_limit(limit), false);
   ByteCursor in{body};
-  std::string_view header;
+  std::string header;
   if (has_header) {
     header = cursor_take_bytes(in, cursor_read_varint_u64(in));
     if (!header_line_matches(header, separator, columns)) throw Error(kInvalidHeaderLine);
@@ -221,9 +221,12 @@ std::string decode_table_archive(std::string_view payload, std::uint64_t limit) 
       }
     }
     if (quoted.any()) total += quote_selected_csv_fields(column, quoted, limit - total);
+    column.shrink_to_fit();
     decoded.push_back(std::move(column));
   }
   if (!in.at_end()) throw Error(kTrailingTableData);
+  // Every cell has been copied out of the body: the text is assembled without it.
+  std::string().swap(body);
 
   // Every piece has been weighed: total is the exact size of the text, within the limit.
   const std::string_view ending = (flags & kTableCrLf) ? "\r\n" : "\n";

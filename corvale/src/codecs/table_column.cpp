@@ -295,6 +295,16 @@ bool append_numeric_candidate(const std::vector<std::string_view>& cells, std::s
   return out.size() <= max_bytes;
 }
 
+// A number column's values, taken piece by piece into as few bytes as they need: a column of
+// small numbers then holds a byte or two a value while it is read, not a full word.
+CompactValues read_compact_number_column(ByteCursor& cursor, std::uint64_t count, MagnitudeBudget& budget) {
+  NumberColumnReader reader(cursor, count, budget);
+  CompactValues values;
+  IntegerList piece(Signedness::Signed);
+  while (reader.next(piece)) values.append(piece);
+  return values;
+}
+
 DecodedColumn decode_numeric(ByteCursor& cursor, std::uint64_t rows, std::uint64_t limit, MagnitudeBudget& budget) {
   const std::uint8_t flags = cursor_take_byte(cursor);
   if (flags > 0x3F || (flags & (kNumericScale | kNumericRelativeCounts)) == kNumericRelativeCounts) {
@@ -308,8 +318,7 @@ DecodedColumn decode_numeric(ByteCursor& cursor, std::uint64_t rows, std::uint64
     s = cursor_read_varint_u64(cursor);
     if (s == 0 || s > limit) throw Error(kInvalidColumnScale);
   }
-  CompactValues values;
-  values.append(decode_number_column(cursor, n, budget));
+  CompactValues values = read_compact_number_column(cursor, n, budget);
   // Big magnitudes are written in decimal once; the budget they were charged to bounds them.
   std::vector<std::string> wide_digits = wide_decimal_digits(values);
   const CountList zeros = (flags & kNumericLeadingZeros) ? read_count_list(cursor, n) : CountList{};
@@ -543,11 +552,9 @@ DecodedColumn decode_template_column(ByteCursor& cursor, std::uint64_t rows, std
   std::uint64_t room = limit;
   std::vector<DecodedColumn> fields;
   for (std::uint64_t i = 0; i < m; ++i) {
-    const IntegerList values = decode_number_column(cursor, n, budget);
+    const CompactValues values = read_compact_number_column(cursor, n, budget);
     for (std::uint64_t j = 0; j < n; ++j) {
-      if (values.wide() ? values.big()[j].sign() < 0 : static_cast<std::int64_t>(values.words()[j]) < 0) {
-        throw Error(kNegativeTemplateDigits);
-      }
+      if (values.is_negative(j)) throw Error(kNegativeTemplateDigits);
     }
     const std::uint8_t marker = cursor_take_byte(cursor);
     if (marker > 1) throw Error(kInvalidTemplateZerosMarker);
@@ -561,10 +568,11 @@ DecodedColumn decode_template_column(ByteCursor& cursor, std::uint64_t rows, std
       out.append(static_cast<std::size_t>(z), '0');
       if (!values.wide()) {
         char digits[20];
-        out.append(digits, std::to_chars(digits, digits + 20, values.words()[j]).ptr);
+        out.append(digits, std::to_chars(digits, digits + 20, values.word(j)).ptr);
       } else {
-        check_decimal_output_size(values.big()[j], room - z);
-        values.big()[j].append_decimal_magnitude(out);
+        const BigInt& value = values.big().big()[j];
+        check_decimal_output_size(value, room - z);
+        value.append_decimal_magnitude(out);
       }
       if (out.size() - start > room) throw output_limit_error();
       room -= out.size() - start;
@@ -709,6 +717,11 @@ void DecodedColumn::append_entry_index(std::uint64_t index) {
   put_varint(index, stream_);
   total_ += entries_[index].second;
   ++count_;
+}
+
+void DecodedColumn::shrink_to_fit() {
+  bytes_.shrink_to_fit();
+  stream_.shrink_to_fit();
 }
 
 std::string encode_numeric_candidate(const std::vector<std::string_view>& cells) {

@@ -111,6 +111,10 @@ class DecodedColumn {
   std::uint64_t entry_length(std::uint64_t index) const { return entries_[index].second; }
   void append_entry_index(std::uint64_t index);
 
+  // Gives back the room the buffers grew into beyond the column's bytes: the columns of a table
+  // are held together until its text is assembled.
+  void shrink_to_fit();
+
  private:
   std::string bytes_;
   std::string stream_;
