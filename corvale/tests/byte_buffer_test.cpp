@@ -46,5 +46,30 @@ TEST(ByteBuffer, TakesOverAStringAndHandsItBack) {
   EXPECT_EQ(static_cast<std::string>(grown), "1234567");
 }
 
+struct AdvisedBlock {
+  void* block = nullptr;
+  std::size_t size = 0;
+  int calls = 0;
+};
+AdvisedBlock g_advised;
+
+TEST(ByteBuffer, AdvisesOnlyLargeBlocksAndEachTimeOneMoves) {
+  g_advised = {};
+  set_large_block_advice([](void* block, std::size_t size) noexcept {
+    g_advised.block = block;
+    g_advised.size = size;
+    ++g_advised.calls;
+  });
+  ByteBuffer b(kLargeBlockBytes - 1);
+  EXPECT_EQ(g_advised.calls, 0);
+  b.resize(kLargeBlockBytes);
+  EXPECT_EQ(g_advised.calls, 1);
+  b.resize(3 * kLargeBlockBytes);
+  EXPECT_EQ(g_advised.calls, 2);
+  EXPECT_EQ(g_advised.block, b.data());
+  EXPECT_EQ(g_advised.size, b.capacity());
+  set_large_block_advice(nullptr);
+}
+
 }  // namespace
 }  // namespace corvale

@@ -8,6 +8,14 @@
 
 namespace corvale {
 
+namespace {
+
+LargeBlockAdvice g_large_block_advice = nullptr;
+
+}  // namespace
+
+void set_large_block_advice(LargeBlockAdvice advice) noexcept { g_large_block_advice = advice; }
+
 ByteBuffer::ByteBuffer(std::size_t size) {
   reserve(size);
   size_ = size;
@@ -57,6 +65,8 @@ void ByteBuffer::reserve(std::size_t capacity) {
     block_ = block;
   }
   capacity_ = capacity;
+  // Before the first byte is written: a page already faulted in stays small.
+  if (capacity >= kLargeBlockBytes && g_large_block_advice != nullptr) g_large_block_advice(block_, capacity);
 }
 
 void ByteBuffer::resize(std::size_t size) {

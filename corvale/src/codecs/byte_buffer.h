@@ -10,6 +10,15 @@
 
 namespace corvale {
 
+// What the program may ask of the system for a block of at least kLargeBlockBytes that a buffer
+// has just allocated or moved: on Linux, to back it with large pages, so that writing an output
+// of many megabytes takes one page fault for every 2 MiB instead of every 4 KiB. The codecs have
+// no platform layer of their own; the program installs the advice once, before any thread
+// starts. None by default.
+using LargeBlockAdvice = void (*)(void* block, std::size_t size) noexcept;
+inline constexpr std::size_t kLargeBlockBytes = std::size_t{4} << 20;
+void set_large_block_advice(LargeBlockAdvice advice) noexcept;
+
 class ByteBuffer {
  public:
   ByteBuffer() noexcept = default;

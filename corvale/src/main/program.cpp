@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 
+#include "codecs/byte_buffer.h"
 #include "codecs/compress.h"
 #include "codecs/container.h"
 #include "codecs/error.h"
@@ -153,6 +154,7 @@ int run(const std::vector<NativeString>& args) {
 int run_program(const std::vector<NativeString>& args) {
   install_internal_fault_handler();
   install_parallel_block_list_decoder();
+  set_large_block_advice(platform::advise_large_block);
   try {
     try {
       return run(args);

@@ -1,0 +1,11 @@
+// Advice to the system about the program's memory.
+
+#include "platform/platform.h"
+
+namespace corvale::platform {
+
+// Large pages on Windows need a privilege ordinary users lack and memory reserved for them up
+// front; without advice the system's own page handling stays as it is.
+void advise_large_block(void*, std::size_t) noexcept {}
+
+}  // namespace corvale::platform
