@@ -62,22 +62,22 @@ unsigned width_of(std::int64_t v) {
 
 }  // namespace
 
-std::int64_t CompactValues::word(std::size_t i) const { return load(bytes_.data() + i * width_, width_); }
+std::int64_t CompactValues::word(std::size_t i) const { return load(data() + i * width_, width_); }
 
-void CompactValues::shrink_word(std::size_t i, std::int64_t v) { store(bytes_.data() + i * width_, width_, v); }
+void CompactValues::shrink_word(std::size_t i, std::int64_t v) { store(data() + i * width_, width_, v); }
 
 void CompactValues::widen_words(unsigned width) {
   // In place, from the last value back: value i moves up to i x width, past every value before
   // it that is still to be read at the old width.
   bytes_.resize(count_ * width);
-  for (std::size_t i = count_; i-- > 0;) store(bytes_.data() + i * width, width, load(bytes_.data() + i * width_, width_));
+  for (std::size_t i = count_; i-- > 0;) store(data() + i * width, width, load(data() + i * width_, width_));
   width_ = width;
 }
 
 void CompactValues::widen_to_big() {
   for (std::size_t i = 0; i < count_; ++i) big_.push_word(static_cast<std::uint64_t>(word(i)));
   big_.widen();
-  bytes_ = {};
+  bytes_ = ByteBuffer();
   count_ = 0;
   wide_ = true;
 }
@@ -93,7 +93,7 @@ void CompactValues::append(const IntegerList& piece) {
   for (const std::uint64_t w : words) width = std::max(width, width_of(static_cast<std::int64_t>(w)));
   if (width > width_) widen_words(width);
   bytes_.resize((count_ + words.size()) * width_);
-  for (const std::uint64_t w : words) store(bytes_.data() + count_++ * width_, width_, static_cast<std::int64_t>(w));
+  for (const std::uint64_t w : words) store(data() + count_++ * width_, width_, static_cast<std::int64_t>(w));
 }
 
 std::vector<std::string> wide_decimal_digits(const CompactValues& values) {

@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "codecs/byte_buffer.h"
 #include "codecs/integer_list.h"
 
 namespace corvale {
@@ -31,12 +32,16 @@ class CompactValues {
   bool is_negative(std::size_t i) const { return wide_ ? big_.big()[i].sign() < 0 : word(i) < 0; }
 
  private:
+  unsigned char* data() { return reinterpret_cast<unsigned char*>(bytes_.data()); }
+  const unsigned char* data() const { return reinterpret_cast<const unsigned char*>(bytes_.data()); }
   void widen_words(unsigned width);
   void widen_to_big();
 
   unsigned width_ = 1;  // bytes a word
   std::size_t count_ = 0;
-  std::vector<unsigned char> bytes_;
+  // Grown without clearing: every byte is stored before it is read, and a large block grows
+  // without its bytes being copied.
+  ByteBuffer bytes_;
   bool wide_ = false;
   IntegerList big_{Signedness::Signed};
 };
