@@ -508,6 +508,8 @@ TEST(NumberListArchive, SumsPastSixtyFourBitsAreExact) {
 
 TEST(NumberListArchive, EveryDecoderMessage) {
   const std::string ok = varints({2, 4});  // the lines 1 and 2
+  std::string wide_magnitude;
+  write_varint_big(BigInt(1) << 100, wide_magnitude);
   struct Case { const char* what; std::string payload; std::uint64_t limit; const char* message; };
   const Case cases[] = {
       {"two bytes", bytes({0x00, 0x02}), 100, "Truncated number list"},
@@ -543,6 +545,13 @@ TEST(NumberListArchive, EveryDecoderMessage) {
        "Output exceeds decompression limit"},
       {"leading zeros of 2^64 - 2", list(2, 0, ok + varints({~0ull - 1, 0}), 4).build(), 1000,
        "Output exceeds decompression limit"},
+      // The text passes the limit on its first line; the checks after it still come first.
+      {"trailing byte after a text past the limit", list(2, 0, varints({2000, 2}) + bytes({0})).build(), 3,
+       "Trailing data in number list"},
+      {"-0 on a value after a text past the limit", list(3, 0, varints({2000, 2, 0}) + varints({1, 1}), 8).build(), 5,
+       "Invalid -0 index"},
+      {"trailing byte after a wide text past the limit",
+       list(2, 0, varints({2}) + wide_magnitude + bytes({0})).build(), 3, "Trailing data in number list"},
   };
   for (const Case& k : cases) {
     SCOPED_TRACE(k.what);
@@ -562,6 +571,26 @@ TEST(NumberListArchive, RestoresExactlyUpToTheLimit) {
     const std::string payload = encode_text(text);
     EXPECT_EQ(decode_number_list_payload(payload, text.size()), text);
     EXPECT_ERROR(decode_number_list_payload(payload, text.size() - 1), "Output exceeds decompression limit");
+  }
+}
+
+TEST(NumberListArchive, ListsThatTurnWideAfterManyPiecesRestoreExactly) {
+  // Tens of thousands of lines of words with -0 lines among them (and leading zeros or none) before the
+  // first value past 64 bits, and words again after it; the same without the wide value.
+  for (const bool leading_zeros : {false, true}) {
+    std::string words;
+    for (int i = 0; i < 40000; ++i) {
+      words += i % 7 == 0 ? "-0" : leading_zeros && i % 11 == 0 ? "007" : std::to_string(i * 31 - 150000);
+      words += "\r\n";
+    }
+    const std::string wide = words + test::pow2_decimal(70) + "\r\n-" + test::pow2_decimal(65) + "\r\n12\r\n-0";
+    for (const std::string& text : {words, wide}) {
+      SCOPED_TRACE(testing::Message() << leading_zeros << " " << text.size());
+      const std::string payload = encode_text(text);
+      // Compared whole, not printed whole: a diff of texts this long would take minutes.
+      EXPECT_TRUE(decode_number_list_payload(payload, text.size()) == text);
+      EXPECT_ERROR(decode_number_list_payload(payload, text.size() - 1), "Output exceeds decompression limit");
+    }
   }
 }
 

@@ -118,12 +118,11 @@ char* write_decimal_backwards(std::uint64_t v, char* end) {
 
 // ---- Decoding ----
 //
-// The values are rebuilt twice, a piece at a time, and never held whole: a first pass checks
-// everything in the order the format's checks run (the -0 list against the values it marks,
-// the trailing bytes) and measures the text, a second writes the text into a buffer allocated
-// once at its size. So a decode holds its inner body, its output and a few pieces of values,
-// whatever the count a tiny payload claims; every big integer the first pass builds is charged
-// to the magnitude budget.
+// The values are rebuilt a piece at a time and never held whole: each piece is checked in the
+// order the format's checks run (the -0 list against the values it marks) and, while the values
+// are words, written as text straight away. So a decode holds its inner body, its output (never
+// past the limit) and a piece of values, whatever the count a tiny payload claims; every big
+// integer it builds is charged to the magnitude budget.
 
 // A seed or base varint, charged before it is built.
 BigInt read_charged_varint(ByteCursor& body, MagnitudeBudget& budget) {
@@ -144,12 +143,9 @@ class MinusZeroLines {
   }
 
   bool pending() const { return left_ > 0; }
-  std::uint64_t line() const { return line_; }
-  std::uint64_t taken() const { return taken_; }
 
   // Takes the pending entry and reads the one after it.
   void take() {
-    ++taken_;
     if (--left_ == 0) return;
     const std::uint64_t gap = cursor_read_varint_u64(body_);
     if (gap == 0) throw Error(kRepeatedMinusZeroIndex);
@@ -158,10 +154,12 @@ class MinusZeroLines {
   }
 
   // Takes every entry that falls on the lines first .. first + values.size() - 1, each of which
-  // must hold 0.
-  void take_within(const IntegerList& values, std::uint64_t first) {
+  // must hold 0, into lines (cleared first) as places in values.
+  void take_within(const IntegerList& values, std::uint64_t first, std::vector<std::uint64_t>& lines) {
+    lines.clear();
     while (pending() && line_ - first < values.size()) {
       if (!values.is_zero(line_ - first)) throw Error(kInvalidMinusZeroIndex);
+      lines.push_back(line_ - first);
       take();
     }
   }
@@ -176,15 +174,13 @@ class MinusZeroLines {
   std::uint64_t n_;
   std::uint64_t left_ = 0;
   std::uint64_t line_ = 0;
-  std::uint64_t taken_ = 0;
 };
 
-// Bounds on the length of the text, from the first pass.
+// Bounds on the length of a text with big values, from a first pass.
 struct TextSize {
   u128 fixed = 0;   // line endings, leading zeros, signs, and the digits of values in words
   u128 lower = 0;   // a lower bound of the digits of big values (more than bits / 4 each)
   u128 upper = 0;   // an upper bound of those digits
-  bool any_big = false;
 
   void add(const IntegerList& values) {
     if (!values.wide()) {
@@ -194,7 +190,6 @@ struct TextSize {
       }
       return;
     }
-    any_big = true;
     for (const BigInt& v : values.big()) {
       const unsigned sign = v.sign() < 0 ? 1 : 0;
       lower += std::max<std::uint64_t>(1, v.bit_length() / 4) + sign;
@@ -203,68 +198,159 @@ struct TextSize {
   }
 };
 
-// Writes the text into a buffer of its largest possible size (its exact size when no value is
-// big), refusing anything past the limit. The buffer is not cleared first: the pages of the bound
-// that the text never reaches are never touched.
+// The sum of the leading-zero counts (already checked) from zeros on.
+u128 zeros_total(ByteCursor zeros, std::uint8_t flags, std::uint64_t n) {
+  u128 total = 0;
+  if (flags & kListLeadingZeros) {
+    for (std::uint64_t i = 0; i < n; ++i) total += cursor_read_varint_u64(zeros);
+  }
+  return total;
+}
+
+// The text, written as the values arrive into a buffer that grows as it goes and never past the
+// limit. Once a line would pass the limit nothing more is written, but the caller reads on to the
+// end of the body: a fault later in the payload is reported before the limit is. The buffer is
+// never cleared: each byte is written once.
 class TextWriter {
  public:
-  TextWriter(std::uint64_t capacity, std::uint64_t limit) : capacity_(capacity), limit_(limit) {
-    // One more byte: the big-integer printer ends its digits with a NUL.
-    out_.reserve(static_cast<std::size_t>(capacity) + 1);
+  // first_size: the size to start from (the text's size when it is known), held to the limit.
+  TextWriter(std::uint64_t limit, u128 first_size, std::string_view ending) : limit_(limit), ending_(ending) {
+    grow(static_cast<std::uint64_t>(std::min<u128>(first_size, limit)));
   }
 
-  char* reserve(std::uint64_t n) {
-    if (n > capacity_ - pos_) throw output_limit_error();
+  bool over() const { return over_; }
+
+  // The place of n more bytes, or null, and over() from then on, when they would pass the limit.
+  char* take(std::uint64_t n) {
+    if (over_ || n > limit_ - pos_) {
+      over_ = true;
+      return nullptr;
+    }
+    if (n > capacity_ - pos_) grow(pos_ + n);
     char* p = out_.data() + pos_;
     pos_ += n;
     return p;
   }
-  void write(std::string_view bytes) { std::memcpy(reserve(bytes.size()), bytes.data(), bytes.size()); }
-  // A line ending, one or two bytes: short enough that a call to copy it would cost more.
-  void write_ending(std::string_view ending) {
-    char* p = reserve(ending.size());
-    p[0] = ending[0];
-    if (ending.size() == 2) p[1] = ending[1];
+
+  // Room for n more bytes without a check for each: the place of the next byte, or null when
+  // they might pass the limit (the caller then writes with take()). Bytes written there count
+  // once commit() is called with the end of them.
+  char* room(std::uint64_t n) {
+    if (over_ || n > limit_ - pos_) return nullptr;
+    if (n > capacity_ - pos_) grow(pos_ + n);
+    return out_.data() + pos_;
+  }
+  void commit(const char* end) { pos_ = static_cast<std::uint64_t>(end - out_.data()); }
+
+  // A line ending at p, inside room(): one or two bytes, too short to be worth a call to copy.
+  char* put_ending(char* p) const {
+    p[0] = ending_[0];
+    if (ending_.size() == 2) p[1] = ending_[1];
+    return p + ending_.size();
+  }
+  void write_ending() {
+    if (char* p = take(ending_.size())) std::memcpy(p, ending_.data(), ending_.size());
   }
 
+  // The digits of a big magnitude, refused before they are printed when they cannot fit.
   void write_magnitude(const BigInt& v) {
-    check_decimal_output_size(v, room_under_limit(pos_, limit_));
-    if (v.decimal_digits_upper_bound() <= capacity_ - pos_) {
-      pos_ += v.write_decimal_magnitude(out_.data() + pos_);
+    // The bound check_decimal_output_size applies: b bits print as more than b / 4 digits.
+    if (over_ || v.bit_length() / 4 > limit_ - pos_) {
+      over_ = true;
+      return;
+    }
+    if (v.decimal_digits_upper_bound() + 1 <= limit_ - pos_) {
+      // The printer may end its digits with a NUL one byte past them.
+      char* p = room(v.decimal_digits_upper_bound() + 1);
+      pos_ += v.write_decimal_magnitude(p);
       return;
     }
     // Near the limit the upper bound may not fit while the digits do.
     std::string digits;
     v.append_decimal_magnitude(digits);
-    write(digits);
+    if (char* p = take(digits.size())) std::memcpy(p, digits.data(), digits.size());
   }
 
-  ByteBuffer finish() {
+  // The text with its last line ending, when it has one, and checked as the recogniser would.
+  ByteBuffer finish(bool final_ending) {
+    if (final_ending) write_ending();
+    if (over_) throw output_limit_error();
     out_.resize(static_cast<std::size_t>(pos_));
+    if (!is_integer_lines(out_)) throw Error(kNotANumberList);
     return std::move(out_);
   }
 
  private:
+  // At least twice the capacity, to at least size, and never past the limit.
+  void grow(std::uint64_t size) {
+    const std::uint64_t doubled = capacity_ > limit_ / 2 ? limit_ : 2 * capacity_;
+    capacity_ = std::max(size, doubled);
+    out_.reserve(static_cast<std::size_t>(capacity_));
+  }
+
   ByteBuffer out_;
   std::uint64_t pos_ = 0;
-  std::uint64_t capacity_;
+  std::uint64_t capacity_ = 0;
   std::uint64_t limit_;
+  bool over_ = false;
+  std::string_view ending_;
 };
 
-void write_line(TextWriter& text, const IntegerList& values, std::size_t i, bool minus_zero, std::uint64_t zeros) {
-  const bool narrow = !values.wide();
-  const std::uint64_t w = narrow ? values.words()[i] : 0;
-  const bool negative = narrow ? static_cast<std::int64_t>(w) < 0 : values.big()[i].sign() < 0;
-  if (negative || minus_zero) *text.reserve(1) = '-';
-  if (zeros > 0) std::memset(text.reserve(zeros), '0', zeros);
-  if (!narrow) {
-    text.write_magnitude(values.big()[i]);
-    return;
+// The longest line of a value in a word: a line ending before it, a sign and 20 digits.
+constexpr std::uint64_t kLongestWordLine = 23;
+
+// Writes the lines of a piece of values, starting with line `first` of the text. minus_zero
+// lists the lines of the piece (counted from first) that are -0, in increasing order; zeros is
+// the cursor of the leading-zero counts, or null when there are none.
+void write_lines(TextWriter& text, const IntegerList& values, std::uint64_t first,
+                 const std::vector<std::uint64_t>& minus_zero, ByteCursor* zeros) {
+  const std::size_t k = values.size();
+  std::size_t next_minus_zero = 0;
+  std::size_t i = 0;
+  if (!values.wide() && zeros == nullptr) {
+    // Words without leading zeros: the whole piece's longest text is known, so the lines go
+    // straight to their place without a check each.
+    const std::uint64_t* words = values.words().data();
+    if (char* p = text.room(static_cast<std::uint64_t>(k) * kLongestWordLine)) {
+      for (; i < k; ++i) {
+        if (first + i > 0) p = text.put_ending(p);
+        const std::uint64_t w = words[i];
+        const bool negative = static_cast<std::int64_t>(w) < 0;
+        const bool is_minus_zero = next_minus_zero < minus_zero.size() && minus_zero[next_minus_zero] == i;
+        next_minus_zero += is_minus_zero;
+        *p = '-';
+        p += negative || is_minus_zero;
+        const std::uint64_t magnitude = negative ? 0 - w : w;
+        const unsigned length = decimal_length(magnitude);
+        write_decimal_backwards(magnitude, p + length);
+        p += length;
+      }
+      text.commit(p);
+      return;
+    }
   }
-  // Measured first, so the digits go straight to their place.
-  const std::uint64_t magnitude = negative ? 0 - w : w;
-  const unsigned length = decimal_length(magnitude);
-  write_decimal_backwards(magnitude, text.reserve(length) + length);
+  for (; i < k && !text.over(); ++i) {
+    if (first + i > 0) text.write_ending();
+    const bool narrow = !values.wide();
+    const std::uint64_t w = narrow ? values.words()[i] : 0;
+    const bool negative = narrow ? static_cast<std::int64_t>(w) < 0 : values.big()[i].sign() < 0;
+    const bool is_minus_zero = next_minus_zero < minus_zero.size() && minus_zero[next_minus_zero] == i;
+    next_minus_zero += is_minus_zero;
+    if (negative || is_minus_zero) {
+      if (char* p = text.take(1)) *p = '-';
+    }
+    const std::uint64_t leading = zeros != nullptr ? cursor_read_varint_u64(*zeros) : 0;
+    if (leading > 0) {
+      if (char* p = text.take(leading)) std::memset(p, '0', leading);
+    }
+    if (!narrow) {
+      text.write_magnitude(values.big()[i]);
+      continue;
+    }
+    const std::uint64_t magnitude = negative ? 0 - w : w;
+    const unsigned length = decimal_length(magnitude);
+    if (char* p = text.take(length)) write_decimal_backwards(magnitude, p + length);
+  }
 }
 
 }  // namespace
@@ -364,54 +450,70 @@ ByteBuffer decode_number_list_payload(std::string_view payload, std::uint64_t li
   NumberListBodyReader reader(body, method, n - d);
 
   const ByteCursor zeros_at = body;
-  u128 zeros_total = 0;
   if (flags & kListLeadingZeros) {
-    for (std::uint64_t i = 0; i < n; ++i) zeros_total += cursor_read_varint_u64(body);
+    for (std::uint64_t i = 0; i < n; ++i) cursor_read_varint_u64(body);
   }
   const ByteCursor minus_zeros_at = body;
-
-  // First pass: the checks, and the size of the text.
+  const std::string_view ending = (flags & kListCrLf) ? "\r\n" : "\n";
+  const bool final_ending = (flags & kListFinalLineEnding) != 0;
   ValuePieces pieces(seeds, base ? &*base : nullptr, reader, d);
   IntegerList values(Signedness::Signed);
+  std::vector<std::uint64_t> minus_zero_lines;  // of the piece
+  const MagnitudeBudget budget_before_values = budget;
+
+  // Most lists are words throughout: they are checked and written in one pass, the limit
+  // reported only once everything else has been checked. A value past 64 bits ends that pass,
+  // and the list is read again in two: one that checks and measures, so that no big value is
+  // printed before the payload is known to be sound and its text to fit, and one that writes.
+  {
+    TextWriter text(limit, static_cast<u128>(n) * (1 + ending.size()), ending);
+    ByteCursor zeros = zeros_at;
+    MinusZeroLines minus_zeros(body, (flags & kListMinusZeros) != 0, n);
+    std::uint64_t line = 0;
+    bool wide = false;
+    while (!wide && pieces.next(values, &budget)) {
+      minus_zeros.take_within(values, line, minus_zero_lines);
+      wide = values.wide();
+      if (!wide) write_lines(text, values, line, minus_zero_lines, (flags & kListLeadingZeros) ? &zeros : nullptr);
+      line += values.size();
+    }
+    if (!wide) {
+      if (!body.at_end()) throw Error(kTrailingNumberListData);
+      return text.finish(final_ending);
+    }
+  }
+
+  // Read again from the start, charged as if for the first time.
   TextSize size;
+  pieces.rewind();
+  budget = budget_before_values;
+  body = minus_zeros_at;
   {
     MinusZeroLines minus_zeros(body, (flags & kListMinusZeros) != 0, n);
     std::uint64_t line = 0;
     while (pieces.next(values, &budget)) {
-      minus_zeros.take_within(values, line);
+      minus_zeros.take_within(values, line, minus_zero_lines);
+      size.fixed += minus_zero_lines.size();  // the '-' of each -0
       size.add(values);
       line += values.size();
     }
-    size.fixed += minus_zeros.taken();  // the '-' of each -0
   }
   if (!body.at_end()) throw Error(kTrailingNumberListData);
-
-  const std::string_view ending = (flags & kListCrLf) ? "\r\n" : "\n";
-  const bool final_ending = (flags & kListFinalLineEnding) != 0;
-  size.fixed += zeros_total + static_cast<u128>(n - 1 + (final_ending ? 1 : 0)) * ending.size();
+  size.fixed += zeros_total(zeros_at, flags, n) + static_cast<u128>(n - 1 + (final_ending ? 1 : 0)) * ending.size();
   if (size.fixed + size.lower > limit) throw output_limit_error();
-  const u128 most = size.fixed + size.upper;
 
-  // Second pass: the text.
-  TextWriter text(static_cast<std::uint64_t>(most < limit ? most : limit), limit);
+  TextWriter text(limit, size.fixed + size.upper, ending);
   pieces.rewind();
   ByteCursor zeros = zeros_at;
   ByteCursor list = minus_zeros_at;
   MinusZeroLines minus_zeros(list, (flags & kListMinusZeros) != 0, n);
   std::uint64_t line = 0;
   while (pieces.next(values, nullptr)) {
-    for (std::size_t i = 0; i < values.size(); ++i, ++line) {
-      if (line > 0) text.write_ending(ending);
-      const bool minus_zero = minus_zeros.pending() && minus_zeros.line() == line;
-      if (minus_zero) minus_zeros.take();
-      const std::uint64_t leading = (flags & kListLeadingZeros) ? cursor_read_varint_u64(zeros) : 0;
-      write_line(text, values, i, minus_zero, leading);
-    }
+    minus_zeros.take_within(values, line, minus_zero_lines);
+    write_lines(text, values, line, minus_zero_lines, (flags & kListLeadingZeros) ? &zeros : nullptr);
+    line += values.size();
   }
-  if (final_ending) text.write_ending(ending);
-  ByteBuffer out = text.finish();
-  if (!is_integer_lines(out)) throw Error(kNotANumberList);
-  return out;
+  return text.finish(final_ending);
 }
 
 }  // namespace corvale
