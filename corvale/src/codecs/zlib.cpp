@@ -97,21 +97,22 @@ class Inflater {
   Inflater(const Inflater&) = delete;
   Inflater& operator=(const Inflater&) = delete;
 
-  // One inflate call over the input from `consumed` on, into the kInflateWindow bytes at
-  // window: the zlib status, the input bytes it used and the output bytes it wrote.
+  // One inflate call over the input from `consumed` on, into the `room` bytes at window (one
+  // window's worth unless told): the zlib status, the input bytes it used and the output bytes
+  // it wrote.
   struct Step {
     int rc;
     std::size_t used;
     std::size_t written;
   };
-  Step step(std::string_view data, std::size_t consumed, char* window) {
+  Step step(std::string_view data, std::size_t consumed, char* window, std::size_t room = kInflateWindow) {
     const std::size_t offered = std::min(data.size() - consumed, kMaxFeed);
     strm_.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data() + consumed));
     strm_.avail_in = static_cast<uInt>(offered);
     strm_.next_out = reinterpret_cast<Bytef*>(window);
-    strm_.avail_out = static_cast<uInt>(kInflateWindow);
+    strm_.avail_out = static_cast<uInt>(room);
     const int rc = inflate(&strm_, Z_NO_FLUSH);
-    return {rc, offered - strm_.avail_in, kInflateWindow - strm_.avail_out};
+    return {rc, offered - strm_.avail_in, room - strm_.avail_out};
   }
 
  private:
@@ -177,7 +178,14 @@ ByteBuffer inflate_limited(std::string_view data, std::uint64_t limit, bool zlib
       const std::uint64_t most = limit > UINT64_MAX - kInflateWindow ? UINT64_MAX : limit + kInflateWindow;
       out.reserve(static_cast<std::size_t>(std::min(wanted, most)));
     }
-    const auto [rc, c, w] = inflater.step(data, consumed, out.data() + at);
+    // zlib copies the end of each call's output into its own window, so a call covers as many
+    // windows as the buffer has room for, but only while none of them but the last can pass the
+    // limit: the calls then fail at the same point with the same message as a window a call.
+    const std::uint64_t windows_free = (out.capacity() - at) / kInflateWindow;
+    const std::uint64_t windows_under_limit = room_under_limit(at, limit) / kInflateWindow + 1;
+    const std::uint64_t windows =
+        std::min({windows_free, windows_under_limit, std::uint64_t{UINT_MAX / kInflateWindow}});
+    const auto [rc, c, w] = inflater.step(data, consumed, out.data() + at, windows * kInflateWindow);
     if (rc == Z_NEED_DICT) throw Error(kInflateNeedsDictionary);
     // A buffer error only means that this step could not move; the progress test below decides.
     if (rc != Z_OK && rc != Z_STREAM_END && rc != Z_BUF_ERROR) throw Error(kInflateError);
