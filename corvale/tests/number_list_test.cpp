@@ -347,6 +347,52 @@ void expect_round_trip(const std::string& text) {
   EXPECT_EQ(decode_number_list_payload(payload, text.size()), text) << testing::PrintToString(text.substr(0, 200));
 }
 
+TEST(IntegerLines, QuickProofTakesOnlyWhatTheRecogniserTakes) {
+  // The first line's digits put the byte after them at 63 or 64, where the 64-byte blocks meet.
+  const std::string at63(63, '7');
+  const std::string at64(64, '7');
+  struct Case { std::string text; bool crlf; bool proved; };
+  const Case cases[] = {
+      {"1\n2", false, true},
+      {"-1\n-0\n007\n", false, true},
+      {"1\r\n2\r\n", true, true},
+      {at63 + "\n-5\n6", false, true},
+      {at64 + "\n-5\n6\n", false, true},
+      {at63 + "\r\n-5", true, true},
+      {at64 + "\r\n-5\r\n", true, true},
+      {"5\n", false, false},             // one line
+      {"5", false, false},
+      {"1\n\n2", false, false},         // an empty line
+      {"1\n2\n\n", false, false},
+      {"\n1\n2", false, false},
+      {"-\n1", false, false},
+      {"1\n2-", false, false},
+      {"1-2\n3", false, false},
+      {"--1\n2", false, false},
+      {"+1\n2", false, false},
+      {"1 \n2", false, false},
+      {"1\r\n2", false, false},         // CR LF where LF is proved
+      {"1\n2", true, false},             // LF where CR LF is proved
+      {"1\r\n2\n", true, false},
+      {"1\r\n2\r", true, false},
+      {"1\r\r\n2", true, false},
+      {at63 + "\n\n6", false, false},
+      {at63 + "-\n6", false, false},
+      {at64 + "\r\r\n6", true, false},
+      {at63 + "\r" + "5\r\n6", true, false},
+  };
+  for (const Case& k : cases) {
+    SCOPED_TRACE(testing::PrintToString(k.text));
+    const bool proved = proves_integer_lines(k.text, k.crlf);
+    EXPECT_EQ(proved, k.proved);
+    if (proved) {
+      const std::optional<IntegerLines> lines = split_integer_lines(k.text);
+      ASSERT_TRUE(lines.has_value());
+      EXPECT_EQ(lines->crlf, k.crlf);
+    }
+  }
+}
+
 TEST(NumberListArchive, RoundTripsTheTextsEdgeCases) {
   for (const std::string& text : test::integer_line_edge_cases()) expect_round_trip(text);
 }

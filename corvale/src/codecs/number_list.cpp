@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <cstring>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 #include <limits>
 #include <stdexcept>
 #include <utility>
@@ -81,6 +84,94 @@ bool is_integer_lines(std::string_view text) {
   bool crlf = false;
   return scan_integer_lines(text, final_line_ending, crlf, [](const ScannedLine&) {});
 }
+
+#if defined(__SSE2__)
+// The 64 bytes at p, classed: one bit a byte in each mask.
+struct ByteClasses {
+  std::uint64_t digits = 0, minus = 0, lf = 0, cr = 0;
+
+  explicit ByteClasses(const char* p) {
+    const __m128i below = _mm_set1_epi8('0' - 1);
+    const __m128i above = _mm_set1_epi8('9' + 1);
+    for (int j = 0; j < 4; ++j) {
+      const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * j));
+      const auto bits = [&](__m128i match) {
+        return static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(match))) << (16 * j);
+      };
+      digits |= bits(_mm_and_si128(_mm_cmpgt_epi8(v, below), _mm_cmplt_epi8(v, above)));
+      minus |= bits(_mm_cmpeq_epi8(v, _mm_set1_epi8('-')));
+      lf |= bits(_mm_cmpeq_epi8(v, _mm_set1_epi8('\n')));
+      cr |= bits(_mm_cmpeq_epi8(v, _mm_set1_epi8('\r')));
+    }
+  }
+};
+#endif
+
+// The quick proof of proves_integer_lines, taken a block of 64 bytes at a time, so that a text
+// can be proved while its last bytes written are still in the cache. Each byte is classed, and
+// every rule is a relation between a byte and the one before it: a '-' opens a line and a digit
+// follows it, an ending follows a digit, and with CR LF each CR is followed by LF and each LF
+// follows a CR.
+class LinesProof {
+ public:
+  explicit LinesProof(bool crlf) : crlf_(crlf) {}
+
+  // n bytes at p, a multiple of 64, none of them the text's last.
+  void add_blocks(const char* p, std::size_t n) {
+    for (std::size_t at = 0; at < n; at += 64) add(p + at, ~std::uint64_t{0}, ~std::uint64_t{0});
+  }
+
+  // The last 1 to 64 bytes of a text of size bytes in all.
+  bool finish(std::string_view last, std::size_t size) {
+#if defined(__SSE2__)
+    if (size < 3 || last.empty() || last.size() > 64 || last.back() == '-' || last.back() == '\r') return false;
+    char block[64] = {};
+    std::memcpy(block, last.data(), last.size());
+    const std::uint64_t valid = last.size() == 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << last.size()) - 1;
+    add(block, valid, valid >> 1);
+    return bad_ == 0 && inner_endings_ != 0;
+#else
+    (void)last;
+    (void)size;
+    return false;
+#endif
+  }
+
+ private:
+  // One block; valid marks its bytes of the text, inner those before the text's last byte.
+  void add(const char* p, std::uint64_t valid, std::uint64_t inner) {
+#if defined(__SSE2__)
+    const ByteClasses classes(p);
+    const std::uint64_t cr = crlf_ ? classes.cr : 0;
+    const std::uint64_t prev_lf = classes.lf << 1 | after_lf_;
+    const std::uint64_t prev_digit = classes.digits << 1 | after_digit_;
+    const std::uint64_t prev_minus = classes.minus << 1 | after_minus_;
+    const std::uint64_t prev_cr = cr << 1 | after_cr_;
+    bad_ |= valid & ~(classes.digits | classes.minus | classes.lf | cr);
+    bad_ |= classes.minus & ~prev_lf;
+    bad_ |= valid & prev_minus & ~classes.digits;
+    bad_ |= (crlf_ ? cr : classes.lf) & ~prev_digit;
+    if (crlf_) bad_ |= valid & (classes.lf ^ prev_cr);
+    inner_endings_ |= classes.lf & inner;
+    after_lf_ = classes.lf >> 63;
+    after_digit_ = classes.digits >> 63;
+    after_minus_ = classes.minus >> 63;
+    after_cr_ = cr >> 63;
+#else
+    (void)p;
+    (void)valid;
+    (void)inner;
+#endif
+  }
+
+  bool crlf_;
+  std::uint64_t bad_ = 0;
+  std::uint64_t inner_endings_ = 0;  // LFs before the last byte
+  std::uint64_t after_lf_ = 1;       // the start of the text counts as the start of a line
+  std::uint64_t after_digit_ = 0;
+  std::uint64_t after_minus_ = 0;
+  std::uint64_t after_cr_ = 0;
+};
 
 unsigned decimal_length(std::uint64_t v) {
   static constexpr std::uint64_t kPowersOfTen[20] = {
@@ -214,7 +305,8 @@ u128 zeros_total(ByteCursor zeros, std::uint8_t flags, std::uint64_t n) {
 class TextWriter {
  public:
   // first_size: the size to start from (the text's size when it is known), held to the limit.
-  TextWriter(std::uint64_t limit, u128 first_size, std::string_view ending) : limit_(limit), ending_(ending) {
+  TextWriter(std::uint64_t limit, u128 first_size, std::string_view ending)
+      : limit_(limit), ending_(ending), proof_(ending.size() == 2) {
     grow(static_cast<std::uint64_t>(std::min<u128>(first_size, limit)));
   }
 
@@ -271,12 +363,23 @@ class TextWriter {
     if (char* p = take(digits.size())) std::memcpy(p, digits.data(), digits.size());
   }
 
-  // The text with its last line ending, when it has one, and checked as the recogniser would.
+  // Proves the text written so far in whole blocks, keeping back at least its last byte.
+  void prove() {
+    if (pos_ == 0) return;
+    const std::uint64_t n = (pos_ - 1 - proved_) / 64 * 64;
+    proof_.add_blocks(out_.data() + proved_, n);
+    proved_ += n;
+  }
+
+  // The text with its last line ending, when it has one, and checked as the recogniser would
+  // (through the quick proof first, which any text written here passes).
   ByteBuffer finish(bool final_ending) {
     if (final_ending) write_ending();
     if (over_) throw output_limit_error();
+    prove();
     out_.resize(static_cast<std::size_t>(pos_));
-    if (!is_integer_lines(out_)) throw Error(kNotANumberList);
+    const bool proved = pos_ > 0 && proof_.finish(out_.view().substr(proved_), pos_);
+    if (!proved && !is_integer_lines(out_)) throw Error(kNotANumberList);
     return std::move(out_);
   }
 
@@ -294,6 +397,8 @@ class TextWriter {
   std::uint64_t limit_;
   bool over_ = false;
   std::string_view ending_;
+  LinesProof proof_;
+  std::uint64_t proved_ = 0;  // the bytes proof_ has taken
 };
 
 // The longest line of a value in a word: a line ending before it, a sign and 20 digits.
@@ -354,6 +459,13 @@ void write_lines(TextWriter& text, const IntegerList& values, std::uint64_t firs
 }
 
 }  // namespace
+
+bool proves_integer_lines(std::string_view text, bool crlf) {
+  LinesProof proof(crlf);
+  const std::size_t whole = text.empty() ? 0 : (text.size() - 1) / 64 * 64;
+  proof.add_blocks(text.data(), whole);
+  return proof.finish(text.substr(whole), text.size());
+}
 
 std::optional<IntegerLines> split_integer_lines(std::string_view text) {
   IntegerLines result;
@@ -474,7 +586,10 @@ ByteBuffer decode_number_list_payload(std::string_view payload, std::uint64_t li
     while (!wide && pieces.next(values, &budget)) {
       minus_zeros.take_within(values, line, minus_zero_lines);
       wide = values.wide();
-      if (!wide) write_lines(text, values, line, minus_zero_lines, (flags & kListLeadingZeros) ? &zeros : nullptr);
+      if (!wide) {
+        write_lines(text, values, line, minus_zero_lines, (flags & kListLeadingZeros) ? &zeros : nullptr);
+        text.prove();
+      }
       line += values.size();
     }
     if (!wide) {
@@ -511,6 +626,7 @@ ByteBuffer decode_number_list_payload(std::string_view payload, std::uint64_t li
   while (pieces.next(values, nullptr)) {
     minus_zeros.take_within(values, line, minus_zero_lines);
     write_lines(text, values, line, minus_zero_lines, (flags & kListLeadingZeros) ? &zeros : nullptr);
+    text.prove();
     line += values.size();
   }
   return text.finish(final_ending);

@@ -47,6 +47,11 @@ std::optional<IntegerLines> split_integer_lines(std::string_view text);
 // The type-9 payload of lines, whose values it consumes. Throws Error only when deflate fails.
 std::string encode_number_list_payload(IntegerLines lines);
 
+// A quick proof that split_integer_lines takes text: true when text is at least two lines, each
+// an optional '-' and digits, all but perhaps the last ended by LF (CR LF when crlf). False
+// proves nothing: the decoder then asks split_integer_lines itself.
+bool proves_integer_lines(std::string_view text, bool crlf);
+
 // The text a type-9 payload restores, at most limit bytes. Throws Error.
 ByteBuffer decode_number_list_payload(std::string_view payload, std::uint64_t limit);
 
