@@ -87,14 +87,14 @@ std::uint64_t quote_selected_csv_fields(DecodedColumn& column, QuotedRows quoted
       requoted.append(cell);
       continue;
     }
-    std::string& out = requoted.bytes();
-    const std::size_t start = out.size();
-    out.push_back('"');
+    const std::size_t start = requoted.byte_size();
+    char* p = requoted.grow(2 + cell.size() + count_quotes(cell));
+    *p++ = '"';
     for (char c : cell) {
-      out.push_back(c);
-      if (c == '"') out.push_back('"');
+      *p++ = c;
+      if (c == '"') *p++ = '"';
     }
-    out.push_back('"');
+    *p = '"';
     requoted.close_cell(start);
   }
   column = std::move(requoted);
@@ -159,7 +159,7 @@ std::optional<std::string> encode_table_archive(std::string_view input) {
   return payload;
 }
 
-std::string decode_table_archive(std::string_view payload, std::uint64_t limit) {
+ByteBuffer decode_table_payload(std::string_view payload, std::uint64_t limit) {
   if (payload.size() < 4) throw Error(kTruncatedTable);
   const auto flags = static_cast<std::uint8_t>(payload[0]);
   if (flags >= 8) throw Error(kInvalidTableFlags);
@@ -176,7 +176,7 @@ std::string decode_table_archive(std::string_view payload, std::uint64_t limit) 
   // by a line ending: a table of this shape cannot be shorter.
   if (lines < 2 || saturating_mul(lines, columns) - 1 > limit) throw Error(kInvalidTableSize);
 
-  std::string body = inflate_limited(payload.substr(cursor.pos), inner_body_limit(limit), false);
+  ByteBuffer body = inflate_limited(payload.substr(cursor.pos), inner_body_limit(limit), false);
   ByteCursor in{body};
   std::string header;
   if (has_header) {
@@ -226,27 +226,36 @@ std::string decode_table_archive(std::string_view payload, std::uint64_t limit) 
   }
   if (!in.at_end()) throw Error(kTrailingTableData);
   // Every cell has been copied out of the body: the text is assembled without it.
-  std::string().swap(body);
+  body = ByteBuffer();
 
-  // Every piece has been weighed: total is the exact size of the text, within the limit.
-  const std::string_view ending = (flags & kTableCrLf) ? "\r\n" : "\n";
-  std::string out;
-  out.reserve(total);
-  out += header;
+  // Every piece has been weighed: total is the exact size of the text, within the limit, so
+  // the text is written in place with no check of its own.
+  const bool crlf = (flags & kTableCrLf) != 0;
+  ByteBuffer out(static_cast<std::size_t>(total));
+  char* p = copy_cell(out.data(), header);
+  auto put_ending = [&p, crlf] {
+    if (crlf) *p++ = '\r';
+    *p++ = '\n';
+  };
   std::vector<DecodedColumn::Reader> readers;
   readers.reserve(columns);
   for (const DecodedColumn& column : decoded) readers.push_back(column.reader());
   for (std::uint64_t r = 0; r < rows; ++r) {
-    if (has_header || r > 0) out += ending;
-    for (std::uint64_t c = 0; c < columns; ++c) {
-      if (c > 0) out.push_back(separator);
-      out += readers[c].next();
+    if (has_header || r > 0) put_ending();
+    p = readers[0].copy_next(p);
+    for (std::uint64_t c = 1; c < columns; ++c) {
+      *p++ = separator;
+      p = readers[c].copy_next(p);
     }
   }
-  if (flags & kTableFinalLineEnding) out += ending;
+  if (flags & kTableFinalLineEnding) put_ending();
 
   if (!is_table(out)) throw Error(kNotATable);
   return out;
+}
+
+std::string decode_table_archive(std::string_view payload, std::uint64_t limit) {
+  return std::string(decode_table_payload(payload, limit));
 }
 
 }  // namespace corvale

@@ -345,7 +345,6 @@ DecodedColumn decode_numeric(ByteCursor& cursor, std::uint64_t rows, std::uint64
 
   // Each cell is measured against the room left before it is written.
   DecodedColumn column;
-  std::string& out = column.bytes();
   std::size_t next_empty = 0;
   std::size_t next_minus_zero = 0;
   std::size_t next_exponent = 0;
@@ -353,7 +352,7 @@ DecodedColumn decode_numeric(ByteCursor& cursor, std::uint64_t rows, std::uint64
   char digits_buffer[20];
   char exponent_buffer[20];
   for (std::uint64_t r = 0; r < rows; ++r) {
-    const std::size_t start = out.size();
+    const std::size_t start = column.byte_size();
     if (next_empty < empty.size() && empty[next_empty] == r) {
       ++next_empty;
       column.close_cell(start);
@@ -377,9 +376,8 @@ DecodedColumn decode_numeric(ByteCursor& cursor, std::uint64_t rows, std::uint64
     // Counts come from the payload and may be near 2^64 each: summed in 128 bits.
     const unsigned __int128 length = static_cast<unsigned __int128>(minus) + z + fixed_point_length(digits.size(), f) +
                                      marker.size() + exponent_zeros + exponent.size();
-    if (length > room_under_limit(out.size(), limit)) throw output_limit_error();
-    out.resize(out.size() + static_cast<std::size_t>(length));
-    char* p = out.data() + start;
+    if (length > room_under_limit(start, limit)) throw output_limit_error();
+    char* p = column.grow(static_cast<std::size_t>(length));
     if (minus) *p++ = '-';
     p = std::fill_n(p, static_cast<std::size_t>(z), '0');
     p = write_fixed_point(p, digits, f);
@@ -560,22 +558,28 @@ DecodedColumn decode_template_column(ByteCursor& cursor, std::uint64_t rows, std
     if (marker > 1) throw Error(kInvalidTemplateZerosMarker);
     const CountList zeros = marker ? read_count_list(cursor, n) : CountList{};
     DecodedColumn& field = fields.emplace_back();
-    std::string& out = field.bytes();
+    char word_digits[20];
+    std::string big_digits;
     for (std::uint64_t j = 0; j < n; ++j) {
-      const std::size_t start = out.size();
+      const std::size_t start = field.byte_size();
       const std::uint64_t z = zeros.empty() ? 0 : zeros[j];
       if (z > room) throw output_limit_error();
-      out.append(static_cast<std::size_t>(z), '0');
+      std::string_view digits;
       if (!values.wide()) {
-        char digits[20];
-        out.append(digits, std::to_chars(digits, digits + 20, values.word(j)).ptr);
+        digits = std::string_view(word_digits,
+                                  static_cast<std::size_t>(std::to_chars(word_digits, word_digits + 20, values.word(j)).ptr -
+                                                           word_digits));
       } else {
         const BigInt& value = values.big().big()[j];
         check_decimal_output_size(value, room - z);
-        value.append_decimal_magnitude(out);
+        big_digits.clear();
+        value.append_decimal_magnitude(big_digits);
+        digits = big_digits;
       }
-      if (out.size() - start > room) throw output_limit_error();
-      room -= out.size() - start;
+      if (digits.size() > room - z) throw output_limit_error();
+      char* p = field.grow(static_cast<std::size_t>(z) + digits.size());
+      copy_cell(std::fill_n(p, static_cast<std::size_t>(z), '0'), digits);
+      room -= z + digits.size();
       field.close_cell(start);
     }
   }
@@ -591,19 +595,18 @@ DecodedColumn decode_template_column(ByteCursor& cursor, std::uint64_t rows, std
   if (text_bytes > room) throw output_limit_error();
 
   DecodedColumn column;
-  std::string& out = column.bytes();
   std::vector<DecodedColumn::Reader> readers;
   for (const DecodedColumn& field : fields) readers.push_back(field.reader());
   std::size_t next_empty = 0;
   std::uint64_t j = 0;
   for (std::uint64_t r = 0; r < rows; ++r) {
-    const std::size_t start = out.size();
+    const std::size_t start = column.byte_size();
     if (next_empty < empty.size() && empty[next_empty] == r) {
       ++next_empty;
     } else {
       for (std::uint64_t i = 0; i <= m; ++i) {
-        out += parts[i].text(j);
-        if (i < m) out += readers[i].next();
+        column.put(parts[i].text(j));
+        if (i < m) column.put(readers[i].next());
       }
       ++j;
     }
@@ -677,40 +680,28 @@ PositionList read_position_list(ByteCursor& cursor, std::uint64_t limit) {
   return positions;
 }
 
-std::string_view DecodedColumn::Reader::next() {
-  const auto* s = reinterpret_cast<const unsigned char*>(column_->stream_.data());
-  // The stream was written by this class: canonical varints of at most 64 bits.
-  std::uint64_t v = 0;
-  for (unsigned shift = 0;; shift += 7) {
-    const unsigned char b = s[stream_pos_++];
-    v |= static_cast<std::uint64_t>(b & 0x7F) << shift;
-    if (!(b & 0x80)) break;
-  }
-  if (!column_->entries_.empty()) {
-    const auto& entry = column_->entries_[v];
-    return std::string_view(column_->bytes_).substr(entry.first, entry.second);
-  }
-  const std::string_view cell = std::string_view(column_->bytes_).substr(byte_pos_, v);
-  byte_pos_ += v;
-  return cell;
+void DecodedColumn::make_room(std::size_t n) {
+  // Doubles, so that a column written a cell at a time moves its bytes a bounded number of times.
+  const std::size_t room = std::max({used_ + n, 2 * bytes_.size(), std::size_t{64}});
+  bytes_.resize(room);
 }
 
 void DecodedColumn::append(std::string_view cell) {
-  const std::size_t start = bytes_.size();
-  bytes_ += cell;
+  const std::size_t start = used_;
+  put(cell);
   close_cell(start);
 }
 
 void DecodedColumn::close_cell(std::size_t start) {
-  const std::uint64_t length = bytes_.size() - start;
+  const std::uint64_t length = used_ - start;
   put_varint(length, stream_);
   total_ += length;
   ++count_;
 }
 
 void DecodedColumn::add_entry(std::string_view entry) {
-  entries_.emplace_back(bytes_.size(), entry.size());
-  bytes_ += entry;
+  entries_.emplace_back(used_, entry.size());
+  put(entry);
 }
 
 void DecodedColumn::append_entry_index(std::uint64_t index) {
@@ -719,10 +710,7 @@ void DecodedColumn::append_entry_index(std::uint64_t index) {
   ++count_;
 }
 
-void DecodedColumn::shrink_to_fit() {
-  bytes_.shrink_to_fit();
-  stream_.shrink_to_fit();
-}
+void DecodedColumn::shrink_to_fit() { stream_.shrink_to_fit(); }
 
 std::string encode_numeric_candidate(const std::vector<std::string_view>& cells) {
   std::string out;
