@@ -53,8 +53,30 @@ void write_index(std::uint64_t index, std::uint64_t texts, std::string& out) {
   }
 }
 
+// Readers of the few bytes every decoded cell takes, inline for the usual case; anything else
+// goes to the full reader, which reports every fault as before.
+inline std::uint64_t read_short_varint(ByteCursor& cursor) {
+  if (cursor.pos < cursor.data.size()) {
+    const auto b = static_cast<unsigned char>(cursor.data[cursor.pos]);
+    if (b < 0x80) {
+      ++cursor.pos;
+      return b;
+    }
+  }
+  return cursor_read_varint_u64(cursor);
+}
+
+inline std::string_view take_cell_bytes(ByteCursor& cursor, std::uint64_t n) {
+  if (n > cursor.remaining()) return cursor_take_bytes(cursor, n);
+  const std::string_view bytes = cursor.data.substr(cursor.pos, n);
+  cursor.pos += n;
+  return bytes;
+}
+
 std::uint64_t read_index(ByteCursor& cursor, std::uint64_t texts) {
-  return texts <= kByteIndexTexts ? cursor_take_byte(cursor) : cursor_read_varint_u64(cursor);
+  if (texts > kByteIndexTexts) return read_short_varint(cursor);
+  if (cursor.at_end()) return cursor_take_byte(cursor);
+  return static_cast<unsigned char>(cursor.data[cursor.pos++]);
 }
 
 // Dense numbers for distinct texts, in order of first appearance: open addressing over slots of
@@ -330,13 +352,19 @@ DecodedColumn decode_numeric(ByteCursor& cursor, std::uint64_t rows, std::uint64
   if (s > 0) {
     const bool relative = (flags & kNumericRelativeCounts) != 0;
     for (std::uint64_t j = 0; j < n; ++j) {
-      const std::uint64_t x = cursor_read_varint_u64(cursor);
+      const std::uint64_t x = read_short_varint(cursor);
       if (values.wide()) {
         fraction_digits.push_back(undo_decimal_scale(wide_digits[j], s, x, relative));
         continue;
       }
       const std::int64_t v = values.word(j);
       std::uint64_t magnitude = v < 0 ? 0 - static_cast<std::uint64_t>(v) : static_cast<std::uint64_t>(v);
+      // The usual value: no digit appended (a count of 0, and for a relative count a last digit
+      // that is not 0), so all s fraction digits are written and the value stays as it is.
+      if (x == 0 && (!relative || magnitude % 10 != 0)) {
+        fraction_digits.push_back(s);
+        continue;
+      }
       fraction_digits.push_back(undo_decimal_scale(magnitude, s, x, relative));
       values.shrink_word(j, static_cast<std::int64_t>(v < 0 ? 0 - magnitude : magnitude));
     }
@@ -360,8 +388,21 @@ DecodedColumn decode_numeric(ByteCursor& cursor, std::uint64_t rows, std::uint64
     }
     const bool minus_zero = next_minus_zero < minus_zeros.size() && minus_zeros[next_minus_zero] == j;
     next_minus_zero += minus_zero;
-    const bool minus = minus_zero || values.is_negative(j);
-    const std::string_view digits = magnitude_digits(values, wide_digits, j, digits_buffer);
+    // A word is read once for its sign and its digits.
+    bool negative;
+    std::string_view digits;
+    if (!values.wide()) {
+      const std::int64_t v = values.word(j);
+      negative = v < 0;
+      const std::uint64_t magnitude = negative ? 0 - static_cast<std::uint64_t>(v) : static_cast<std::uint64_t>(v);
+      digits = std::string_view(
+          digits_buffer,
+          static_cast<std::size_t>(std::to_chars(digits_buffer, digits_buffer + 20, magnitude).ptr - digits_buffer));
+    } else {
+      negative = values.is_negative(j);
+      digits = wide_digits[j];
+    }
+    const bool minus = minus_zero || negative;
     const std::uint64_t f = fraction_digits.empty() ? 0 : fraction_digits[j];
     const std::uint64_t z = zeros.empty() ? 0 : zeros[j];
     std::string_view marker;
@@ -380,7 +421,7 @@ DecodedColumn decode_numeric(ByteCursor& cursor, std::uint64_t rows, std::uint64
     char* p = column.grow(static_cast<std::size_t>(length));
     if (minus) *p++ = '-';
     p = std::fill_n(p, static_cast<std::size_t>(z), '0');
-    p = write_fixed_point(p, digits, f);
+    p = f == 0 ? copy_cell(p, digits) : write_fixed_point(p, digits, f);
     p = std::copy(marker.begin(), marker.end(), p);
     p = std::fill_n(p, static_cast<std::size_t>(exponent_zeros), '0');
     std::copy(exponent.begin(), exponent.end(), p);
@@ -643,8 +684,8 @@ DecodedColumn decode_raw(ByteCursor& cursor, std::uint64_t rows, std::uint64_t l
   DecodedColumn column;
   std::uint64_t room = limit;
   for (std::uint64_t r = 0; r < rows; ++r) {
-    const std::uint64_t length = cursor_read_varint_u64(cursor);
-    const std::string_view cell = cursor_take_bytes(cursor, length);
+    const std::uint64_t length = read_short_varint(cursor);
+    const std::string_view cell = take_cell_bytes(cursor, length);
     if (cell.size() > room) throw output_limit_error();
     room -= cell.size();
     column.append(cell);
@@ -671,7 +712,7 @@ PositionList read_position_list(ByteCursor& cursor, std::uint64_t limit) {
   if (position >= limit) throw Error(kInvalidPosition);
   positions.push_back(position);
   for (std::uint64_t i = 1; i < count; ++i) {
-    const std::uint64_t gap = cursor_read_varint_u64(cursor);
+    const std::uint64_t gap = read_short_varint(cursor);
     if (gap == 0) throw Error(kRepeatedPosition);
     position = saturating_add(position, gap);
     if (position >= limit) throw Error(kInvalidPosition);
@@ -684,19 +725,6 @@ void DecodedColumn::make_room(std::size_t n) {
   // Doubles, so that a column written a cell at a time moves its bytes a bounded number of times.
   const std::size_t room = std::max({used_ + n, 2 * bytes_.size(), std::size_t{64}});
   bytes_.resize(room);
-}
-
-void DecodedColumn::append(std::string_view cell) {
-  const std::size_t start = used_;
-  put(cell);
-  close_cell(start);
-}
-
-void DecodedColumn::close_cell(std::size_t start) {
-  const std::uint64_t length = used_ - start;
-  put_varint(length, stream_);
-  total_ += length;
-  ++count_;
 }
 
 void DecodedColumn::add_entry(std::string_view entry) {

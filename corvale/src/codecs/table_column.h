@@ -130,7 +130,11 @@ class DecodedColumn {
   std::string_view all_bytes() const { return {bytes_.data(), used_}; }
 
   // Building a column cell by cell. The caller has weighed every cell against its limit.
-  void append(std::string_view cell);
+  void append(std::string_view cell) {
+    const std::size_t start = used_;
+    put(cell);
+    close_cell(start);
+  }
   // Writing the next cell in place: byte_size() before it is its start; grow(n) gives n more
   // uninitialised bytes to write (valid until the next grow), put(bytes) appends bytes, and
   // close_cell(start) ends the cell.
@@ -142,7 +146,16 @@ class DecodedColumn {
     return p;
   }
   void put(std::string_view bytes) { copy_cell(grow(bytes.size()), bytes); }
-  void close_cell(std::size_t start);
+  void close_cell(std::size_t start) {
+    const std::uint64_t length = used_ - start;
+    if (length < 0x80) {
+      stream_.push_back(static_cast<char>(length));
+    } else {
+      write_varint_u64(length, stream_);
+    }
+    total_ += length;
+    ++count_;
+  }
 
   // Building a dictionary column: the entries, then one entry index a cell.
   void add_entry(std::string_view entry);
