@@ -73,6 +73,14 @@ inline std::string_view take_cell_bytes(ByteCursor& cursor, std::uint64_t n) {
   return bytes;
 }
 
+// Leading zeros, when a value has any, are a few: written like a short cell rather than by a
+// library call each.
+char* put_zeros(char* p, std::uint64_t z) {
+  static constexpr char kZeros[] = "0000000000000000";
+  if (z <= 16) return copy_cell(p, std::string_view(kZeros, static_cast<std::size_t>(z)));
+  return std::fill_n(p, static_cast<std::size_t>(z), '0');
+}
+
 std::uint64_t read_index(ByteCursor& cursor, std::uint64_t texts) {
   if (texts > kByteIndexTexts) return read_short_varint(cursor);
   if (cursor.at_end()) return cursor_take_byte(cursor);
@@ -420,10 +428,10 @@ DecodedColumn decode_numeric(ByteCursor& cursor, std::uint64_t rows, std::uint64
     if (length > room_under_limit(start, limit)) throw output_limit_error();
     char* p = column.grow(static_cast<std::size_t>(length));
     if (minus) *p++ = '-';
-    p = std::fill_n(p, static_cast<std::size_t>(z), '0');
+    p = put_zeros(p, z);
     p = f == 0 ? copy_cell(p, digits) : write_fixed_point(p, digits, f);
     p = std::copy(marker.begin(), marker.end(), p);
-    p = std::fill_n(p, static_cast<std::size_t>(exponent_zeros), '0');
+    p = put_zeros(p, exponent_zeros);
     std::copy(exponent.begin(), exponent.end(), p);
     column.close_cell(start);
     ++j;
@@ -619,7 +627,7 @@ DecodedColumn decode_template_column(ByteCursor& cursor, std::uint64_t rows, std
       }
       if (digits.size() > room - z) throw output_limit_error();
       char* p = field.grow(static_cast<std::size_t>(z) + digits.size());
-      copy_cell(std::fill_n(p, static_cast<std::size_t>(z), '0'), digits);
+      copy_cell(put_zeros(p, z), digits);
       room -= z + digits.size();
       field.close_cell(start);
     }
