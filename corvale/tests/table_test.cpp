@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "codecs/table_column.h"
+#include "codecs/table_recognition.h"
 #include "codecs/varint.h"
 #include "codecs/zlib.h"
 #include "support/column_bytes.h"
@@ -261,6 +262,63 @@ TEST(TableArchive, CraftedPayloadsThatAreStillTables) {
   Payload p = two_by_two();
   p.body = raw_column({"1", "3"}, kColumnRaw | 0xC0) + std::string("\x23\x01\x01", 3) + raw_column({"2", "4,5"}).substr(1);
   EXPECT_EQ(decode_table_archive(p.bytes(), 1000), "1,2\n3,\"4,5\"");
+}
+
+// The decoder's final check must accept exactly the texts table recognition accepts, whether it
+// settles them from the columns or reads the text again.
+TEST(TableArchive, FinalCheckAgreesWithTableRecognition) {
+  struct Case {
+    const char* name;
+    std::uint8_t flags;
+    char separator;
+    std::string header;
+    std::vector<std::vector<std::string_view>> columns;
+    bool table;
+  };
+  const Case cases[] = {
+      {"numbers under a header", kTableHeader, ',', "a,b", {{"1", "2"}, {"x", "y"}}, true},
+      {"no digit anywhere", 0, ',', "", {{"a", "b"}, {"c", "d"}}, false},
+      {"a header with digits over letters", kTableHeader, ',', "1,x", {{"a", "b"}, {"c", "d"}}, false},
+      {"a column usable only with its first cell", 0, ',', "", {{"1", "", ""}, {"a", "b", "c"}}, true},
+      {"a header cell making a column usable", kTableHeader, ';', "1;2", {{"", ""}, {"a", "b"}}, true},
+      {"CR LF endings", kTableCrLf | kTableFinalLineEnding, '\t', "", {{"1", "2"}, {"a b", "c d"}}, true},
+      // Another separator on every line, less often than the real one: the shape stays.
+      {"fewer semicolons on every line", 0, ',', "", {{"1", "2"}, {"a;b", "c;d"}, {"e", "f"}}, true},
+      // A comma in a later line only, in a table of another separator.
+      {"a stray comma", 0, '|', "", {{"1", "2", "3"}, {"a", "b,c", "d"}}, true},
+      // More semicolons than commas on every line: the text reads as another table, of which no
+      // column is usable.
+      {"more semicolons on every line", 0, ',', "", {{"1", "1.5", "2"}, {"a;b;c", "d;e;f", "g;h;i"}}, false},
+      {"a quote that changes the grammar", 0, ',', "", {{"1", "3"}, {"\"x", "y\""}}, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Payload p;
+    p.flags = c.flags;
+    p.separator = c.separator;
+    p.columns = c.columns.size();
+    p.rows = c.columns[0].size();
+    if (!c.header.empty()) p.body = text_bytes(c.header);
+    for (const auto& cells : c.columns) p.body += raw_column(cells);
+
+    const std::string_view ending = (c.flags & kTableCrLf) ? "\r\n" : "\n";
+    std::string text = c.header;
+    for (std::size_t r = 0; r < p.rows; ++r) {
+      if (r > 0 || !c.header.empty()) text += ending;
+      for (std::size_t k = 0; k < c.columns.size(); ++k) {
+        if (k > 0) text.push_back(c.separator);
+        text += c.columns[k][r];
+      }
+    }
+    if (c.flags & kTableFinalLineEnding) text += ending;
+
+    ASSERT_EQ(is_table(text), c.table);
+    if (c.table) {
+      EXPECT_EQ(decode_table_archive(p.bytes(), 1000), text);
+    } else {
+      EXPECT_ERROR(decode_table_archive(p.bytes(), 1000), "Archive decodes to something that is not a table");
+    }
+  }
 }
 
 TEST(TableArchive, ExpansionBombsStopAtTheLimit) {

@@ -30,7 +30,7 @@ constexpr ArchiveTypeRow kArchiveTypes[] = {
     {ArchiveType::PowerForm, "power form", as_buffer<decode_power_form_payload>, true},
     {ArchiveType::NumberList, "number list", decode_number_list_payload, false},
     {ArchiveType::NumberText, "number text", decode_number_text_payload, false},
-    {ArchiveType::Table, "table", as_buffer<decode_table_archive>, false},
+    {ArchiveType::Table, "table", decode_table_payload, false},
     {ArchiveType::BlockArchive, "block archive", as_buffer<decode_block_list>, false},
     {ArchiveType::Formula, "formula", as_buffer<decode_formula_payload>, true},
     {ArchiveType::Log, "log", decode_log_payload, false},

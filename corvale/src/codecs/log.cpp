@@ -248,7 +248,7 @@ ByteBuffer decode_log_payload(std::string_view payload, std::uint64_t limit) {
       const bool last_field = j == n && f == n + 1;
       if (column.entry_count() == 0) {
         // The cells lie back to back: one look at all of them.
-        if (find_log_field_separator(column.bytes(), last_field)) throw Error(kInvalidLogField);
+        if (find_log_field_separator(column.all_bytes(), last_field)) throw Error(kInvalidLogField);
       } else {
         // A dictionary's entries need not all be chosen: only the chosen ones count.
         DecodedColumn::Reader reader = column.reader();
@@ -281,10 +281,6 @@ ByteBuffer decode_log_payload(std::string_view payload, std::uint64_t limit) {
   // needs a check of its own.
   ByteBuffer out(static_cast<std::size_t>(size));
   char* p = out.data();
-  auto put = [&p](std::string_view bytes) {
-    std::memcpy(p, bytes.data(), bytes.size());
-    p += bytes.size();
-  };
   auto put_ending = [&p, crlf] {
     if (crlf) *p++ = '\r';
     *p++ = '\n';
@@ -293,10 +289,10 @@ ByteBuffer decode_log_payload(std::string_view payload, std::uint64_t limit) {
     if (i > 0) put_ending();
     const std::size_t k = group_of_line.empty() ? 0 : group_of_line[i];
     DecodedColumn::Reader* fields = readers.data() + first_column[k];
-    put(fields[0].next());
+    p = fields[0].copy_next(p);
     for (std::uint64_t j = 1; j < field_counts[k]; ++j) {
       *p++ = ' ';
-      put(fields[j].next());
+      p = fields[j].copy_next(p);
     }
   }
   if (final_newline) put_ending();

@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "codecs/byte_buffer.h"
+
 namespace corvale {
 
 inline constexpr const char kTruncatedTable[] = "Truncated table";
@@ -34,6 +36,8 @@ inline constexpr std::uint8_t kColumnQuotingMask = 0x30;
 std::optional<std::string> encode_table_archive(std::string_view input);
 
 // The text a type-11 payload restores, at most limit bytes. Throws Error.
+ByteBuffer decode_table_payload(std::string_view payload, std::uint64_t limit);
+// The same text as a string, for callers that keep strings.
 std::string decode_table_archive(std::string_view payload, std::uint64_t limit);
 
 }  // namespace corvale

@@ -53,8 +53,38 @@ void write_index(std::uint64_t index, std::uint64_t texts, std::string& out) {
   }
 }
 
+// Readers of the few bytes every decoded cell takes, inline for the usual case; anything else
+// goes to the full reader, which reports every fault as before.
+inline std::uint64_t read_short_varint(ByteCursor& cursor) {
+  if (cursor.pos < cursor.data.size()) {
+    const auto b = static_cast<unsigned char>(cursor.data[cursor.pos]);
+    if (b < 0x80) {
+      ++cursor.pos;
+      return b;
+    }
+  }
+  return cursor_read_varint_u64(cursor);
+}
+
+inline std::string_view take_cell_bytes(ByteCursor& cursor, std::uint64_t n) {
+  if (n > cursor.remaining()) return cursor_take_bytes(cursor, n);
+  const std::string_view bytes = cursor.data.substr(cursor.pos, n);
+  cursor.pos += n;
+  return bytes;
+}
+
+// Leading zeros, when a value has any, are a few: written like a short cell rather than by a
+// library call each.
+char* put_zeros(char* p, std::uint64_t z) {
+  static constexpr char kZeros[] = "0000000000000000";
+  if (z <= 16) return copy_cell(p, std::string_view(kZeros, static_cast<std::size_t>(z)));
+  return std::fill_n(p, static_cast<std::size_t>(z), '0');
+}
+
 std::uint64_t read_index(ByteCursor& cursor, std::uint64_t texts) {
-  return texts <= kByteIndexTexts ? cursor_take_byte(cursor) : cursor_read_varint_u64(cursor);
+  if (texts > kByteIndexTexts) return read_short_varint(cursor);
+  if (cursor.at_end()) return cursor_take_byte(cursor);
+  return static_cast<unsigned char>(cursor.data[cursor.pos++]);
 }
 
 // Dense numbers for distinct texts, in order of first appearance: open addressing over slots of
@@ -330,13 +360,19 @@ DecodedColumn decode_numeric(ByteCursor& cursor, std::uint64_t rows, std::uint64
   if (s > 0) {
     const bool relative = (flags & kNumericRelativeCounts) != 0;
     for (std::uint64_t j = 0; j < n; ++j) {
-      const std::uint64_t x = cursor_read_varint_u64(cursor);
+      const std::uint64_t x = read_short_varint(cursor);
       if (values.wide()) {
         fraction_digits.push_back(undo_decimal_scale(wide_digits[j], s, x, relative));
         continue;
       }
       const std::int64_t v = values.word(j);
       std::uint64_t magnitude = v < 0 ? 0 - static_cast<std::uint64_t>(v) : static_cast<std::uint64_t>(v);
+      // The usual value: no digit appended (a count of 0, and for a relative count a last digit
+      // that is not 0), so all s fraction digits are written and the value stays as it is.
+      if (x == 0 && (!relative || magnitude % 10 != 0)) {
+        fraction_digits.push_back(s);
+        continue;
+      }
       fraction_digits.push_back(undo_decimal_scale(magnitude, s, x, relative));
       values.shrink_word(j, static_cast<std::int64_t>(v < 0 ? 0 - magnitude : magnitude));
     }
@@ -345,7 +381,6 @@ DecodedColumn decode_numeric(ByteCursor& cursor, std::uint64_t rows, std::uint64
 
   // Each cell is measured against the room left before it is written.
   DecodedColumn column;
-  std::string& out = column.bytes();
   std::size_t next_empty = 0;
   std::size_t next_minus_zero = 0;
   std::size_t next_exponent = 0;
@@ -353,7 +388,7 @@ DecodedColumn decode_numeric(ByteCursor& cursor, std::uint64_t rows, std::uint64
   char digits_buffer[20];
   char exponent_buffer[20];
   for (std::uint64_t r = 0; r < rows; ++r) {
-    const std::size_t start = out.size();
+    const std::size_t start = column.byte_size();
     if (next_empty < empty.size() && empty[next_empty] == r) {
       ++next_empty;
       column.close_cell(start);
@@ -361,8 +396,21 @@ DecodedColumn decode_numeric(ByteCursor& cursor, std::uint64_t rows, std::uint64
     }
     const bool minus_zero = next_minus_zero < minus_zeros.size() && minus_zeros[next_minus_zero] == j;
     next_minus_zero += minus_zero;
-    const bool minus = minus_zero || values.is_negative(j);
-    const std::string_view digits = magnitude_digits(values, wide_digits, j, digits_buffer);
+    // A word is read once for its sign and its digits.
+    bool negative;
+    std::string_view digits;
+    if (!values.wide()) {
+      const std::int64_t v = values.word(j);
+      negative = v < 0;
+      const std::uint64_t magnitude = negative ? 0 - static_cast<std::uint64_t>(v) : static_cast<std::uint64_t>(v);
+      digits = std::string_view(
+          digits_buffer,
+          static_cast<std::size_t>(std::to_chars(digits_buffer, digits_buffer + 20, magnitude).ptr - digits_buffer));
+    } else {
+      negative = values.is_negative(j);
+      digits = wide_digits[j];
+    }
+    const bool minus = minus_zero || negative;
     const std::uint64_t f = fraction_digits.empty() ? 0 : fraction_digits[j];
     const std::uint64_t z = zeros.empty() ? 0 : zeros[j];
     std::string_view marker;
@@ -377,14 +425,13 @@ DecodedColumn decode_numeric(ByteCursor& cursor, std::uint64_t rows, std::uint64
     // Counts come from the payload and may be near 2^64 each: summed in 128 bits.
     const unsigned __int128 length = static_cast<unsigned __int128>(minus) + z + fixed_point_length(digits.size(), f) +
                                      marker.size() + exponent_zeros + exponent.size();
-    if (length > room_under_limit(out.size(), limit)) throw output_limit_error();
-    out.resize(out.size() + static_cast<std::size_t>(length));
-    char* p = out.data() + start;
+    if (length > room_under_limit(start, limit)) throw output_limit_error();
+    char* p = column.grow(static_cast<std::size_t>(length));
     if (minus) *p++ = '-';
-    p = std::fill_n(p, static_cast<std::size_t>(z), '0');
-    p = write_fixed_point(p, digits, f);
+    p = put_zeros(p, z);
+    p = f == 0 ? copy_cell(p, digits) : write_fixed_point(p, digits, f);
     p = std::copy(marker.begin(), marker.end(), p);
-    p = std::fill_n(p, static_cast<std::size_t>(exponent_zeros), '0');
+    p = put_zeros(p, exponent_zeros);
     std::copy(exponent.begin(), exponent.end(), p);
     column.close_cell(start);
     ++j;
@@ -560,22 +607,28 @@ DecodedColumn decode_template_column(ByteCursor& cursor, std::uint64_t rows, std
     if (marker > 1) throw Error(kInvalidTemplateZerosMarker);
     const CountList zeros = marker ? read_count_list(cursor, n) : CountList{};
     DecodedColumn& field = fields.emplace_back();
-    std::string& out = field.bytes();
+    char word_digits[20];
+    std::string big_digits;
     for (std::uint64_t j = 0; j < n; ++j) {
-      const std::size_t start = out.size();
+      const std::size_t start = field.byte_size();
       const std::uint64_t z = zeros.empty() ? 0 : zeros[j];
       if (z > room) throw output_limit_error();
-      out.append(static_cast<std::size_t>(z), '0');
+      std::string_view digits;
       if (!values.wide()) {
-        char digits[20];
-        out.append(digits, std::to_chars(digits, digits + 20, values.word(j)).ptr);
+        digits = std::string_view(word_digits,
+                                  static_cast<std::size_t>(std::to_chars(word_digits, word_digits + 20, values.word(j)).ptr -
+                                                           word_digits));
       } else {
         const BigInt& value = values.big().big()[j];
         check_decimal_output_size(value, room - z);
-        value.append_decimal_magnitude(out);
+        big_digits.clear();
+        value.append_decimal_magnitude(big_digits);
+        digits = big_digits;
       }
-      if (out.size() - start > room) throw output_limit_error();
-      room -= out.size() - start;
+      if (digits.size() > room - z) throw output_limit_error();
+      char* p = field.grow(static_cast<std::size_t>(z) + digits.size());
+      copy_cell(put_zeros(p, z), digits);
+      room -= z + digits.size();
       field.close_cell(start);
     }
   }
@@ -591,19 +644,18 @@ DecodedColumn decode_template_column(ByteCursor& cursor, std::uint64_t rows, std
   if (text_bytes > room) throw output_limit_error();
 
   DecodedColumn column;
-  std::string& out = column.bytes();
   std::vector<DecodedColumn::Reader> readers;
   for (const DecodedColumn& field : fields) readers.push_back(field.reader());
   std::size_t next_empty = 0;
   std::uint64_t j = 0;
   for (std::uint64_t r = 0; r < rows; ++r) {
-    const std::size_t start = out.size();
+    const std::size_t start = column.byte_size();
     if (next_empty < empty.size() && empty[next_empty] == r) {
       ++next_empty;
     } else {
       for (std::uint64_t i = 0; i <= m; ++i) {
-        out += parts[i].text(j);
-        if (i < m) out += readers[i].next();
+        column.put(parts[i].text(j));
+        if (i < m) column.put(readers[i].next());
       }
       ++j;
     }
@@ -640,8 +692,8 @@ DecodedColumn decode_raw(ByteCursor& cursor, std::uint64_t rows, std::uint64_t l
   DecodedColumn column;
   std::uint64_t room = limit;
   for (std::uint64_t r = 0; r < rows; ++r) {
-    const std::uint64_t length = cursor_read_varint_u64(cursor);
-    const std::string_view cell = cursor_take_bytes(cursor, length);
+    const std::uint64_t length = read_short_varint(cursor);
+    const std::string_view cell = take_cell_bytes(cursor, length);
     if (cell.size() > room) throw output_limit_error();
     room -= cell.size();
     column.append(cell);
@@ -668,7 +720,7 @@ PositionList read_position_list(ByteCursor& cursor, std::uint64_t limit) {
   if (position >= limit) throw Error(kInvalidPosition);
   positions.push_back(position);
   for (std::uint64_t i = 1; i < count; ++i) {
-    const std::uint64_t gap = cursor_read_varint_u64(cursor);
+    const std::uint64_t gap = read_short_varint(cursor);
     if (gap == 0) throw Error(kRepeatedPosition);
     position = saturating_add(position, gap);
     if (position >= limit) throw Error(kInvalidPosition);
@@ -677,40 +729,15 @@ PositionList read_position_list(ByteCursor& cursor, std::uint64_t limit) {
   return positions;
 }
 
-std::string_view DecodedColumn::Reader::next() {
-  const auto* s = reinterpret_cast<const unsigned char*>(column_->stream_.data());
-  // The stream was written by this class: canonical varints of at most 64 bits.
-  std::uint64_t v = 0;
-  for (unsigned shift = 0;; shift += 7) {
-    const unsigned char b = s[stream_pos_++];
-    v |= static_cast<std::uint64_t>(b & 0x7F) << shift;
-    if (!(b & 0x80)) break;
-  }
-  if (!column_->entries_.empty()) {
-    const auto& entry = column_->entries_[v];
-    return std::string_view(column_->bytes_).substr(entry.first, entry.second);
-  }
-  const std::string_view cell = std::string_view(column_->bytes_).substr(byte_pos_, v);
-  byte_pos_ += v;
-  return cell;
-}
-
-void DecodedColumn::append(std::string_view cell) {
-  const std::size_t start = bytes_.size();
-  bytes_ += cell;
-  close_cell(start);
-}
-
-void DecodedColumn::close_cell(std::size_t start) {
-  const std::uint64_t length = bytes_.size() - start;
-  put_varint(length, stream_);
-  total_ += length;
-  ++count_;
+void DecodedColumn::make_room(std::size_t n) {
+  // Doubles, so that a column written a cell at a time moves its bytes a bounded number of times.
+  const std::size_t room = std::max({used_ + n, 2 * bytes_.size(), std::size_t{64}});
+  bytes_.resize(room);
 }
 
 void DecodedColumn::add_entry(std::string_view entry) {
-  entries_.emplace_back(bytes_.size(), entry.size());
-  bytes_ += entry;
+  entries_.emplace_back(used_, entry.size());
+  put(entry);
 }
 
 void DecodedColumn::append_entry_index(std::uint64_t index) {
@@ -719,10 +746,7 @@ void DecodedColumn::append_entry_index(std::uint64_t index) {
   ++count_;
 }
 
-void DecodedColumn::shrink_to_fit() {
-  bytes_.shrink_to_fit();
-  stream_.shrink_to_fit();
-}
+void DecodedColumn::shrink_to_fit() { stream_.shrink_to_fit(); }
 
 std::string encode_numeric_candidate(const std::vector<std::string_view>& cells) {
   std::string out;

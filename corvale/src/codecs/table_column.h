@@ -5,12 +5,14 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
 
 #include "codecs/bigint.h"
+#include "codecs/byte_buffer.h"
 #include "codecs/magnitude_budget.h"
 #include "codecs/table_recognition.h"
 #include "codecs/varint.h"
@@ -72,6 +74,33 @@ std::string encode_template_candidate(const std::vector<std::string_view>& cells
 std::string encode_dictionary_candidate(const std::vector<std::string_view>& cells);
 std::string encode_raw_candidate(const std::vector<std::string_view>& cells);
 
+// Copies cell to p, which has room for it, and returns the end of the copy. Cells are mostly a
+// few bytes: two overlapping word moves are far cheaper than a library call each.
+inline char* copy_cell(char* p, std::string_view cell) {
+  const char* s = cell.data();
+  const std::size_t n = cell.size();
+  if (n > 16) {
+    std::memcpy(p, s, n);
+  } else if (n >= 8) {
+    std::uint64_t head, tail;
+    std::memcpy(&head, s, 8);
+    std::memcpy(&tail, s + n - 8, 8);
+    std::memcpy(p, &head, 8);
+    std::memcpy(p + n - 8, &tail, 8);
+  } else if (n >= 4) {
+    std::uint32_t head, tail;
+    std::memcpy(&head, s, 4);
+    std::memcpy(&tail, s + n - 4, 4);
+    std::memcpy(p, &head, 4);
+    std::memcpy(p + n - 4, &tail, 4);
+  } else if (n > 0) {
+    p[0] = s[0];
+    p[n / 2] = s[n / 2];
+    p[n - 1] = s[n - 1];
+  }
+  return p + n;
+}
+
 // The cells of one decoded column, in order. Their bytes lie back to back in one buffer (a
 // dictionary's entries once each, however often they are chosen) and each cell is one varint in
 // a second buffer: its length, or a dictionary cell's entry index. A column of short cells costs
@@ -86,6 +115,8 @@ class DecodedColumn {
    public:
     // The next cell; valid while the column lives. At most size() calls.
     std::string_view next();
+    // The next cell copied to p, which has room for it; returns the end of the copy.
+    char* copy_next(char* p) { return copy_cell(p, next()); }
 
    private:
     friend class DecodedColumn;
@@ -96,14 +127,35 @@ class DecodedColumn {
   };
   Reader reader() const { return Reader(*this); }
   // Bytes that hold every cell as one of their ranges: a byte absent from them is in no cell.
-  std::string_view all_bytes() const { return bytes_; }
+  std::string_view all_bytes() const { return {bytes_.data(), used_}; }
 
   // Building a column cell by cell. The caller has weighed every cell against its limit.
-  void append(std::string_view cell);
-  // Room to write the next cell in place: append its bytes to bytes(), then close_cell(start)
-  // with bytes().size() as it was before.
-  std::string& bytes() { return bytes_; }
-  void close_cell(std::size_t start);
+  void append(std::string_view cell) {
+    const std::size_t start = used_;
+    put(cell);
+    close_cell(start);
+  }
+  // Writing the next cell in place: byte_size() before it is its start; grow(n) gives n more
+  // uninitialised bytes to write (valid until the next grow), put(bytes) appends bytes, and
+  // close_cell(start) ends the cell.
+  std::size_t byte_size() const { return used_; }
+  char* grow(std::size_t n) {
+    if (n > bytes_.size() - used_) make_room(n);
+    char* p = bytes_.data() + used_;
+    used_ += n;
+    return p;
+  }
+  void put(std::string_view bytes) { copy_cell(grow(bytes.size()), bytes); }
+  void close_cell(std::size_t start) {
+    const std::uint64_t length = used_ - start;
+    if (length < 0x80) {
+      stream_.push_back(static_cast<char>(length));
+    } else {
+      write_varint_u64(length, stream_);
+    }
+    total_ += length;
+    ++count_;
+  }
 
   // Building a dictionary column: the entries, then one entry index a cell.
   void add_entry(std::string_view entry);
@@ -111,17 +163,43 @@ class DecodedColumn {
   std::uint64_t entry_length(std::uint64_t index) const { return entries_[index].second; }
   void append_entry_index(std::uint64_t index);
 
-  // Gives back the room the buffers grew into beyond the column's bytes: the columns of a table
-  // are held together until its text is assembled.
+  // Gives back the room the stream of lengths grew into: the columns of a table are held
+  // together until its text is assembled. The bytes' room is left alone: what was never
+  // written costs no memory.
   void shrink_to_fit();
 
  private:
-  std::string bytes_;
+  void make_room(std::size_t n);
+
+  ByteBuffer bytes_;  // its size is the room; the first used_ bytes are written
+  std::size_t used_ = 0;
   std::string stream_;
   std::vector<std::pair<std::uint64_t, std::uint64_t>> entries_;  // offset and length in bytes_
   std::uint64_t count_ = 0;
   std::uint64_t total_ = 0;
 };
+
+inline std::string_view DecodedColumn::Reader::next() {
+  const auto* s = reinterpret_cast<const unsigned char*>(column_->stream_.data());
+  // The stream was written by this class: canonical varints of at most 64 bits, nearly all of
+  // one byte.
+  std::uint64_t v = s[stream_pos_++];
+  if (v & 0x80) {
+    v &= 0x7F;
+    for (unsigned shift = 7;; shift += 7) {
+      const unsigned char b = s[stream_pos_++];
+      v |= static_cast<std::uint64_t>(b & 0x7F) << shift;
+      if (!(b & 0x80)) break;
+    }
+  }
+  if (!column_->entries_.empty()) {
+    const auto& entry = column_->entries_[v];
+    return {column_->bytes_.data() + entry.first, static_cast<std::size_t>(entry.second)};
+  }
+  const std::string_view cell(column_->bytes_.data() + byte_pos_, static_cast<std::size_t>(v));
+  byte_pos_ += v;
+  return cell;
+}
 
 // Reads one column body of kind (its kind byte already taken) holding rows cells, producing at
 // most limit bytes of cells and charging big numbers to budget, and leaves the cursor just past
