@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -120,6 +121,33 @@ TEST(OrderedBlockPool, KeepsAtMostTwiceTheWorkersInFlight) {
         EXPECT_TRUE(block0_consumed);
       }
     }
+  }
+}
+
+TEST(OrderedBlockPool, ProducesNoFurtherAheadOfBusyWorkersThanAsked) {
+  constexpr unsigned kWorkers = 4;
+  for (unsigned waiting : {1u, 3u}) {
+    SCOPED_TRACE(waiting);
+    std::atomic<std::uint64_t> finished{0};
+    std::uint64_t next = 0;
+    std::uint64_t most_ahead = 0;
+    std::vector<std::uint64_t> consumed;
+    run_ordered_blocks<std::uint64_t, std::uint64_t>(
+        kWorkers,
+        [&]() -> std::optional<std::uint64_t> {
+          if (next == 40) return std::nullopt;
+          most_ahead = std::max(most_ahead, next - finished.load());
+          return next++;
+        },
+        [&](std::uint64_t b) {
+          std::this_thread::sleep_for(std::chrono::milliseconds(2));
+          ++finished;
+          return b;
+        },
+        [&](std::uint64_t b) { consumed.push_back(b); }, waiting);
+    EXPECT_EQ(consumed, first_blocks(40));
+    // Before producing block n, at most workers + waiting - 1 earlier blocks are unfinished.
+    EXPECT_LE(most_ahead, kWorkers + waiting - 1);
   }
 }
 

@@ -20,11 +20,11 @@ void decode_blocks_one_by_one(ByteCursor& cursor, std::string& output, std::uint
 
 }  // namespace
 
-std::string decode_block(std::string_view block, std::uint64_t limit) {
+ByteBuffer decode_block(std::string_view block, std::uint64_t limit) {
   if (!block.empty() && (static_cast<unsigned char>(block[0]) & 0x7F) == kBlockListType) {
     throw Error(kNestedBlockArchive);
   }
-  std::string restored = decode_archive(block, std::min(limit, kMaxBlockSize));
+  ByteBuffer restored = decode_archive(block, std::min(limit, kMaxBlockSize));
   // Every decoder keeps to its limit; this holds the line should one ever fail to.
   if (restored.size() > kMaxBlockSize) throw Error(kBlockTooLarge);
   return restored;

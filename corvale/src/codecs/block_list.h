@@ -13,6 +13,7 @@
 #include <string>
 #include <string_view>
 
+#include "codecs/byte_buffer.h"
 #include "codecs/varint.h"
 
 namespace corvale {
@@ -28,7 +29,7 @@ inline constexpr const char kTrailingBlockListData[] = "Trailing data in block a
 // Restores one block, an archive of any type but 12, producing at most min(limit, 64 MiB)
 // bytes: a caller with less room left than a whole block never lets a block grow past it.
 // Keeps no state; safe on any number of threads at once. Throws Error.
-std::string decode_block(std::string_view block, std::uint64_t limit = kMaxBlockSize);
+ByteBuffer decode_block(std::string_view block, std::uint64_t limit = kMaxBlockSize);
 
 // The next block of a block list in memory, read at the cursor and stepped over; nullopt at the
 // closing length 0, which is stepped over too. Throws Error.

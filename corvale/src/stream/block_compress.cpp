@@ -77,7 +77,10 @@ BlockArchiveCounts compress_block_archive_to_file(const std::filesystem::path& o
         file.write(length);
         file.write(archive);
         written += length.size() + archive.size();
-      });
+      },
+      // A block takes far longer to compress than to cut, so one cut block in reserve keeps the
+      // workers busy; more would only hold input nobody works on yet.
+      /*waiting_jobs=*/1);
 
   std::string tail(1, '\0');
   const std::uint32_t crc = blocks.crc();

@@ -75,7 +75,7 @@ std::uint64_t decompress_block_archive_to_file(const std::filesystem::path& outp
   std::uint32_t crc = 0;
   bool end_seen = false;
 
-  run_ordered_blocks<ArchivedBlock, std::string>(
+  run_ordered_blocks<ArchivedBlock, ByteBuffer>(
       pool_worker_count(threads),
       [&]() -> std::optional<ArchivedBlock> {
         if (end_seen) return std::nullopt;
@@ -88,11 +88,11 @@ std::uint64_t decompress_block_archive_to_file(const std::filesystem::path& outp
         return ArchivedBlock{read_block_bytes(input, length), block_room(total, limit)};
       },
       [](ArchivedBlock&& block) {
-        std::string restored = decode_block(block.archive, block.room);
+        ByteBuffer restored = decode_block(block.archive, block.room);
         block.archive = std::string();
         return restored;
       },
-      [&](std::string&& restored) {
+      [&](ByteBuffer&& restored) {
         if (restored.size() > limit - total) throw Error(kOutputLimitExceeded);
         total += restored.size();
         crc = crc32_update(crc, restored);

@@ -32,7 +32,7 @@ void decode_block_archive_parallel(ByteCursor& cursor, std::string& output, std:
   while (!ended) {
     const std::uint64_t free = limit - std::min(limit, static_cast<std::uint64_t>(output.size()));
     std::uint64_t promised = 0;
-    run_ordered_blocks<BlockRange, std::string>(
+    run_ordered_blocks<BlockRange, ByteBuffer>(
         workers,
         [&]() -> std::optional<BlockRange> {
           if (!next_block) next_block = take_next_block(cursor);
@@ -48,7 +48,7 @@ void decode_block_archive_parallel(ByteCursor& cursor, std::string& output, std:
           return block;
         },
         [](BlockRange&& block) { return decode_block(block.archive, block.room); },
-        [&](std::string&& restored) { append_block_output(output, restored, limit); });
+        [&](ByteBuffer&& restored) { append_block_output(output, restored, limit); });
   }
 }
 

@@ -49,11 +49,13 @@ struct BlockResult {
   std::variant<Bytes, std::string, WorkerFault> outcome;  // result, the block's message, fault
 };
 
+// The most workers a pool runs: as many threads as the command line allows.
+inline constexpr unsigned kMaxWorkers = 256;
+
 // The worker count for a thread count the user asked for: 0 counts as 1, and no more than
 // the command line allows.
 inline unsigned pool_worker_count(std::uint64_t threads) {
-  constexpr std::uint64_t kMaxWorkers = 256;
-  return static_cast<unsigned>(std::min(threads, kMaxWorkers));
+  return static_cast<unsigned>(std::min<std::uint64_t>(threads, kMaxWorkers));
 }
 
 namespace pool_detail {
@@ -94,9 +96,13 @@ void run_worker(Channel<BlockJob<Job>>& jobs, Channel<BlockResult<Result>>& resu
 // work: (Job&&) -> Result; called on several workers at once, so it and all it reads must be
 //   safe to share.
 // consume: (Result&&) -> void, strictly in index order; main thread only.
+// waiting_jobs: the most jobs produced ahead for workers that are all busy (at least 1, at most
+//   workers). A pipeline whose jobs are large and cheap to make keeps it small, so that memory
+//   holds few blocks nobody works on yet.
 // With fewer than 2 workers everything runs inline on the calling thread, one block at a time.
 template <class Job, class Result, class Produce, class Work, class Consume>
-void run_ordered_blocks(unsigned workers, Produce&& produce, const Work& work, Consume&& consume) {
+void run_ordered_blocks(unsigned workers, Produce&& produce, const Work& work, Consume&& consume,
+                        unsigned waiting_jobs = kMaxWorkers) {
   if (workers < 2) {
     while (std::optional<Job> job = produce()) consume(work(std::move(*job)));
     return;
@@ -134,8 +140,11 @@ void run_ordered_blocks(unsigned workers, Produce&& produce, const Work& work, C
     std::uint64_t written = 0;
     bool more = true;
     const std::uint64_t max_in_flight = 2 * static_cast<std::uint64_t>(workers);
+    const std::uint64_t max_unfinished = workers + std::clamp(waiting_jobs, 1u, workers);
     while (written < next || more) {
-      if (more && next - written < max_in_flight) {
+      // Jobs sent whose result has not come back yet: being coded or waiting in the channel.
+      const std::uint64_t unfinished = next - written - early.size();
+      if (more && next - written < max_in_flight && unfinished < max_unfinished) {
         std::optional<Job> job = produce();
         if (!job) {
           more = false;
