@@ -114,7 +114,7 @@ std::optional<std::string> encode_table_archive(std::string_view input) {
     write_varint_u64(table->header->size(), body);
     body += *table->header;
   }
-  std::vector<std::string_view> cells(rows);
+  std::vector<std::string_view> cells;
   PositionList quoted;
   std::string quoted_list;
   // Verification decodes under the input's exact length: the decoder's magnitude budget for that
@@ -126,8 +126,8 @@ std::optional<std::string> encode_table_archive(std::string_view input) {
   for (std::size_t c = 0; c < columns; ++c) {
     std::uint64_t share = 0;
     quoted.clear();
+    table->cut_column(c, cells);
     for (std::size_t r = 0; r < rows; ++r) {
-      cells[r] = table->cell(r, c);
       share += cells[r].size() + 1;
       if (table->quoted(r, c)) {
         quoted.push_back(r);
