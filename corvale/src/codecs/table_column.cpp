@@ -168,22 +168,32 @@ constexpr std::uint8_t kNumericExponents = 0x20;
 bool append_numeric_candidate(const std::vector<std::string_view>& cells, std::string& out, std::uint64_t max_bytes,
                               std::uint64_t magnitude_room, bool& wide) {
   // One pass takes every cell apart; what depends on the column's scale s waits for the second.
+  // Every list is sized once for all the cells: a column of short numbers then costs no copies
+  // of lists outgrowing their room.
+  const std::size_t rows = cells.size();
   PositionList empty;
   PositionList minus_zeros;
   std::string zero_counts;
   std::string relative;
+  zero_counts.reserve(rows);
+  relative.reserve(rows);
   bool any_zeros = false;
   std::uint64_t s = 0;
-  std::vector<std::uint64_t> mantissas;   // the value's magnitude before scaling, when it fits
-  std::vector<std::uint8_t> negative;
-  std::vector<std::size_t> long_mantissas;  // rows of the values whose mantissa does not
+  // The signed mantissas, scaled in place once s is known: words while they fit, big integers
+  // once one does not.
+  IntegerList values(Signedness::Signed);
+  values.words().reserve(rows);
+  std::vector<std::size_t> long_mantissas;  // rows of the values whose mantissa is not a word
   CountList fractions;
   CountList digit_counts;  // significant digits of each mantissa (0 for a zero)
+  fractions.reserve(rows);
+  digit_counts.reserve(rows);
   std::uint64_t magnitudes = 0;
   std::vector<ExponentForm> forms;
+  forms.reserve(rows);
   std::vector<std::string_view> exponent_digits;
   std::uint64_t j = 0;  // value index: the non-empty cells only
-  for (std::size_t r = 0; r < cells.size(); ++r) {
+  for (std::size_t r = 0; r < rows; ++r) {
     if (cells[r].empty()) {
       empty.push_back(r);
       continue;
@@ -199,9 +209,12 @@ bool append_numeric_candidate(const std::vector<std::string_view>& cells, std::s
     digit_counts.push_back(digits);
     if (parts.negative && digits == 0) minus_zeros.push_back(j);
     const std::optional<std::uint64_t> mantissa = mantissa_value_u64(parts);
-    if (!mantissa) long_mantissas.push_back(r);
-    mantissas.push_back(mantissa.value_or(0));
-    negative.push_back(parts.negative);
+    if (mantissa && *mantissa <= static_cast<std::uint64_t>(INT64_MAX)) {
+      values.push_word(parts.negative ? 0 - *mantissa : *mantissa);
+    } else {
+      long_mantissas.push_back(r);
+      values.push_word(0);
+    }
     forms.push_back(parts.exponent_form);
     if (parts.exponent_form != ExponentForm::kNone) {
       exponent_digits.push_back(parts.exponent_digits);
@@ -216,9 +229,8 @@ bool append_numeric_candidate(const std::vector<std::string_view>& cells, std::s
   }
   if (magnitudes > magnitude_room) return false;
 
-  // The values scaled to s fraction digits: 64-bit words while they fit, big integers once one
-  // does not.
-  IntegerList values(Signedness::Signed);
+  // The values scaled to s fraction digits. The first that does not fit a word widens the list:
+  // the values before it are scaled already, the others still mantissas.
   {
     std::unordered_map<std::uint64_t, BigInt> powers;  // 10^d, made once for each d that occurs
     auto long_mantissa = long_mantissas.begin();
@@ -228,18 +240,17 @@ bool append_numeric_candidate(const std::vector<std::string_view>& cells, std::s
       const std::uint64_t d = s - fractions[i];
       const bool is_long = long_mantissa != long_mantissas.end() && *long_mantissa == row;
       long_mantissa += is_long;
-      if (!is_long && d <= 18 && mantissas[i] <= static_cast<std::uint64_t>(INT64_MAX) / kPowersOfTen[d]) {
-        const std::uint64_t v = mantissas[i] * kPowersOfTen[d];
-        values.push_word(negative[i] ? 0 - v : v);
-        continue;
+      if (!values.wide()) {
+        std::uint64_t& word = values.words()[i];
+        const std::uint64_t magnitude = static_cast<std::int64_t>(word) < 0 ? 0 - word : word;
+        if (!is_long && d <= 18 && magnitude <= static_cast<std::uint64_t>(INT64_MAX) / kPowersOfTen[d]) {
+          word *= kPowersOfTen[d];
+          continue;
+        }
+        values.widen();
       }
-      BigInt& scaled = values.append_slot();
-      if (is_long) {
-        scaled = split_written_number(cells[row]).value;
-      } else {
-        scaled = BigInt(mantissas[i]);
-        if (negative[i]) scaled = -scaled;
-      }
+      BigInt& scaled = values.big()[i];
+      if (is_long) scaled = split_written_number(cells[row]).value;
       if (d > 0 && !scaled.is_zero()) {
         auto [power, made] = powers.try_emplace(d);
         if (made) power->second = BigInt::pow(10, d);
@@ -247,8 +258,6 @@ bool append_numeric_candidate(const std::vector<std::string_view>& cells, std::s
       }
     }
   }
-  mantissas = {};
-  negative = {};
 
   std::uint8_t flags = 0;
   out.push_back(static_cast<char>(kColumnNumeric));
