@@ -37,6 +37,12 @@ inline void put_varint(std::uint64_t value, std::string& out) {
   }
 }
 
+constexpr std::size_t varint_size(std::uint64_t value) {
+  std::size_t n = 1;
+  for (; value >= 0x80; value >>= 7) ++n;
+  return n;
+}
+
 // Up to this many texts an index is one byte; beyond, a varint.
 constexpr std::uint64_t kByteIndexTexts = 256;
 
@@ -122,6 +128,15 @@ void append_dictionary_candidate(const std::vector<std::string_view>& cells, std
   std::vector<std::uint32_t> numbers(cells.size());
   for (std::size_t r = 0; r < cells.size(); ++r) numbers[r] = index.find_or_add(cells[r]);
   const std::uint64_t k = index.texts().size();
+  // Sized once: a candidate of a long column would otherwise be copied as it outgrows its room.
+  std::size_t size = 1 + varint_size(k);
+  for (std::string_view entry : index.texts()) size += varint_size(entry.size()) + entry.size();
+  if (k <= kByteIndexTexts) {
+    size += numbers.size();
+  } else {
+    for (std::uint32_t number : numbers) size += varint_size(number);
+  }
+  out.reserve(out.size() + size);
   out.push_back(static_cast<char>(kColumnDictionary));
   write_varint_u64(k, out);
   for (std::string_view entry : index.texts()) write_bytes(entry, out);
@@ -129,6 +144,9 @@ void append_dictionary_candidate(const std::vector<std::string_view>& cells, std
 }
 
 void append_raw_candidate(const std::vector<std::string_view>& cells, std::string& out) {
+  std::size_t size = 1;
+  for (std::string_view cell : cells) size += varint_size(cell.size()) + cell.size();
+  out.reserve(out.size() + size);
   out.push_back(static_cast<char>(kColumnRaw));
   for (std::string_view cell : cells) write_bytes(cell, out);
 }
