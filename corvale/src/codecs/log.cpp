@@ -132,7 +132,7 @@ std::string encode_log_columns(const std::vector<std::string_view>& lines, std::
 }
 
 std::optional<std::string> compress_log(std::string_view text) {
-  const std::optional<LogLines> log = detect_log_lines(text);
+  std::optional<LogLines> log = detect_log_lines(text);
   if (!log) return std::nullopt;
   const std::vector<std::string_view>& lines = log->lines;
   // Thousands of small columns are weighed below; they share one compressor.
@@ -156,11 +156,15 @@ std::optional<std::string> compress_log(std::string_view text) {
       if (sample_is_all) best_body = std::move(body);
     }
   }
-  const std::string body = sample_is_all ? std::move(best_body) : encode_log_columns(lines, best_n, text.size());
+  std::string body = sample_is_all ? std::move(best_body) : encode_log_columns(lines, best_n, text.size());
 
   std::string payload(1, static_cast<char>((log->final_newline ? kLogFinalLineEnding : 0) | (log->crlf ? kLogCrLf : 0)));
   write_varint_u64(lines.size(), payload);
+  // Neither the lines nor, once deflated, the body are needed again: the deflates below have
+  // the memory they held.
+  std::vector<std::string_view>().swap(log->lines);
   payload += deflate_compress_best(body);
+  std::string().swap(body);
 
   // Text without structure (random bytes, base64, hex) passes as a log when one token in five
   // holds a digit; storing it column by column would then lose to plain deflate.

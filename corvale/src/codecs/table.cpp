@@ -104,10 +104,17 @@ std::uint64_t quote_selected_csv_fields(DecodedColumn& column, QuotedRows quoted
 }  // namespace
 
 std::optional<std::string> encode_table_archive(std::string_view input) {
-  const std::optional<ParsedTable> table = detect_table(input);
+  std::optional<ParsedTable> table = detect_table(input);
   if (!table) return std::nullopt;
   const std::size_t rows = table->row_count();
   const std::size_t columns = table->column_count();
+
+  std::string payload;
+  payload.push_back(static_cast<char>((table->final_newline ? kTableFinalLineEnding : 0) |
+                                      (table->crlf ? kTableCrLf : 0) | (table->header ? kTableHeader : 0)));
+  write_varint_u64(rows, payload);
+  write_varint_u64(columns, payload);
+  payload.push_back(table->separator);
 
   std::string body;
   if (table->header) {
@@ -149,12 +156,9 @@ std::optional<std::string> encode_table_archive(std::string_view input) {
     }
   }
 
-  std::string payload;
-  payload.push_back(static_cast<char>((table->final_newline ? kTableFinalLineEnding : 0) |
-                                      (table->crlf ? kTableCrLf : 0) | (table->header ? kTableHeader : 0)));
-  write_varint_u64(rows, payload);
-  write_varint_u64(columns, payload);
-  payload.push_back(table->separator);
+  // The cells and the table's own lists give their memory to the deflate.
+  std::vector<std::string_view>().swap(cells);
+  table.reset();
   payload += deflate_compress_best(body);
   return payload;
 }
