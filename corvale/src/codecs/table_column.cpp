@@ -72,7 +72,7 @@ class TextIndex {
   std::uint32_t find_or_add(std::string_view text) {
     if (2 * (texts_.size() + 1) > slots_.size()) grow();
     const std::uint64_t h = hash(text);
-    const auto tag = static_cast<std::uint32_t>(h >> 32);
+    const auto tag = static_cast<std::uint32_t>(h);
     for (std::size_t i = h & mask_;; i = (i + 1) & mask_) {
       Slot& slot = slots_[i];
       if (slot.number == 0) {
@@ -86,8 +86,10 @@ class TextIndex {
   const std::vector<std::string_view>& texts() const { return texts_; }
 
  private:
+  // A slot keeps the low half of its text's hash, which holds the slot bits of every table
+  // smaller than 2^32 slots: growing moves slots without reading a text again.
   struct Slot {
-    std::uint32_t tag;     // the high half of the text's hash
+    std::uint32_t tag;     // the low half of the text's hash
     std::uint32_t number;  // 0 empty, else the text's number plus one
   };
 
@@ -108,13 +110,14 @@ class TextIndex {
 
   void grow() {
     const std::size_t size = slots_.empty() ? 64 : slots_.size() * 2;
-    slots_.assign(size, Slot{0, 0});
+    const std::vector<Slot> old = std::exchange(slots_, std::vector<Slot>(size, Slot{0, 0}));
     mask_ = size - 1;
-    for (std::size_t t = 0; t < texts_.size(); ++t) {
-      const std::uint64_t h = hash(texts_[t]);
-      std::size_t i = h & mask_;
+    const bool tag_holds_slot = size <= (std::uint64_t{1} << 32);
+    for (const Slot& slot : old) {
+      if (slot.number == 0) continue;
+      std::size_t i = (tag_holds_slot ? slot.tag : hash(texts_[slot.number - 1])) & mask_;
       while (slots_[i].number != 0) i = (i + 1) & mask_;
-      slots_[i] = Slot{static_cast<std::uint32_t>(h >> 32), static_cast<std::uint32_t>(t + 1)};
+      slots_[i] = slot;
     }
   }
 
