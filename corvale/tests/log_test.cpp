@@ -160,6 +160,19 @@ TEST(LogArchive, ExtraSpacesStayInTheLastField) {
   EXPECT_EQ(decode_log_payload(payload, text.size()), text);
 }
 
+TEST(LogArchive, ColumnsReusedAcrossFieldCountsMatchFreshOnes) {
+  // Space counts 0 to 5 mixed, repeated lines and numbers in every field: groups of one count
+  // and groups of n spaces or more, last fields cut short or kept whole.
+  const std::vector<std::string> lines = {"a 1 2 3", "b 4", "c 5 6 7 8 9", "7", "d 10 11 12", "e 13 14 15 x",
+                                          "a 1 2 3", "f 16 17  18", "g 19 20 21 22 23", "h 24"};
+  const std::vector<std::string_view> views(lines.begin(), lines.end());
+  for (const std::vector<std::uint64_t>& order :
+       {std::vector<std::uint64_t>{0, 1, 2, 3, 4, 5, 6}, std::vector<std::uint64_t>{6, 3, 1, 4, 0, 2, 5, 3}}) {
+    LogColumnEncoder encoder(views, 1000);
+    for (std::uint64_t n : order) EXPECT_EQ(encoder.encode(n), encode_log_columns(views, n, 1000)) << n;
+  }
+}
+
 TEST(LogArchive, FieldCountCandidates) {
   const std::vector<std::uint64_t> small = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12};
   auto with = [&](std::uint64_t n) {

@@ -4,6 +4,7 @@
 #include <array>
 #include <cstring>
 #include <limits>
+#include <map>
 #include <stdexcept>
 #include <utility>
 
@@ -33,23 +34,36 @@ struct LineGroups {
   std::vector<std::uint64_t> field_counts;  // of each group
   std::vector<std::size_t> sizes;           // lines in each group
   std::vector<std::uint8_t> group_of_line;
+  // With the lines' space counts: the fewest and the most spaces a line of each group holds.
+  std::vector<std::uint32_t> fewest_spaces;
+  std::vector<std::uint32_t> most_spaces;
 };
 
-LineGroups group_lines(const std::vector<std::string_view>& lines, std::uint64_t n) {
+// spaces: every line's number of spaces, or nothing to count them here.
+LineGroups group_lines(const std::vector<std::string_view>& lines, std::uint64_t n,
+                       const std::vector<std::uint32_t>* spaces) {
   LineGroups groups;
   std::array<std::int16_t, kMaxLogGroups + 1> group_of_count;
   group_of_count.fill(-1);
   groups.group_of_line.resize(lines.size());
   for (std::size_t i = 0; i < lines.size(); ++i) {
-    const std::size_t f = log_field_count(lines[i], n);
+    const std::size_t f = spaces ? std::min<std::uint64_t>((*spaces)[i], n) + 1 : log_field_count(lines[i], n);
     std::int16_t& k = group_of_count[f];
     if (k < 0) {
       k = static_cast<std::int16_t>(groups.field_counts.size());
       groups.field_counts.push_back(f);
       groups.sizes.push_back(0);
+      if (spaces) {
+        groups.fewest_spaces.push_back((*spaces)[i]);
+        groups.most_spaces.push_back((*spaces)[i]);
+      }
     }
     groups.group_of_line[i] = static_cast<std::uint8_t>(k);
     ++groups.sizes[k];
+    if (spaces) {
+      groups.fewest_spaces[k] = std::min(groups.fewest_spaces[k], (*spaces)[i]);
+      groups.most_spaces[k] = std::max(groups.most_spaces[k], (*spaces)[i]);
+    }
   }
   return groups;
 }
@@ -75,10 +89,40 @@ std::vector<std::uint64_t> log_field_count_candidates(std::uint64_t most_spaces)
   return candidates;
 }
 
-std::string encode_log_columns(const std::vector<std::string_view>& lines, std::uint64_t n,
-                               std::uint64_t text_size) {
+namespace {
+
+// A column of a group, as the lines' space counts tell it apart. A group holds the lines of one
+// space count, or those of n spaces or more: either way exactly the lines whose count lies
+// between its fewest and its most. Field j of those lines, when none of them ends there, is cut
+// alike for every field count that cuts them after it.
+struct ColumnKey {
+  std::uint32_t fewest_spaces;
+  std::uint32_t most_spaces;
+  std::uint64_t field;
+  std::uint64_t budget;  // the magnitude budget left before the column
+  auto operator<=>(const ColumnKey&) const = default;
+};
+
+struct EncodedColumn {
+  std::string bytes;
+  MagnitudeBudget budget_after;
+};
+
+}  // namespace
+
+struct LogColumnEncoder::Columns {
+  std::map<ColumnKey, EncodedColumn> encoded;
+};
+
+namespace {
+
+// encode_log_columns, taking columns from and keeping them in columns when spaces holds the
+// lines' space counts.
+std::string encode_log_columns_reusing(const std::vector<std::string_view>& lines, std::uint64_t n,
+                                       std::uint64_t text_size, const std::vector<std::uint32_t>* spaces,
+                                       std::map<ColumnKey, EncodedColumn>* columns) {
   if (n > kMaxLogFieldCount) throw std::invalid_argument("log field count above 255");
-  const LineGroups groups = group_lines(lines, n);
+  const LineGroups groups = group_lines(lines, n, spaces);
   const std::size_t g = groups.field_counts.size();
   std::string body;
   write_varint_u64(n, body);
@@ -125,14 +169,55 @@ std::string encode_log_columns(const std::vector<std::string_view>& lines, std::
         cells[r] = std::string_view(start, static_cast<std::size_t>(end - start));
         cell_bytes += cells[r].size();
       }
-      body += encode_table_column(cells, classify_table_column(cells), budget, 1 + 2 * cell_bytes + rows);
+      // The rest of lines that hold more spaces changes with n: it is seldom met again, and a
+      // long one would only take room.
+      if (columns == nullptr || (j + 1 == f && groups.most_spaces[k] > j)) {
+        body += encode_table_column(cells, classify_table_column(cells), budget, 1 + 2 * cell_bytes + rows);
+        continue;
+      }
+      const ColumnKey key{groups.fewest_spaces[k], groups.most_spaces[k], j, budget.remaining()};
+      auto found = columns->find(key);
+      if (found == columns->end()) {
+        std::string column = encode_table_column(cells, classify_table_column(cells), budget, 1 + 2 * cell_bytes + rows);
+        found = columns->emplace(key, EncodedColumn{std::move(column), budget}).first;
+      }
+      body += found->second.bytes;
+      budget = found->second.budget_after;
     }
   }
   return body;
 }
 
+}  // namespace
+
+std::string encode_log_columns(const std::vector<std::string_view>& lines, std::uint64_t n,
+                               std::uint64_t text_size) {
+  return encode_log_columns_reusing(lines, n, text_size, nullptr, nullptr);
+}
+
+LogColumnEncoder::LogColumnEncoder(const std::vector<std::string_view>& lines, std::uint64_t text_size)
+    : lines_(lines), text_size_(text_size), spaces_(lines.size()), columns_(std::make_unique<Columns>()) {
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    spaces_[i] = static_cast<std::uint32_t>(std::count(lines[i].begin(), lines[i].end(), ' '));
+  }
+}
+
+LogColumnEncoder::~LogColumnEncoder() = default;
+
+std::string LogColumnEncoder::encode(std::uint64_t n) {
+  std::string body = encode_log_columns_reusing(lines_, n, text_size_, &spaces_, &columns_->encoded);
+  // The field counts are weighed in rising order. Lines of unequal space counts share a group
+  // only as those of n spaces or more, so a group whose fewest are n or fewer does not come back
+  // for a larger n: its columns are let go.
+  std::erase_if(columns_->encoded, [n](const auto& entry) {
+    const ColumnKey& key = entry.first;
+    return key.fewest_spaces < key.most_spaces && key.fewest_spaces <= n;
+  });
+  return body;
+}
+
 std::optional<std::string> compress_log(std::string_view text) {
-  const std::optional<LogLines> log = detect_log_lines(text);
+  std::optional<LogLines> log = detect_log_lines(text);
   if (!log) return std::nullopt;
   const std::vector<std::string_view>& lines = log->lines;
   // Thousands of small columns are weighed below; they share one compressor.
@@ -145,9 +230,10 @@ std::optional<std::string> compress_log(std::string_view text) {
   std::uint64_t best_n = 0;
   std::uint64_t best_size = 0;
   std::string best_body;
+  // Weighed as the whole text's body: the budgets are the whole text's too.
+  LogColumnEncoder sample_encoder(sample, text.size());
   for (std::size_t c = 0; c < candidates.size(); ++c) {
-    // Weighed as the whole text's body: the budgets are the whole text's too.
-    std::string body = encode_log_columns(sample, candidates[c], text.size());
+    std::string body = sample_encoder.encode(candidates[c]);
     const std::uint64_t size = deflate_compress_fast(body);
     if (c == 0 || size < best_size) {
       best_n = candidates[c];
@@ -156,11 +242,15 @@ std::optional<std::string> compress_log(std::string_view text) {
       if (sample_is_all) best_body = std::move(body);
     }
   }
-  const std::string body = sample_is_all ? std::move(best_body) : encode_log_columns(lines, best_n, text.size());
+  std::string body = sample_is_all ? std::move(best_body) : encode_log_columns(lines, best_n, text.size());
 
   std::string payload(1, static_cast<char>((log->final_newline ? kLogFinalLineEnding : 0) | (log->crlf ? kLogCrLf : 0)));
   write_varint_u64(lines.size(), payload);
+  // Neither the lines nor, once deflated, the body are needed again: the deflates below have
+  // the memory they held.
+  std::vector<std::string_view>().swap(log->lines);
   payload += deflate_compress_best(body);
+  std::string().swap(body);
 
   // Text without structure (random bytes, base64, hex) passes as a log when one token in five
   // holds a digit; storing it column by column would then lose to plain deflate.

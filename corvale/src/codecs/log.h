@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <limits>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -57,6 +58,24 @@ std::vector<std::uint64_t> log_field_count_candidates(std::uint64_t most_spaces)
 // columns hold and inflate the body under its cap. Throws Error when a column encoding fails.
 std::string encode_log_columns(const std::vector<std::string_view>& lines, std::uint64_t n,
                                std::uint64_t text_size = std::numeric_limits<std::uint64_t>::max());
+
+// The bodies of one list of lines for one field count after another, each the same as
+// encode_log_columns's. A column cut the same way for an earlier field count (the same lines,
+// the same field, under the same magnitude budget) is taken from that one, not encoded again:
+// a field before the last is cut alike whatever the field count. The lines must outlive it.
+class LogColumnEncoder {
+ public:
+  LogColumnEncoder(const std::vector<std::string_view>& lines, std::uint64_t text_size);
+  ~LogColumnEncoder();
+  std::string encode(std::uint64_t n);
+
+ private:
+  struct Columns;
+  const std::vector<std::string_view>& lines_;
+  std::uint64_t text_size_;
+  std::vector<std::uint32_t> spaces_;  // of each line, all of them
+  std::unique_ptr<Columns> columns_;
+};
 
 // The text a type-14 payload restores, at most limit bytes. Throws Error.
 ByteBuffer decode_log_payload(std::string_view payload, std::uint64_t limit);

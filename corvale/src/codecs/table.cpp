@@ -157,17 +157,24 @@ bool restored_text_is_table(std::string_view text, bool has_header, std::string_
 }  // namespace
 
 std::optional<std::string> encode_table_archive(std::string_view input) {
-  const std::optional<ParsedTable> table = detect_table(input);
+  std::optional<ParsedTable> table = detect_table(input);
   if (!table) return std::nullopt;
   const std::size_t rows = table->row_count();
   const std::size_t columns = table->column_count();
+
+  std::string payload;
+  payload.push_back(static_cast<char>((table->final_newline ? kTableFinalLineEnding : 0) |
+                                      (table->crlf ? kTableCrLf : 0) | (table->header ? kTableHeader : 0)));
+  write_varint_u64(rows, payload);
+  write_varint_u64(columns, payload);
+  payload.push_back(table->separator);
 
   std::string body;
   if (table->header) {
     write_varint_u64(table->header->size(), body);
     body += *table->header;
   }
-  std::vector<std::string_view> cells(rows);
+  std::vector<std::string_view> cells;
   PositionList quoted;
   std::string quoted_list;
   // Verification decodes under the input's exact length: the decoder's magnitude budget for that
@@ -179,8 +186,8 @@ std::optional<std::string> encode_table_archive(std::string_view input) {
   for (std::size_t c = 0; c < columns; ++c) {
     std::uint64_t share = 0;
     quoted.clear();
+    table->cut_column(c, cells);
     for (std::size_t r = 0; r < rows; ++r) {
-      cells[r] = table->cell(r, c);
       share += cells[r].size() + 1;
       if (table->quoted(r, c)) {
         quoted.push_back(r);
@@ -202,12 +209,9 @@ std::optional<std::string> encode_table_archive(std::string_view input) {
     }
   }
 
-  std::string payload;
-  payload.push_back(static_cast<char>((table->final_newline ? kTableFinalLineEnding : 0) |
-                                      (table->crlf ? kTableCrLf : 0) | (table->header ? kTableHeader : 0)));
-  write_varint_u64(rows, payload);
-  write_varint_u64(columns, payload);
-  payload.push_back(table->separator);
+  // The cells and the table's own lists give their memory to the deflate.
+  std::vector<std::string_view>().swap(cells);
+  table.reset();
   payload += deflate_compress_best(body);
   return payload;
 }

@@ -37,6 +37,12 @@ inline void put_varint(std::uint64_t value, std::string& out) {
   }
 }
 
+constexpr std::size_t varint_size(std::uint64_t value) {
+  std::size_t n = 1;
+  for (; value >= 0x80; value >>= 7) ++n;
+  return n;
+}
+
 // Up to this many texts an index is one byte; beyond, a varint.
 constexpr std::uint64_t kByteIndexTexts = 256;
 
@@ -96,7 +102,7 @@ class TextIndex {
   std::uint32_t find_or_add(std::string_view text) {
     if (2 * (texts_.size() + 1) > slots_.size()) grow();
     const std::uint64_t h = hash(text);
-    const auto tag = static_cast<std::uint32_t>(h >> 32);
+    const auto tag = static_cast<std::uint32_t>(h);
     for (std::size_t i = h & mask_;; i = (i + 1) & mask_) {
       Slot& slot = slots_[i];
       if (slot.number == 0) {
@@ -110,8 +116,10 @@ class TextIndex {
   const std::vector<std::string_view>& texts() const { return texts_; }
 
  private:
+  // A slot keeps the low half of its text's hash, which holds the slot bits of every table
+  // smaller than 2^32 slots: growing moves slots without reading a text again.
   struct Slot {
-    std::uint32_t tag;     // the high half of the text's hash
+    std::uint32_t tag;     // the low half of the text's hash
     std::uint32_t number;  // 0 empty, else the text's number plus one
   };
 
@@ -132,13 +140,14 @@ class TextIndex {
 
   void grow() {
     const std::size_t size = slots_.empty() ? 64 : slots_.size() * 2;
-    slots_.assign(size, Slot{0, 0});
+    const std::vector<Slot> old = std::exchange(slots_, std::vector<Slot>(size, Slot{0, 0}));
     mask_ = size - 1;
-    for (std::size_t t = 0; t < texts_.size(); ++t) {
-      const std::uint64_t h = hash(texts_[t]);
-      std::size_t i = h & mask_;
+    const bool tag_holds_slot = size <= (std::uint64_t{1} << 32);
+    for (const Slot& slot : old) {
+      if (slot.number == 0) continue;
+      std::size_t i = (tag_holds_slot ? slot.tag : hash(texts_[slot.number - 1])) & mask_;
       while (slots_[i].number != 0) i = (i + 1) & mask_;
-      slots_[i] = Slot{static_cast<std::uint32_t>(h >> 32), static_cast<std::uint32_t>(t + 1)};
+      slots_[i] = slot;
     }
   }
 
@@ -152,6 +161,15 @@ void append_dictionary_candidate(const std::vector<std::string_view>& cells, std
   std::vector<std::uint32_t> numbers(cells.size());
   for (std::size_t r = 0; r < cells.size(); ++r) numbers[r] = index.find_or_add(cells[r]);
   const std::uint64_t k = index.texts().size();
+  // Sized once: a candidate of a long column would otherwise be copied as it outgrows its room.
+  std::size_t size = 1 + varint_size(k);
+  for (std::string_view entry : index.texts()) size += varint_size(entry.size()) + entry.size();
+  if (k <= kByteIndexTexts) {
+    size += numbers.size();
+  } else {
+    for (std::uint32_t number : numbers) size += varint_size(number);
+  }
+  out.reserve(out.size() + size);
   out.push_back(static_cast<char>(kColumnDictionary));
   write_varint_u64(k, out);
   for (std::string_view entry : index.texts()) write_bytes(entry, out);
@@ -159,6 +177,9 @@ void append_dictionary_candidate(const std::vector<std::string_view>& cells, std
 }
 
 void append_raw_candidate(const std::vector<std::string_view>& cells, std::string& out) {
+  std::size_t size = 1;
+  for (std::string_view cell : cells) size += varint_size(cell.size()) + cell.size();
+  out.reserve(out.size() + size);
   out.push_back(static_cast<char>(kColumnRaw));
   for (std::string_view cell : cells) write_bytes(cell, out);
 }
@@ -198,22 +219,32 @@ constexpr std::uint8_t kNumericExponents = 0x20;
 bool append_numeric_candidate(const std::vector<std::string_view>& cells, std::string& out, std::uint64_t max_bytes,
                               std::uint64_t magnitude_room, bool& wide) {
   // One pass takes every cell apart; what depends on the column's scale s waits for the second.
+  // Every list is sized once for all the cells: a column of short numbers then costs no copies
+  // of lists outgrowing their room.
+  const std::size_t rows = cells.size();
   PositionList empty;
   PositionList minus_zeros;
   std::string zero_counts;
   std::string relative;
+  zero_counts.reserve(rows);
+  relative.reserve(rows);
   bool any_zeros = false;
   std::uint64_t s = 0;
-  std::vector<std::uint64_t> mantissas;   // the value's magnitude before scaling, when it fits
-  std::vector<std::uint8_t> negative;
-  std::vector<std::size_t> long_mantissas;  // rows of the values whose mantissa does not
+  // The signed mantissas, scaled in place once s is known: words while they fit, big integers
+  // once one does not.
+  IntegerList values(Signedness::Signed);
+  values.words().reserve(rows);
+  std::vector<std::size_t> long_mantissas;  // rows of the values whose mantissa is not a word
   CountList fractions;
   CountList digit_counts;  // significant digits of each mantissa (0 for a zero)
+  fractions.reserve(rows);
+  digit_counts.reserve(rows);
   std::uint64_t magnitudes = 0;
   std::vector<ExponentForm> forms;
+  forms.reserve(rows);
   std::vector<std::string_view> exponent_digits;
   std::uint64_t j = 0;  // value index: the non-empty cells only
-  for (std::size_t r = 0; r < cells.size(); ++r) {
+  for (std::size_t r = 0; r < rows; ++r) {
     if (cells[r].empty()) {
       empty.push_back(r);
       continue;
@@ -229,9 +260,12 @@ bool append_numeric_candidate(const std::vector<std::string_view>& cells, std::s
     digit_counts.push_back(digits);
     if (parts.negative && digits == 0) minus_zeros.push_back(j);
     const std::optional<std::uint64_t> mantissa = mantissa_value_u64(parts);
-    if (!mantissa) long_mantissas.push_back(r);
-    mantissas.push_back(mantissa.value_or(0));
-    negative.push_back(parts.negative);
+    if (mantissa && *mantissa <= static_cast<std::uint64_t>(INT64_MAX)) {
+      values.push_word(parts.negative ? 0 - *mantissa : *mantissa);
+    } else {
+      long_mantissas.push_back(r);
+      values.push_word(0);
+    }
     forms.push_back(parts.exponent_form);
     if (parts.exponent_form != ExponentForm::kNone) {
       exponent_digits.push_back(parts.exponent_digits);
@@ -246,9 +280,8 @@ bool append_numeric_candidate(const std::vector<std::string_view>& cells, std::s
   }
   if (magnitudes > magnitude_room) return false;
 
-  // The values scaled to s fraction digits: 64-bit words while they fit, big integers once one
-  // does not.
-  IntegerList values(Signedness::Signed);
+  // The values scaled to s fraction digits. The first that does not fit a word widens the list:
+  // the values before it are scaled already, the others still mantissas.
   {
     std::unordered_map<std::uint64_t, BigInt> powers;  // 10^d, made once for each d that occurs
     auto long_mantissa = long_mantissas.begin();
@@ -258,18 +291,17 @@ bool append_numeric_candidate(const std::vector<std::string_view>& cells, std::s
       const std::uint64_t d = s - fractions[i];
       const bool is_long = long_mantissa != long_mantissas.end() && *long_mantissa == row;
       long_mantissa += is_long;
-      if (!is_long && d <= 18 && mantissas[i] <= static_cast<std::uint64_t>(INT64_MAX) / kPowersOfTen[d]) {
-        const std::uint64_t v = mantissas[i] * kPowersOfTen[d];
-        values.push_word(negative[i] ? 0 - v : v);
-        continue;
+      if (!values.wide()) {
+        std::uint64_t& word = values.words()[i];
+        const std::uint64_t magnitude = static_cast<std::int64_t>(word) < 0 ? 0 - word : word;
+        if (!is_long && d <= 18 && magnitude <= static_cast<std::uint64_t>(INT64_MAX) / kPowersOfTen[d]) {
+          word *= kPowersOfTen[d];
+          continue;
+        }
+        values.widen();
       }
-      BigInt& scaled = values.append_slot();
-      if (is_long) {
-        scaled = split_written_number(cells[row]).value;
-      } else {
-        scaled = BigInt(mantissas[i]);
-        if (negative[i]) scaled = -scaled;
-      }
+      BigInt& scaled = values.big()[i];
+      if (is_long) scaled = split_written_number(cells[row]).value;
       if (d > 0 && !scaled.is_zero()) {
         auto [power, made] = powers.try_emplace(d);
         if (made) power->second = BigInt::pow(10, d);
@@ -277,8 +309,6 @@ bool append_numeric_candidate(const std::vector<std::string_view>& cells, std::s
       }
     }
   }
-  mantissas = {};
-  negative = {};
 
   std::uint8_t flags = 0;
   out.push_back(static_cast<char>(kColumnNumeric));

@@ -406,12 +406,13 @@ std::optional<QuotedShape> find_quoted_shape(std::string_view text) {
 
 }  // namespace
 
-// Receives the cells of the chosen shape one by one, classifies them and, for detect_table,
-// keeps them; then makes the header decision.
+// Receives the cells of the chosen shape one by one, classifies them and, for detect_table on
+// the quoted road, keeps them (a table without quotes is cut again from its text); then makes
+// the header decision.
 class TableBuilder {
  public:
   TableBuilder(std::string_view text, std::size_t columns, std::size_t expected_cells, bool keep_cells, bool quoted_road)
-      : keep_(keep_cells), classifiers_(columns), first_row_(columns) {
+      : keep_(keep_cells && quoted_road), classifiers_(columns), first_row_(columns) {
     table_.text_ = text;
     table_.columns_ = columns;
     table_.has_quoted_ = quoted_road;
@@ -440,14 +441,14 @@ class TableBuilder {
       table_.cells_.push_back(ref);
       if (table_.has_quoted_) table_.quoted_.push_back(quoted ? 1 : 0);
     }
-    if (row_ == 0) {
+    if (table_.rows_ == 0) {
       first_row_[column_].assign(cell);
     } else {
       classifiers_[column_].add(cell);
     }
     if (++column_ == table_.columns_) {
       column_ = 0;
-      ++row_;
+      ++table_.rows_;
     }
   }
 
@@ -464,6 +465,10 @@ class TableBuilder {
     if (s_rest > s_all) {
       table_.header = header_candidate;
       table_.classes_ = std::move(without_first);
+      --table_.rows_;
+      // Every table has a second line, so a line ending follows the header.
+      table_.data_start_ = static_cast<std::size_t>(header_candidate.data() - table_.text_.data()) +
+                           header_candidate.size() + (crlf ? 2 : 1);
       if (keep_) {
         table_.cells_.erase(table_.cells_.begin(), table_.cells_.begin() + static_cast<std::ptrdiff_t>(columns));
         if (table_.has_quoted_) {
@@ -487,7 +492,6 @@ class TableBuilder {
   std::vector<ColumnClassifier> classifiers_;  // fed every row but the first
   std::vector<std::string> first_row_;
   std::string scratch_;
-  std::size_t row_ = 0;
   std::size_t column_ = 0;
 };
 
@@ -549,6 +553,36 @@ bool header_line_matches(std::string_view text, char separator, std::size_t colu
       [] { return false; });
   // The walk stops after the first record; it must also have been the whole text.
   return result == WalkResult::Stopped && fields == columns && walk.first_record_end == text.size();
+}
+
+void ParsedTable::cut_column(std::size_t column, std::vector<std::string_view>& cells) const {
+  cells.resize(rows_);
+  if (has_quoted_) {
+    for (std::size_t r = 0; r < rows_; ++r) {
+      const CellRef ref = cells_[r * columns_ + column];
+      cells[r] = ref.offset < text_.size() ? text_.substr(ref.offset, ref.length)
+                                           : std::string_view(unescaped_).substr(ref.offset - text_.size(), ref.length);
+    }
+    return;
+  }
+  // Recognition found every line to hold columns_ - 1 separators and no CR but that of a CR LF
+  // ending: a field ends at the next separator, the last one at the line's CR, LF or the end.
+  const char* const end = text_.data() + text_.size();
+  const char sep = separator;
+  const char* line = text_.data() + data_start_;
+  for (std::size_t r = 0; r < rows_; ++r) {
+    const char* p = column == 0 ? line : cells[r].data() + cells[r].size() + 1;
+    const char* const start = p;
+    if (column + 1 < columns_) {
+      while (*p != sep) ++p;
+    } else {
+      while (p != end && *p != '\n' && *p != '\r') ++p;
+    }
+    cells[r] = std::string_view(start, static_cast<std::size_t>(p - start));
+    if (column == 0 && r + 1 < rows_) {
+      line = static_cast<const char*>(std::memchr(p, '\n', static_cast<std::size_t>(end - p))) + 1;
+    }
+  }
 }
 
 std::optional<ParsedTable> detect_table(std::string_view text) { return recognise_table(text, true); }

@@ -86,9 +86,9 @@ unsigned score_table_columns(const std::vector<ColumnClass>& classes);
 // field too many, so a long crafted line costs one walk and no memory.
 bool header_line_matches(std::string_view text, char separator, std::size_t columns);
 
-// One cell of a parsed table: a range of the text, or of the table's own buffer of quoted
-// contents whose doubled quotes were made single (offsets from the text's size on). Flat
-// offsets keep a table of short cells near the size of its text.
+// One cell of a table with quotes: a range of the text, or of the table's own buffer of quoted
+// contents whose doubled quotes were made single (offsets from the text's size on). Flat offsets
+// keep a table of short cells near the size of its text.
 struct CellRef {
   std::uint32_t offset;
   std::uint32_t length;
@@ -97,13 +97,12 @@ struct CellRef {
 // A recognised table. It borrows the text it was recognised in, which must outlive it.
 class ParsedTable {
  public:
-  std::size_t row_count() const { return columns_ == 0 ? 0 : cells_.size() / columns_; }
+  std::size_t row_count() const { return rows_; }
   std::size_t column_count() const { return columns_; }
-  std::string_view cell(std::size_t row, std::size_t column) const {
-    const CellRef ref = cells_[row * columns_ + column];
-    if (ref.offset < text_.size()) return text_.substr(ref.offset, ref.length);
-    return std::string_view(unescaped_).substr(ref.offset - text_.size(), ref.length);
-  }
+  // The cells of one column, one a data row, into cells. Columns are cut in order, 0 first,
+  // into the same vector: a table without quotes keeps no cell of its own, and each of its
+  // columns starts one byte past where the one before ended, row by row.
+  void cut_column(std::size_t column, std::vector<std::string_view>& cells) const;
   // Absent when the text holds no quote byte at all.
   bool has_quoted() const { return has_quoted_; }
   bool quoted(std::size_t row, std::size_t column) const {
@@ -120,8 +119,10 @@ class ParsedTable {
  private:
   friend class TableBuilder;
   std::string_view text_;
+  std::size_t data_start_ = 0;  // where the first data row begins, without quotes
+  std::size_t rows_ = 0;
   std::string unescaped_;
-  std::vector<CellRef> cells_;       // row by row
+  std::vector<CellRef> cells_;       // row by row, with quotes only
   std::vector<std::uint8_t> quoted_;  // one flag per cell when has_quoted_
   bool has_quoted_ = false;
   std::size_t columns_ = 0;
