@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <cstdint>
 #include <optional>
 #include <random>
@@ -208,6 +209,18 @@ TEST(DeflateFast, ABoundedMeasurementAgreesWithThePlainOneAroundEveryLimit) {
     }
     inputs.push_back(std::move(mixed));
   }
+  // Many blocks that a lower bound on their cost comes close to: hex digits (four bits each
+  // under any code), symbols with odds 1/2, 1/4, ... (which a Huffman code matches exactly),
+  // and lines of numbers.
+  std::string hex;
+  std::string dyadic;
+  std::string lines;
+  while (hex.size() < 700000) hex += "0123456789abcdef"[rng() % 16];
+  while (dyadic.size() < 700000) dyadic += static_cast<char>('a' + std::countr_zero(rng() | (1ull << 20)));
+  while (lines.size() < 700000) lines += std::to_string(rng() % 100000) + (rng() % 8 ? "," : "\n");
+  inputs.push_back(std::move(hex));
+  inputs.push_back(std::move(dyadic));
+  inputs.push_back(std::move(lines));
   FastDeflateScope scope;
   for (std::size_t i = 0; i < inputs.size(); ++i) {
     const std::uint64_t size = deflate_compress_fast(inputs[i]);

@@ -37,7 +37,9 @@ std::uint64_t count_trailing_decimal_zeros(std::uint64_t value, std::uint64_t ca
 }
 
 bool prefer_relative_counts(std::string_view absolute, std::string_view relative) {
-  return deflate_compress_fast(relative) < deflate_compress_fast(absolute);
+  // Only a strictly smaller relative stream counts, so its measurement may give up there.
+  const std::uint64_t absolute_size = deflate_compress_fast(absolute);
+  return absolute_size > 0 && deflate_compress_fast_within(relative, absolute_size - 1).has_value();
 }
 
 namespace {

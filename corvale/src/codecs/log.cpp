@@ -234,10 +234,12 @@ std::optional<std::string> compress_log(std::string_view text) {
   LogColumnEncoder sample_encoder(sample, text.size());
   for (std::size_t c = 0; c < candidates.size(); ++c) {
     std::string body = sample_encoder.encode(candidates[c]);
-    const std::uint64_t size = deflate_compress_fast(body);
-    if (c == 0 || size < best_size) {
+    // A later candidate only counts when strictly smaller, so its measurement may give up there.
+    const std::optional<std::uint64_t> size =
+        c == 0 ? deflate_compress_fast(body) : deflate_compress_fast_within(body, best_size - 1);
+    if (size) {
       best_n = candidates[c];
-      best_size = size;
+      best_size = *size;
       // When the sample is the whole text, the winner's body is the final one.
       if (sample_is_all) best_body = std::move(body);
     }

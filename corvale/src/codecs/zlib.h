@@ -31,8 +31,10 @@ std::uint64_t deflate_compress_fast(std::string_view data);
 
 // The same length when it is at most max_size, else nothing: the measurement of a candidate
 // that must come in under the best so far. A losing stream is not written past max_size, and
-// the compressor gives up at the end of the first deflate block that passes it (its blocks run
-// to some hundred KB of input, so a small candidate is still read whole). Throws Error.
+// the compressor gives up as soon as it can prove the stream will pass it: at the end of a
+// deflate block that does, or inside one once a lower bound on the block's cost does. A loser
+// close to max_size is still read almost whole: input not yet parsed might cost nothing.
+// Throws Error.
 std::optional<std::uint64_t> deflate_compress_fast_within(std::string_view data, std::uint64_t max_size);
 
 // While one lives on a thread, deflate_compress_fast on that thread reuses one compressor and one
