@@ -28,9 +28,8 @@ constexpr auto kTokenBase = [] {
   return base;
 }();
 
-}  // namespace
-
-void encode_entropy_body(const std::uint64_t* values, std::size_t n, std::string& out) {
+template <class T>
+void encode_entropy_body_of(const T* values, std::size_t n, std::string& out) {
   std::vector<std::uint8_t> tokens(n);
   std::array<std::uint64_t, kEntropyTokenCount> counts{};
   std::uint64_t total_extra = 0;
@@ -134,6 +133,21 @@ void encode_entropy_body(const std::uint64_t* values, std::size_t n, std::string
     }
   }
   if (pending > 0) *dst++ = static_cast<char>(static_cast<unsigned char>(acc));
+}
+
+}  // namespace
+
+void encode_entropy_body(const std::uint64_t* values, std::size_t n, std::string& out) {
+  encode_entropy_body_of(values, n, out);
+}
+void encode_entropy_body(const std::uint32_t* values, std::size_t n, std::string& out) {
+  encode_entropy_body_of(values, n, out);
+}
+void encode_entropy_body(const std::uint16_t* values, std::size_t n, std::string& out) {
+  encode_entropy_body_of(values, n, out);
+}
+void encode_entropy_body(const std::uint8_t* values, std::size_t n, std::string& out) {
+  encode_entropy_body_of(values, n, out);
 }
 
 std::string encode_entropy_body(const std::vector<std::uint64_t>& values) {

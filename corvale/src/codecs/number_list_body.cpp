@@ -4,6 +4,7 @@
 #include <cstring>
 #include <limits>
 #include <span>
+#include <type_traits>
 #include <utility>
 
 namespace corvale {
@@ -18,7 +19,8 @@ constexpr std::uint64_t kLongValueBytes = 64;
 unsigned byte_length(std::uint64_t v) { return v == 0 ? 0 : (64 - __builtin_clzll(v) + 7) / 8; }
 unsigned varint_length(std::uint64_t v) { return (64 - __builtin_clzll(v | 1) + 6) / 7; }
 
-void append_varints(const std::uint64_t* values, std::size_t n, std::string& out) {
+template <class T>
+void append_varints(const T* values, std::size_t n, std::string& out) {
   // Sized first, then written in place: no growth and no per-byte append.
   std::size_t size = 0;
   for (std::size_t i = 0; i < n; ++i) size += varint_length(values[i]);
@@ -35,7 +37,8 @@ void append_varints(const std::uint64_t* values, std::size_t n, std::string& out
   }
 }
 
-void append_byte_planes(const std::uint64_t* values, std::size_t n, std::string& out) {
+template <class T>
+void append_byte_planes(const T* values, std::size_t n, std::string& out) {
   std::uint64_t all_bits = 0;
   for (std::size_t i = 0; i < n; ++i) all_bits |= values[i];
   const unsigned width = std::max(1u, byte_length(all_bits));
@@ -66,7 +69,8 @@ bool append_big_byte_planes(std::span<const BigInt> values, std::string& out) {
   return true;
 }
 
-bool append_word_body(const std::uint64_t* values, std::size_t n, std::uint8_t layout, std::string& out) {
+template <class T>
+bool append_word_body(const T* values, std::size_t n, std::uint8_t layout, std::string& out) {
   switch (layout) {
     case kLayoutVarints:
       append_varints(values, n, out);
@@ -101,7 +105,8 @@ bool append_number_list_body(const IntegerList& magnitudes, std::size_t first, s
     for (const BigInt& v : big) words.push_back(v.to_u64());
     return append_word_body(words.data(), n, layout, out);
   }
-  return append_word_body(magnitudes.words().data() + first, n, layout, out);
+  // Packed words are coded as they are: the body depends only on the values.
+  return magnitudes.visit_words([&](const auto& w) { return append_word_body(w.data() + first, n, layout, out); });
 }
 
 std::vector<LayoutCandidate> encode_number_list_candidates(const IntegerList& magnitudes) {
@@ -256,6 +261,26 @@ BigInt zigzag_decode_big(const BigInt& m) { return BigInt::unzigzag(m); }
 
 IntegerList delta_encode_big(IntegerList values) {
   const std::size_t n = values.size();
+  if (!values.wide() && values.word_bytes() < 8) {
+    // Packed words: a difference that leaves their size repacks the list one size up, where
+    // every difference of two of its values fits.
+    const bool fits = values.visit_words([&](const auto& w) {
+      using S = std::make_signed_t<typename std::remove_reference_t<decltype(w)>::value_type>;
+      for (std::size_t i = 1; i < n; ++i) {
+        S d;
+        if (__builtin_sub_overflow(static_cast<S>(w[i]), static_cast<S>(w[i - 1]), &d)) return false;
+      }
+      return true;
+    });
+    if (!fits) values.repack(values.word_bytes() * 2);
+    if (values.word_bytes() < 8) {
+      values.visit_words([&](auto& w) {
+        using T = typename std::remove_reference_t<decltype(w)>::value_type;
+        for (std::size_t i = n; i-- > 1;) w[i] = static_cast<T>(w[i] - w[i - 1]);
+      });
+      return values;
+    }
+  }
   if (!values.wide()) {
     std::vector<std::uint64_t>& w = values.words();
     bool fits = true;
