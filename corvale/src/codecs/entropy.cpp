@@ -4,6 +4,7 @@
 #include <array>
 #include <cstring>
 #include <iterator>
+#include <memory>
 #include <stdexcept>
 
 namespace corvale {
@@ -28,14 +29,14 @@ constexpr auto kTokenBase = [] {
   return base;
 }();
 
+// The tokens are worked out again in each pass rather than kept: cheaper than a byte a value
+// written and read back.
 template <class T>
 void encode_entropy_body_of(const T* values, std::size_t n, std::string& out) {
-  std::vector<std::uint8_t> tokens(n);
   std::array<std::uint64_t, kEntropyTokenCount> counts{};
   std::uint64_t total_extra = 0;
   for (std::size_t i = 0; i < n; ++i) {
     const EntropyToken tk = entropy_token(values[i]);
-    tokens[i] = tk.token;
     ++counts[tk.token];
     total_extra += tk.extra_bits;
   }
@@ -97,11 +98,13 @@ void encode_entropy_body_of(const T* values, std::size_t n, std::string& out) {
 
   // The encoder runs backwards so that the decoder reads forwards; at most two renormalisation
   // bytes per token, written from the end of the buffer towards its front.
-  std::vector<unsigned char> stream(2 * n + 4);
-  std::size_t head = stream.size();
+  // Left uninitialised: only the pages the stream reaches are ever touched.
+  const std::size_t stream_size = 2 * n + 4;
+  const std::unique_ptr<unsigned char[]> stream(new unsigned char[stream_size]);
+  std::size_t head = stream_size;
   std::uint32_t x = kEntropyStateLow;
   for (std::size_t i = n; i-- > 0;) {
-    const Coder& c = coders[tokens[i]];
+    const Coder& c = coders[entropy_token(values[i]).token];
     while (x >= c.bound) {
       stream[--head] = static_cast<unsigned char>(x & 0xFF);
       x >>= 8;
@@ -112,9 +115,9 @@ void encode_entropy_body_of(const T* values, std::size_t n, std::string& out) {
   // Written from the front end downwards, most significant first: read forwards it is the
   // little-endian state the decoder starts from.
   for (int b = 3; b >= 0; --b) stream[--head] = static_cast<unsigned char>(x >> (8 * b));
-  const std::size_t stream_len = stream.size() - head;
+  const std::size_t stream_len = stream_size - head;
   write_varint_u64(stream_len, out);
-  out.append(reinterpret_cast<const char*>(stream.data() + head), stream_len);
+  out.append(reinterpret_cast<const char*>(stream.get() + head), stream_len);
 
   const std::size_t extra_start = out.size();
   out.resize(extra_start + static_cast<std::size_t>((total_extra + 7) / 8));
@@ -122,7 +125,7 @@ void encode_entropy_body_of(const T* values, std::size_t n, std::string& out) {
   u128 acc = 0;
   unsigned pending = 0;
   for (std::size_t i = 0; i < n; ++i) {
-    const unsigned e = extra_bits_of_token(tokens[i]);
+    const unsigned e = entropy_token(values[i]).extra_bits;
     if (e == 0) continue;
     acc |= static_cast<u128>(values[i] & ((std::uint64_t{1} << e) - 1)) << pending;
     pending += e;
