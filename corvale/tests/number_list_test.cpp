@@ -70,6 +70,26 @@ TEST(NumberListBody, EncodesKnownListsByteForByte) {
                      {16, encode_entropy_body({1, 256})}});
 }
 
+TEST(NumberListBody, PackedWordsGiveTheBodiesOfFullWords) {
+  // Every varint length up to five bytes and every plane count up to four, in each word size.
+  const std::vector<std::vector<std::uint64_t>> lists = {
+      {0, 1, 127, 128, 255},
+      {0, 127, 128, 16383, 16384, 65535},
+      {(1u << 21) - 1, 1u << 21, (1u << 28) - 1, 1u << 28, 0xFFFFFFFF, 5},
+  };
+  for (const std::vector<std::uint64_t>& values : lists) {
+    IntegerList packed(Signedness::Unsigned);
+    packed.allow_packed_words();
+    IntegerList full(Signedness::Unsigned);
+    for (std::uint64_t v : values) {
+      packed.push_word(v);
+      full.push_word(v);
+    }
+    ASSERT_LT(packed.word_bytes(), 8u);
+    expect_candidates(encode_number_list_candidates(packed), encode_number_list_candidates(full));
+  }
+}
+
 TEST(NumberListBody, WideValuesSuppressLayouts) {
   auto layouts = [](std::vector<BigInt> values) {
     std::string s;
