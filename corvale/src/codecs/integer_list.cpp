@@ -23,12 +23,6 @@ void IntegerList::allow_packed_words() {
   word_bytes_ = 1;
 }
 
-void IntegerList::push_packed_word(std::uint64_t bits) {
-  const unsigned need = bytes_for(bits);
-  if (need > word_bytes_) repack(need);
-  visit_words([&](auto& w) { w.push_back(static_cast<std::remove_reference_t<decltype(w[0])>>(bits)); });
-}
-
 void IntegerList::repack(unsigned bytes) {
   if (wide_ || bytes <= word_bytes_) return;
   const unsigned to = bytes <= 2 ? 2 : bytes <= 4 ? 4 : 8;

@@ -162,7 +162,17 @@ class IntegerList {
     }
   }
 
-  void push_packed_word(std::uint64_t bits);
+  // Inline: a list is filled a value at a time while a text is parsed.
+  void push_packed_word(std::uint64_t bits) {
+    const unsigned need = bytes_for(bits);
+    if (need > word_bytes_) repack(need);
+    switch (word_bytes_) {
+      case 1: words8_.push_back(static_cast<std::uint8_t>(bits)); break;
+      case 2: words16_.push_back(static_cast<std::uint16_t>(bits)); break;
+      case 4: words32_.push_back(static_cast<std::uint32_t>(bits)); break;
+      default: words_.push_back(bits); break;
+    }
+  }
 
   Signedness signedness_;
   bool wide_ = false;
