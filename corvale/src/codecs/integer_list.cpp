@@ -1,7 +1,5 @@
 #include "codecs/integer_list.h"
 
-#include <algorithm>
-
 namespace corvale {
 
 namespace {
@@ -9,7 +7,7 @@ namespace {
 template <class To, class From>
 void copy_words(std::vector<To>& to, std::vector<From>& from, const IntegerList& list) {
   to.clear();
-  to.reserve(std::max(from.capacity(), from.size()));
+  to.reserve(from.capacity());
   for (const From w : from) to.push_back(static_cast<To>(list.extend(w)));
   from.clear();
   from.shrink_to_fit();
