@@ -70,6 +70,26 @@ TEST(NumberListBody, EncodesKnownListsByteForByte) {
                      {16, encode_entropy_body({1, 256})}});
 }
 
+TEST(NumberListBody, PackedWordsGiveTheBodiesOfFullWords) {
+  // Every varint length up to five bytes and every plane count up to four, in each word size.
+  const std::vector<std::vector<std::uint64_t>> lists = {
+      {0, 1, 127, 128, 255},
+      {0, 127, 128, 16383, 16384, 65535},
+      {(1u << 21) - 1, 1u << 21, (1u << 28) - 1, 1u << 28, 0xFFFFFFFF, 5},
+  };
+  for (const std::vector<std::uint64_t>& values : lists) {
+    IntegerList packed(Signedness::Unsigned);
+    packed.allow_packed_words();
+    IntegerList full(Signedness::Unsigned);
+    for (std::uint64_t v : values) {
+      packed.push_word(v);
+      full.push_word(v);
+    }
+    ASSERT_LT(packed.word_bytes(), 8u);
+    expect_candidates(encode_number_list_candidates(packed), encode_number_list_candidates(full));
+  }
+}
+
 TEST(NumberListBody, WideValuesSuppressLayouts) {
   auto layouts = [](std::vector<BigInt> values) {
     std::string s;
@@ -330,6 +350,71 @@ TEST(IntegerLines, ParsesSignsLeadingZerosAndWidthsOfEachLine) {
     EXPECT_EQ(test::bigints(got->values), k.values);
     EXPECT_EQ(got->leading_zeros, k.leading_zeros);
     EXPECT_EQ(got->minus_zeros, k.minus_zeros);
+  }
+}
+
+TEST(IntegerLines, PackedWordsHoldEveryValueAndEncodeLikeFullWords) {
+  // Each list sits at the edge of a word size, and alternates its extremes so that its
+  // differences leave that size; the payload must not depend on how the words were stored.
+  struct Case {
+    std::vector<std::int64_t> values;
+    unsigned word_bytes;
+  };
+  const Case cases[] = {
+      {{0, 0, 0}, 1},
+      {{-128, 127, -128, 127, 0}, 1},
+      {{127, -128, 5, 127}, 1},
+      {{128, 0, 255}, 2},
+      {{-129, 7}, 2},
+      {{-32768, 32767, -32768, 32767}, 2},
+      {{32768, -1, 1}, 4},
+      {{INT32_MIN, INT32_MAX, INT32_MIN, 0}, 4},
+      {{std::int64_t{1} << 31, -1}, 8},
+      {{INT64_MIN, INT64_MAX, INT64_MIN}, 8},
+  };
+  for (const Case& k : cases) {
+    std::string text;
+    for (std::int64_t v : k.values) text += std::to_string(v) + "\n";
+    SCOPED_TRACE(text);
+    std::optional<IntegerLines> packed = split_integer_lines(text);
+    ASSERT_TRUE(packed);
+    EXPECT_EQ(packed->values.word_bytes(), k.word_bytes);
+    std::vector<BigInt> want;
+    for (std::int64_t v : k.values) want.push_back(BigInt::from_i64(v));
+    EXPECT_EQ(test::bigints(packed->values), want);
+
+    IntegerLines full = *packed;
+    full.values.words();  // stored in 64-bit words from here on
+    ASSERT_EQ(full.values.word_bytes(), 8u);
+    const std::string payload = encode_number_list_payload(std::move(*packed));
+    EXPECT_EQ(payload, encode_number_list_payload(std::move(full)));
+    EXPECT_EQ(decode_number_list_payload(payload, text.size()), text);
+  }
+}
+
+TEST(IntegerLines, PackedDifferencesWidenOnlyWhenTheyMust) {
+  struct Case {
+    std::vector<std::int64_t> values;
+    unsigned word_bytes_after;
+  };
+  const Case cases[] = {
+      {{-64, 63, -64}, 1},
+      {{-128, 127}, 2},
+      {{127, -128}, 2},
+      {{-32768, 32767}, 4},
+      {{INT32_MAX, INT32_MIN}, 8},
+  };
+  for (const Case& k : cases) {
+    IntegerList list(Signedness::Signed);
+    list.allow_packed_words();
+    std::vector<BigInt> want;
+    for (std::size_t i = 0; i < k.values.size(); ++i) {
+      list.push_word(static_cast<std::uint64_t>(k.values[i]));
+      want.push_back(BigInt::from_i64(k.values[i]) - (i == 0 ? BigInt(0) : BigInt::from_i64(k.values[i - 1])));
+    }
+    const IntegerList deltas = delta_encode_big(std::move(list));
+    EXPECT_EQ(deltas.word_bytes(), k.word_bytes_after) << k.values[0];
+    EXPECT_EQ(test::bigints(deltas), want) << k.values[0];
   }
 }
 

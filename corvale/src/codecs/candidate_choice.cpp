@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <span>
+#include <type_traits>
 #include <utility>
 
 #include "codecs/zlib.h"
@@ -17,8 +18,9 @@ constexpr std::uint8_t kMethodBase = 8;
 // an offset from the smallest value always fits in 64 unsigned bits.
 void zigzag_from(IntegerList& values, std::size_t first) {
   if (!values.wide()) {
-    std::vector<std::uint64_t>& w = values.words();
-    for (std::size_t i = first; i < w.size(); ++i) w[i] = zigzag_encode_i64(static_cast<std::int64_t>(w[i]));
+    values.visit_words([&](auto& w) {
+      for (std::size_t i = first; i < w.size(); ++i) w[i] = zigzag_encode_word(w[i]);
+    });
     return;
   }
   for (BigInt& x : values.big().subspan(first)) x.zigzag_in_place();
@@ -26,8 +28,9 @@ void zigzag_from(IntegerList& values, std::size_t first) {
 
 void unzigzag_from(IntegerList& values, std::size_t first) {
   if (!values.wide()) {
-    std::vector<std::uint64_t>& w = values.words();
-    for (std::size_t i = first; i < w.size(); ++i) w[i] = static_cast<std::uint64_t>(zigzag_decode_u64(w[i]));
+    values.visit_words([&](auto& w) {
+      for (std::size_t i = first; i < w.size(); ++i) w[i] = zigzag_decode_word(w[i]);
+    });
     return;
   }
   for (BigInt& m : values.big().subspan(first)) m.unzigzag_in_place();
@@ -35,10 +38,12 @@ void unzigzag_from(IntegerList& values, std::size_t first) {
 
 BigInt smallest_from(const IntegerList& values, std::size_t first) {
   if (!values.wide()) {
-    const std::vector<std::uint64_t>& w = values.words();
-    std::int64_t least = static_cast<std::int64_t>(w[first]);
-    for (std::size_t i = first + 1; i < w.size(); ++i) least = std::min(least, static_cast<std::int64_t>(w[i]));
-    return BigInt::from_i64(least);
+    return values.visit_words([&](const auto& w) {
+      using S = std::make_signed_t<typename std::remove_reference_t<decltype(w)>::value_type>;
+      S least = static_cast<S>(w[first]);
+      for (std::size_t i = first + 1; i < w.size(); ++i) least = std::min(least, static_cast<S>(w[i]));
+      return BigInt::from_i64(least);
+    });
   }
   const std::span<const BigInt> rest = values.big().subspan(first);
   return *std::min_element(rest.begin(), rest.end());
@@ -46,9 +51,12 @@ BigInt smallest_from(const IntegerList& values, std::size_t first) {
 
 void offset_from(IntegerList& values, std::size_t first, const BigInt& base, bool subtract) {
   if (!values.wide()) {
-    const auto b = static_cast<std::uint64_t>(base.to_i64());
-    std::vector<std::uint64_t>& w = values.words();
-    for (std::size_t i = first; i < w.size(); ++i) w[i] = subtract ? w[i] - b : w[i] + b;
+    // Packed words wrap in their own size: an offset from the smallest value always fits it.
+    values.visit_words([&](auto& w) {
+      using T = typename std::remove_reference_t<decltype(w)>::value_type;
+      const auto b = static_cast<T>(base.to_i64());
+      for (std::size_t i = first; i < w.size(); ++i) w[i] = static_cast<T>(subtract ? w[i] - b : w[i] + b);
+    });
     return;
   }
   for (BigInt& x : values.big().subspan(first)) {

@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstring>
 #include <iterator>
+#include <memory>
 #include <stdexcept>
 
 namespace corvale {
@@ -28,18 +30,30 @@ constexpr auto kTokenBase = [] {
   return base;
 }();
 
-}  // namespace
+// entropy_token without a branch on the value, which lists of small and large values in turn
+// would mispredict at every other value.
+inline EntropyToken token_of(std::uint64_t v) {
+  const unsigned bits = 64 - static_cast<unsigned>(__builtin_clzll(v | 1));
+  const bool small = v < 4;
+  const unsigned extra = small ? 0 : bits - 3;
+  const auto large = static_cast<std::uint8_t>(4 * bits - 6 + ((v >> extra) & 3));
+  return {small ? static_cast<std::uint8_t>(v) : large, static_cast<std::uint8_t>(extra)};
+}
 
-void encode_entropy_body(const std::uint64_t* values, std::size_t n, std::string& out) {
-  std::vector<std::uint8_t> tokens(n);
-  std::array<std::uint64_t, kEntropyTokenCount> counts{};
+// The tokens are worked out again in each pass rather than kept: cheaper than a byte a value
+// written and read back.
+template <class T>
+void encode_entropy_body_of(const T* values, std::size_t n, std::string& out) {
+  // Counted in four tables in turn, so that a run of one token does not wait on its own count.
+  std::array<std::array<std::uint64_t, kEntropyTokenCount>, 4> partial{};
   std::uint64_t total_extra = 0;
   for (std::size_t i = 0; i < n; ++i) {
-    const EntropyToken tk = entropy_token(values[i]);
-    tokens[i] = tk.token;
-    ++counts[tk.token];
+    const EntropyToken tk = token_of(values[i]);
+    ++partial[i & 3][tk.token];
     total_extra += tk.extra_bits;
   }
+  std::array<std::uint64_t, kEntropyTokenCount> counts{};
+  for (unsigned t = 0; t < kEntropyTokenCount; ++t) counts[t] = partial[0][t] + partial[1][t] + partial[2][t] + partial[3][t];
 
   std::array<std::uint32_t, kEntropyTokenCount> freq{};
   std::array<std::uint8_t, kEntropyTokenCount> order{};
@@ -83,57 +97,94 @@ void encode_entropy_body(const std::uint64_t* values, std::size_t n, std::string
     previous = static_cast<int>(t);
   }
 
-  // The division by f becomes a multiplication: with m = floor(2^63 / f) + 1 the product's top
-  // bits are exactly floor(x / f) for every state below 2^31 (the error stays under 2^-32 while
-  // the fraction of x / f is at most 1 - 2^-14).
+  // The division by f becomes a multiplication: with l = ceil(log2 f) and m = ceil(2^(31 + l) / f),
+  // m f exceeds 2^(31 + l) by less than 2^l, so (x m) >> (31 + l) is exactly floor(x / f) for
+  // every state below 2^31, and x m stays below 2^63.
   struct Coder {
-    std::uint32_t bound, freq, start;
+    std::uint64_t bound;  // a state at or above this sends a byte; at or above bound << 8, two
     std::uint64_t reciprocal;
+    std::uint32_t shift;
+    std::uint32_t step;   // 2^14 - f: the next state is x + start + q step
+    std::uint32_t start;
   };
   std::array<Coder, kEntropyTokenCount> coders{};
   for (unsigned t = 0; t < kEntropyTokenCount; ++t) {
     if (counts[t] == 0) continue;
-    coders[t] = {freq[t] << 17, freq[t], start[t], (std::uint64_t{1} << 63) / freq[t] + 1};
+    const std::uint32_t f = freq[t];
+    const unsigned l = f == 1 ? 0 : 32 - static_cast<unsigned>(__builtin_clz(f - 1));
+    const std::uint64_t power = std::uint64_t{1} << (31 + l);
+    coders[t] = {std::uint64_t{f} << 17, (power + f - 1) / f, 31 + l, kEntropyScale - f, start[t]};
   }
 
   // The encoder runs backwards so that the decoder reads forwards; at most two renormalisation
-  // bytes per token, written from the end of the buffer towards its front.
-  std::vector<unsigned char> stream(2 * n + 4);
-  std::size_t head = stream.size();
+  // bytes per token (x < 2^31 and the bound is at least 2^17), written from the end of the
+  // buffer towards its front. Both bytes are always stored and the head moves over those that
+  // count, so that no branch depends on the data. Left uninitialised: only the pages the
+  // stream reaches are ever touched.
+  const std::size_t stream_size = 2 * n + 4;
+  const std::unique_ptr<unsigned char[]> stream(new unsigned char[stream_size]);
+  std::size_t head = stream_size;
   std::uint32_t x = kEntropyStateLow;
   for (std::size_t i = n; i-- > 0;) {
-    const Coder& c = coders[tokens[i]];
-    while (x >= c.bound) {
-      stream[--head] = static_cast<unsigned char>(x & 0xFF);
-      x >>= 8;
-    }
-    const auto q = static_cast<std::uint32_t>((static_cast<u128>(x) * c.reciprocal) >> 63);
-    x = (q << kEntropyScaleBits) + (x - q * c.freq) + c.start;
+    const Coder& c = coders[token_of(values[i]).token];
+    const unsigned sent = (x >= c.bound ? 1u : 0u) + (x >= c.bound << 8 ? 1u : 0u);
+    stream[head - 1] = static_cast<unsigned char>(x & 0xFF);
+    stream[head - 2] = static_cast<unsigned char>((x >> 8) & 0xFF);
+    head -= sent;
+    x >>= 8 * sent;
+    const auto q = static_cast<std::uint32_t>((std::uint64_t{x} * c.reciprocal) >> c.shift);
+    x += c.start + q * c.step;
   }
   // Written from the front end downwards, most significant first: read forwards it is the
   // little-endian state the decoder starts from.
   for (int b = 3; b >= 0; --b) stream[--head] = static_cast<unsigned char>(x >> (8 * b));
-  const std::size_t stream_len = stream.size() - head;
+  const std::size_t stream_len = stream_size - head;
   write_varint_u64(stream_len, out);
-  out.append(reinterpret_cast<const char*>(stream.data() + head), stream_len);
+  out.append(reinterpret_cast<const char*>(stream.get() + head), stream_len);
 
+  // Written a word at a time into eight spare bytes past the end, trimmed afterwards; the
+  // bits above those taken are always zero, so the padding is too.
+  static_assert(std::endian::native == std::endian::little);
   const std::size_t extra_start = out.size();
-  out.resize(extra_start + static_cast<std::size_t>((total_extra + 7) / 8));
+  const std::size_t extra_len = static_cast<std::size_t>((total_extra + 7) / 8);
+  out.resize(extra_start + extra_len + 8);
   char* dst = out.data() + extra_start;
-  u128 acc = 0;
-  unsigned pending = 0;
+  std::uint64_t acc = 0;
+  unsigned pending = 0;  // at most 7 between values
+  auto put = [&](std::uint64_t bits, unsigned k) {  // k <= 56
+    acc |= bits << pending;
+    pending += k;
+    std::memcpy(dst, &acc, sizeof acc);
+    dst += pending >> 3;
+    acc >>= pending & ~7u;
+    pending &= 7;
+  };
   for (std::size_t i = 0; i < n; ++i) {
-    const unsigned e = extra_bits_of_token(tokens[i]);
-    if (e == 0) continue;
-    acc |= static_cast<u128>(values[i] & ((std::uint64_t{1} << e) - 1)) << pending;
-    pending += e;
-    while (pending >= 8) {
-      *dst++ = static_cast<char>(static_cast<unsigned char>(acc));
-      acc >>= 8;
-      pending -= 8;
+    const unsigned e = token_of(values[i]).extra_bits;
+    const std::uint64_t low = values[i] & ((std::uint64_t{1} << e) - 1);
+    if (e <= 56) {
+      put(low, e);
+    } else {
+      put(low & 0xFFFFFFFF, 32);
+      put(low >> 32, e - 32);
     }
   }
-  if (pending > 0) *dst++ = static_cast<char>(static_cast<unsigned char>(acc));
+  out.resize(extra_start + extra_len);
+}
+
+}  // namespace
+
+void encode_entropy_body(const std::uint64_t* values, std::size_t n, std::string& out) {
+  encode_entropy_body_of(values, n, out);
+}
+void encode_entropy_body(const std::uint32_t* values, std::size_t n, std::string& out) {
+  encode_entropy_body_of(values, n, out);
+}
+void encode_entropy_body(const std::uint16_t* values, std::size_t n, std::string& out) {
+  encode_entropy_body_of(values, n, out);
+}
+void encode_entropy_body(const std::uint8_t* values, std::size_t n, std::string& out) {
+  encode_entropy_body_of(values, n, out);
 }
 
 std::string encode_entropy_body(const std::vector<std::uint64_t>& values) {

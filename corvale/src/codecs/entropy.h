@@ -38,8 +38,11 @@ inline EntropyToken entropy_token(std::uint64_t v) {
   return {static_cast<std::uint8_t>(4 * bits - 6 + ((v >> extra) & 3)), static_cast<std::uint8_t>(extra)};
 }
 
-// Appends the entropy body of values (n >= 1) to out.
+// Appends the entropy body of values (n >= 1) to out; the narrower forms take packed words.
 void encode_entropy_body(const std::uint64_t* values, std::size_t n, std::string& out);
+void encode_entropy_body(const std::uint32_t* values, std::size_t n, std::string& out);
+void encode_entropy_body(const std::uint16_t* values, std::size_t n, std::string& out);
+void encode_entropy_body(const std::uint8_t* values, std::size_t n, std::string& out);
 std::string encode_entropy_body(const std::vector<std::uint64_t>& values);
 
 // Decodes an entropy body in pieces. The constructor checks the whole body in the order the

@@ -470,7 +470,7 @@ bool proves_integer_lines(std::string_view text, bool crlf) {
 std::optional<IntegerLines> split_integer_lines(std::string_view text) {
   IntegerLines result;
   result.text_length = text.size();
-  std::vector<std::uint64_t>& words = result.values.words();
+  result.values.allow_packed_words();
   std::string& zeros = result.leading_zeros;
   bool any_zeros = false;
   std::size_t most_lines = 0;
@@ -480,7 +480,7 @@ std::optional<IntegerLines> split_integer_lines(std::string_view text) {
     // so that the list never grows by copying.
     if (i == 0) {
       most_lines = static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')) + 1;
-      words.reserve(most_lines);
+      result.values.reserve(most_lines);
     }
     // The counts are written only from the first line that has leading zeros on: a byte a line
     // when some do, nothing when none does.

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <limits>
 #include <span>
+#include <type_traits>
 #include <utility>
 
 namespace corvale {
@@ -18,35 +19,81 @@ constexpr std::uint64_t kLongValueBytes = 64;
 unsigned byte_length(std::uint64_t v) { return v == 0 ? 0 : (64 - __builtin_clzll(v) + 7) / 8; }
 unsigned varint_length(std::uint64_t v) { return (64 - __builtin_clzll(v | 1) + 6) / 7; }
 
-void append_varints(const std::uint64_t* values, std::size_t n, std::string& out) {
-  // Sized first, then written in place: no growth and no per-byte append.
+// Appends to a string through a small buffer, so that each byte is written to its place once
+// where a resize would first fill the whole range with zeros. The caller reserves the total.
+class ChunkedAppend {
+ public:
+  explicit ChunkedAppend(std::string& out) : out_(out) {}
+  // Room for k bytes (at most the buffer), of which the caller then keeps some with advance().
+  unsigned char* room(std::size_t k) {
+    if (used_ + k > sizeof buffer_) flush();
+    return buffer_ + used_;
+  }
+  void advance(std::size_t k) { used_ += k; }
+  void flush() {
+    out_.append(reinterpret_cast<const char*>(buffer_), used_);
+    used_ = 0;
+  }
+
+ private:
+  std::string& out_;
+  std::size_t used_ = 0;
+  unsigned char buffer_[4096];
+};
+
+template <class T>
+void append_varints(const T* values, std::size_t n, std::string& out) {
+  // Sized first, so that the string grows once.
   std::size_t size = 0;
   for (std::size_t i = 0; i < n; ++i) size += varint_length(values[i]);
-  const std::size_t start = out.size();
-  out.resize(start + size);
-  auto* p = reinterpret_cast<unsigned char*>(out.data() + start);
+  out.reserve(out.size() + size);
+  ChunkedAppend chunks(out);
   for (std::size_t i = 0; i < n; ++i) {
-    std::uint64_t v = values[i];
-    while (v >= 0x80) {
-      *p++ = static_cast<unsigned char>(v | 0x80);
-      v >>= 7;
+    const std::uint64_t v = values[i];
+    if constexpr (sizeof(T) <= 4) {
+      // At most five groups of 7 bits: spread over the bytes of a word, the continuation bit
+      // set on all but the last, and written whole; no branch on the value's length.
+      const unsigned length = varint_length(v);
+      const std::uint64_t groups = (v & 0x7F) | (v >> 7 & 0x7F) << 8 | (v >> 14 & 0x7F) << 16 |
+                                   (v >> 21 & 0x7F) << 24 | (v >> 28) << 32;
+      const std::uint64_t continued = ((std::uint64_t{1} << (8 * (length - 1))) - 1) & 0x80808080;
+      const std::uint64_t word = groups | continued;
+      std::memcpy(chunks.room(8), &word, 8);
+      chunks.advance(length);
+    } else {
+      unsigned char* p = chunks.room(10);
+      unsigned char* const start = p;
+      std::uint64_t rest = v;
+      while (rest >= 0x80) {
+        *p++ = static_cast<unsigned char>(rest | 0x80);
+        rest >>= 7;
+      }
+      *p++ = static_cast<unsigned char>(rest);
+      chunks.advance(static_cast<std::size_t>(p - start));
     }
-    *p++ = static_cast<unsigned char>(v);
   }
+  chunks.flush();
 }
 
-void append_byte_planes(const std::uint64_t* values, std::size_t n, std::string& out) {
-  std::uint64_t all_bits = 0;
+template <class T>
+void append_byte_planes(const T* values, std::size_t n, std::string& out) {
+  T all_bits = 0;
   for (std::size_t i = 0; i < n; ++i) all_bits |= values[i];
   const unsigned width = std::max(1u, byte_length(all_bits));
-  const std::size_t start = out.size();
-  out.resize(start + 1 + width * n);
-  out[start] = static_cast<char>(width);
+  out.reserve(out.size() + 1 + width * n);
+  out.push_back(static_cast<char>(width));
+  ChunkedAppend chunks(out);
   for (unsigned j = 0; j < width; ++j) {
-    char* plane = out.data() + start + 1 + j * n;
     const unsigned shift = 8 * j;
-    for (std::size_t i = 0; i < n; ++i) plane[i] = static_cast<char>(values[i] >> shift);
+    for (std::size_t i = 0; i < n;) {
+      const std::size_t k = std::min<std::size_t>(n - i, 1024);
+      unsigned char* p = chunks.room(k);
+      for (std::size_t m = 0; m < k; ++m) p[m] = static_cast<unsigned char>(values[i + m] >> shift);
+      chunks.advance(k);
+      i += k;
+    }
   }
+  chunks.flush();
 }
 
 // Byte planes of values of which at least one needs more than 64 bits; none when one needs more
@@ -66,7 +113,8 @@ bool append_big_byte_planes(std::span<const BigInt> values, std::string& out) {
   return true;
 }
 
-bool append_word_body(const std::uint64_t* values, std::size_t n, std::uint8_t layout, std::string& out) {
+template <class T>
+bool append_word_body(const T* values, std::size_t n, std::uint8_t layout, std::string& out) {
   switch (layout) {
     case kLayoutVarints:
       append_varints(values, n, out);
@@ -101,7 +149,8 @@ bool append_number_list_body(const IntegerList& magnitudes, std::size_t first, s
     for (const BigInt& v : big) words.push_back(v.to_u64());
     return append_word_body(words.data(), n, layout, out);
   }
-  return append_word_body(magnitudes.words().data() + first, n, layout, out);
+  // Packed words are coded as they are: the body depends only on the values.
+  return magnitudes.visit_words([&](const auto& w) { return append_word_body(w.data() + first, n, layout, out); });
 }
 
 std::vector<LayoutCandidate> encode_number_list_candidates(const IntegerList& magnitudes) {
@@ -256,6 +305,26 @@ BigInt zigzag_decode_big(const BigInt& m) { return BigInt::unzigzag(m); }
 
 IntegerList delta_encode_big(IntegerList values) {
   const std::size_t n = values.size();
+  if (!values.wide() && values.word_bytes() < 8) {
+    // Packed words: a difference that leaves their size repacks the list one size up, where
+    // every difference of two of its values fits.
+    const bool fits = values.visit_words([&](const auto& w) {
+      using S = std::make_signed_t<typename std::remove_reference_t<decltype(w)>::value_type>;
+      for (std::size_t i = 1; i < n; ++i) {
+        S d;
+        if (__builtin_sub_overflow(static_cast<S>(w[i]), static_cast<S>(w[i - 1]), &d)) return false;
+      }
+      return true;
+    });
+    if (!fits) values.repack(values.word_bytes() * 2);
+    if (values.word_bytes() < 8) {
+      values.visit_words([&](auto& w) {
+        using T = typename std::remove_reference_t<decltype(w)>::value_type;
+        for (std::size_t i = n; i-- > 1;) w[i] = static_cast<T>(w[i] - w[i - 1]);
+      });
+      return values;
+    }
+  }
   if (!values.wide()) {
     std::vector<std::uint64_t>& w = values.words();
     bool fits = true;

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "codecs/bigint.h"
@@ -80,6 +81,18 @@ inline std::uint64_t zigzag_encode_i64(std::int64_t x) {
 }
 inline std::int64_t zigzag_decode_u64(std::uint64_t m) {
   return static_cast<std::int64_t>(m >> 1) ^ -static_cast<std::int64_t>(m & 1);
+}
+
+// The same on a word of any unsigned size, read as the signed word of that size: what packed
+// lists store.
+template <class T>
+T zigzag_encode_word(T x) {
+  using S = std::make_signed_t<T>;
+  return static_cast<T>(static_cast<T>(x << 1) ^ static_cast<T>(static_cast<S>(x) >> (8 * sizeof(T) - 1)));
+}
+template <class T>
+T zigzag_decode_word(T m) {
+  return static_cast<T>((m >> 1) ^ static_cast<T>(0 - (m & 1)));
 }
 
 // The differences of a signed list, made in place: the first value, then each later value minus

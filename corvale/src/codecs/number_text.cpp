@@ -202,6 +202,11 @@ std::optional<NumberTextPayload> encode_number_text(std::string_view text) {
     const std::uint64_t count = (n - j - 1) / C + 1;
     if (scaled_magnitude_floor(numbers, j, C, scales[j]) > budget.remaining()) return stored;
     IntegerList values = column_values(numbers, j, C, scales[j]);
+    // The parsed values are not needed past the last column: their memory goes before it is coded.
+    if (j + 1 == C) {
+      numbers.values = std::vector<std::int64_t>();
+      numbers.wide = std::vector<std::pair<std::uint64_t, BigInt>>();
+    }
     const bool may_charge = !stays_in_words(values);
     const std::optional<std::string> column = encode_number_column(std::move(values), room_under_limit(body.size(), cap));
     if (!column) return stored;
