@@ -207,7 +207,7 @@ TEST_F(FailedRuns, SigkillAtAnyMomentLeavesThePreviousOutputOrTheWholeNewOne) {
     dir_.write("work/out", kPrevious);
     const auto begin = std::chrono::steady_clock::now();
     ASSERT_EQ(wait_status(start(args(road, "out"), work, dir_ / "err", {})), 0) << read(dir_ / "err");
-    const auto span = std::chrono::steady_clock::now() - begin;
+    auto span = std::chrono::steady_clock::now() - begin;
     ASSERT_EQ(read(work / "out"), expected);
     int killed = 0;
     for (int k = 0; k < kKillsPerRoad; ++k) {
@@ -229,6 +229,9 @@ TEST_F(FailedRuns, SigkillAtAnyMomentLeavesThePreviousOutputOrTheWholeNewOne) {
         EXPECT_TRUE(output == kPrevious || output == expected) << "a killed run left " << output.size() << " other bytes";
         if (output == kPrevious) ++killed;
       }
+      // The first run may have been slowed by a cold cache or a loaded machine; a run that
+      // outlived its kill says the span was too long, so later kills come sooner.
+      if (output == expected) span /= 2;
       // Nothing but the output and, after a kill, the temporary file named for the process.
       const std::string temporary = ".out." + std::to_string(pid) + ".tmp";
       for (const std::string& name : names_in(work)) {
