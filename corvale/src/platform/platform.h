@@ -54,6 +54,13 @@ std::uint64_t file_size(const std::filesystem::path& p);
 // a system that has none, or refuses, leaves the block as it was.
 void advise_large_block(void* block, std::size_t size) noexcept;
 
+// Asks the memory allocator to keep blocks of up to tens of megabytes that the program frees,
+// for its next allocations, in place of handing them back to the system at once. A restore
+// frees and allocates such blocks over and over (one set per block of a block archive), and
+// on a fresh block every page is faulted in and cleared again. The memory kept was in use a
+// moment before, so the peak stays what the restore's own budget allows.
+void keep_freed_memory_for_reuse() noexcept;
+
 unsigned processor_count();  // as the system reports it; may be 0
 std::uint64_t process_id();
 

@@ -1,5 +1,6 @@
 // Advice to the system about the program's memory.
 
+#include <malloc.h>
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -21,6 +22,15 @@ void advise_large_block(void* block, std::size_t size) noexcept {
 #else
   (void)block;
   (void)size;
+#endif
+}
+
+void keep_freed_memory_for_reuse() noexcept {
+#ifdef M_MMAP_THRESHOLD
+  // Blocks below the largest threshold the allocator takes come from its heaps, where a freed
+  // block is reused as it is; the heaps give back their free tops only beyond 1 GiB.
+  ::mallopt(M_MMAP_THRESHOLD, 32 << 20);
+  ::mallopt(M_TRIM_THRESHOLD, 1 << 30);
 #endif
 }
 

@@ -8,4 +8,7 @@ namespace corvale::platform {
 // front; without advice the system's own page handling stays as it is.
 void advise_large_block(void*, std::size_t) noexcept {}
 
+// The C runtime's heap has no setting for it; its policy stays as it is.
+void keep_freed_memory_for_reuse() noexcept {}
+
 }  // namespace corvale::platform
