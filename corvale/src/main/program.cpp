@@ -95,6 +95,10 @@ ByteBuffer read_whole_input(ProgressReader& reader, const std::filesystem::path&
 
 Counts compress_road(const RunPlan& plan, ProgressReader reader) {
   if (plan.input_size > kInMemoryCompressLimit) {
+    // Every block allocates the same working memory again. A single archive keeps the system's
+    // default: it allocates nothing twice, its peak is tighter, and a buffer that grows by
+    // reallocation in the heap is copied where a mapped one is moved.
+    platform::keep_freed_memory_for_reuse();
     const BlockArchiveCounts counts = compress_block_archive_to_file(plan.output, reader, plan.compress, plan.threads);
     return {counts.input_bytes, counts.output_bytes};
   }
@@ -107,6 +111,8 @@ Counts compress_road(const RunPlan& plan, ProgressReader reader) {
 }
 
 Counts decompress_road(const RunPlan& plan, ProgressReader reader) {
+  // A restore has room in its peak, and frees and allocates large blocks as it goes.
+  platform::keep_freed_memory_for_reuse();
   // The first byte alone picks the road, so a block archive is never read whole.
   ByteBuffer archive(1);
   std::size_t got;
@@ -140,9 +146,6 @@ int run(const std::vector<NativeString>& args) {
       break;
   }
   const RunPlan plan = check_options(command_line.options);
-  // Compress keeps the system's default: its peak is tighter, and a buffer that grows by
-  // reallocation in the heap is copied where a mapped one is moved.
-  if (plan.mode == Mode::Decompress) platform::keep_freed_memory_for_reuse();
   ProgressReader reader = open_progress_reader(plan.input, plan.input_size, plan.progress);
   const Counts counts = plan.mode == Mode::Compress ? compress_road(plan, std::move(reader))
                                                     : decompress_road(plan, std::move(reader));
