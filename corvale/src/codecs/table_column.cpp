@@ -87,6 +87,52 @@ char* put_zeros(char* p, std::uint64_t z) {
   return std::fill_n(p, static_cast<std::size_t>(z), '0');
 }
 
+// The decimal digits of a word, counted from its bit length: 1233 / 4096 is just above log10 2,
+// so the guess is the count or one less.
+unsigned decimal_length(std::uint64_t v) {
+  const std::uint64_t odd = v | 1;  // the same digits, and a bit length of at least 1
+  const unsigned guess = static_cast<unsigned>((64 - __builtin_clzll(odd)) * 1233) >> 12;
+  return guess + (odd >= kPowersOfTen[guess] ? 1 : 0);
+}
+
+// Writes the last count decimal digits of v (zeros in front where v has fewer) ending just
+// before end, two at a time.
+void write_digits_backwards(std::uint64_t v, unsigned count, char* end) {
+  static constexpr char kPairs[] =
+      "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+      "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+      "8081828384858687888990919293949596979899";
+  for (; count >= 2; count -= 2) {
+    end -= 2;
+    std::memcpy(end, kPairs + 2 * (v % 100), 2);
+    v /= 100;
+  }
+  if (count) *--end = static_cast<char>('0' + v % 10);
+}
+
+// A word magnitude of digit_count digits written with f fraction digits, as write_fixed_point
+// writes its digits; fixed_point_length bytes at p. Returns the end.
+char* write_word_fixed_point(char* p, std::uint64_t magnitude, unsigned digit_count, std::uint64_t f) {
+  if (f == 0) {
+    write_digits_backwards(magnitude, digit_count, p + digit_count);
+    return p + digit_count;
+  }
+  if (digit_count <= f) {
+    *p++ = '0';
+    *p++ = '.';
+    p = put_zeros(p, f - digit_count);
+    write_digits_backwards(magnitude, digit_count, p + digit_count);
+    return p + digit_count;
+  }
+  // f < digit_count <= 20: the point goes after the first digit_count - f digits.
+  const auto fraction = static_cast<unsigned>(f);
+  const unsigned whole = digit_count - fraction;
+  write_digits_backwards(magnitude, fraction, p + digit_count + 1);
+  p[whole] = '.';
+  write_digits_backwards(magnitude / kPowersOfTen[fraction], whole, p + whole);
+  return p + digit_count + 1;
+}
+
 std::uint64_t read_index(ByteCursor& cursor, std::uint64_t texts) {
   if (texts > kByteIndexTexts) return read_short_varint(cursor);
   if (cursor.at_end()) return cursor_take_byte(cursor);
@@ -415,7 +461,6 @@ DecodedColumn decode_numeric(ByteCursor& cursor, std::uint64_t rows, std::uint64
   std::size_t next_minus_zero = 0;
   std::size_t next_exponent = 0;
   std::uint64_t j = 0;
-  char digits_buffer[20];
   char exponent_buffer[20];
   for (std::uint64_t r = 0; r < rows; ++r) {
     const std::size_t start = column.byte_size();
@@ -426,19 +471,20 @@ DecodedColumn decode_numeric(ByteCursor& cursor, std::uint64_t rows, std::uint64
     }
     const bool minus_zero = next_minus_zero < minus_zeros.size() && minus_zeros[next_minus_zero] == j;
     next_minus_zero += minus_zero;
-    // A word is read once for its sign and its digits.
+    // A word is read once for its sign and its digits, which are written straight into the cell.
     bool negative;
+    std::uint64_t magnitude = 0;
     std::string_view digits;
+    std::size_t digit_count;
     if (!values.wide()) {
       const std::int64_t v = values.word(j);
       negative = v < 0;
-      const std::uint64_t magnitude = negative ? 0 - static_cast<std::uint64_t>(v) : static_cast<std::uint64_t>(v);
-      digits = std::string_view(
-          digits_buffer,
-          static_cast<std::size_t>(std::to_chars(digits_buffer, digits_buffer + 20, magnitude).ptr - digits_buffer));
+      magnitude = negative ? 0 - static_cast<std::uint64_t>(v) : static_cast<std::uint64_t>(v);
+      digit_count = decimal_length(magnitude);
     } else {
       negative = values.is_negative(j);
       digits = wide_digits[j];
+      digit_count = digits.size();
     }
     const bool minus = minus_zero || negative;
     const std::uint64_t f = fraction_digits.empty() ? 0 : fraction_digits[j];
@@ -453,16 +499,23 @@ DecodedColumn decode_numeric(ByteCursor& cursor, std::uint64_t rows, std::uint64
       exponent = magnitude_digits(exponents.values, exponents.wide_digits, k, exponent_buffer);
     }
     // Counts come from the payload and may be near 2^64 each: summed in 128 bits.
-    const unsigned __int128 length = static_cast<unsigned __int128>(minus) + z + fixed_point_length(digits.size(), f) +
+    const unsigned __int128 length = static_cast<unsigned __int128>(minus) + z + fixed_point_length(digit_count, f) +
                                      marker.size() + exponent_zeros + exponent.size();
     if (length > room_under_limit(start, limit)) throw output_limit_error();
     char* p = column.grow(static_cast<std::size_t>(length));
-    if (minus) *p++ = '-';
-    p = put_zeros(p, z);
-    p = f == 0 ? copy_cell(p, digits) : write_fixed_point(p, digits, f);
-    p = std::copy(marker.begin(), marker.end(), p);
-    p = put_zeros(p, exponent_zeros);
-    std::copy(exponent.begin(), exponent.end(), p);
+    *p = '-';
+    p += minus;
+    if (z != 0) p = put_zeros(p, z);
+    if (!values.wide()) {
+      p = write_word_fixed_point(p, magnitude, static_cast<unsigned>(digit_count), f);
+    } else {
+      p = f == 0 ? copy_cell(p, digits) : write_fixed_point(p, digits, f);
+    }
+    if (!marker.empty()) {
+      p = std::copy(marker.begin(), marker.end(), p);
+      p = put_zeros(p, exponent_zeros);
+      std::copy(exponent.begin(), exponent.end(), p);
+    }
     column.close_cell(start);
     ++j;
   }
