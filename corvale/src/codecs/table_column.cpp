@@ -829,6 +829,18 @@ void DecodedColumn::append_entry_index(std::uint64_t index) {
   ++count_;
 }
 
+std::uint64_t DecodedColumn::empty_cells() const {
+  if (entries_.empty()) {
+    // A length of 0 is the one varint with a zero byte: the others are canonical, their last
+    // byte not 0 and every other byte at least 0x80.
+    return static_cast<std::uint64_t>(std::count(stream_.begin(), stream_.end(), '\0'));
+  }
+  std::uint64_t n = 0;
+  Reader reader(*this);
+  for (std::uint64_t r = 0; r < count_; ++r) n += reader.next().empty();
+  return n;
+}
+
 void DecodedColumn::shrink_to_fit() { stream_.shrink_to_fit(); }
 
 std::string encode_numeric_candidate(const std::vector<std::string_view>& cells) {

@@ -110,6 +110,7 @@ class DecodedColumn {
  public:
   std::uint64_t size() const { return count_; }
   std::uint64_t total_bytes() const { return total_; }  // of all cells together
+  std::uint64_t empty_cells() const;
 
   class Reader {
    public:
