@@ -438,6 +438,7 @@ TEST(LogArchive, ColumnTokensDecideAsTheWholeTextWould) {
     Cells second;
     bool crlf;
     bool log;
+    std::string second_column = {};  // when set, stored in place of the second column
   };
   const std::vector<Case> cases = {
       {"numbers beside letters", kColumnNumeric, digits, kColumnRaw, letters, false, true},
@@ -471,12 +472,18 @@ TEST(LogArchive, ColumnTokensDecideAsTheWholeTextWould) {
        false, false},
       {"a control byte in a chosen dictionary entry", kColumnNumeric, digits, kColumnDictionary,
        Cells{"a", "a", "\x1b", "a", "a", "a", "a", "a"}, false, false},
+      // Entries count as often as they are chosen: never, or once a line.
+      {"digits only in an entry no line chooses", kColumnRaw, letters, kColumnDictionary,
+       Cells(8, "b c d e 1"), false, false, dictionary_column({"b c d e 1", "1 2 3 4 5 6 7 8 9"}, std::vector<std::uint8_t>(8, 0))},
+      {"an entry chosen by every line", kColumnRaw, letters, kColumnDictionary, Cells(8, "b c d 1"), false, true,
+       dictionary_column({"x", "b c d 1"}, std::vector<std::uint8_t>(8, 1))},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     Payload p;
     p.flags = c.crlf ? kLogCrLf : 0;
-    p.body.rest = column(c.first_kind, c.first) + column(c.second_kind, c.second);
+    p.body.rest = column(c.first_kind, c.first) +
+                  (c.second_column.empty() ? column(c.second_kind, c.second) : c.second_column);
     ASSERT_EQ(static_cast<ColumnKind>(p.body.rest[0]), c.first_kind);
     std::string text;
     for (std::size_t i = 0; i < 8; ++i) {

@@ -291,16 +291,37 @@ std::vector<std::uint8_t> read_group_numbers(ByteCursor& cursor, std::uint64_t l
 // byte) and a forbidden byte can only be in a cell. A numeric cell is a sign, digits, a point
 // and an exponent marker; a template cell holds digit runs between its text parts: either one,
 // when not empty, holds a digit, and when its bytes hold no space, LF or forbidden byte it is
-// one token. Other cells are read one by one.
+// one token. A dictionary's entries are counted once each, as often as cells choose them (an
+// entry no cell chooses is in no text); other cells are read one by one.
 void add_column_tokens(const DecodedColumn& column, ColumnKind kind, LogTokenCount& count) {
+  if (column.entry_count() > 0) {
+    const std::vector<std::uint64_t> uses = column.entry_uses();
+    for (std::uint64_t e = 0; e < uses.size(); ++e) {
+      if (uses[e] == 0) continue;
+      LogTokenCount one;
+      count_log_tokens(column.entry(e), one);
+      count.tokens += uses[e] * one.tokens;
+      count.digit_tokens += uses[e] * one.digit_tokens;
+      count.forbidden = count.forbidden || one.forbidden;
+    }
+    return;
+  }
   const bool numeric = kind == kColumnNumeric;
-  const bool with_digit_runs = kind == kColumnTemplate || kind == kColumnTemplateSlots;
-  if (numeric || (with_digit_runs && holds_no_space_nor_forbidden_byte(column.all_bytes()))) {
+  const bool one_token_a_cell = numeric || holds_no_space_nor_forbidden_byte(column.all_bytes());
+  if (one_token_a_cell && (numeric || kind == kColumnTemplate || kind == kColumnTemplateSlots)) {
     count.tokens += column.size();
     count.digit_tokens += column.size() - column.empty_cells();
     return;
   }
   DecodedColumn::Reader reader = column.reader();
+  if (one_token_a_cell) {
+    count.tokens += column.size();
+    for (std::uint64_t r = 0; r < column.size(); ++r) {
+      const std::string_view cell = reader.next();
+      count.digit_tokens += std::any_of(cell.begin(), cell.end(), [](char c) { return c >= '0' && c <= '9'; });
+    }
+    return;
+  }
   for (std::uint64_t r = 0; r < column.size(); ++r) count_log_tokens(reader.next(), count);
 }
 

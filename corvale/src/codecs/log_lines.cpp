@@ -122,12 +122,12 @@ void count_log_tokens(std::string_view piece, LogTokenCount& count) {
 bool holds_no_space_nor_forbidden_byte(std::string_view bytes) {
   // Branch-free, so that the compiler takes many bytes a step.
   const auto* b = reinterpret_cast<const unsigned char*>(bytes.data());
-  bool other = false;
+  unsigned char other = 0;
   for (std::size_t i = 0; i < bytes.size(); ++i) {
-    other |= (b[i] <= ' ') & (b[i] != '\t') & (b[i] != '\r');
-    other |= b[i] == 127;
+    const unsigned char c = b[i];
+    other |= static_cast<unsigned char>(((c <= ' ') & (c != '\t') & (c != '\r')) | (c == 127));
   }
-  return !other;
+  return other == 0;
 }
 
 bool is_log_text(std::string_view text) {

@@ -841,6 +841,13 @@ std::uint64_t DecodedColumn::empty_cells() const {
   return n;
 }
 
+std::vector<std::uint64_t> DecodedColumn::entry_uses() const {
+  std::vector<std::uint64_t> uses(entries_.size(), 0);
+  ByteCursor cursor{stream_};
+  for (std::uint64_t r = 0; r < count_; ++r) ++uses[read_short_varint(cursor)];
+  return uses;
+}
+
 void DecodedColumn::shrink_to_fit() { stream_.shrink_to_fit(); }
 
 std::string encode_numeric_candidate(const std::vector<std::string_view>& cells) {

@@ -162,6 +162,11 @@ class DecodedColumn {
   void add_entry(std::string_view entry);
   std::uint64_t entry_count() const { return entries_.size(); }
   std::uint64_t entry_length(std::uint64_t index) const { return entries_[index].second; }
+  std::string_view entry(std::uint64_t index) const {
+    return {bytes_.data() + entries_[index].first, static_cast<std::size_t>(entries_[index].second)};
+  }
+  // How many cells choose each entry, in entry order.
+  std::vector<std::uint64_t> entry_uses() const;
   void append_entry_index(std::uint64_t index);
 
   // Gives back the room the stream of lengths grew into: the columns of a table are held
