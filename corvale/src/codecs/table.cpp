@@ -292,7 +292,6 @@ ByteBuffer decode_table_payload(std::string_view payload, std::uint64_t limit) {
       }
     }
     if (quoted.any()) total += quote_selected_csv_fields(column, quoted, limit - total);
-    column.shrink_to_fit();
     decoded.push_back(std::move(column));
     kinds.push_back(kind & kColumnKindMask);
   }

@@ -848,8 +848,6 @@ std::vector<std::uint64_t> DecodedColumn::entry_uses() const {
   return uses;
 }
 
-void DecodedColumn::shrink_to_fit() { stream_.shrink_to_fit(); }
-
 std::string encode_numeric_candidate(const std::vector<std::string_view>& cells) {
   std::string out;
   bool wide = false;

@@ -169,11 +169,6 @@ class DecodedColumn {
   std::vector<std::uint64_t> entry_uses() const;
   void append_entry_index(std::uint64_t index);
 
-  // Gives back the room the stream of lengths grew into: the columns of a table are held
-  // together until its text is assembled. The bytes' room is left alone: what was never
-  // written costs no memory.
-  void shrink_to_fit();
-
  private:
   void make_room(std::size_t n);
 
