@@ -1,7 +1,6 @@
 #include "codecs/table_column.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cstring>
 #include <limits>
 #include <optional>
@@ -690,24 +689,28 @@ DecodedColumn decode_template_column(ByteCursor& cursor, std::uint64_t rows, std
     if (marker > 1) throw Error(kInvalidTemplateZerosMarker);
     const CountList zeros = marker ? read_count_list(cursor, n) : CountList{};
     DecodedColumn& field = fields.emplace_back();
-    char word_digits[20];
     std::string big_digits;
     for (std::uint64_t j = 0; j < n; ++j) {
       const std::size_t start = field.byte_size();
       const std::uint64_t z = zeros.empty() ? 0 : zeros[j];
       if (z > room) throw output_limit_error();
-      std::string_view digits;
       if (!values.wide()) {
-        digits = std::string_view(word_digits,
-                                  static_cast<std::size_t>(std::to_chars(word_digits, word_digits + 20, values.word(j)).ptr -
-                                                           word_digits));
-      } else {
-        const BigInt& value = values.big().big()[j];
-        check_decimal_output_size(value, room - z);
-        big_digits.clear();
-        value.append_decimal_magnitude(big_digits);
-        digits = big_digits;
+        // None is negative: a word's digits are written in place.
+        const auto v = static_cast<std::uint64_t>(values.word(j));
+        const unsigned count = decimal_length(v);
+        if (count > room - z) throw output_limit_error();
+        char* p = field.grow(static_cast<std::size_t>(z) + count);
+        if (z != 0) p = put_zeros(p, z);
+        write_digits_backwards(v, count, p + count);
+        room -= z + count;
+        field.close_cell(start);
+        continue;
       }
+      const BigInt& value = values.big().big()[j];
+      check_decimal_output_size(value, room - z);
+      big_digits.clear();
+      value.append_decimal_magnitude(big_digits);
+      const std::string_view digits = big_digits;
       if (digits.size() > room - z) throw output_limit_error();
       char* p = field.grow(static_cast<std::size_t>(z) + digits.size());
       copy_cell(put_zeros(p, z), digits);
