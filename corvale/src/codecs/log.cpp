@@ -369,7 +369,7 @@ ByteBuffer decode_log_payload(std::string_view payload, std::uint64_t limit) {
   if (total > limit) throw Error(kInvalidLogGroups);
 
   // Each column may use only the room the others left, so together they never hold more than
-  // the limit. Their tokens are counted as they arrive (see restored_tokens).
+  // the limit. Their tokens are counted as they arrive (see add_column_tokens).
   std::vector<DecodedColumn> columns;
   LogTokenCount tokens;
   for (std::uint64_t k = 0; k < g; ++k) {

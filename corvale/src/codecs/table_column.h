@@ -110,9 +110,10 @@ class DecodedColumn {
  public:
   std::uint64_t size() const { return count_; }
   std::uint64_t total_bytes() const { return total_; }  // of all cells together
-  std::uint64_t empty_cells() const;
+  std::uint64_t empty_cells() const;  // cells of no byte
 
-  // Reads a column that is complete: made once nothing more is appended to it or moved.
+  // Reads a complete column: made once nothing more is appended to the column, which then stays
+  // where it is.
   class Reader {
    public:
     // The next cell; valid while the column lives. At most size() calls.
