@@ -456,6 +456,7 @@ DecodedColumn decode_numeric(ByteCursor& cursor, std::uint64_t rows, std::uint64
 
   // Each cell is measured against the room left before it is written.
   DecodedColumn column;
+  column.reserve_cells(rows);  // the values and the empty rows' positions are held already
   std::size_t next_empty = 0;
   std::size_t next_minus_zero = 0;
   std::size_t next_exponent = 0;
@@ -689,6 +690,7 @@ DecodedColumn decode_template_column(ByteCursor& cursor, std::uint64_t rows, std
     if (marker > 1) throw Error(kInvalidTemplateZerosMarker);
     const CountList zeros = marker ? read_count_list(cursor, n) : CountList{};
     DecodedColumn& field = fields.emplace_back();
+    field.reserve_cells(n);  // its values are held already
     std::string big_digits;
     for (std::uint64_t j = 0; j < n; ++j) {
       const std::size_t start = field.byte_size();
@@ -730,6 +732,7 @@ DecodedColumn decode_template_column(ByteCursor& cursor, std::uint64_t rows, std
   if (text_bytes > room) throw output_limit_error();
 
   DecodedColumn column;
+  column.reserve_cells(rows);  // the fields' cells and the empty rows' positions are held already
   std::vector<DecodedColumn::Reader> readers;
   for (const DecodedColumn& field : fields) readers.push_back(field.reader());
   std::size_t next_empty = 0;
@@ -756,6 +759,8 @@ DecodedColumn decode_dictionary(ByteCursor& cursor, std::uint64_t rows, std::uin
   const std::uint64_t k = cursor_read_varint_u64(cursor);
   if (k == 0 || k > rows) throw Error(kInvalidDictionarySize);
   DecodedColumn column;
+  // An index takes at least a byte of the body.
+  column.reserve_cells(std::min<std::uint64_t>(rows, cursor.remaining()));
   // Each entry takes at least its length byte, so the body bounds how many there can be.
   for (std::uint64_t e = 0; e < k; ++e) {
     const std::uint64_t length = cursor_read_varint_u64(cursor);
@@ -776,6 +781,8 @@ DecodedColumn decode_dictionary(ByteCursor& cursor, std::uint64_t rows, std::uin
 
 DecodedColumn decode_raw(ByteCursor& cursor, std::uint64_t rows, std::uint64_t limit) {
   DecodedColumn column;
+  // A cell's length takes at least a byte of the body.
+  column.reserve_cells(std::min<std::uint64_t>(rows, cursor.remaining()));
   std::uint64_t room = limit;
   for (std::uint64_t r = 0; r < rows; ++r) {
     const std::uint64_t length = read_short_varint(cursor);

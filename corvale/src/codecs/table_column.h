@@ -136,6 +136,11 @@ class DecodedColumn {
   // Bytes that hold every cell as one of their ranges: a byte absent from them is in no cell.
   std::string_view all_bytes() const { return {bytes_.data(), used_}; }
 
+  // Room for the varints of n cells of fewer than 128 bytes (or dictionary indices below 128),
+  // the usual ones: the stream then never moves nor keeps room it does not use. n must be
+  // backed by what the caller already holds (the cells' values, or a body byte each), never by
+  // a count alone.
+  void reserve_cells(std::uint64_t n) { stream_.reserve(static_cast<std::size_t>(n)); }
   // Building a column cell by cell. The caller has weighed every cell against its limit.
   void append(std::string_view cell) {
     const std::size_t start = used_;
