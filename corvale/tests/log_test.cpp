@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "codecs/log_lines.h"
 #include "codecs/number_column.h"
 #include "codecs/table_column.h"
 #include "codecs/varint.h"
@@ -408,6 +409,94 @@ TEST(LogArchive, CraftedPayloadsThatAreStillLogs) {
   p.body.rest = dictionary_column({"a", "b\n c"}, {0, 0, 0, 0, 0, 0, 0, 0}) +
                 raw_column({"1", "2", "3", "4", "5", "6", "7", "8"});
   EXPECT_EQ(decode_log_payload(p.bytes(), 1000), "a 1\na 2\na 3\na 4\na 5\na 6\na 7\na 8\n");
+}
+
+// The decoder settles whether its text is a log from the columns' tokens; a scan of the whole
+// text must agree on every one of these payloads. Eight lines of two fields (N = 1), each column
+// stored as the kind given; the second field is the last and may hold spaces.
+TEST(LogArchive, ColumnTokensDecideAsTheWholeTextWould) {
+  using Cells = std::vector<std::string_view>;
+  const Cells digits = {"1", "2", "3", "4", "5", "6", "7", "8"};
+  const Cells letters(8, "a");
+  auto column = [](ColumnKind kind, const Cells& cells) {
+    switch (kind) {
+      case kColumnNumeric:
+        return encode_numeric_candidate(cells);
+      case kColumnTemplateSlots:
+        return encode_template_candidate(cells, true);
+      case kColumnDictionary:
+        return encode_dictionary_candidate(cells);
+      default:
+        return raw_column(cells);
+    }
+  };
+  struct Case {
+    const char* name;
+    ColumnKind first_kind;
+    Cells first;
+    ColumnKind second_kind;
+    Cells second;
+    bool crlf;
+    bool log;
+    std::string second_column = {};  // when set, stored in place of the second column
+  };
+  const std::vector<Case> cases = {
+      {"numbers beside letters", kColumnNumeric, digits, kColumnRaw, letters, false, true},
+      {"numbers beside letters, CR LF", kColumnNumeric, digits, kColumnDictionary, letters, true, true},
+      // 5 x 1 digit token against 5 tokens a line: just a log; one token more and not.
+      {"one token in five", kColumnRaw, letters, kColumnTemplateSlots,
+       Cells{"b c d 1", "b c d 2", "b c d 3", "b c d 4", "b c d 5", "b c d 6", "b c d 7", "b c d 8"}, false, true},
+      {"one token in six", kColumnRaw, letters, kColumnTemplateSlots,
+       Cells{"b c d e 1", "b c d e 2", "b c d e 3", "b c d e 4", "b c d e 5", "b c d e 6", "b c d e 7", "b c d e 8"},
+       false, false},
+      {"digit tokens in a raw last field", kColumnRaw, letters, kColumnRaw,
+       Cells{"1 2", "b", "b", "b", "b", "b", "b", "b"}, false, false},
+      {"digit tokens in a raw last field, enough", kColumnRaw, letters, kColumnRaw,
+       Cells{"1 2", "3 4", "b", "b", "b", "b", "b", "b"}, false, true},
+      // Empty numeric and template cells are tokens without a digit.
+      {"empty numeric cells", kColumnNumeric, Cells{"", "", "", "", "", "", "", "5"}, kColumnRaw, letters, false, false},
+      {"few empty numeric cells", kColumnNumeric, Cells{"", "", "", "", "1", "2.5", "-3e5", "-0"}, kColumnRaw, letters,
+       false, true},
+      {"empty template cells", kColumnTemplateSlots, Cells{"", "", "", "", "", "", "", "x5"}, kColumnRaw, letters,
+       false, false},
+      // Bytes that no log holds, wherever a cell has them.
+      {"a control byte in a template part", kColumnTemplateSlots,
+       Cells{"\x01" "1", "\x01" "2", "\x01" "3", "\x01" "4", "\x01" "5", "\x01" "6", "\x01" "7", "\x01" "8"},
+       kColumnRaw, letters, false, false},
+      {"DEL in a template part", kColumnTemplateSlots,
+       Cells{"1\x7f", "2\x7f", "3\x7f", "4\x7f", "5\x7f", "6\x7f", "7\x7f", "8\x7f"}, kColumnRaw, letters, false,
+       false},
+      {"TAB and CR in a template part", kColumnTemplateSlots,
+       Cells{"\t1", "\r2", "\t3", "\t4", "\t5", "\t6", "\t7", "\t8"}, kColumnRaw, letters, false, true},
+      {"DEL in a raw cell", kColumnNumeric, digits, kColumnRaw, Cells{"a", "a", "a", "a\x7f", "a", "a", "a", "a"},
+       false, false},
+      {"a control byte in a chosen dictionary entry", kColumnNumeric, digits, kColumnDictionary,
+       Cells{"a", "a", "\x1b", "a", "a", "a", "a", "a"}, false, false},
+      // Entries count as often as they are chosen: never, or once a line.
+      {"digits only in an entry no line chooses", kColumnRaw, letters, kColumnDictionary,
+       Cells(8, "b c d e 1"), false, false, dictionary_column({"b c d e 1", "1 2 3 4 5 6 7 8 9"}, std::vector<std::uint8_t>(8, 0))},
+      {"an entry chosen by every line", kColumnRaw, letters, kColumnDictionary, Cells(8, "b c d 1"), false, true,
+       dictionary_column({"x", "b c d 1"}, std::vector<std::uint8_t>(8, 1))},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Payload p;
+    p.flags = c.crlf ? kLogCrLf : 0;
+    p.body.rest = column(c.first_kind, c.first) +
+                  (c.second_column.empty() ? column(c.second_kind, c.second) : c.second_column);
+    ASSERT_EQ(static_cast<ColumnKind>(p.body.rest[0]), c.first_kind);
+    std::string text;
+    for (std::size_t i = 0; i < 8; ++i) {
+      if (i > 0) text += c.crlf ? "\r\n" : "\n";
+      text += std::string(c.first[i]) + " " + std::string(c.second[i]);
+    }
+    EXPECT_EQ(is_log_text(text), c.log);
+    if (c.log) {
+      EXPECT_EQ(decode_log_payload(p.bytes(), 1000), text);
+    } else {
+      EXPECT_ERROR(decode_log_payload(p.bytes(), 1000), "Archive decodes to something that is not a log");
+    }
+  }
 }
 
 TEST(LogArchive, ExpansionBombsStopAtTheLimit) {

@@ -242,6 +242,10 @@ TEST(NumericColumn, WrittenFormsRoundTrip) {
       {"1.5", "-2", "99999999999999999999", "-4.5", "7"},
       {"1", "-2.5", "9223372036854775807", "-3", "0.5"},
       {"", "", "5", ""},
+      // Words at every change of digit count, then decimals whose point falls before, at and
+      // after each of their digits.
+      {"9", "10", "99", "100", "-999", "99999999", "100000000", "999999999999999999", "-1000000000000000000"},
+      {"0.0001", "0.001", "0.0123", "0.1234", "1.2345", "12.345", "-123.45", "1234.5", "123456789012.3456", "9.9999"},
   };
   for (const auto& cells : columns) {
     SCOPED_TRACE(testing::PrintToString(cells));

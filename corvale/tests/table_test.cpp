@@ -274,6 +274,7 @@ TEST(TableArchive, FinalCheckAgreesWithTableRecognition) {
     std::string header;
     std::vector<std::vector<std::string_view>> columns;
     bool table;
+    bool first_numeric = false;  // the first column stored as numbers, not raw
   };
   const Case cases[] = {
       {"numbers under a header", kTableHeader, ',', "a,b", {{"1", "2"}, {"x", "y"}}, true},
@@ -290,6 +291,12 @@ TEST(TableArchive, FinalCheckAgreesWithTableRecognition) {
       // column is usable.
       {"more semicolons on every line", 0, ',', "", {{"1", "1.5", "2"}, {"a;b;c", "d;e;f", "g;h;i"}}, false},
       {"a quote that changes the grammar", 0, ',', "", {{"1", "3"}, {"\"x", "y\""}}, false},
+      // Columns decoded as numbers, in every written form.
+      {"a numeric column under a header", kTableHeader, ',', "a,b", {{"", "-0.5e-07"}, {"x", "y"}}, true, true},
+      {"a numeric column valued after its first record", 0, ',', "", {{"", "", "007"}, {"a", "b", "c"}}, true, true},
+      {"a numeric column valued only in its first record", 0, ',', "", {{"1E+5", "", ""}, {"a", "b", "c"}}, true, true},
+      {"a numeric column in a text of another shape", 0, ',', "", {{"1", "1.5", "2"}, {"a;b;c", "d;e;f", "g;h;i"}},
+       false, true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -299,7 +306,9 @@ TEST(TableArchive, FinalCheckAgreesWithTableRecognition) {
     p.columns = c.columns.size();
     p.rows = c.columns[0].size();
     if (!c.header.empty()) p.body = text_bytes(c.header);
-    for (const auto& cells : c.columns) p.body += raw_column(cells);
+    for (std::size_t k = 0; k < c.columns.size(); ++k) {
+      p.body += k == 0 && c.first_numeric ? encode_numeric_candidate(c.columns[k]) : raw_column(c.columns[k]);
+    }
 
     const std::string_view ending = (c.flags & kTableCrLf) ? "\r\n" : "\n";
     std::string text = c.header;

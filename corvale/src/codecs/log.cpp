@@ -285,6 +285,46 @@ std::vector<std::uint8_t> read_group_numbers(ByteCursor& cursor, std::uint64_t l
   return groups;
 }
 
+// Adds the tokens of a decoded column's cells to count. The text is read back as is_log_text
+// reads it: its bytes are the cells, the spaces between them and the line endings, and no cell
+// holds an LF, so the text's tokens are exactly its cells' tokens (a CR before an LF is a plain
+// byte) and a forbidden byte can only be in a cell. A numeric cell is a sign, digits, a point
+// and an exponent marker; a template cell holds digit runs between its text parts: either one,
+// when not empty, holds a digit, and when its bytes hold no space, LF or forbidden byte it is
+// one token. A dictionary's entries are counted once each, as often as cells choose them (an
+// entry no cell chooses is in no text); other cells are read one by one.
+void add_column_tokens(const DecodedColumn& column, ColumnKind kind, LogTokenCount& count) {
+  if (column.entry_count() > 0) {
+    const std::vector<std::uint64_t> uses = column.entry_uses();
+    for (std::uint64_t e = 0; e < uses.size(); ++e) {
+      if (uses[e] == 0) continue;
+      LogTokenCount one;
+      count_log_tokens(column.entry(e), one);
+      count.tokens += uses[e] * one.tokens;
+      count.digit_tokens += uses[e] * one.digit_tokens;
+      count.forbidden = count.forbidden || one.forbidden;
+    }
+    return;
+  }
+  const bool numeric = kind == kColumnNumeric;
+  const bool one_token_a_cell = numeric || holds_no_space_nor_forbidden_byte(column.all_bytes());
+  if (one_token_a_cell && (numeric || kind == kColumnTemplate || kind == kColumnTemplateSlots)) {
+    count.tokens += column.size();
+    count.digit_tokens += column.size() - column.empty_cells();
+    return;
+  }
+  DecodedColumn::Reader reader = column.reader();
+  if (one_token_a_cell) {
+    count.tokens += column.size();
+    for (std::uint64_t r = 0; r < column.size(); ++r) {
+      const std::string_view cell = reader.next();
+      count.digit_tokens += std::any_of(cell.begin(), cell.end(), [](char c) { return c >= '0' && c <= '9'; });
+    }
+    return;
+  }
+  for (std::uint64_t r = 0; r < column.size(); ++r) count_log_tokens(reader.next(), count);
+}
+
 }  // namespace
 
 ByteBuffer decode_log_payload(std::string_view payload, std::uint64_t limit) {
@@ -329,8 +369,9 @@ ByteBuffer decode_log_payload(std::string_view payload, std::uint64_t limit) {
   if (total > limit) throw Error(kInvalidLogGroups);
 
   // Each column may use only the room the others left, so together they never hold more than
-  // the limit.
+  // the limit. Their tokens are counted as they arrive (see add_column_tokens).
   std::vector<DecodedColumn> columns;
+  LogTokenCount tokens;
   for (std::uint64_t k = 0; k < g; ++k) {
     const std::uint64_t f = field_counts[k];
     for (std::uint64_t j = 0; j < f; ++j) {
@@ -350,6 +391,7 @@ ByteBuffer decode_log_payload(std::string_view payload, std::uint64_t limit) {
       }
       total = saturating_add(total, column.total_bytes());
       if (total > limit) throw output_limit_error();
+      add_column_tokens(column, kind, tokens);
       columns.push_back(std::move(column));
     }
   }
@@ -389,7 +431,7 @@ ByteBuffer decode_log_payload(std::string_view payload, std::uint64_t limit) {
   }
   if (final_newline) put_ending();
 
-  if (!is_log_text(out)) throw Error(kNotALog);
+  if (!counts_make_a_log(lines, tokens)) throw Error(kNotALog);
   return out;
 }
 

@@ -71,7 +71,7 @@ bool scan_log_text(std::string_view text, bool& final_newline, bool& crlf, OnLin
   ++lines;
 
   crlf = every_ending_crlf;
-  return lines >= kMinLogLines && 5 * digit_tokens >= tokens;
+  return counts_make_a_log(lines, LogTokenCount{tokens, digit_tokens, false});
 }
 
 }  // namespace
@@ -87,6 +87,47 @@ std::optional<LogLines> detect_log_lines(std::string_view text) {
     for (std::size_t i = 0; i < terminated; ++i) log.lines[i].remove_suffix(1);
   }
   return log;
+}
+
+bool counts_make_a_log(std::uint64_t lines, const LogTokenCount& count) {
+  return !count.forbidden && lines >= kMinLogLines && 5 * count.digit_tokens >= count.tokens;
+}
+
+void count_log_tokens(std::string_view piece, LogTokenCount& count) {
+  const auto* bytes = reinterpret_cast<const unsigned char*>(piece.data());
+  std::uint64_t tokens = 1;
+  std::uint64_t digit_tokens = 0;
+  bool token_has_digit = false;
+  for (std::size_t i = 0; i < piece.size(); ++i) {
+    switch (kByteClasses[bytes[i]]) {
+      case kPlain:
+        break;
+      case kDigit:
+        digit_tokens += !token_has_digit;
+        token_has_digit = true;
+        break;
+      case kSpace:
+      case kLineFeed:
+        ++tokens;
+        token_has_digit = false;
+        break;
+      default:
+        count.forbidden = true;
+    }
+  }
+  count.tokens += tokens;
+  count.digit_tokens += digit_tokens;
+}
+
+bool holds_no_space_nor_forbidden_byte(std::string_view bytes) {
+  // Branch-free, so that the compiler takes many bytes a step.
+  const auto* b = reinterpret_cast<const unsigned char*>(bytes.data());
+  unsigned char other = 0;
+  for (std::size_t i = 0; i < bytes.size(); ++i) {
+    const unsigned char c = b[i];
+    other |= static_cast<unsigned char>(((c <= ' ') & (c != '\t') & (c != '\r')) | (c == 127));
+  }
+  return other == 0;
 }
 
 bool is_log_text(std::string_view text) {

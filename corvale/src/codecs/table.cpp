@@ -110,8 +110,14 @@ std::uint64_t quote_selected_csv_fields(DecodedColumn& column, QuotedRows quoted
 // column's class over the records after the first, with and without that first one. One usable
 // column is enough to say yes: most tables are settled by their first numeric column. Any other
 // text is read again.
+//
+// A column decoded as numbers needs no classifying: each of its cells is empty or one number
+// ('-', digits, a point before further digits, an exponent marker before digits), which keeps
+// the class numeric, and such a column has at least one value. So it is usable under a header,
+// and without one whenever a record after the first holds a value.
 bool restored_text_is_table(std::string_view text, bool has_header, std::string_view header,
-                            const std::vector<DecodedColumn>& columns, char separator) {
+                            const std::vector<DecodedColumn>& columns, const std::vector<ColumnKind>& kinds,
+                            char separator) {
   auto anywhere = [&](char c) {
     if (std::memchr(header.data(), c, header.size()) != nullptr) return true;
     for (const DecodedColumn& column : columns) {
@@ -132,6 +138,12 @@ bool restored_text_is_table(std::string_view text, bool has_header, std::string_
   if (anywhere('"') || anywhere('\r')) return is_table(text);
   for (char other : {',', ';', '\t', '|'}) {
     if (other != separator && anywhere(other) && in_first_line(other) >= columns.size() - 1) return is_table(text);
+  }
+
+  for (std::size_t c = 0; c < columns.size(); ++c) {
+    if (kinds[c] != kColumnNumeric) continue;
+    const std::uint64_t values = columns[c].size() - columns[c].empty_cells();
+    if (has_header || values > (columns[c].reader().next().empty() ? 0 : 1)) return true;
   }
 
   std::size_t field_start = 0;  // of this column's field in the header
@@ -253,7 +265,9 @@ ByteBuffer decode_table_payload(std::string_view payload, std::uint64_t limit) {
   // Scaled values, their differences and bases can be far longer than what they print as.
   MagnitudeBudget budget(limit);
   std::vector<DecodedColumn> decoded;
+  std::vector<ColumnKind> kinds;
   decoded.reserve(columns);
+  kinds.reserve(columns);
   PositionList listed;
   for (std::uint64_t c = 0; c < columns; ++c) {
     const std::uint8_t kind = cursor_take_byte(in);
@@ -278,8 +292,8 @@ ByteBuffer decode_table_payload(std::string_view payload, std::uint64_t limit) {
       }
     }
     if (quoted.any()) total += quote_selected_csv_fields(column, quoted, limit - total);
-    column.shrink_to_fit();
     decoded.push_back(std::move(column));
+    kinds.push_back(kind & kColumnKindMask);
   }
   if (!in.at_end()) throw Error(kTrailingTableData);
   // Every cell has been copied out of the body: the text is assembled without it.
@@ -307,7 +321,7 @@ ByteBuffer decode_table_payload(std::string_view payload, std::uint64_t limit) {
   }
   if (flags & kTableFinalLineEnding) put_ending();
 
-  if (!restored_text_is_table(out, has_header, header, decoded, separator)) throw Error(kNotATable);
+  if (!restored_text_is_table(out, has_header, header, decoded, kinds, separator)) throw Error(kNotATable);
   return out;
 }
 

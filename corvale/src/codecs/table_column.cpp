@@ -1,7 +1,6 @@
 #include "codecs/table_column.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cstring>
 #include <limits>
 #include <optional>
@@ -85,6 +84,52 @@ char* put_zeros(char* p, std::uint64_t z) {
   static constexpr char kZeros[] = "0000000000000000";
   if (z <= 16) return copy_cell(p, std::string_view(kZeros, static_cast<std::size_t>(z)));
   return std::fill_n(p, static_cast<std::size_t>(z), '0');
+}
+
+// The decimal digits of a word, counted from its bit length: 1233 / 4096 is just above log10 2,
+// so the guess is the count or one less.
+unsigned decimal_length(std::uint64_t v) {
+  const std::uint64_t odd = v | 1;  // the same digits, and a bit length of at least 1
+  const unsigned guess = static_cast<unsigned>((64 - __builtin_clzll(odd)) * 1233) >> 12;
+  return guess + (odd >= kPowersOfTen[guess] ? 1 : 0);
+}
+
+// Writes the last count decimal digits of v (zeros in front where v has fewer) ending just
+// before end, two at a time.
+void write_digits_backwards(std::uint64_t v, unsigned count, char* end) {
+  static constexpr char kPairs[] =
+      "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+      "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+      "8081828384858687888990919293949596979899";
+  for (; count >= 2; count -= 2) {
+    end -= 2;
+    std::memcpy(end, kPairs + 2 * (v % 100), 2);
+    v /= 100;
+  }
+  if (count) *--end = static_cast<char>('0' + v % 10);
+}
+
+// A word magnitude of digit_count digits written with f fraction digits, as write_fixed_point
+// writes its digits; fixed_point_length bytes at p. Returns the end.
+char* write_word_fixed_point(char* p, std::uint64_t magnitude, unsigned digit_count, std::uint64_t f) {
+  if (f == 0) {
+    write_digits_backwards(magnitude, digit_count, p + digit_count);
+    return p + digit_count;
+  }
+  if (digit_count <= f) {
+    *p++ = '0';
+    *p++ = '.';
+    p = put_zeros(p, f - digit_count);
+    write_digits_backwards(magnitude, digit_count, p + digit_count);
+    return p + digit_count;
+  }
+  // f < digit_count <= 20: the point goes after the first digit_count - f digits.
+  const auto fraction = static_cast<unsigned>(f);
+  const unsigned whole = digit_count - fraction;
+  write_digits_backwards(magnitude, fraction, p + digit_count + 1);
+  p[whole] = '.';
+  write_digits_backwards(magnitude / kPowersOfTen[fraction], whole, p + whole);
+  return p + digit_count + 1;
 }
 
 std::uint64_t read_index(ByteCursor& cursor, std::uint64_t texts) {
@@ -411,11 +456,11 @@ DecodedColumn decode_numeric(ByteCursor& cursor, std::uint64_t rows, std::uint64
 
   // Each cell is measured against the room left before it is written.
   DecodedColumn column;
+  column.reserve_cells(rows);  // the values and the empty rows' positions are held already
   std::size_t next_empty = 0;
   std::size_t next_minus_zero = 0;
   std::size_t next_exponent = 0;
   std::uint64_t j = 0;
-  char digits_buffer[20];
   char exponent_buffer[20];
   for (std::uint64_t r = 0; r < rows; ++r) {
     const std::size_t start = column.byte_size();
@@ -426,19 +471,20 @@ DecodedColumn decode_numeric(ByteCursor& cursor, std::uint64_t rows, std::uint64
     }
     const bool minus_zero = next_minus_zero < minus_zeros.size() && minus_zeros[next_minus_zero] == j;
     next_minus_zero += minus_zero;
-    // A word is read once for its sign and its digits.
+    // A word is read once for its sign and its digits, which are written straight into the cell.
     bool negative;
+    std::uint64_t magnitude = 0;
     std::string_view digits;
+    std::size_t digit_count;
     if (!values.wide()) {
       const std::int64_t v = values.word(j);
       negative = v < 0;
-      const std::uint64_t magnitude = negative ? 0 - static_cast<std::uint64_t>(v) : static_cast<std::uint64_t>(v);
-      digits = std::string_view(
-          digits_buffer,
-          static_cast<std::size_t>(std::to_chars(digits_buffer, digits_buffer + 20, magnitude).ptr - digits_buffer));
+      magnitude = negative ? 0 - static_cast<std::uint64_t>(v) : static_cast<std::uint64_t>(v);
+      digit_count = decimal_length(magnitude);
     } else {
       negative = values.is_negative(j);
       digits = wide_digits[j];
+      digit_count = digits.size();
     }
     const bool minus = minus_zero || negative;
     const std::uint64_t f = fraction_digits.empty() ? 0 : fraction_digits[j];
@@ -453,16 +499,23 @@ DecodedColumn decode_numeric(ByteCursor& cursor, std::uint64_t rows, std::uint64
       exponent = magnitude_digits(exponents.values, exponents.wide_digits, k, exponent_buffer);
     }
     // Counts come from the payload and may be near 2^64 each: summed in 128 bits.
-    const unsigned __int128 length = static_cast<unsigned __int128>(minus) + z + fixed_point_length(digits.size(), f) +
+    const unsigned __int128 length = static_cast<unsigned __int128>(minus) + z + fixed_point_length(digit_count, f) +
                                      marker.size() + exponent_zeros + exponent.size();
     if (length > room_under_limit(start, limit)) throw output_limit_error();
     char* p = column.grow(static_cast<std::size_t>(length));
-    if (minus) *p++ = '-';
-    p = put_zeros(p, z);
-    p = f == 0 ? copy_cell(p, digits) : write_fixed_point(p, digits, f);
-    p = std::copy(marker.begin(), marker.end(), p);
-    p = put_zeros(p, exponent_zeros);
-    std::copy(exponent.begin(), exponent.end(), p);
+    *p = '-';
+    p += minus;
+    if (z != 0) p = put_zeros(p, z);
+    if (!values.wide()) {
+      p = write_word_fixed_point(p, magnitude, static_cast<unsigned>(digit_count), f);
+    } else {
+      p = f == 0 ? copy_cell(p, digits) : write_fixed_point(p, digits, f);
+    }
+    if (!marker.empty()) {
+      p = std::copy(marker.begin(), marker.end(), p);
+      p = put_zeros(p, exponent_zeros);
+      std::copy(exponent.begin(), exponent.end(), p);
+    }
     column.close_cell(start);
     ++j;
   }
@@ -637,24 +690,29 @@ DecodedColumn decode_template_column(ByteCursor& cursor, std::uint64_t rows, std
     if (marker > 1) throw Error(kInvalidTemplateZerosMarker);
     const CountList zeros = marker ? read_count_list(cursor, n) : CountList{};
     DecodedColumn& field = fields.emplace_back();
-    char word_digits[20];
+    field.reserve_cells(n);  // its values are held already
     std::string big_digits;
     for (std::uint64_t j = 0; j < n; ++j) {
       const std::size_t start = field.byte_size();
       const std::uint64_t z = zeros.empty() ? 0 : zeros[j];
       if (z > room) throw output_limit_error();
-      std::string_view digits;
       if (!values.wide()) {
-        digits = std::string_view(word_digits,
-                                  static_cast<std::size_t>(std::to_chars(word_digits, word_digits + 20, values.word(j)).ptr -
-                                                           word_digits));
-      } else {
-        const BigInt& value = values.big().big()[j];
-        check_decimal_output_size(value, room - z);
-        big_digits.clear();
-        value.append_decimal_magnitude(big_digits);
-        digits = big_digits;
+        // None is negative: a word's digits are written in place.
+        const auto v = static_cast<std::uint64_t>(values.word(j));
+        const unsigned count = decimal_length(v);
+        if (count > room - z) throw output_limit_error();
+        char* p = field.grow(static_cast<std::size_t>(z) + count);
+        if (z != 0) p = put_zeros(p, z);
+        write_digits_backwards(v, count, p + count);
+        room -= z + count;
+        field.close_cell(start);
+        continue;
       }
+      const BigInt& value = values.big().big()[j];
+      check_decimal_output_size(value, room - z);
+      big_digits.clear();
+      value.append_decimal_magnitude(big_digits);
+      const std::string_view digits = big_digits;
       if (digits.size() > room - z) throw output_limit_error();
       char* p = field.grow(static_cast<std::size_t>(z) + digits.size());
       copy_cell(put_zeros(p, z), digits);
@@ -674,6 +732,7 @@ DecodedColumn decode_template_column(ByteCursor& cursor, std::uint64_t rows, std
   if (text_bytes > room) throw output_limit_error();
 
   DecodedColumn column;
+  column.reserve_cells(rows);  // the fields' cells and the empty rows' positions are held already
   std::vector<DecodedColumn::Reader> readers;
   for (const DecodedColumn& field : fields) readers.push_back(field.reader());
   std::size_t next_empty = 0;
@@ -700,6 +759,8 @@ DecodedColumn decode_dictionary(ByteCursor& cursor, std::uint64_t rows, std::uin
   const std::uint64_t k = cursor_read_varint_u64(cursor);
   if (k == 0 || k > rows) throw Error(kInvalidDictionarySize);
   DecodedColumn column;
+  // An index takes at least a byte of the body.
+  column.reserve_cells(std::min<std::uint64_t>(rows, cursor.remaining()));
   // Each entry takes at least its length byte, so the body bounds how many there can be.
   for (std::uint64_t e = 0; e < k; ++e) {
     const std::uint64_t length = cursor_read_varint_u64(cursor);
@@ -720,6 +781,8 @@ DecodedColumn decode_dictionary(ByteCursor& cursor, std::uint64_t rows, std::uin
 
 DecodedColumn decode_raw(ByteCursor& cursor, std::uint64_t rows, std::uint64_t limit) {
   DecodedColumn column;
+  // A cell's length takes at least a byte of the body.
+  column.reserve_cells(std::min<std::uint64_t>(rows, cursor.remaining()));
   std::uint64_t room = limit;
   for (std::uint64_t r = 0; r < rows; ++r) {
     const std::uint64_t length = read_short_varint(cursor);
@@ -776,7 +839,24 @@ void DecodedColumn::append_entry_index(std::uint64_t index) {
   ++count_;
 }
 
-void DecodedColumn::shrink_to_fit() { stream_.shrink_to_fit(); }
+std::uint64_t DecodedColumn::empty_cells() const {
+  if (entries_.empty()) {
+    // A length of 0 is the one varint with a zero byte: the others are canonical, their last
+    // byte not 0 and every other byte at least 0x80.
+    return static_cast<std::uint64_t>(std::count(stream_.begin(), stream_.end(), '\0'));
+  }
+  std::uint64_t n = 0;
+  Reader reader(*this);
+  for (std::uint64_t r = 0; r < count_; ++r) n += reader.next().empty();
+  return n;
+}
+
+std::vector<std::uint64_t> DecodedColumn::entry_uses() const {
+  std::vector<std::uint64_t> uses(entries_.size(), 0);
+  ByteCursor cursor{stream_};
+  for (std::uint64_t r = 0; r < count_; ++r) ++uses[read_short_varint(cursor)];
+  return uses;
+}
 
 std::string encode_numeric_candidate(const std::vector<std::string_view>& cells) {
   std::string out;

@@ -110,7 +110,10 @@ class DecodedColumn {
  public:
   std::uint64_t size() const { return count_; }
   std::uint64_t total_bytes() const { return total_; }  // of all cells together
+  std::uint64_t empty_cells() const;  // cells of no byte
 
+  // Reads a complete column: made once nothing more is appended to the column, which then stays
+  // where it is.
   class Reader {
    public:
     // The next cell; valid while the column lives. At most size() calls.
@@ -120,15 +123,24 @@ class DecodedColumn {
 
    private:
     friend class DecodedColumn;
-    explicit Reader(const DecodedColumn& column) : column_(&column) {}
-    const DecodedColumn* column_;
-    std::size_t stream_pos_ = 0;
-    std::size_t byte_pos_ = 0;
+    // Where the column's buffers are, taken once: a cell then costs no look through the column.
+    explicit Reader(const DecodedColumn& column)
+        : stream_(reinterpret_cast<const unsigned char*>(column.stream_.data())),
+          bytes_(column.bytes_.data()),
+          entries_(column.entries_.empty() ? nullptr : column.entries_.data()) {}
+    const unsigned char* stream_;
+    const char* bytes_;  // the next cell's bytes; for a dictionary, those of the entries
+    const std::pair<std::uint64_t, std::uint64_t>* entries_;  // null but for a dictionary
   };
   Reader reader() const { return Reader(*this); }
   // Bytes that hold every cell as one of their ranges: a byte absent from them is in no cell.
   std::string_view all_bytes() const { return {bytes_.data(), used_}; }
 
+  // Room for the varints of n cells of fewer than 128 bytes (or dictionary indices below 128),
+  // the usual ones: the stream then never moves nor keeps room it does not use. n must be
+  // backed by what the caller already holds (the cells' values, or a body byte each), never by
+  // a count alone.
+  void reserve_cells(std::uint64_t n) { stream_.reserve(static_cast<std::size_t>(n)); }
   // Building a column cell by cell. The caller has weighed every cell against its limit.
   void append(std::string_view cell) {
     const std::size_t start = used_;
@@ -161,12 +173,12 @@ class DecodedColumn {
   void add_entry(std::string_view entry);
   std::uint64_t entry_count() const { return entries_.size(); }
   std::uint64_t entry_length(std::uint64_t index) const { return entries_[index].second; }
+  std::string_view entry(std::uint64_t index) const {
+    return {bytes_.data() + entries_[index].first, static_cast<std::size_t>(entries_[index].second)};
+  }
+  // How many cells choose each entry, in entry order.
+  std::vector<std::uint64_t> entry_uses() const;
   void append_entry_index(std::uint64_t index);
-
-  // Gives back the room the stream of lengths grew into: the columns of a table are held
-  // together until its text is assembled. The bytes' room is left alone: what was never
-  // written costs no memory.
-  void shrink_to_fit();
 
  private:
   void make_room(std::size_t n);
@@ -180,24 +192,23 @@ class DecodedColumn {
 };
 
 inline std::string_view DecodedColumn::Reader::next() {
-  const auto* s = reinterpret_cast<const unsigned char*>(column_->stream_.data());
   // The stream was written by this class: canonical varints of at most 64 bits, nearly all of
   // one byte.
-  std::uint64_t v = s[stream_pos_++];
+  std::uint64_t v = *stream_++;
   if (v & 0x80) {
     v &= 0x7F;
     for (unsigned shift = 7;; shift += 7) {
-      const unsigned char b = s[stream_pos_++];
+      const unsigned char b = *stream_++;
       v |= static_cast<std::uint64_t>(b & 0x7F) << shift;
       if (!(b & 0x80)) break;
     }
   }
-  if (!column_->entries_.empty()) {
-    const auto& entry = column_->entries_[v];
-    return {column_->bytes_.data() + entry.first, static_cast<std::size_t>(entry.second)};
+  if (entries_ != nullptr) {
+    const auto& entry = entries_[v];
+    return {bytes_ + entry.first, static_cast<std::size_t>(entry.second)};
   }
-  const std::string_view cell(column_->bytes_.data() + byte_pos_, static_cast<std::size_t>(v));
-  byte_pos_ += v;
+  const std::string_view cell(bytes_, static_cast<std::size_t>(v));
+  bytes_ += v;
   return cell;
 }
 
