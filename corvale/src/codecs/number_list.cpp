@@ -421,6 +421,23 @@ constexpr auto kThreeDigits = [] {
   return t;
 }();
 
+// Each number below 1000 as a line after a line ending (LF or CR LF): the ending and the digits,
+// first byte lowest, and the count of those bytes in the top byte.
+constexpr std::array<std::uint64_t, 1000> small_lines(std::string_view ending) {
+  std::array<std::uint64_t, 1000> t{};
+  for (std::uint32_t v = 0; v < 1000; ++v) {
+    const std::uint32_t digits = kThreeDigits[v];
+    const unsigned length = digits >> 24;
+    std::uint64_t bytes = 0;
+    for (std::size_t j = 0; j < ending.size(); ++j) bytes |= static_cast<std::uint64_t>(ending[j]) << (8 * j);
+    bytes |= static_cast<std::uint64_t>((digits & 0xFFFFFF) >> (8 * (3 - length))) << (8 * ending.size());
+    t[v] = bytes | static_cast<std::uint64_t>(ending.size() + length) << 56;
+  }
+  return t;
+}
+constexpr auto kLfLines = small_lines("\n");
+constexpr auto kCrLfLines = small_lines("\r\n");
+
 // The six digits of v < 10^6, padded with zeros and first digit in the lowest byte, and the
 // count of its significant digits; no branch on the value.
 struct SixDigits {
@@ -486,8 +503,33 @@ std::size_t write_word_lines(TextWriter& text, const std::uint64_t* words, std::
   // The next -0 line of the piece; past every line when there is none.
   std::size_t minus_zero_line = next < minus_zero_count ? minus_zero_at[next] : k;
   const unsigned char* leading_at = zeros != nullptr ? zeros->here() : nullptr;
+  const std::array<std::uint64_t, 1000>& small_lines = ending_size == 2 ? kCrLfLines : kLfLines;
+  const unsigned ending_bits = 8 * static_cast<unsigned>(ending_size);
+  const std::uint64_t ending_mask = (std::uint64_t{1} << ending_bits) - 1;
+  const std::uint64_t digits_mask = 0xFFFFFFFFFFFFFF & ~ending_mask;  // up to three digits: no byte reaches the top
+  const std::uint64_t minus_after_ending = std::uint64_t{'-'} << ending_bits;
   std::size_t i = 0;
   for (; i < k; ++i) {
+    const std::uint64_t w = words[i];
+    // The common line, a small value after a line ending and nothing else, in one store; a
+    // negative one has its '-' put between the ending and the digits.
+    if ((leading_at == nullptr || *leading_at == 0) && i != minus_zero_line && first + i > 0) {
+      if (w < 1000) {
+        const std::uint64_t line = small_lines[w];
+        std::memcpy(p, &line, 8);
+        p += line >> 56;
+        leading_at += leading_at != nullptr ? 1 : 0;
+        continue;
+      }
+      if (0 - w < 1000) {
+        const std::uint64_t line = small_lines[0 - w];
+        const std::uint64_t negative_line = (line & ending_mask) | (line & digits_mask) << 8 | minus_after_ending;
+        std::memcpy(p, &negative_line, 8);
+        p += (line >> 56) + 1;
+        leading_at += leading_at != nullptr ? 1 : 0;
+        continue;
+      }
+    }
     std::uint64_t leading = 0;
     if (leading_at != nullptr) {
       // Counts were checked when the body was opened; nearly all are a single byte.
@@ -503,7 +545,6 @@ std::size_t write_word_lines(TextWriter& text, const std::uint64_t* words, std::
       std::memcpy(p, ending_bytes, 2);
       p += ending_size;
     }
-    const std::uint64_t w = words[i];
     const bool negative = static_cast<std::int64_t>(w) < 0;
     const bool is_minus_zero = i == minus_zero_line;
     if (is_minus_zero) {
