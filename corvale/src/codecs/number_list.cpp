@@ -703,7 +703,15 @@ ByteBuffer decode_number_list_payload(std::string_view payload, std::uint64_t li
 
   const ByteCursor zeros_at = body;
   if (flags & kListLeadingZeros) {
-    for (std::uint64_t i = 0; i < n; ++i) cursor_read_varint_u64(body);
+    // Nearly every count is one byte below 0x80, a whole varint in itself; any other byte, and
+    // the end of the body, go through the reader, which throws where it would have.
+    for (std::uint64_t i = 0; i < n; ++i) {
+      if (!body.at_end() && static_cast<unsigned char>(body.data[body.pos]) < 0x80) {
+        ++body.pos;
+      } else {
+        cursor_read_varint_u64(body);
+      }
+    }
   }
   const ByteCursor minus_zeros_at = body;
   const std::string_view ending = (flags & kListCrLf) ? "\r\n" : "\n";
