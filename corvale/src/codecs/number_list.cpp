@@ -336,12 +336,6 @@ class TextWriter {
   }
   void commit(const char* end) { pos_ = static_cast<std::uint64_t>(end - out_.data()); }
 
-  // A line ending at p, inside room(): one or two bytes, too short to be worth a call to copy.
-  char* put_ending(char* p) const {
-    p[0] = ending_[0];
-    if (ending_.size() == 2) p[1] = ending_[1];
-    return p + ending_.size();
-  }
   void write_ending() {
     if (char* p = take(ending_.size())) std::memcpy(p, ending_.data(), ending_.size());
   }
@@ -482,9 +476,9 @@ inline char* put_decimal(std::uint64_t v, char* p) {
   return p + length;
 }
 
-// The lines of words from line i of the piece on, written straight to their place while their
-// longest text fits under the limit and each line's leading zeros are few: returns the lines
-// written, the rest being left to the careful loop. Everything the loop reads is held in locals:
+// The lines of a piece of words, written straight to their place while their longest text fits
+// under the limit and each line's leading zeros are few: returns the lines written, the rest
+// being left to the careful loop. Everything the loop reads is held in locals:
 // each byte it stores could otherwise be taken to change the writer's fields.
 std::size_t write_word_lines(TextWriter& text, const std::uint64_t* words, std::size_t k, std::uint64_t first,
                              const std::vector<std::uint64_t>& minus_zero, std::size_t& next_minus_zero,
