@@ -426,10 +426,13 @@ std::string encode_text(std::string_view text) {
   return encode_number_list_payload(std::move(*lines));
 }
 
-// Every round trip decodes under a limit of exactly the text's length.
+// Every round trip decodes under a limit of exactly the text's length, where lines near the limit
+// are written one check at a time, and under a roomy one, where whole pieces are written at once.
 void expect_round_trip(const std::string& text) {
   const std::string payload = encode_text(text);
   EXPECT_EQ(decode_number_list_payload(payload, text.size()), text) << testing::PrintToString(text.substr(0, 200));
+  EXPECT_TRUE(decode_number_list_payload(payload, std::uint64_t{1} << 40) == text)
+      << testing::PrintToString(text.substr(0, 200));
 }
 
 TEST(IntegerLines, QuickProofTakesOnlyWhatTheRecogniserTakes) {
@@ -702,6 +705,32 @@ TEST(NumberListArchive, RestoresExactlyUpToTheLimit) {
     const std::string payload = encode_text(text);
     EXPECT_EQ(decode_number_list_payload(payload, text.size()), text);
     EXPECT_ERROR(decode_number_list_payload(payload, text.size() - 1), "Output exceeds decompression limit");
+  }
+}
+
+TEST(NumberListArchive, RendersEveryDigitCountSignAndRunOfLeadingZeros) {
+  // Values at each edge of the digit counts rendering changes at, both signs (so -0 too), without
+  // leading zeros and with runs around the longest written at once and counts of two varint bytes.
+  const std::uint64_t edges[] = {0, 1, 9, 10, 99, 100, 999, 1000, 9999, 99999, 999999, 1000000, 1000001,
+                                 9999999, 99999999999, 999999999999, 1000000000000, 1000000000001,
+                                 999999999999999999, 9223372036854775807u};
+  const std::size_t zero_runs[] = {0, 1, 15, 16, 17, 127, 128, 300};
+  for (const bool with_zeros : {false, true}) {
+    for (const bool crlf : {false, true}) {
+      const std::string ending = crlf ? "\r\n" : "\n";
+      std::string text = "-9223372036854775808" + ending;
+      for (const std::uint64_t v : edges) {
+        for (const std::size_t run : zero_runs) {
+          if (run > 0 && !with_zeros) continue;
+          for (const char* sign : {"", "-"}) {
+            text.append(sign).append(run, '0').append(std::to_string(v)).append(ending);
+          }
+        }
+      }
+      SCOPED_TRACE(testing::Message() << with_zeros << crlf);
+      expect_round_trip(text);
+      expect_round_trip(text.substr(0, text.size() - ending.size()));
+    }
   }
 }
 

@@ -1,6 +1,7 @@
 #include "codecs/number_list.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -311,6 +312,7 @@ class TextWriter {
   }
 
   bool over() const { return over_; }
+  std::string_view ending() const { return ending_; }
 
   // The place of n more bytes, or null, and over() from then on, when they would pass the limit.
   char* take(std::uint64_t n) {
@@ -334,12 +336,6 @@ class TextWriter {
   }
   void commit(const char* end) { pos_ = static_cast<std::uint64_t>(end - out_.data()); }
 
-  // A line ending at p, inside room(): one or two bytes, too short to be worth a call to copy.
-  char* put_ending(char* p) const {
-    p[0] = ending_[0];
-    if (ending_.size() == 2) p[1] = ending_[1];
-    return p + ending_.size();
-  }
   void write_ending() {
     if (char* p = take(ending_.size())) std::memcpy(p, ending_.data(), ending_.size());
   }
@@ -403,6 +399,165 @@ class TextWriter {
 
 // The longest line of a value in a word: a line ending before it, a sign and 20 digits.
 constexpr std::uint64_t kLongestWordLine = 23;
+// Leading zeros up to this many are written by the quick loop, from one store; more end it.
+constexpr std::uint64_t kQuickLeadingZeros = 16;
+// The quick loop stores a few bytes past each value's digits, which the next line overwrites.
+constexpr std::uint64_t kQuickSpill = 8;
+
+// Each number below 1000 as three digits padded with zeros, first digit in the lowest byte, and
+// its count of significant digits in the fourth byte.
+constexpr auto kThreeDigits = [] {
+  std::array<std::uint32_t, 1000> t{};
+  for (std::uint32_t v = 0; v < 1000; ++v) {
+    const std::uint32_t length = v >= 100 ? 3 : v >= 10 ? 2 : 1;
+    t[v] = ('0' + v / 100) | ('0' + v / 10 % 10) << 8 | ('0' + v % 10) << 16 | length << 24;
+  }
+  return t;
+}();
+
+// Each number below 1000 as a line after a line ending (LF or CR LF): the ending and the digits,
+// first byte lowest, and the count of those bytes in the top byte.
+constexpr std::array<std::uint64_t, 1000> small_lines(std::string_view ending) {
+  std::array<std::uint64_t, 1000> t{};
+  for (std::uint32_t v = 0; v < 1000; ++v) {
+    const std::uint32_t digits = kThreeDigits[v];
+    const unsigned length = digits >> 24;
+    std::uint64_t bytes = 0;
+    for (std::size_t j = 0; j < ending.size(); ++j) bytes |= static_cast<std::uint64_t>(ending[j]) << (8 * j);
+    bytes |= static_cast<std::uint64_t>((digits & 0xFFFFFF) >> (8 * (3 - length))) << (8 * ending.size());
+    t[v] = bytes | static_cast<std::uint64_t>(ending.size() + length) << 56;
+  }
+  return t;
+}
+constexpr auto kLfLines = small_lines("\n");
+constexpr auto kCrLfLines = small_lines("\r\n");
+
+// The six digits of v < 10^6, padded with zeros and first digit in the lowest byte, and the
+// count of its significant digits; no branch on the value.
+struct SixDigits {
+  std::uint64_t bytes;
+  unsigned length;
+};
+inline SixDigits six_digits(std::uint32_t v) {
+  const std::uint32_t high = v / 1000;
+  const std::uint32_t h = kThreeDigits[high];
+  const std::uint32_t l = kThreeDigits[v - high * 1000];
+  return {(h & 0xFFFFFF) | static_cast<std::uint64_t>(l & 0xFFFFFF) << 24, high != 0 ? 3 + (h >> 24) : l >> 24};
+}
+
+// The digits of v at p, followed by up to kQuickSpill bytes of no meaning; returns their end.
+// Values of up to twelve digits, most lines, are written in one or two stores.
+inline char* put_decimal(std::uint64_t v, char* p) {
+  if (v < 1000) {
+    const std::uint32_t d = kThreeDigits[v];
+    const unsigned length = d >> 24;
+    const std::uint32_t bytes = (d & 0xFFFFFF) >> (8 * (3 - length));
+    std::memcpy(p, &bytes, 4);
+    return p + length;
+  }
+  if (v < 1000000) {
+    const SixDigits d = six_digits(static_cast<std::uint32_t>(v));
+    const std::uint64_t bytes = d.bytes >> (8 * (6 - d.length));
+    std::memcpy(p, &bytes, 8);
+    return p + d.length;
+  }
+  if (v < 1000000000000) {
+    const std::uint64_t high = v / 1000000;
+    const SixDigits h = six_digits(static_cast<std::uint32_t>(high));
+    const std::uint64_t high_bytes = h.bytes >> (8 * (6 - h.length));
+    std::memcpy(p, &high_bytes, 8);
+    p += h.length;
+    const std::uint64_t low_bytes = six_digits(static_cast<std::uint32_t>(v - high * 1000000)).bytes;
+    std::memcpy(p, &low_bytes, 8);
+    return p + 6;
+  }
+  const unsigned length = decimal_length(v);
+  write_decimal_backwards(v, p + length);
+  return p + length;
+}
+
+// The lines of a piece of words, written straight to their place while their longest text fits
+// under the limit and each line's leading zeros are few: returns the lines written, the rest
+// being left to the careful loop. Everything the loop reads is held in locals:
+// each byte it stores could otherwise be taken to change the writer's fields.
+std::size_t write_word_lines(TextWriter& text, const std::uint64_t* words, std::size_t k, std::uint64_t first,
+                             const std::vector<std::uint64_t>& minus_zero, std::size_t& next_minus_zero,
+                             ByteCursor* zeros) {
+  const std::uint64_t longest = kLongestWordLine + kQuickSpill + (zeros != nullptr ? kQuickLeadingZeros : 0);
+  char* p = text.room(static_cast<std::uint64_t>(k) * longest);
+  if (p == nullptr) return 0;
+  static constexpr char kZeros[kQuickLeadingZeros + 1] = "0000000000000000";
+  // Both bytes of the ending are always stored; a one-byte ending has its second overwritten.
+  const std::string_view ending = text.ending();
+  const char ending_bytes[2] = {ending[0], ending.back()};
+  const std::size_t ending_size = ending.size();
+  const std::uint64_t* const minus_zero_at = minus_zero.data();
+  const std::size_t minus_zero_count = minus_zero.size();
+  std::size_t next = next_minus_zero;
+  // The next -0 line of the piece; past every line when there is none.
+  std::size_t minus_zero_line = next < minus_zero_count ? minus_zero_at[next] : k;
+  const unsigned char* leading_at = zeros != nullptr ? zeros->here() : nullptr;
+  const std::array<std::uint64_t, 1000>& small_lines = ending_size == 2 ? kCrLfLines : kLfLines;
+  const unsigned ending_bits = 8 * static_cast<unsigned>(ending_size);
+  const std::uint64_t ending_mask = (std::uint64_t{1} << ending_bits) - 1;
+  const std::uint64_t digits_mask = 0xFFFFFFFFFFFFFF & ~ending_mask;  // up to three digits: no byte reaches the top
+  const std::uint64_t minus_after_ending = std::uint64_t{'-'} << ending_bits;
+  std::size_t i = 0;
+  for (; i < k; ++i) {
+    const std::uint64_t w = words[i];
+    // The common line, a small value after a line ending and nothing else, in one store; a
+    // negative one has its '-' put between the ending and the digits.
+    if ((leading_at == nullptr || *leading_at == 0) && i != minus_zero_line && first + i > 0) {
+      if (w < 1000) {
+        const std::uint64_t line = small_lines[w];
+        std::memcpy(p, &line, 8);
+        p += line >> 56;
+        leading_at += leading_at != nullptr ? 1 : 0;
+        continue;
+      }
+      if (0 - w < 1000) {
+        const std::uint64_t line = small_lines[0 - w];
+        const std::uint64_t negative_line = (line & ending_mask) | (line & digits_mask) << 8 | minus_after_ending;
+        std::memcpy(p, &negative_line, 8);
+        p += (line >> 56) + 1;
+        leading_at += leading_at != nullptr ? 1 : 0;
+        continue;
+      }
+    }
+    std::uint64_t leading = 0;
+    if (leading_at != nullptr) {
+      // Counts were checked when the body was opened; nearly all are a single byte.
+      if (*leading_at < 0x80) {
+        leading = *leading_at;
+        if (leading > kQuickLeadingZeros) break;
+        ++leading_at;
+      } else {
+        break;
+      }
+    }
+    if (first + i > 0) {
+      std::memcpy(p, ending_bytes, 2);
+      p += ending_size;
+    }
+    const bool negative = static_cast<std::int64_t>(w) < 0;
+    const bool is_minus_zero = i == minus_zero_line;
+    if (is_minus_zero) {
+      ++next;
+      minus_zero_line = next < minus_zero_count ? minus_zero_at[next] : k;
+    }
+    *p = '-';
+    p += negative || is_minus_zero;
+    if (leading_at != nullptr) {
+      std::memcpy(p, kZeros, kQuickLeadingZeros);
+      p += leading;
+    }
+    p = put_decimal(negative ? 0 - w : w, p);
+  }
+  if (zeros != nullptr) zeros->pos += static_cast<std::uint64_t>(leading_at - zeros->here());
+  next_minus_zero = next;
+  text.commit(p);
+  return i;
+}
 
 // Writes the lines of a piece of values, starting with line `first` of the text. minus_zero
 // lists the lines of the piece (counted from first) that are -0, in increasing order; zeros is
@@ -412,28 +567,7 @@ void write_lines(TextWriter& text, const IntegerList& values, std::uint64_t firs
   const std::size_t k = values.size();
   std::size_t next_minus_zero = 0;
   std::size_t i = 0;
-  if (!values.wide() && zeros == nullptr) {
-    // Words without leading zeros: the whole piece's longest text is known, so the lines go
-    // straight to their place without a check each.
-    const std::uint64_t* words = values.words().data();
-    if (char* p = text.room(static_cast<std::uint64_t>(k) * kLongestWordLine)) {
-      for (; i < k; ++i) {
-        if (first + i > 0) p = text.put_ending(p);
-        const std::uint64_t w = words[i];
-        const bool negative = static_cast<std::int64_t>(w) < 0;
-        const bool is_minus_zero = next_minus_zero < minus_zero.size() && minus_zero[next_minus_zero] == i;
-        next_minus_zero += is_minus_zero;
-        *p = '-';
-        p += negative || is_minus_zero;
-        const std::uint64_t magnitude = negative ? 0 - w : w;
-        const unsigned length = decimal_length(magnitude);
-        write_decimal_backwards(magnitude, p + length);
-        p += length;
-      }
-      text.commit(p);
-      return;
-    }
-  }
+  if (!values.wide()) i = write_word_lines(text, values.words().data(), k, first, minus_zero, next_minus_zero, zeros);
   for (; i < k && !text.over(); ++i) {
     if (first + i > 0) text.write_ending();
     const bool narrow = !values.wide();
@@ -563,7 +697,15 @@ ByteBuffer decode_number_list_payload(std::string_view payload, std::uint64_t li
 
   const ByteCursor zeros_at = body;
   if (flags & kListLeadingZeros) {
-    for (std::uint64_t i = 0; i < n; ++i) cursor_read_varint_u64(body);
+    // Nearly every count is one byte below 0x80, a whole varint in itself; any other byte, and
+    // the end of the body, go through the reader, which throws where it would have.
+    for (std::uint64_t i = 0; i < n; ++i) {
+      if (!body.at_end() && static_cast<unsigned char>(body.data[body.pos]) < 0x80) {
+        ++body.pos;
+      } else {
+        cursor_read_varint_u64(body);
+      }
+    }
   }
   const ByteCursor minus_zeros_at = body;
   const std::string_view ending = (flags & kListCrLf) ? "\r\n" : "\n";
