@@ -133,6 +133,27 @@ TEST(SplitWrittenNumber, TakesNumbersApartAndTheyRenderBack) {
   }
 }
 
+TEST(WriteFixedPoint, WordsWriteWhatTheirDigitsWrite) {
+  // Around every change of digit count, and fraction counts below, at and past the digit count.
+  std::vector<std::uint64_t> magnitudes = {0, 1, 9, 42, 99, 100, 12345, UINT64_MAX};
+  for (std::uint64_t p = 10; p <= 10000000000000000000ull; p *= 10) {
+    magnitudes.insert(magnitudes.end(), {p - 1, p, p + 1});
+    if (p > UINT64_MAX / 10) break;
+  }
+  for (const std::uint64_t m : magnitudes) {
+    const std::string digits = std::to_string(m);
+    ASSERT_EQ(decimal_length(m), digits.size()) << m;
+    for (const std::uint64_t f : {0, 1, 2, 3, 19, 20, 23}) {
+      const std::size_t length = fixed_point_length(digits.size(), f);
+      std::string want(length + 1, '#');
+      std::string got(length + 1, '#');
+      write_fixed_point(want.data(), digits, f);
+      EXPECT_EQ(write_fixed_point(got.data(), m, decimal_length(m), f), got.data() + length) << m << " " << f;
+      EXPECT_EQ(got, want) << m << " " << f;
+    }
+  }
+}
+
 TEST(SplitWrittenNumber, MantissaShortcutsAgreeWithTheValue) {
   struct Case {
     std::string token;

@@ -10,28 +10,6 @@ namespace corvale {
 
 namespace {
 
-std::int64_t load(const unsigned char* p, unsigned width) {
-  switch (width) {
-    case 1:
-      return static_cast<std::int8_t>(*p);
-    case 2: {
-      std::int16_t v;
-      std::memcpy(&v, p, 2);
-      return v;
-    }
-    case 4: {
-      std::int32_t v;
-      std::memcpy(&v, p, 4);
-      return v;
-    }
-    default: {
-      std::int64_t v;
-      std::memcpy(&v, p, 8);
-      return v;
-    }
-  }
-}
-
 // v must fit in width bytes.
 void store(unsigned char* p, unsigned width, std::int64_t v) {
   switch (width) {
@@ -62,15 +40,13 @@ unsigned width_of(std::int64_t v) {
 
 }  // namespace
 
-std::int64_t CompactValues::word(std::size_t i) const { return load(data() + i * width_, width_); }
-
 void CompactValues::shrink_word(std::size_t i, std::int64_t v) { store(data() + i * width_, width_, v); }
 
 void CompactValues::widen_words(unsigned width) {
   // In place, from the last value back: value i moves up to i x width, past every value before
   // it that is still to be read at the old width.
   bytes_.resize(count_ * width);
-  for (std::size_t i = count_; i-- > 0;) store(data() + i * width, width, load(data() + i * width_, width_));
+  for (std::size_t i = count_; i-- > 0;) store(data() + i * width, width, detail::load_compact_word(data() + i * width_, width_));
   width_ = width;
 }
 

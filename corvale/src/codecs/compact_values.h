@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -15,6 +16,31 @@
 
 namespace corvale {
 
+namespace detail {
+// The word of width bytes at p, sign-extended.
+inline std::int64_t load_compact_word(const unsigned char* p, unsigned width) {
+  switch (width) {
+    case 1:
+      return static_cast<std::int8_t>(*p);
+    case 2: {
+      std::int16_t v;
+      std::memcpy(&v, p, 2);
+      return v;
+    }
+    case 4: {
+      std::int32_t v;
+      std::memcpy(&v, p, 4);
+      return v;
+    }
+    default: {
+      std::int64_t v;
+      std::memcpy(&v, p, 8);
+      return v;
+    }
+  }
+}
+}  // namespace detail
+
 class CompactValues {
  public:
   // Appends a piece of signed values.
@@ -23,7 +49,7 @@ class CompactValues {
   std::size_t size() const { return wide_ ? big_.size() : count_; }
   // True once a value needed more than 64 bits: the values are then in big().
   bool wide() const { return wide_; }
-  std::int64_t word(std::size_t i) const;
+  std::int64_t word(std::size_t i) const { return detail::load_compact_word(data() + i * width_, width_); }
   // Replaces value i by one of the same sign and no larger magnitude (a value divided).
   void shrink_word(std::size_t i, std::int64_t v);
   const IntegerList& big() const { return big_; }

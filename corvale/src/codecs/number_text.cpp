@@ -330,32 +330,56 @@ CountList undo_scales(ByteCursor& cursor, DecodedNumbers& numbers, std::uint64_t
   return fraction_digits;
 }
 
+// The magnitude of a value: a word whose digits are written straight into the text, or the
+// digits of a big integer, made once when its column was read.
+struct Magnitude {
+  std::uint64_t word = 0;
+  std::uint64_t digit_count = 0;
+  std::string_view digits;  // of a big integer; empty for a word
+  bool big = false;
+
+  static Magnitude of(const CompactValues& values, const std::vector<std::string>& wide_digits, std::size_t i) {
+    Magnitude m;
+    if (values.wide()) {
+      m.big = true;
+      m.digits = wide_digits[i];
+      m.digit_count = m.digits.size();
+    } else {
+      const std::int64_t v = values.word(i);
+      m.word = v < 0 ? 0 - static_cast<std::uint64_t>(v) : static_cast<std::uint64_t>(v);
+      m.digit_count = decimal_length(m.word);
+    }
+    return m;
+  }
+};
+
 // One number as the pieces it is written in.
 struct NumberPieces {
   bool minus = false;
   std::uint64_t zeros = 0;
-  std::uint64_t digit_count = 0;
-  std::string_view digits;  // of the magnitude, when they are to be written
+  Magnitude mantissa;
   std::uint64_t fraction_digits = 0;
   std::string_view marker;  // of the exponent; empty without one
   std::uint64_t exponent_zeros = 0;
-  std::uint64_t exponent_digit_count = 0;
-  std::string_view exponent_digits;
+  Magnitude exponent;
 
   u128 length() const {
-    u128 total = static_cast<u128>(minus) + zeros + fixed_point_length(digit_count, fraction_digits);
-    if (!marker.empty()) total += marker.size() + static_cast<u128>(exponent_zeros) + exponent_digit_count;
+    u128 total = static_cast<u128>(minus) + zeros + fixed_point_length(mantissa.digit_count, fraction_digits);
+    if (!marker.empty()) total += marker.size() + static_cast<u128>(exponent_zeros) + exponent.digit_count;
     return total;
   }
   // Writes length() bytes at p.
   char* write(char* p) const {
     if (minus) *p++ = '-';
     p = std::fill_n(p, static_cast<std::size_t>(zeros), '0');
-    p = write_fixed_point(p, digits, fraction_digits);
+    p = mantissa.big ? write_fixed_point(p, mantissa.digits, fraction_digits)
+                     : write_fixed_point(p, mantissa.word, static_cast<unsigned>(mantissa.digit_count), fraction_digits);
     if (marker.empty()) return p;
     p = std::copy(marker.begin(), marker.end(), p);
     p = std::fill_n(p, static_cast<std::size_t>(exponent_zeros), '0');
-    return std::copy(exponent_digits.begin(), exponent_digits.end(), p);
+    if (exponent.big) return std::copy(exponent.digits.begin(), exponent.digits.end(), p);
+    write_decimal_backwards(exponent.word, p + exponent.digit_count);
+    return p + exponent.digit_count;
   }
 };
 
@@ -371,9 +395,8 @@ class NumberWalk {
         fraction_digits_(fraction_digits),
         exponents_(exponents) {}
 
-  // The pieces of number i, for i = 0, 1, ... in turn; the digits themselves only when they
-  // are to be written, their count always.
-  NumberPieces next(std::uint64_t i, bool with_digits) {
+  // The pieces of number i, for i = 0, 1, ... in turn.
+  NumberPieces next(std::uint64_t i) {
     const DecodedColumn& column = numbers_.columns[column_];
     const std::uint64_t row = row_;
     if (++column_ == numbers_.C) {
@@ -385,24 +408,14 @@ class NumberWalk {
     next_minus_zero_ += minus_zero;
     p.minus = minus_zero || column.values.is_negative(row);
     p.zeros = leading_zeros_.empty() ? 0 : leading_zeros_[i];
-    if (with_digits) {
-      p.digits = magnitude_digits(column.values, column.wide_digits, row, digits_);
-      p.digit_count = p.digits.size();
-    } else {
-      p.digit_count = magnitude_length(column.values, column.wide_digits, row);
-    }
+    p.mantissa = Magnitude::of(column.values, column.wide_digits, row);
     p.fraction_digits = fraction_digits_.empty() ? 0 : fraction_digits_[i];
     const ExponentForm form = exponents_.form(i);
     if (form != ExponentForm::kNone) {
       const std::size_t k = next_exponent_++;
       p.marker = exponent_form_text(form);
       p.exponent_zeros = exponents_.leading_zeros[k];
-      if (with_digits) {
-        p.exponent_digits = magnitude_digits(exponents_.values, exponents_.wide_digits, k, exponent_digits_);
-        p.exponent_digit_count = p.exponent_digits.size();
-      } else {
-        p.exponent_digit_count = magnitude_length(exponents_.values, exponents_.wide_digits, k);
-      }
+      p.exponent = Magnitude::of(exponents_.values, exponents_.wide_digits, k);
     }
     return p;
   }
@@ -417,8 +430,6 @@ class NumberWalk {
   std::uint64_t row_ = 0;
   std::size_t next_minus_zero_ = 0;
   std::size_t next_exponent_ = 0;
-  char digits_[20];
-  char exponent_digits_[20];
 };
 
 // The runs between the numbers, one after the other.
@@ -491,7 +502,7 @@ ByteBuffer decode_number_text_payload(std::string_view payload, std::uint64_t li
     RunWalk runs(separators);
     for (std::uint64_t i = 0; i < n; ++i) {
       if (i > 0) size += runs.next().size();
-      size += walk.next(i, false).length();
+      size += walk.next(i).length();
       if (size > limit) throw output_limit_error();
     }
   }
@@ -504,7 +515,7 @@ ByteBuffer decode_number_text_payload(std::string_view payload, std::uint64_t li
       const std::string_view run = runs.next();
       p = std::copy(run.begin(), run.end(), p);
     }
-    p = walk.next(i, true).write(p);
+    p = walk.next(i).write(p);
   }
   std::copy(suffix.begin(), suffix.end(), p);
 

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "codecs/bigint.h"
+#include "codecs/decimal.h"
 
 namespace corvale {
 
@@ -165,5 +166,27 @@ inline std::uint64_t fixed_point_length(std::uint64_t digit_count, std::uint64_t
 // Writes a magnitude's decimal digits with f fraction digits at p: '0's in front up to f + 1
 // digits, then the point before the last f; fixed_point_length bytes. Returns the end.
 char* write_fixed_point(char* p, std::string_view digits, std::uint64_t f);
+// The same for a magnitude of 64 bits, whose digits (digit_count of them, its decimal_length) are
+// written in place rather than copied.
+inline char* write_fixed_point(char* p, std::uint64_t magnitude, unsigned digit_count, std::uint64_t f) {
+  if (f == 0) {
+    write_decimal_backwards(magnitude, p + digit_count);
+    return p + digit_count;
+  }
+  if (digit_count <= f) {
+    *p++ = '0';
+    *p++ = '.';
+    for (std::uint64_t k = digit_count; k < f; ++k) *p++ = '0';
+    write_decimal_backwards(magnitude, p + digit_count);
+    return p + digit_count;
+  }
+  // Every digit one place on, then the few whole digits back in front of the point.
+  char* const end = p + digit_count + 1;
+  write_decimal_backwards(magnitude, end);
+  const std::size_t whole = digit_count - static_cast<std::size_t>(f);
+  for (std::size_t k = 0; k < whole; ++k) p[k] = p[k + 1];
+  p[whole] = '.';
+  return end;
+}
 
 }  // namespace corvale
