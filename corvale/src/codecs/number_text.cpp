@@ -451,6 +451,60 @@ class RunWalk {
   std::uint64_t next_ = 0;  // the run's index, or its place in the period
 };
 
+// The size of the text as the first numbers and runs foretell it, with a sixteenth to spare:
+// a first block near the final size, so that the text is seldom moved or faulted in twice as it
+// grows, for the cost of walking a few thousand numbers twice.
+u128 expected_text_size(const DecodedNumbers& numbers, const CountList& leading_zeros,
+                        const std::vector<std::uint64_t>& minus_zeros, const CountList& fraction_digits,
+                        const ExponentColumn& exponents, const SeparatorSequence& separators, std::uint64_t n,
+                        std::uint64_t ends, std::uint64_t limit) {
+  const std::uint64_t sampled = std::min<std::uint64_t>(n, 4096);
+  NumberWalk walk(numbers, leading_zeros, minus_zeros, fraction_digits, exponents);
+  RunWalk runs(separators);
+  u128 size = 0;
+  for (std::uint64_t i = 0; i < sampled; ++i) {
+    if (i > 0) size += runs.next().size();
+    size += walk.next(i).length();
+  }
+  if (size > limit) return size;  // the text fails at its first pieces; nor may the product overflow
+  const u128 whole = size * n / sampled;
+  return ends + whole + whole / 16;
+}
+
+// The restored text as it is written: room is asked for before each piece, and the buffer at
+// least doubles when it runs out, up to the limit.
+class RestoredText {
+ public:
+  // expected: the size to allocate first (no more than the limit is).
+  RestoredText(std::uint64_t limit, u128 expected) : limit_(limit) {
+    grow(std::max<std::uint64_t>(static_cast<std::uint64_t>(std::min<u128>(expected, limit)), 1));
+  }
+
+  // Where the next size bytes go; commit() the end once they are written.
+  char* room(u128 size) {
+    if (size > limit_ - used_) throw output_limit_error();
+    if (used_ + size > out_.size()) grow(used_ + static_cast<std::uint64_t>(size));
+    return out_.data() + used_;
+  }
+  void commit(const char* end) { used_ = static_cast<std::uint64_t>(end - out_.data()); }
+  void append(std::string_view bytes) { commit(std::copy(bytes.begin(), bytes.end(), room(bytes.size()))); }
+
+  ByteBuffer finish() {
+    out_.resize(static_cast<std::size_t>(used_));
+    return std::move(out_);
+  }
+
+ private:
+  void grow(std::uint64_t size) {
+    const std::uint64_t doubled = out_.size() > limit_ / 2 ? limit_ : 2 * out_.size();
+    out_.resize(static_cast<std::size_t>(std::max(size, doubled)));
+  }
+
+  ByteBuffer out_;
+  std::uint64_t used_ = 0;
+  std::uint64_t limit_;
+};
+
 }  // namespace
 
 ByteBuffer decode_number_text_payload(std::string_view payload, std::uint64_t limit) {
@@ -496,33 +550,22 @@ ByteBuffer decode_number_text_payload(std::string_view payload, std::uint64_t li
   const ExponentColumn exponents = (flags & kTextExponents) ? decode_exponents(cursor, n, budget) : no_exponents();
   if (!cursor.at_end()) throw Error(kTrailingNumberTextData);
 
-  // The text is measured before it is written, so that its buffer is allocated once and never
-  // past the limit, whatever the counts say.
-  u128 size = static_cast<u128>(prefix.size()) + suffix.size();
-  {
-    NumberWalk walk(numbers, leading_zeros, minus_zeros, fraction_digits, exponents);
-    RunWalk runs(separators);
-    for (std::uint64_t i = 0; i < n; ++i) {
-      if (i > 0) size += runs.next().size();
-      size += walk.next(i).length();
-      if (size > limit) throw output_limit_error();
-    }
-  }
-  ByteBuffer out(static_cast<std::size_t>(size));
-  char* p = std::copy(prefix.begin(), prefix.end(), out.data());
+  // Written in one pass into a buffer that grows as it fills, never past the limit: what the
+  // counts say is checked as the bytes come.
+  RestoredText text(limit, expected_text_size(numbers, leading_zeros, minus_zeros, fraction_digits, exponents,
+                                              separators, n, prefix.size() + suffix.size(), limit));
+  text.append(prefix);
   NumberWalk walk(numbers, leading_zeros, minus_zeros, fraction_digits, exponents);
   RunWalk runs(separators);
   bool well_formed = true;
   for (std::uint64_t i = 0; i < n; ++i) {
-    if (i > 0) {
-      const std::string_view run = runs.next();
-      p = std::copy(run.begin(), run.end(), p);
-    }
+    if (i > 0) text.append(runs.next());
     const NumberPieces number = walk.next(i);
     well_formed &= number.well_formed();
-    p = number.write(p);
+    text.commit(number.write(text.room(number.length())));
   }
-  std::copy(suffix.begin(), suffix.end(), p);
+  text.append(suffix);
+  ByteBuffer out = text.finish();
 
   // The prefix, the suffix and every run were checked to be separator bytes as they were read,
   // and no run is empty, so a text of well-formed numbers is a number text without a second
