@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 #include <limits>
 #include <unordered_map>
 #include <utility>
@@ -330,6 +331,20 @@ CountList undo_scales(ByteCursor& cursor, DecodedNumbers& numbers, std::uint64_t
   return fraction_digits;
 }
 
+// What the writers of the restored text may put down past the bytes they mean: digits written
+// eight at a time, runs and zeros copied in blocks. The buffer keeps this much room past its end.
+constexpr std::size_t kTextSlack = 16;
+static_assert(kTextSlack >= kDigitSlack);
+
+// count '0' bytes at p; returns their end.
+inline char* put_zeros(char* p, std::uint64_t count) {
+  if (count <= 8) {
+    std::memcpy(p, "00000000", 8);
+    return p + count;
+  }
+  return std::fill_n(p, static_cast<std::size_t>(count), '0');
+}
+
 // The magnitude of a value: a word whose digits are written straight into the text, or the
 // digits of a big integer, made once when its column was read.
 struct Magnitude {
@@ -347,7 +362,7 @@ struct Magnitude {
     } else {
       const std::int64_t v = values.word(i);
       m.word = v < 0 ? 0 - static_cast<std::uint64_t>(v) : static_cast<std::uint64_t>(v);
-      m.digit_count = decimal_length(m.word);
+      m.digit_count = decimal_digit_count(m.word);
     }
     return m;
   }
@@ -370,18 +385,17 @@ struct NumberPieces {
   }
   // Whether what write() puts down reads back as one number: digits, and digits after any marker.
   bool well_formed() const { return mantissa.digit_count != 0 && (marker.empty() || exponent.digit_count != 0); }
-  // Writes length() bytes at p.
+  // Writes length() bytes at p, and up to kTextSlack bytes of no meaning past them.
   char* write(char* p) const {
-    if (minus) *p++ = '-';
-    p = std::fill_n(p, static_cast<std::size_t>(zeros), '0');
+    *p = '-';
+    p = put_zeros(p + minus, zeros);
     p = mantissa.big ? write_fixed_point(p, mantissa.digits, fraction_digits)
                      : write_fixed_point(p, mantissa.word, static_cast<unsigned>(mantissa.digit_count), fraction_digits);
     if (marker.empty()) return p;
-    p = std::copy(marker.begin(), marker.end(), p);
-    p = std::fill_n(p, static_cast<std::size_t>(exponent_zeros), '0');
+    std::memcpy(p, marker.data(), 2);
+    p = put_zeros(p + marker.size(), exponent_zeros);
     if (exponent.big) return std::copy(exponent.digits.begin(), exponent.digits.end(), p);
-    write_decimal_backwards(exponent.word, p + exponent.digit_count);
-    return p + exponent.digit_count;
+    return write_decimal_digits(exponent.word, static_cast<unsigned>(exponent.digit_count), p);
   }
 };
 
@@ -434,21 +448,83 @@ class NumberWalk {
   std::size_t next_exponent_ = 0;
 };
 
-// The runs between the numbers, one after the other.
-class RunWalk {
+// The restored text as it is written: room is asked for before each piece, and the buffer at
+// least doubles when it runs out, up to the limit.
+class RestoredText {
  public:
-  explicit RunWalk(const SeparatorSequence& separators) : separators_(separators) {}
+  // expected: the size to allocate first (no more than the limit is).
+  RestoredText(std::uint64_t limit, u128 expected) : limit_(limit) {
+    grow(std::max<std::uint64_t>(static_cast<std::uint64_t>(std::min<u128>(expected, limit)), 1));
+  }
 
-  std::string_view next() {
-    if (separators_.period == 0) return separators_.indexed(next_++);
-    const std::string_view run = separators_.strings[next_];
-    if (++next_ == separators_.period) next_ = 0;
-    return run;
+  // Where the next size bytes go, with kTextSlack bytes of room past them; commit() the end once
+  // they are written.
+  char* room(u128 size) {
+    if (size > limit_ - used_) throw output_limit_error();
+    if (used_ + size + kTextSlack > out_.size()) grow(used_ + static_cast<std::uint64_t>(size));
+    return out_.data() + used_;
+  }
+  void commit(const char* end) { used_ = static_cast<std::uint64_t>(end - out_.data()); }
+  void append(std::string_view bytes) { commit(std::copy(bytes.begin(), bytes.end(), room(bytes.size()))); }
+
+  ByteBuffer finish() {
+    out_.resize(static_cast<std::size_t>(used_));
+    return std::move(out_);
   }
 
  private:
+  // To at least size bytes of text, and its slack.
+  void grow(std::uint64_t size) {
+    const std::uint64_t doubled = out_.size() > limit_ / 2 ? limit_ : 2 * out_.size();
+    out_.resize(static_cast<std::size_t>(std::max(size, doubled) + kTextSlack));
+  }
+
+  ByteBuffer out_;
+  std::uint64_t used_ = 0;
+  std::uint64_t limit_;
+};
+
+// The runs between the numbers, one after the other.
+class RunWalk {
+ public:
+  explicit RunWalk(const SeparatorSequence& separators) : separators_(separators) {
+    // Short runs of a small set are copied in blocks of kTextSlack from padded copies.
+    if (separators.strings.size() > kMaxPaddedRuns) return;
+    padded_.assign(separators.strings.size() * kTextSlack, '\0');
+    for (std::size_t k = 0; k < separators.strings.size(); ++k) {
+      const std::string_view run = separators.strings[k];
+      if (run.size() <= kTextSlack) std::memcpy(padded_.data() + k * kTextSlack, run.data(), run.size());
+    }
+  }
+
+  // The next run, as its index into the strings.
+  std::uint64_t next() {
+    std::uint64_t k = next_;
+    if (separators_.period == 0) {
+      k = separators_.wide ? separators_.wide_indices[next_] : static_cast<unsigned char>(separators_.byte_indices[next_]);
+      ++next_;
+    } else if (++next_ == separators_.period) {
+      next_ = 0;
+    }
+    return k;
+  }
+  std::string_view run(std::uint64_t k) const { return separators_.strings[k]; }
+
+  void append(RestoredText& text, std::uint64_t k) const {
+    const std::string_view run = separators_.strings[k];
+    if (run.size() > kTextSlack || padded_.empty()) return text.append(run);
+    char* p = text.room(run.size());
+    std::memcpy(p, padded_.data() + k * kTextSlack, kTextSlack);
+    text.commit(p + run.size());
+  }
+
+ private:
+  // Enough for any period, and for most dictionaries, at a few pages.
+  static constexpr std::size_t kMaxPaddedRuns = 4096;
+
   const SeparatorSequence& separators_;
   std::uint64_t next_ = 0;  // the run's index, or its place in the period
+  std::string padded_;      // kTextSlack bytes a run, empty when there are too many runs
 };
 
 // The size of the text as the first numbers and runs foretell it, with a sixteenth to spare:
@@ -463,7 +539,7 @@ u128 expected_text_size(const DecodedNumbers& numbers, const CountList& leading_
   RunWalk runs(separators);
   u128 size = 0;
   for (std::uint64_t i = 0; i < sampled; ++i) {
-    if (i > 0) size += runs.next().size();
+    if (i > 0) size += runs.run(runs.next()).size();
     size += walk.next(i).length();
   }
   if (size > limit) return size;  // the text fails at its first pieces; nor may the product overflow
@@ -471,39 +547,6 @@ u128 expected_text_size(const DecodedNumbers& numbers, const CountList& leading_
   return ends + whole + whole / 16;
 }
 
-// The restored text as it is written: room is asked for before each piece, and the buffer at
-// least doubles when it runs out, up to the limit.
-class RestoredText {
- public:
-  // expected: the size to allocate first (no more than the limit is).
-  RestoredText(std::uint64_t limit, u128 expected) : limit_(limit) {
-    grow(std::max<std::uint64_t>(static_cast<std::uint64_t>(std::min<u128>(expected, limit)), 1));
-  }
-
-  // Where the next size bytes go; commit() the end once they are written.
-  char* room(u128 size) {
-    if (size > limit_ - used_) throw output_limit_error();
-    if (used_ + size > out_.size()) grow(used_ + static_cast<std::uint64_t>(size));
-    return out_.data() + used_;
-  }
-  void commit(const char* end) { used_ = static_cast<std::uint64_t>(end - out_.data()); }
-  void append(std::string_view bytes) { commit(std::copy(bytes.begin(), bytes.end(), room(bytes.size()))); }
-
-  ByteBuffer finish() {
-    out_.resize(static_cast<std::size_t>(used_));
-    return std::move(out_);
-  }
-
- private:
-  void grow(std::uint64_t size) {
-    const std::uint64_t doubled = out_.size() > limit_ / 2 ? limit_ : 2 * out_.size();
-    out_.resize(static_cast<std::size_t>(std::max(size, doubled)));
-  }
-
-  ByteBuffer out_;
-  std::uint64_t used_ = 0;
-  std::uint64_t limit_;
-};
 
 }  // namespace
 
@@ -559,7 +602,7 @@ ByteBuffer decode_number_text_payload(std::string_view payload, std::uint64_t li
   RunWalk runs(separators);
   bool well_formed = true;
   for (std::uint64_t i = 0; i < n; ++i) {
-    if (i > 0) text.append(runs.next());
+    if (i > 0) runs.append(text, runs.next());
     const NumberPieces number = walk.next(i);
     well_formed &= number.well_formed();
     text.commit(number.write(text.room(number.length())));
