@@ -38,6 +38,16 @@ unsigned width_of(std::int64_t v) {
   return 8;
 }
 
+// Every word at p, each in sizeof(Word) bytes; each must fit.
+template <class Word>
+void store_all(unsigned char* p, const std::vector<std::uint64_t>& words) {
+  for (const std::uint64_t w : words) {
+    const auto v = static_cast<Word>(static_cast<std::int64_t>(w));
+    std::memcpy(p, &v, sizeof v);
+    p += sizeof v;
+  }
+}
+
 }  // namespace
 
 void CompactValues::shrink_word(std::size_t i, std::int64_t v) { store(data() + i * width_, width_, v); }
@@ -65,11 +75,32 @@ void CompactValues::append(const IntegerList& piece) {
     return;
   }
   const std::vector<std::uint64_t>& words = piece.words();
-  unsigned width = width_;
-  for (const std::uint64_t w : words) width = std::max(width, width_of(static_cast<std::int64_t>(w)));
+  if (words.empty()) return;
+  // The extremes tell the width, in a loop the compiler can run many lanes wide.
+  std::int64_t low = static_cast<std::int64_t>(words[0]);
+  std::int64_t high = low;
+  for (const std::uint64_t w : words) {
+    low = std::min(low, static_cast<std::int64_t>(w));
+    high = std::max(high, static_cast<std::int64_t>(w));
+  }
+  const unsigned width = std::max({width_, width_of(low), width_of(high)});
   if (width > width_) widen_words(width);
   bytes_.resize((count_ + words.size()) * width_);
-  for (const std::uint64_t w : words) store(data() + count_++ * width_, width_, static_cast<std::int64_t>(w));
+  unsigned char* const at = data() + count_ * width_;
+  switch (width_) {
+    case 1:
+      store_all<std::int8_t>(at, words);
+      break;
+    case 2:
+      store_all<std::int16_t>(at, words);
+      break;
+    case 4:
+      store_all<std::int32_t>(at, words);
+      break;
+    default:
+      store_all<std::int64_t>(at, words);
+  }
+  count_ += words.size();
 }
 
 std::vector<std::string> wide_decimal_digits(const CompactValues& values) {
