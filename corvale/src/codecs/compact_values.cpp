@@ -10,26 +10,6 @@ namespace corvale {
 
 namespace {
 
-// v must fit in width bytes.
-void store(unsigned char* p, unsigned width, std::int64_t v) {
-  switch (width) {
-    case 1:
-      *p = static_cast<unsigned char>(v);
-      break;
-    case 2: {
-      const auto w = static_cast<std::int16_t>(v);
-      std::memcpy(p, &w, 2);
-      break;
-    }
-    case 4: {
-      const auto w = static_cast<std::int32_t>(v);
-      std::memcpy(p, &w, 4);
-      break;
-    }
-    default:
-      std::memcpy(p, &v, 8);
-  }
-}
 
 unsigned width_of(std::int64_t v) {
   if (v >= INT8_MIN && v <= INT8_MAX) return 1;
@@ -50,13 +30,11 @@ void store_all(unsigned char* p, const std::vector<std::uint64_t>& words) {
 
 }  // namespace
 
-void CompactValues::shrink_word(std::size_t i, std::int64_t v) { store(data() + i * width_, width_, v); }
-
 void CompactValues::widen_words(unsigned width) {
   // In place, from the last value back: value i moves up to i x width, past every value before
   // it that is still to be read at the old width.
   bytes_.resize(count_ * width);
-  for (std::size_t i = count_; i-- > 0;) store(data() + i * width, width, detail::load_compact_word(data() + i * width_, width_));
+  for (std::size_t i = count_; i-- > 0;) detail::store_compact_word(data() + i * width, width, detail::load_compact_word(data() + i * width_, width_));
   width_ = width;
 }
 

@@ -39,6 +39,26 @@ inline std::int64_t load_compact_word(const unsigned char* p, unsigned width) {
     }
   }
 }
+// v in width bytes at p; v must fit.
+inline void store_compact_word(unsigned char* p, unsigned width, std::int64_t v) {
+  switch (width) {
+    case 1:
+      *p = static_cast<unsigned char>(v);
+      break;
+    case 2: {
+      const auto w = static_cast<std::int16_t>(v);
+      std::memcpy(p, &w, 2);
+      break;
+    }
+    case 4: {
+      const auto w = static_cast<std::int32_t>(v);
+      std::memcpy(p, &w, 4);
+      break;
+    }
+    default:
+      std::memcpy(p, &v, 8);
+  }
+}
 }  // namespace detail
 
 class CompactValues {
@@ -51,7 +71,7 @@ class CompactValues {
   bool wide() const { return wide_; }
   std::int64_t word(std::size_t i) const { return detail::load_compact_word(data() + i * width_, width_); }
   // Replaces value i by one of the same sign and no larger magnitude (a value divided).
-  void shrink_word(std::size_t i, std::int64_t v);
+  void shrink_word(std::size_t i, std::int64_t v) { detail::store_compact_word(data() + i * width_, width_, v); }
   const IntegerList& big() const { return big_; }
 
   bool is_zero(std::size_t i) const { return wide_ ? big_.is_zero(i) : word(i) == 0; }
