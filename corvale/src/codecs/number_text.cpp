@@ -472,30 +472,36 @@ class RestoredText {
   // Where the next size bytes go, with kTextSlack bytes of room past them; commit() the end once
   // they are written.
   char* room(u128 size) {
-    if (size > limit_ - used_) throw output_limit_error();
-    if (used_ + size + kTextSlack > out_.size()) grow(used_ + static_cast<std::uint64_t>(size));
-    return out_.data() + used_;
+    if (size <= static_cast<std::uint64_t>(end_ - at_)) return at_;
+    const std::uint64_t used = static_cast<std::uint64_t>(at_ - out_.data());
+    if (size > limit_ - used) throw output_limit_error();
+    grow(used + static_cast<std::uint64_t>(size));
+    return at_;
   }
-  void commit(const char* end) { used_ = static_cast<std::uint64_t>(end - out_.data()); }
+  void commit(char* end) { at_ = end; }
   void append(std::string_view bytes) { commit(std::copy(bytes.begin(), bytes.end(), room(bytes.size()))); }
 
   ByteBuffer finish() {
-    out_.resize(static_cast<std::size_t>(used_));
+    out_.resize(static_cast<std::size_t>(at_ - out_.data()));
     return std::move(out_);
   }
 
  private:
-  // To at least size bytes of text, and its slack.
+  // To room for at least size bytes of text and its slack, never for more text than the limit.
   void grow(std::uint64_t size) {
-    const std::uint64_t doubled = out_.size() > limit_ / 2 ? limit_ : 2 * out_.size();
+    const std::uint64_t used = at_ == nullptr ? 0 : static_cast<std::uint64_t>(at_ - out_.data());
+    const std::uint64_t text = at_ == nullptr ? 0 : out_.size() - kTextSlack;
+    const std::uint64_t doubled = text > limit_ / 2 ? limit_ : 2 * text;
     out_.resize(static_cast<std::size_t>(std::max(size, doubled) + kTextSlack));
+    at_ = out_.data() + used;
+    end_ = out_.data() + (out_.size() - kTextSlack);
   }
 
   ByteBuffer out_;
-  std::uint64_t used_ = 0;
+  char* at_ = nullptr;   // where the next byte goes
+  char* end_ = nullptr;  // the end of the room for text: no further than the limit allows
   std::uint64_t limit_;
 };
-
 // The runs between the numbers, one after the other.
 class RunWalk {
  public:
