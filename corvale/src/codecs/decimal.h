@@ -64,6 +64,10 @@ inline char* put_digits(char* p, std::uint64_t digits, unsigned count) {
 // no meaning past them; returns the end of the digits.
 inline char* write_decimal_digits(std::uint64_t v, unsigned digit_count, char* p) {
   constexpr std::uint64_t k8 = 100000000;
+  if (digit_count == 1) {  // the zeros and small counts that fill many texts
+    *p = static_cast<char>('0' + v);
+    return p + 1;
+  }
   if (digit_count <= 8) return detail::put_digits(p, detail::eight_digits(v), digit_count);
   if (digit_count <= 16) {
     const std::uint64_t high = v / k8;

@@ -360,23 +360,16 @@ inline char* put_zeros(char* p, std::uint64_t count) {
 // The magnitude of a value: a word whose digits are written straight into the text, or the
 // digits of a big integer, made once when its column was read.
 struct Magnitude {
-  std::uint64_t word = 0;
-  std::uint64_t digit_count = 0;
+  std::uint64_t word;
+  std::uint64_t digit_count;
   std::string_view digits;  // of a big integer; empty for a word
-  bool big = false;
+  bool big;
 
   static Magnitude of(const CompactValues& values, const std::vector<std::string>& wide_digits, std::size_t i) {
-    Magnitude m;
-    if (values.wide()) {
-      m.big = true;
-      m.digits = wide_digits[i];
-      m.digit_count = m.digits.size();
-    } else {
-      const std::int64_t v = values.word(i);
-      m.word = v < 0 ? 0 - static_cast<std::uint64_t>(v) : static_cast<std::uint64_t>(v);
-      m.digit_count = decimal_digit_count(m.word);
-    }
-    return m;
+    if (values.wide()) return {0, wide_digits[i].size(), wide_digits[i], true};
+    const std::int64_t v = values.word(i);
+    const std::uint64_t word = v < 0 ? 0 - static_cast<std::uint64_t>(v) : static_cast<std::uint64_t>(v);
+    return {word, decimal_digit_count(word), {}, false};
   }
 };
 
@@ -387,7 +380,7 @@ struct NumberPieces {
   Magnitude mantissa;
   std::uint64_t fraction_digits = 0;
   std::string_view marker;  // of the exponent; empty without one
-  std::uint64_t exponent_zeros = 0;
+  std::uint64_t exponent_zeros;
   Magnitude exponent;
 
   u128 length() const {
@@ -431,7 +424,7 @@ class NumberWalk {
       column_ = 0;
       ++row_;
     }
-    NumberPieces p;
+    NumberPieces p;  // the exponent's pieces are set, and read, only with a marker
     const bool minus_zero = next_minus_zero_ < minus_zeros_.size() && minus_zeros_[next_minus_zero_] == i;
     next_minus_zero_ += minus_zero;
     p.minus = minus_zero || column.values.is_negative(row);
