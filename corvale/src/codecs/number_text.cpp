@@ -417,6 +417,15 @@ class NumberWalk {
         exponents_(exponents) {}
 
   // The pieces of number i, for i = 0, 1, ... in turn.
+  // True when the numbers are plain integers of 64 bits: no leading zeros, "-0", fractions or
+  // exponents, so that next<true>() may skip every look at them.
+  bool plain() const {
+    return leading_zeros_.empty() && minus_zeros_.empty() && fraction_digits_.empty() && exponents_.forms.empty() &&
+           std::none_of(numbers_.columns.begin(), numbers_.columns.end(),
+                        [](const DecodedColumn& c) { return c.values.wide(); });
+  }
+
+  template <bool kPlain = false>
   [[gnu::always_inline]] NumberPieces next(std::uint64_t i) {
     const DecodedColumn& column = numbers_.columns[column_];
     const std::uint64_t row = row_;
@@ -425,6 +434,15 @@ class NumberWalk {
       ++row_;
     }
     NumberPieces p;  // the exponent's pieces are set, and read, only with a marker
+    if constexpr (kPlain) {
+      const std::int64_t v = column.values.word(row);
+      const std::uint64_t word = v < 0 ? 0 - static_cast<std::uint64_t>(v) : static_cast<std::uint64_t>(v);
+      p.minus = v < 0;
+      p.zeros = 0;
+      p.mantissa = {word, decimal_digit_count(word), {}, false};
+      p.fraction_digits = 0;
+      return p;
+    }
     const bool minus_zero = next_minus_zero_ < minus_zeros_.size() && minus_zeros_[next_minus_zero_] == i;
     next_minus_zero_ += minus_zero;
     p.minus = minus_zero || column.values.is_negative(row);
@@ -559,6 +577,20 @@ u128 expected_text_size(const DecodedNumbers& numbers, const CountList& leading_
 }
 
 
+// Writes the n numbers of walk with the runs between them; true when every one of them was
+// well formed.
+template <bool kPlain>
+bool render(RestoredText& text, NumberWalk& walk, RunWalk& runs, std::uint64_t n) {
+  bool well_formed = true;
+  for (std::uint64_t i = 0; i < n; ++i) {
+    if (i > 0) runs.append(text, runs.next());
+    const NumberPieces number = walk.next<kPlain>(i);
+    well_formed &= number.well_formed();
+    text.commit(number.write(text.room(number.length())));
+  }
+  return well_formed;
+}
+
 }  // namespace
 
 ByteBuffer decode_number_text_payload(std::string_view payload, std::uint64_t limit) {
@@ -611,13 +643,7 @@ ByteBuffer decode_number_text_payload(std::string_view payload, std::uint64_t li
   text.append(prefix);
   NumberWalk walk(numbers, leading_zeros, minus_zeros, fraction_digits, exponents);
   RunWalk runs(separators);
-  bool well_formed = true;
-  for (std::uint64_t i = 0; i < n; ++i) {
-    if (i > 0) runs.append(text, runs.next());
-    const NumberPieces number = walk.next(i);
-    well_formed &= number.well_formed();
-    text.commit(number.write(text.room(number.length())));
-  }
+  const bool well_formed = walk.plain() ? render<true>(text, walk, runs, n) : render<false>(text, walk, runs, n);
   text.append(suffix);
   ByteBuffer out = text.finish();
 
