@@ -10,7 +10,6 @@ namespace corvale {
 
 namespace {
 
-
 unsigned width_of(std::int64_t v) {
   if (v >= INT8_MIN && v <= INT8_MAX) return 1;
   if (v >= INT16_MIN && v <= INT16_MAX) return 2;
@@ -34,7 +33,9 @@ void CompactValues::widen_words(unsigned width) {
   // In place, from the last value back: value i moves up to i x width, past every value before
   // it that is still to be read at the old width.
   bytes_.resize(count_ * width);
-  for (std::size_t i = count_; i-- > 0;) detail::store_compact_word(data() + i * width, width, detail::load_compact_word(data() + i * width_, width_));
+  for (std::size_t i = count_; i-- > 0;) {
+    detail::store_compact_word(data() + i * width, width, detail::load_compact_word(data() + i * width_, width_));
+  }
   width_ = width;
 }
 

@@ -3,6 +3,7 @@
 // magnitude back to its digits.
 
 #include <bit>
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <string_view>
@@ -60,8 +61,8 @@ inline char* put_digits(char* p, std::uint64_t digits, unsigned count) {
 }
 }  // namespace detail
 
-// Writes the digit_count = decimal_digit_count(v) digits of v at p, and up to kDigitSlack bytes of
-// no meaning past them; returns the end of the digits.
+// Writes the digit_count = decimal_digit_count(v) digits of v at p, and up to kDigitSlack bytes
+// of no meaning past them; returns the end of the digits.
 inline char* write_decimal_digits(std::uint64_t v, unsigned digit_count, char* p) {
   constexpr std::uint64_t k8 = 100000000;
   if (digit_count == 1) {  // the zeros and small counts that fill many texts

@@ -416,7 +416,6 @@ class NumberWalk {
         fraction_digits_(fraction_digits),
         exponents_(exponents) {}
 
-  // The pieces of number i, for i = 0, 1, ... in turn.
   // True when the numbers are plain integers of 64 bits: no leading zeros, "-0", fractions or
   // exponents, so that next<true>() may skip every look at them.
   bool plain() const {
@@ -425,6 +424,7 @@ class NumberWalk {
                         [](const DecodedColumn& c) { return c.values.wide(); });
   }
 
+  // The pieces of number i, for i = 0, 1, ... in turn.
   template <bool kPlain = false>
   [[gnu::always_inline]] NumberPieces next(std::uint64_t i) {
     const DecodedColumn& column = numbers_.columns[column_];
@@ -513,6 +513,7 @@ class RestoredText {
   char* end_ = nullptr;  // the end of the room for text: no further than the limit allows
   std::uint64_t limit_;
 };
+
 // The runs between the numbers, one after the other.
 class RunWalk {
  public:
@@ -576,7 +577,6 @@ u128 expected_text_size(const DecodedNumbers& numbers, const CountList& leading_
   return ends + whole + whole / 16;
 }
 
-
 // Writes the n numbers of walk with the runs between them; true when every one of them was
 // well formed.
 template <bool kPlain>
@@ -637,9 +637,11 @@ ByteBuffer decode_number_text_payload(std::string_view payload, std::uint64_t li
   if (!cursor.at_end()) throw Error(kTrailingNumberTextData);
 
   // Written in one pass into a buffer that grows as it fills, never past the limit: what the
-  // counts say is checked as the bytes come.
-  RestoredText text(limit, expected_text_size(numbers, leading_zeros, minus_zeros, fraction_digits, exponents,
-                                              separators, n, prefix.size() + suffix.size(), limit));
+  // counts say is checked as the bytes come. The first block is also kept within a multiple of
+  // the body, so that a text whose first numbers are long asks for no more than it may need.
+  const u128 expected = expected_text_size(numbers, leading_zeros, minus_zeros, fraction_digits, exponents, separators,
+                                           n, prefix.size() + suffix.size(), limit);
+  RestoredText text(limit, std::min<u128>(expected, static_cast<u128>(body.size()) * 16 + 65536));
   text.append(prefix);
   NumberWalk walk(numbers, leading_zeros, minus_zeros, fraction_digits, exponents);
   RunWalk runs(separators);

@@ -171,8 +171,9 @@ inline std::uint64_t fixed_point_length(std::uint64_t digit_count, std::uint64_t
 // Writes a magnitude's decimal digits with f fraction digits at p: '0's in front up to f + 1
 // digits, then the point before the last f; fixed_point_length bytes. Returns the end.
 char* write_fixed_point(char* p, std::string_view digits, std::uint64_t f);
-// The same for a magnitude of 64 bits, whose digits (digit_count of them, its decimal_digit_count) are
-// written in place rather than copied; up to kDigitSlack bytes of no meaning may follow them.
+// The same for a magnitude of 64 bits, whose digits (digit_count of them, its
+// decimal_digit_count) are written in place rather than copied; up to kDigitSlack bytes of no
+// meaning may follow them.
 inline char* write_fixed_point(char* p, std::uint64_t magnitude, unsigned digit_count, std::uint64_t f) {
   if (f == 0) return write_decimal_digits(magnitude, digit_count, p);
   if (digit_count <= f) {
