@@ -557,9 +557,10 @@ class RunWalk {
   std::string padded_;      // kTextSlack bytes a run, empty when there are too many runs
 };
 
-// The size of the text as the first numbers and runs foretell it, with a sixteenth to spare:
-// a first block near the final size, so that the text is seldom moved or faulted in twice as it
-// grows, for the cost of walking a few thousand numbers twice.
+// The size of the text as the first numbers and runs foretell it, with a quarter to spare: a
+// first block that the text seldom outgrows (so that it is seldom moved, and blocks of a block
+// archive come out the same size and reuse each other's memory), for the cost of walking a few
+// thousand numbers twice. The part left unwritten is never touched.
 u128 expected_text_size(const DecodedNumbers& numbers, const CountList& leading_zeros,
                         const std::vector<std::uint64_t>& minus_zeros, const CountList& fraction_digits,
                         const ExponentColumn& exponents, const SeparatorSequence& separators, std::uint64_t n,
@@ -574,7 +575,7 @@ u128 expected_text_size(const DecodedNumbers& numbers, const CountList& leading_
   }
   if (size > limit) return size;  // the text fails at its first pieces; nor may the product overflow
   const u128 whole = size * n / sampled;
-  return ends + whole + whole / 16;
+  return ends + whole + whole / 4;
 }
 
 // Writes the n numbers of walk with the runs between them; true when every one of them was
