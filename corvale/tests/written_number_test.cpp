@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 #include <vector>
 
@@ -130,6 +131,30 @@ TEST(SplitWrittenNumber, TakesNumbersApartAndTheyRenderBack) {
     EXPECT_EQ(got.exponent_form, k.form) << k.token;
     EXPECT_EQ(got.exponent_digits, k.exponent_digits) << k.token;
     EXPECT_EQ(render(got), k.token);
+  }
+}
+
+TEST(WriteFixedPoint, WordsWriteWhatTheirDigitsWrite) {
+  // Around every change of digit count, and fraction counts below, at and past the digit count.
+  std::vector<std::uint64_t> magnitudes = {0, 1, 9, 42, 99, 100, 12345, UINT64_MAX};
+  for (std::uint64_t p = 10; p <= 10000000000000000000ull; p *= 10) {
+    magnitudes.insert(magnitudes.end(), {p - 1, p, p + 1});
+    if (p > UINT64_MAX / 10) break;
+  }
+  // And every digit in every place, at every length.
+  std::mt19937_64 rng(7);
+  for (int k = 0; k < 300; ++k) magnitudes.push_back(rng() >> (rng() % 64));
+  for (const std::uint64_t m : magnitudes) {
+    const std::string digits = std::to_string(m);
+    ASSERT_EQ(decimal_digit_count(m), digits.size()) << m;
+    for (const std::uint64_t f : {0, 1, 2, 3, 19, 20, 23}) {
+      const std::size_t length = fixed_point_length(digits.size(), f);
+      std::string want(length, '#');
+      std::string got(length + kDigitSlack, '#');
+      write_fixed_point(want.data(), digits, f);
+      EXPECT_EQ(write_fixed_point(got.data(), m, decimal_digit_count(m), f), got.data() + length) << m << " " << f;
+      EXPECT_EQ(got.substr(0, length), want) << m << " " << f;
+    }
   }
 }
 

@@ -10,49 +10,6 @@ namespace corvale {
 
 namespace {
 
-std::int64_t load(const unsigned char* p, unsigned width) {
-  switch (width) {
-    case 1:
-      return static_cast<std::int8_t>(*p);
-    case 2: {
-      std::int16_t v;
-      std::memcpy(&v, p, 2);
-      return v;
-    }
-    case 4: {
-      std::int32_t v;
-      std::memcpy(&v, p, 4);
-      return v;
-    }
-    default: {
-      std::int64_t v;
-      std::memcpy(&v, p, 8);
-      return v;
-    }
-  }
-}
-
-// v must fit in width bytes.
-void store(unsigned char* p, unsigned width, std::int64_t v) {
-  switch (width) {
-    case 1:
-      *p = static_cast<unsigned char>(v);
-      break;
-    case 2: {
-      const auto w = static_cast<std::int16_t>(v);
-      std::memcpy(p, &w, 2);
-      break;
-    }
-    case 4: {
-      const auto w = static_cast<std::int32_t>(v);
-      std::memcpy(p, &w, 4);
-      break;
-    }
-    default:
-      std::memcpy(p, &v, 8);
-  }
-}
-
 unsigned width_of(std::int64_t v) {
   if (v >= INT8_MIN && v <= INT8_MAX) return 1;
   if (v >= INT16_MIN && v <= INT16_MAX) return 2;
@@ -60,17 +17,25 @@ unsigned width_of(std::int64_t v) {
   return 8;
 }
 
+// Every word at p, each in sizeof(Word) bytes; each must fit.
+template <class Word>
+void store_all(unsigned char* p, const std::vector<std::uint64_t>& words) {
+  for (const std::uint64_t w : words) {
+    const auto v = static_cast<Word>(static_cast<std::int64_t>(w));
+    std::memcpy(p, &v, sizeof v);
+    p += sizeof v;
+  }
+}
+
 }  // namespace
-
-std::int64_t CompactValues::word(std::size_t i) const { return load(data() + i * width_, width_); }
-
-void CompactValues::shrink_word(std::size_t i, std::int64_t v) { store(data() + i * width_, width_, v); }
 
 void CompactValues::widen_words(unsigned width) {
   // In place, from the last value back: value i moves up to i x width, past every value before
   // it that is still to be read at the old width.
   bytes_.resize(count_ * width);
-  for (std::size_t i = count_; i-- > 0;) store(data() + i * width, width, load(data() + i * width_, width_));
+  for (std::size_t i = count_; i-- > 0;) {
+    detail::store_compact_word(data() + i * width, width, detail::load_compact_word(data() + i * width_, width_));
+  }
   width_ = width;
 }
 
@@ -89,11 +54,32 @@ void CompactValues::append(const IntegerList& piece) {
     return;
   }
   const std::vector<std::uint64_t>& words = piece.words();
-  unsigned width = width_;
-  for (const std::uint64_t w : words) width = std::max(width, width_of(static_cast<std::int64_t>(w)));
+  if (words.empty()) return;
+  // The extremes tell the width, in a loop the compiler can run many lanes wide.
+  std::int64_t low = static_cast<std::int64_t>(words[0]);
+  std::int64_t high = low;
+  for (const std::uint64_t w : words) {
+    low = std::min(low, static_cast<std::int64_t>(w));
+    high = std::max(high, static_cast<std::int64_t>(w));
+  }
+  const unsigned width = std::max({width_, width_of(low), width_of(high)});
   if (width > width_) widen_words(width);
   bytes_.resize((count_ + words.size()) * width_);
-  for (const std::uint64_t w : words) store(data() + count_++ * width_, width_, static_cast<std::int64_t>(w));
+  unsigned char* const at = data() + count_ * width_;
+  switch (width_) {
+    case 1:
+      store_all<std::int8_t>(at, words);
+      break;
+    case 2:
+      store_all<std::int16_t>(at, words);
+      break;
+    case 4:
+      store_all<std::int32_t>(at, words);
+      break;
+    default:
+      store_all<std::int64_t>(at, words);
+  }
+  count_ += words.size();
 }
 
 std::vector<std::string> wide_decimal_digits(const CompactValues& values) {

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -15,6 +16,51 @@
 
 namespace corvale {
 
+namespace detail {
+// The word of width bytes at p, sign-extended.
+inline std::int64_t load_compact_word(const unsigned char* p, unsigned width) {
+  switch (width) {
+    case 1:
+      return static_cast<std::int8_t>(*p);
+    case 2: {
+      std::int16_t v;
+      std::memcpy(&v, p, 2);
+      return v;
+    }
+    case 4: {
+      std::int32_t v;
+      std::memcpy(&v, p, 4);
+      return v;
+    }
+    default: {
+      std::int64_t v;
+      std::memcpy(&v, p, 8);
+      return v;
+    }
+  }
+}
+// v in width bytes at p; v must fit.
+inline void store_compact_word(unsigned char* p, unsigned width, std::int64_t v) {
+  switch (width) {
+    case 1:
+      *p = static_cast<unsigned char>(v);
+      break;
+    case 2: {
+      const auto w = static_cast<std::int16_t>(v);
+      std::memcpy(p, &w, 2);
+      break;
+    }
+    case 4: {
+      const auto w = static_cast<std::int32_t>(v);
+      std::memcpy(p, &w, 4);
+      break;
+    }
+    default:
+      std::memcpy(p, &v, 8);
+  }
+}
+}  // namespace detail
+
 class CompactValues {
  public:
   // Appends a piece of signed values.
@@ -23,9 +69,9 @@ class CompactValues {
   std::size_t size() const { return wide_ ? big_.size() : count_; }
   // True once a value needed more than 64 bits: the values are then in big().
   bool wide() const { return wide_; }
-  std::int64_t word(std::size_t i) const;
+  std::int64_t word(std::size_t i) const { return detail::load_compact_word(data() + i * width_, width_); }
   // Replaces value i by one of the same sign and no larger magnitude (a value divided).
-  void shrink_word(std::size_t i, std::int64_t v);
+  void shrink_word(std::size_t i, std::int64_t v) { detail::store_compact_word(data() + i * width_, width_, v); }
   const IntegerList& big() const { return big_; }
 
   bool is_zero(std::size_t i) const { return wide_ ? big_.is_zero(i) : word(i) == 0; }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 #include <limits>
 #include <unordered_map>
 #include <utility>
@@ -303,6 +304,18 @@ std::vector<std::uint64_t> read_minus_zeros(ByteCursor& cursor, const DecodedNum
   return positions;
 }
 
+// A varint, read here when it is a single byte, as nearly every count is.
+inline std::uint64_t read_count(ByteCursor& cursor) {
+  if (cursor.pos < cursor.data.size()) {
+    const auto byte = static_cast<unsigned char>(cursor.data[cursor.pos]);
+    if (byte < 0x80) {
+      ++cursor.pos;
+      return byte;
+    }
+  }
+  return cursor_read_varint_u64(cursor);
+}
+
 // Takes every number's dropped digits off its stored value; returns the fraction digits.
 CountList undo_scales(ByteCursor& cursor, DecodedNumbers& numbers, std::uint64_t n, bool relative) {
   if (std::all_of(numbers.columns.begin(), numbers.columns.end(), [](const DecodedColumn& c) { return c.scale == 0; })) {
@@ -313,7 +326,7 @@ CountList undo_scales(ByteCursor& cursor, DecodedNumbers& numbers, std::uint64_t
   std::uint64_t row = 0;
   for (std::uint64_t i = 0; i < n; ++i) {
     DecodedColumn& column = numbers.columns[j];
-    const std::uint64_t x = cursor_read_varint_u64(cursor);
+    const std::uint64_t x = read_count(cursor);
     if (column.values.wide()) {
       fraction_digits.push_back(undo_decimal_scale(column.wide_digits[row], column.scale, x, relative));
     } else {
@@ -330,32 +343,64 @@ CountList undo_scales(ByteCursor& cursor, DecodedNumbers& numbers, std::uint64_t
   return fraction_digits;
 }
 
+// What the writers of the restored text may put down past the bytes they mean: digits written
+// eight at a time, runs and zeros copied in blocks. The buffer keeps this much room past its end.
+constexpr std::size_t kTextSlack = 16;
+static_assert(kTextSlack >= kDigitSlack);
+
+// count '0' bytes at p; returns their end.
+inline char* put_zeros(char* p, std::uint64_t count) {
+  if (count <= 8) {
+    std::memcpy(p, "00000000", 8);
+    return p + count;
+  }
+  return std::fill_n(p, static_cast<std::size_t>(count), '0');
+}
+
+// The magnitude of a value: a word whose digits are written straight into the text, or the
+// digits of a big integer, made once when its column was read.
+struct Magnitude {
+  std::uint64_t word;
+  std::uint64_t digit_count;
+  std::string_view digits;  // of a big integer; empty for a word
+  bool big;
+
+  static Magnitude of(const CompactValues& values, const std::vector<std::string>& wide_digits, std::size_t i) {
+    if (values.wide()) return {0, wide_digits[i].size(), wide_digits[i], true};
+    const std::int64_t v = values.word(i);
+    const std::uint64_t word = v < 0 ? 0 - static_cast<std::uint64_t>(v) : static_cast<std::uint64_t>(v);
+    return {word, decimal_digit_count(word), {}, false};
+  }
+};
+
 // One number as the pieces it is written in.
 struct NumberPieces {
   bool minus = false;
   std::uint64_t zeros = 0;
-  std::uint64_t digit_count = 0;
-  std::string_view digits;  // of the magnitude, when they are to be written
+  Magnitude mantissa;
   std::uint64_t fraction_digits = 0;
   std::string_view marker;  // of the exponent; empty without one
-  std::uint64_t exponent_zeros = 0;
-  std::uint64_t exponent_digit_count = 0;
-  std::string_view exponent_digits;
+  std::uint64_t exponent_zeros;
+  Magnitude exponent;
 
   u128 length() const {
-    u128 total = static_cast<u128>(minus) + zeros + fixed_point_length(digit_count, fraction_digits);
-    if (!marker.empty()) total += marker.size() + static_cast<u128>(exponent_zeros) + exponent_digit_count;
+    u128 total = static_cast<u128>(minus) + zeros + fixed_point_length(mantissa.digit_count, fraction_digits);
+    if (!marker.empty()) total += marker.size() + static_cast<u128>(exponent_zeros) + exponent.digit_count;
     return total;
   }
-  // Writes length() bytes at p.
+  // Whether what write() puts down reads back as one number: digits, and digits after any marker.
+  bool well_formed() const { return mantissa.digit_count != 0 && (marker.empty() || exponent.digit_count != 0); }
+  // Writes length() bytes at p, and up to kTextSlack bytes of no meaning past them.
   char* write(char* p) const {
-    if (minus) *p++ = '-';
-    p = std::fill_n(p, static_cast<std::size_t>(zeros), '0');
-    p = write_fixed_point(p, digits, fraction_digits);
+    *p = '-';
+    p = put_zeros(p + minus, zeros);
+    p = mantissa.big ? write_fixed_point(p, mantissa.digits, fraction_digits)
+                     : write_fixed_point(p, mantissa.word, static_cast<unsigned>(mantissa.digit_count), fraction_digits);
     if (marker.empty()) return p;
-    p = std::copy(marker.begin(), marker.end(), p);
-    p = std::fill_n(p, static_cast<std::size_t>(exponent_zeros), '0');
-    return std::copy(exponent_digits.begin(), exponent_digits.end(), p);
+    std::memcpy(p, marker.data(), 2);
+    p = put_zeros(p + marker.size(), exponent_zeros);
+    if (exponent.big) return std::copy(exponent.digits.begin(), exponent.digits.end(), p);
+    return write_decimal_digits(exponent.word, static_cast<unsigned>(exponent.digit_count), p);
   }
 };
 
@@ -371,38 +416,45 @@ class NumberWalk {
         fraction_digits_(fraction_digits),
         exponents_(exponents) {}
 
-  // The pieces of number i, for i = 0, 1, ... in turn; the digits themselves only when they
-  // are to be written, their count always.
-  NumberPieces next(std::uint64_t i, bool with_digits) {
+  // True when the numbers are plain integers of 64 bits: no leading zeros, "-0", fractions or
+  // exponents, so that next<true>() may skip every look at them.
+  bool plain() const {
+    return leading_zeros_.empty() && minus_zeros_.empty() && fraction_digits_.empty() && exponents_.forms.empty() &&
+           std::none_of(numbers_.columns.begin(), numbers_.columns.end(),
+                        [](const DecodedColumn& c) { return c.values.wide(); });
+  }
+
+  // The pieces of number i, for i = 0, 1, ... in turn.
+  template <bool kPlain = false>
+  [[gnu::always_inline]] NumberPieces next(std::uint64_t i) {
     const DecodedColumn& column = numbers_.columns[column_];
     const std::uint64_t row = row_;
     if (++column_ == numbers_.C) {
       column_ = 0;
       ++row_;
     }
-    NumberPieces p;
+    NumberPieces p;  // the exponent's pieces are set, and read, only with a marker
+    if constexpr (kPlain) {
+      const std::int64_t v = column.values.word(row);
+      const std::uint64_t word = v < 0 ? 0 - static_cast<std::uint64_t>(v) : static_cast<std::uint64_t>(v);
+      p.minus = v < 0;
+      p.zeros = 0;
+      p.mantissa = {word, decimal_digit_count(word), {}, false};
+      p.fraction_digits = 0;
+      return p;
+    }
     const bool minus_zero = next_minus_zero_ < minus_zeros_.size() && minus_zeros_[next_minus_zero_] == i;
     next_minus_zero_ += minus_zero;
     p.minus = minus_zero || column.values.is_negative(row);
     p.zeros = leading_zeros_.empty() ? 0 : leading_zeros_[i];
-    if (with_digits) {
-      p.digits = magnitude_digits(column.values, column.wide_digits, row, digits_);
-      p.digit_count = p.digits.size();
-    } else {
-      p.digit_count = magnitude_length(column.values, column.wide_digits, row);
-    }
+    p.mantissa = Magnitude::of(column.values, column.wide_digits, row);
     p.fraction_digits = fraction_digits_.empty() ? 0 : fraction_digits_[i];
     const ExponentForm form = exponents_.form(i);
     if (form != ExponentForm::kNone) {
       const std::size_t k = next_exponent_++;
       p.marker = exponent_form_text(form);
       p.exponent_zeros = exponents_.leading_zeros[k];
-      if (with_digits) {
-        p.exponent_digits = magnitude_digits(exponents_.values, exponents_.wide_digits, k, exponent_digits_);
-        p.exponent_digit_count = p.exponent_digits.size();
-      } else {
-        p.exponent_digit_count = magnitude_length(exponents_.values, exponents_.wide_digits, k);
-      }
+      p.exponent = Magnitude::of(exponents_.values, exponents_.wide_digits, k);
     }
     return p;
   }
@@ -417,26 +469,128 @@ class NumberWalk {
   std::uint64_t row_ = 0;
   std::size_t next_minus_zero_ = 0;
   std::size_t next_exponent_ = 0;
-  char digits_[20];
-  char exponent_digits_[20];
+};
+
+// The restored text as it is written: room is asked for before each piece, and the buffer at
+// least doubles when it runs out, up to the limit.
+class RestoredText {
+ public:
+  // expected: the size to allocate first (no more than the limit is).
+  RestoredText(std::uint64_t limit, u128 expected) : limit_(limit) {
+    grow(std::max<std::uint64_t>(static_cast<std::uint64_t>(std::min<u128>(expected, limit)), 1));
+  }
+
+  // Where the next size bytes go, with kTextSlack bytes of room past them; commit() the end once
+  // they are written.
+  char* room(u128 size) {
+    if (size <= static_cast<std::uint64_t>(end_ - at_)) return at_;
+    const std::uint64_t used = static_cast<std::uint64_t>(at_ - out_.data());
+    if (size > limit_ - used) throw output_limit_error();
+    grow(used + static_cast<std::uint64_t>(size));
+    return at_;
+  }
+  void commit(char* end) { at_ = end; }
+  void append(std::string_view bytes) { commit(std::copy(bytes.begin(), bytes.end(), room(bytes.size()))); }
+
+  ByteBuffer finish() {
+    out_.resize(static_cast<std::size_t>(at_ - out_.data()));
+    return std::move(out_);
+  }
+
+ private:
+  // To room for at least size bytes of text and its slack, never for more text than the limit.
+  void grow(std::uint64_t size) {
+    const std::uint64_t used = at_ == nullptr ? 0 : static_cast<std::uint64_t>(at_ - out_.data());
+    const std::uint64_t text = at_ == nullptr ? 0 : out_.size() - kTextSlack;
+    const std::uint64_t doubled = text > limit_ / 2 ? limit_ : 2 * text;
+    out_.resize(static_cast<std::size_t>(std::max(size, doubled) + kTextSlack));
+    at_ = out_.data() + used;
+    end_ = out_.data() + (out_.size() - kTextSlack);
+  }
+
+  ByteBuffer out_;
+  char* at_ = nullptr;   // where the next byte goes
+  char* end_ = nullptr;  // the end of the room for text: no further than the limit allows
+  std::uint64_t limit_;
 };
 
 // The runs between the numbers, one after the other.
 class RunWalk {
  public:
-  explicit RunWalk(const SeparatorSequence& separators) : separators_(separators) {}
+  explicit RunWalk(const SeparatorSequence& separators) : separators_(separators) {
+    // Short runs of a small set are copied in blocks of kTextSlack from padded copies.
+    if (separators.strings.size() > kMaxPaddedRuns) return;
+    padded_.assign(separators.strings.size() * kTextSlack, '\0');
+    for (std::size_t k = 0; k < separators.strings.size(); ++k) {
+      const std::string_view run = separators.strings[k];
+      if (run.size() <= kTextSlack) std::memcpy(padded_.data() + k * kTextSlack, run.data(), run.size());
+    }
+  }
 
-  std::string_view next() {
-    if (separators_.period == 0) return separators_.indexed(next_++);
-    const std::string_view run = separators_.strings[next_];
-    if (++next_ == separators_.period) next_ = 0;
-    return run;
+  // The next run, as its index into the strings.
+  std::uint64_t next() {
+    std::uint64_t k = next_;
+    if (separators_.period == 0) {
+      k = separators_.wide ? separators_.wide_indices[next_] : static_cast<unsigned char>(separators_.byte_indices[next_]);
+      ++next_;
+    } else if (++next_ == separators_.period) {
+      next_ = 0;
+    }
+    return k;
+  }
+  std::string_view run(std::uint64_t k) const { return separators_.strings[k]; }
+
+  void append(RestoredText& text, std::uint64_t k) const {
+    const std::string_view run = separators_.strings[k];
+    if (run.size() > kTextSlack || padded_.empty()) return text.append(run);
+    char* p = text.room(run.size());
+    std::memcpy(p, padded_.data() + k * kTextSlack, kTextSlack);
+    text.commit(p + run.size());
   }
 
  private:
+  // Enough for any period, and for most dictionaries, at a few pages.
+  static constexpr std::size_t kMaxPaddedRuns = 4096;
+
   const SeparatorSequence& separators_;
   std::uint64_t next_ = 0;  // the run's index, or its place in the period
+  std::string padded_;      // kTextSlack bytes a run, empty when there are too many runs
 };
+
+// The size of the text as the first numbers and runs foretell it, with a quarter to spare: a
+// first block that the text seldom outgrows (so that it is seldom moved, and blocks of a block
+// archive come out the same size and reuse each other's memory), for the cost of walking a few
+// thousand numbers twice. The part left unwritten is never touched.
+u128 expected_text_size(const DecodedNumbers& numbers, const CountList& leading_zeros,
+                        const std::vector<std::uint64_t>& minus_zeros, const CountList& fraction_digits,
+                        const ExponentColumn& exponents, const SeparatorSequence& separators, std::uint64_t n,
+                        std::uint64_t ends, std::uint64_t limit) {
+  const std::uint64_t sampled = std::min<std::uint64_t>(n, 4096);
+  NumberWalk walk(numbers, leading_zeros, minus_zeros, fraction_digits, exponents);
+  RunWalk runs(separators);
+  u128 size = 0;
+  for (std::uint64_t i = 0; i < sampled; ++i) {
+    if (i > 0) size += runs.run(runs.next()).size();
+    size += walk.next(i).length();
+  }
+  if (size > limit) return size;  // the text fails at its first pieces; nor may the product overflow
+  const u128 whole = size * n / sampled;
+  return ends + whole + whole / 4;
+}
+
+// Writes the n numbers of walk with the runs between them; true when every one of them was
+// well formed.
+template <bool kPlain>
+bool render(RestoredText& text, NumberWalk& walk, RunWalk& runs, std::uint64_t n) {
+  bool well_formed = true;
+  for (std::uint64_t i = 0; i < n; ++i) {
+    if (i > 0) runs.append(text, runs.next());
+    const NumberPieces number = walk.next<kPlain>(i);
+    well_formed &= number.well_formed();
+    text.commit(number.write(text.room(number.length())));
+  }
+  return well_formed;
+}
 
 }  // namespace
 
@@ -483,32 +637,23 @@ ByteBuffer decode_number_text_payload(std::string_view payload, std::uint64_t li
   const ExponentColumn exponents = (flags & kTextExponents) ? decode_exponents(cursor, n, budget) : no_exponents();
   if (!cursor.at_end()) throw Error(kTrailingNumberTextData);
 
-  // The text is measured before it is written, so that its buffer is allocated once and never
-  // past the limit, whatever the counts say.
-  u128 size = static_cast<u128>(prefix.size()) + suffix.size();
-  {
-    NumberWalk walk(numbers, leading_zeros, minus_zeros, fraction_digits, exponents);
-    RunWalk runs(separators);
-    for (std::uint64_t i = 0; i < n; ++i) {
-      if (i > 0) size += runs.next().size();
-      size += walk.next(i, false).length();
-      if (size > limit) throw output_limit_error();
-    }
-  }
-  ByteBuffer out(static_cast<std::size_t>(size));
-  char* p = std::copy(prefix.begin(), prefix.end(), out.data());
+  // Written in one pass into a buffer that grows as it fills, never past the limit: what the
+  // counts say is checked as the bytes come. The first block is also kept within a multiple of
+  // the body, so that a text whose first numbers are long asks for no more than it may need.
+  const u128 expected = expected_text_size(numbers, leading_zeros, minus_zeros, fraction_digits, exponents, separators,
+                                           n, prefix.size() + suffix.size(), limit);
+  RestoredText text(limit, std::min<u128>(expected, static_cast<u128>(body.size()) * 16 + 65536));
+  text.append(prefix);
   NumberWalk walk(numbers, leading_zeros, minus_zeros, fraction_digits, exponents);
   RunWalk runs(separators);
-  for (std::uint64_t i = 0; i < n; ++i) {
-    if (i > 0) {
-      const std::string_view run = runs.next();
-      p = std::copy(run.begin(), run.end(), p);
-    }
-    p = walk.next(i, true).write(p);
-  }
-  std::copy(suffix.begin(), suffix.end(), p);
+  const bool well_formed = walk.plain() ? render<true>(text, walk, runs, n) : render<false>(text, walk, runs, n);
+  text.append(suffix);
+  ByteBuffer out = text.finish();
 
-  if (!is_number_text(out)) throw Error(kNotANumberList);
+  // The prefix, the suffix and every run were checked to be separator bytes as they were read,
+  // and no run is empty, so a text of well-formed numbers is a number text without a second
+  // look; the full check is for any other.
+  if (!well_formed && !is_number_text(out)) throw Error(kNotANumberList);
   return out;
 }
 

@@ -52,11 +52,6 @@ bool is_number_text(std::string_view text) {
   return walk_number_text(text, prefix, suffix, scan_number, [](std::string_view) {}, [](std::string_view) {});
 }
 
-std::string_view exponent_form_text(ExponentForm form) {
-  static constexpr std::string_view kTexts[] = {"", "e", "E", "e+", "E+", "e-", "E-"};
-  return kTexts[static_cast<unsigned>(form)];
-}
-
 ExponentSplit split_exponent(std::string_view token) {
   const std::size_t at = token.find_first_of("eE");
   if (at == std::string_view::npos) return {token, ExponentForm::kNone, {}};

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "codecs/bigint.h"
+#include "codecs/decimal.h"
 
 namespace corvale {
 
@@ -94,7 +95,12 @@ enum class ExponentForm : std::uint8_t {
   kUpperMinus = 6,  // E-
 };
 inline constexpr std::uint64_t kMaxExponentForm = 6;
-std::string_view exponent_form_text(ExponentForm form);
+// A view of a literal: a marker of one byte is followed by the literal's NUL, so two bytes can
+// always be read from a marker that is not empty.
+inline std::string_view exponent_form_text(ExponentForm form) {
+  static constexpr std::string_view kTexts[] = {"", "e", "E", "e+", "E+", "e-", "E-"};
+  return kTexts[static_cast<unsigned>(form)];
+}
 
 struct ExponentSplit {
   std::string_view mantissa;
@@ -165,5 +171,23 @@ inline std::uint64_t fixed_point_length(std::uint64_t digit_count, std::uint64_t
 // Writes a magnitude's decimal digits with f fraction digits at p: '0's in front up to f + 1
 // digits, then the point before the last f; fixed_point_length bytes. Returns the end.
 char* write_fixed_point(char* p, std::string_view digits, std::uint64_t f);
+// The same for a magnitude of 64 bits, whose digits (digit_count of them, its
+// decimal_digit_count) are written in place rather than copied; up to kDigitSlack bytes of no
+// meaning may follow them.
+inline char* write_fixed_point(char* p, std::uint64_t magnitude, unsigned digit_count, std::uint64_t f) {
+  if (f == 0) return write_decimal_digits(magnitude, digit_count, p);
+  if (digit_count <= f) {
+    *p++ = '0';
+    *p++ = '.';
+    for (std::uint64_t k = digit_count; k < f; ++k) *p++ = '0';
+    return write_decimal_digits(magnitude, digit_count, p);
+  }
+  // Every digit one place on, then the few whole digits back in front of the point.
+  char* const end = write_decimal_digits(magnitude, digit_count, p + 1);
+  const std::size_t whole = digit_count - static_cast<std::size_t>(f);
+  for (std::size_t k = 0; k < whole; ++k) p[k] = p[k + 1];
+  p[whole] = '.';
+  return end;
+}
 
 }  // namespace corvale
