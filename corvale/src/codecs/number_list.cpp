@@ -174,19 +174,6 @@ class LinesProof {
   std::uint64_t after_cr_ = 0;
 };
 
-unsigned decimal_length(std::uint64_t v) {
-  static constexpr std::uint64_t kPowersOfTen[20] = {
-      1ull, 10ull, 100ull, 1000ull, 10000ull, 100000ull, 1000000ull, 10000000ull, 100000000ull,
-      1000000000ull, 10000000000ull, 100000000000ull, 1000000000000ull, 10000000000000ull,
-      100000000000000ull, 1000000000000000ull, 10000000000000000ull, 100000000000000000ull,
-      1000000000000000000ull, 10000000000000000000ull};
-  // v | 1 has the same digits (no power of ten is odd but 1) and a bit length of at least 1;
-  // 1233 / 4096 is just above log10 2, so t is the digit count or one more.
-  const std::uint64_t odd = v | 1;
-  const unsigned t = static_cast<unsigned>((64 - __builtin_clzll(odd)) * 1233) >> 12;
-  return t + 1 - (odd < kPowersOfTen[t] ? 1 : 0);
-}
-
 // Writes the digits of v ending just before end; returns where they start.
 char* write_decimal_backwards(std::uint64_t v, char* end) {
   static constexpr char kPairs[] =
@@ -278,7 +265,7 @@ struct TextSize {
     if (!values.wide()) {
       for (std::uint64_t w : values.words()) {
         const auto v = static_cast<std::int64_t>(w);
-        fixed += decimal_length(v < 0 ? 0 - w : w) + (v < 0 ? 1 : 0);
+        fixed += decimal_digit_count(v < 0 ? 0 - w : w) + (v < 0 ? 1 : 0);
       }
       return;
     }
@@ -471,7 +458,7 @@ inline char* put_decimal(std::uint64_t v, char* p) {
     std::memcpy(p, &low_bytes, 8);
     return p + 6;
   }
-  const unsigned length = decimal_length(v);
+  const unsigned length = decimal_digit_count(v);
   write_decimal_backwards(v, p + length);
   return p + length;
 }
@@ -587,7 +574,7 @@ void write_lines(TextWriter& text, const IntegerList& values, std::uint64_t firs
       continue;
     }
     const std::uint64_t magnitude = negative ? 0 - w : w;
-    const unsigned length = decimal_length(magnitude);
+    const unsigned length = decimal_digit_count(magnitude);
     if (char* p = text.take(length)) write_decimal_backwards(magnitude, p + length);
   }
 }

@@ -304,18 +304,6 @@ std::vector<std::uint64_t> read_minus_zeros(ByteCursor& cursor, const DecodedNum
   return positions;
 }
 
-// A varint, read here when it is a single byte, as nearly every count is.
-inline std::uint64_t read_count(ByteCursor& cursor) {
-  if (cursor.pos < cursor.data.size()) {
-    const auto byte = static_cast<unsigned char>(cursor.data[cursor.pos]);
-    if (byte < 0x80) {
-      ++cursor.pos;
-      return byte;
-    }
-  }
-  return cursor_read_varint_u64(cursor);
-}
-
 // Takes every number's dropped digits off its stored value; returns the fraction digits.
 CountList undo_scales(ByteCursor& cursor, DecodedNumbers& numbers, std::uint64_t n, bool relative) {
   if (std::all_of(numbers.columns.begin(), numbers.columns.end(), [](const DecodedColumn& c) { return c.scale == 0; })) {
@@ -326,7 +314,7 @@ CountList undo_scales(ByteCursor& cursor, DecodedNumbers& numbers, std::uint64_t
   std::uint64_t row = 0;
   for (std::uint64_t i = 0; i < n; ++i) {
     DecodedColumn& column = numbers.columns[j];
-    const std::uint64_t x = read_count(cursor);
+    const std::uint64_t x = cursor_read_short_varint_u64(cursor);
     if (column.values.wide()) {
       fraction_digits.push_back(undo_decimal_scale(column.wide_digits[row], column.scale, x, relative));
     } else {

@@ -10,6 +10,7 @@
 #include "codecs/candidate_choice.h"
 #include "codecs/compact_values.h"
 #include "codecs/count_list.h"
+#include "codecs/decimal.h"
 #include "codecs/decimal_scale.h"
 #include "codecs/error.h"
 #include "codecs/exponent_column.h"
@@ -58,19 +59,8 @@ void write_index(std::uint64_t index, std::uint64_t texts, std::string& out) {
   }
 }
 
-// Readers of the few bytes every decoded cell takes, inline for the usual case; anything else
+// A reader of the few bytes every decoded cell takes, inline for the usual case; anything else
 // goes to the full reader, which reports every fault as before.
-inline std::uint64_t read_short_varint(ByteCursor& cursor) {
-  if (cursor.pos < cursor.data.size()) {
-    const auto b = static_cast<unsigned char>(cursor.data[cursor.pos]);
-    if (b < 0x80) {
-      ++cursor.pos;
-      return b;
-    }
-  }
-  return cursor_read_varint_u64(cursor);
-}
-
 inline std::string_view take_cell_bytes(ByteCursor& cursor, std::uint64_t n) {
   if (n > cursor.remaining()) return cursor_take_bytes(cursor, n);
   const std::string_view bytes = cursor.data.substr(cursor.pos, n);
@@ -84,14 +74,6 @@ char* put_zeros(char* p, std::uint64_t z) {
   static constexpr char kZeros[] = "0000000000000000";
   if (z <= 16) return copy_cell(p, std::string_view(kZeros, static_cast<std::size_t>(z)));
   return std::fill_n(p, static_cast<std::size_t>(z), '0');
-}
-
-// The decimal digits of a word, counted from its bit length: 1233 / 4096 is just above log10 2,
-// so the guess is the count or one less.
-unsigned decimal_length(std::uint64_t v) {
-  const std::uint64_t odd = v | 1;  // the same digits, and a bit length of at least 1
-  const unsigned guess = static_cast<unsigned>((64 - __builtin_clzll(odd)) * 1233) >> 12;
-  return guess + (odd >= kPowersOfTen[guess] ? 1 : 0);
 }
 
 // Writes the last count decimal digits of v (zeros in front where v has fewer) ending just
@@ -133,7 +115,7 @@ char* write_word_fixed_point(char* p, std::uint64_t magnitude, unsigned digit_co
 }
 
 std::uint64_t read_index(ByteCursor& cursor, std::uint64_t texts) {
-  if (texts > kByteIndexTexts) return read_short_varint(cursor);
+  if (texts > kByteIndexTexts) return cursor_read_short_varint_u64(cursor);
   if (cursor.at_end()) return cursor_take_byte(cursor);
   return static_cast<unsigned char>(cursor.data[cursor.pos++]);
 }
@@ -435,7 +417,7 @@ DecodedColumn decode_numeric(ByteCursor& cursor, std::uint64_t rows, std::uint64
   if (s > 0) {
     const bool relative = (flags & kNumericRelativeCounts) != 0;
     for (std::uint64_t j = 0; j < n; ++j) {
-      const std::uint64_t x = read_short_varint(cursor);
+      const std::uint64_t x = cursor_read_short_varint_u64(cursor);
       if (values.wide()) {
         fraction_digits.push_back(undo_decimal_scale(wide_digits[j], s, x, relative));
         continue;
@@ -480,7 +462,7 @@ DecodedColumn decode_numeric(ByteCursor& cursor, std::uint64_t rows, std::uint64
       const std::int64_t v = values.word(j);
       negative = v < 0;
       magnitude = negative ? 0 - static_cast<std::uint64_t>(v) : static_cast<std::uint64_t>(v);
-      digit_count = decimal_length(magnitude);
+      digit_count = decimal_digit_count(magnitude);
     } else {
       negative = values.is_negative(j);
       digits = wide_digits[j];
@@ -699,7 +681,7 @@ DecodedColumn decode_template_column(ByteCursor& cursor, std::uint64_t rows, std
       if (!values.wide()) {
         // None is negative: a word's digits are written in place.
         const auto v = static_cast<std::uint64_t>(values.word(j));
-        const unsigned count = decimal_length(v);
+        const unsigned count = decimal_digit_count(v);
         if (count > room - z) throw output_limit_error();
         char* p = field.grow(static_cast<std::size_t>(z) + count);
         if (z != 0) p = put_zeros(p, z);
@@ -785,7 +767,7 @@ DecodedColumn decode_raw(ByteCursor& cursor, std::uint64_t rows, std::uint64_t l
   column.reserve_cells(std::min<std::uint64_t>(rows, cursor.remaining()));
   std::uint64_t room = limit;
   for (std::uint64_t r = 0; r < rows; ++r) {
-    const std::uint64_t length = read_short_varint(cursor);
+    const std::uint64_t length = cursor_read_short_varint_u64(cursor);
     const std::string_view cell = take_cell_bytes(cursor, length);
     if (cell.size() > room) throw output_limit_error();
     room -= cell.size();
@@ -813,7 +795,7 @@ PositionList read_position_list(ByteCursor& cursor, std::uint64_t limit) {
   if (position >= limit) throw Error(kInvalidPosition);
   positions.push_back(position);
   for (std::uint64_t i = 1; i < count; ++i) {
-    const std::uint64_t gap = read_short_varint(cursor);
+    const std::uint64_t gap = cursor_read_short_varint_u64(cursor);
     if (gap == 0) throw Error(kRepeatedPosition);
     position = saturating_add(position, gap);
     if (position >= limit) throw Error(kInvalidPosition);
@@ -854,7 +836,7 @@ std::uint64_t DecodedColumn::empty_cells() const {
 std::vector<std::uint64_t> DecodedColumn::entry_uses() const {
   std::vector<std::uint64_t> uses(entries_.size(), 0);
   ByteCursor cursor{stream_};
-  for (std::uint64_t r = 0; r < count_; ++r) ++uses[read_short_varint(cursor)];
+  for (std::uint64_t r = 0; r < count_; ++r) ++uses[cursor_read_short_varint_u64(cursor)];
   return uses;
 }
 

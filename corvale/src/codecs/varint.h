@@ -61,6 +61,18 @@ std::uint8_t cursor_take_byte(ByteCursor& cursor);
 // bounded: a varint of more than max_bytes bytes fails with "Invalid varint".
 BigInt cursor_read_varint_big(ByteCursor& cursor, bool bounded, std::uint64_t max_bytes);
 std::uint64_t cursor_read_varint_u64(ByteCursor& cursor);
+// The same, with its usual case inline: a varint of one byte, as nearly every count and length
+// is. Anything else goes to the full reader, which reports every fault as before.
+inline std::uint64_t cursor_read_short_varint_u64(ByteCursor& cursor) {
+  if (cursor.pos < cursor.data.size()) {
+    const auto byte = static_cast<unsigned char>(cursor.data[cursor.pos]);
+    if (byte < 0x80) {
+      ++cursor.pos;
+      return byte;
+    }
+  }
+  return cursor_read_varint_u64(cursor);
+}
 std::vector<std::uint64_t> cursor_read_varint_vec(ByteCursor& cursor, std::uint64_t count);
 
 // The varint at the start of a plain slice: (value, bytes used). Running out is "Invalid varint".
