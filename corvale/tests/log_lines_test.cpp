@@ -92,7 +92,9 @@ TEST(LogLines, RecognitionLineEndingsAndTokens) {
     if (!log || !c.log) continue;
     EXPECT_EQ(log->final_newline, c.final_newline);
     EXPECT_EQ(log->crlf, c.crlf);
-    if (!c.lines.empty()) EXPECT_EQ(std::vector<std::string>(log->lines.begin(), log->lines.end()), c.lines);
+    if (!c.lines.empty()) {
+      EXPECT_EQ(std::vector<std::string>(log->lines.begin(), log->lines.end()), c.lines);
+    }
   }
 }
 
