@@ -1,5 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <string>
+
 #include "platform/platform.h"
 #include "support/temp_dir.h"
 
@@ -72,6 +79,52 @@ TEST(FileSize, FollowsLinksAndReportsTheSystemError) {
     EXPECT_EQ(e.code(), 2);
     EXPECT_STREQ(e.what(), "No such file or directory (os error 2)");
   }
+}
+
+// The kB of large pages backing the mapping that holds address, from /proc/self/smaps.
+std::uint64_t large_page_kib_around(const void* address) {
+  const auto at = reinterpret_cast<std::uintptr_t>(address);
+  std::ifstream smaps("/proc/self/smaps");
+  std::string line;
+  bool inside = false;
+  while (std::getline(smaps, line)) {
+    std::uintptr_t from = 0, to = 0;
+    char dash = 0;
+    std::istringstream head(line);
+    if (head >> std::hex >> from >> dash >> to && dash == '-') {
+      inside = from <= at && at < to;
+    } else if (inside && line.rfind("AnonHugePages:", 0) == 0) {
+      return std::stoull(line.substr(14));
+    }
+  }
+  return 0;
+}
+
+TEST(HeapGrowth, BuffersGrownInTheHeapAreBackedByLargePages) {
+#ifdef CORVALE_SANITIZED_BUILD
+  GTEST_SKIP() << "the sanitizers' allocator has no heap to advise";
+#endif
+  std::ifstream policy("/sys/kernel/mm/transparent_hugepage/enabled");
+  std::string modes;
+  std::getline(policy, modes);
+  if (modes.empty() || modes.find("[never]") != std::string::npos) GTEST_SKIP() << "no large pages here";
+  keep_freed_memory_for_reuse();
+  back_heap_growth_with_large_pages();
+  // Grown the way a restore grows its output: by reallocation, from a small start.
+  std::size_t size = 64 << 10;
+  char* buffer = static_cast<char*>(std::malloc(size));
+  ASSERT_NE(buffer, nullptr);
+  std::memset(buffer, 1, size);
+  while (size < (std::size_t{16} << 20)) {
+    char* grown = static_cast<char*>(std::realloc(buffer, 2 * size));
+    ASSERT_NE(grown, nullptr);
+    buffer = grown;
+    std::memset(buffer + size, 1, size);
+    size *= 2;
+  }
+  // 16 MiB span at least six whole aligned 2 MiB ranges.
+  EXPECT_GE(large_page_kib_around(buffer + size / 2), 4096u);
+  std::free(buffer);
 }
 
 }  // namespace

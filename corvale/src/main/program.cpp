@@ -123,11 +123,15 @@ Counts decompress_road(const RunPlan& plan, ProgressReader reader) {
   if (got == 1 && static_cast<unsigned char>(archive.data()[0]) == kBlockArchiveFirstByte) {
     // On one thread every block allocates the same memory again. Several workers would each
     // keep the most they ever held: a higher peak for no gain in time.
-    if (plan.threads <= 1) platform::keep_freed_memory_for_reuse();
+    if (plan.threads <= 1) {
+      platform::keep_freed_memory_for_reuse();
+      platform::back_heap_growth_with_large_pages();
+    }
     return {plan.input_size, decompress_block_archive_to_file(plan.output, reader, plan.max_output, plan.threads)};
   }
   // One archive's restore frees and allocates large buffers as it goes, and its peak has room.
   platform::keep_freed_memory_for_reuse();
+  platform::back_heap_growth_with_large_pages();
   archive = read_whole_input(reader, plan.input, std::move(archive));
   std::uint64_t limit = kInMemoryDecodeCap;
   if (plan.max_output && *plan.max_output < limit) limit = *plan.max_output;

@@ -34,4 +34,25 @@ void keep_freed_memory_for_reuse() noexcept {
 #endif
 }
 
+void back_heap_growth_with_large_pages() noexcept {
+#if defined(M_TOP_PAD) && defined(MADV_HUGEPAGE)
+  // Once freed memory is kept, the heap holds buffers of tens of megabytes too, and each grows
+  // a piece at a time, so advice given block by block comes after the first pages of most of
+  // them were faulted in small. So the heap's free top is advised first. From now on the heap
+  // grows 64 MiB beyond each request (address space only: a page is backed when first written),
+  // and a probe larger than the free top makes it grow at once: the next 64 MiB of buffers are
+  // large pages from their first byte. The probe stays far below the threshold that
+  // keep_freed_memory_for_reuse sets, so it is carved from the heap.
+  ::mallopt(M_TOP_PAD, 64 << 20);
+  void* const probe = ::malloc(::mallinfo2().keepcost + (1 << 20));
+  if (probe == nullptr) return;
+  const auto heap_end = reinterpret_cast<std::uintptr_t>(::sbrk(0));
+  const auto page = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
+  const auto start = reinterpret_cast<std::uintptr_t>(probe) / page * page;
+  ::free(probe);
+  // A heap that could not grow by brk gave a mapping elsewhere: then there is no top to advise.
+  if (heap_end > start) ::madvise(reinterpret_cast<void*>(start), heap_end - start, MADV_HUGEPAGE);
+#endif
+}
+
 }  // namespace corvale::platform

@@ -10,5 +10,6 @@ void advise_large_block(void*, std::size_t) noexcept {}
 
 // The C runtime's heap has no setting for it; its policy stays as it is.
 void keep_freed_memory_for_reuse() noexcept {}
+void back_heap_growth_with_large_pages() noexcept {}
 
 }  // namespace corvale::platform
