@@ -19,60 +19,68 @@ constexpr std::uint64_t kLongValueBytes = 64;
 unsigned byte_length(std::uint64_t v) { return v == 0 ? 0 : (64 - __builtin_clzll(v) + 7) / 8; }
 unsigned varint_length(std::uint64_t v) { return (64 - __builtin_clzll(v | 1) + 6) / 7; }
 
-// Appends to a string through a small buffer, so that each byte is written to its place once
-// where a resize would first fill the whole range with zeros. The caller reserves the total.
-class ChunkedAppend {
- public:
-  explicit ChunkedAppend(std::string& out) : out_(out) {}
-  // Room for k bytes (at most the buffer), of which the caller then keeps some with advance().
-  unsigned char* room(std::size_t k) {
-    if (used_ + k > sizeof buffer_) flush();
-    return buffer_ + used_;
-  }
-  void advance(std::size_t k) { used_ += k; }
-  void flush() {
-    out_.append(reinterpret_cast<const char*>(buffer_), used_);
-    used_ = 0;
-  }
+// How many 7-bit steps past the first a word of up to four bytes reaches: its varint's length
+// less one. Counted with comparisons, which vectorise, and not with a bit scan, which is slow on
+// some processors.
+template <class T>
+unsigned varint_steps(T v) {
+  static_assert(sizeof(T) <= 4);
+  unsigned steps = v >= T{1} << 7;
+  if constexpr (sizeof(T) >= 2) steps += v >= T{1} << 14;
+  if constexpr (sizeof(T) == 4) steps += (v >= T{1} << 21) + (v >= T{1} << 28);
+  return steps;
+}
 
- private:
-  std::string& out_;
-  std::size_t used_ = 0;
-  unsigned char buffer_[4096];
-};
+template <class T>
+std::size_t varints_size(const T* values, std::size_t n) {
+  std::size_t size = n;
+  for (std::size_t i = 0; i < n; ++i) {
+    if constexpr (sizeof(T) <= 4) {
+      size += varint_steps(values[i]);
+    } else {
+      size += varint_length(values[i]) - 1;
+    }
+  }
+  return size;
+}
 
 template <class T>
 void append_varints(const T* values, std::size_t n, std::string& out) {
-  // Sized first, so that the string grows once.
-  std::size_t size = 0;
-  for (std::size_t i = 0; i < n; ++i) size += varint_length(values[i]);
-  out.reserve(out.size() + size);
-  ChunkedAppend chunks(out);
+  // Sized first, so that the string grows once, then written in place through a local pointer
+  // (stores through a buffer object would make the compiler reload its members after each).
+  const std::size_t size = varints_size(values, n);
+  const std::size_t start = out.size();
+  // 8 spare bytes, for the whole words the last values are stored with.
+  out.resize(start + size + 8);
+  unsigned char* p = reinterpret_cast<unsigned char*>(out.data()) + start;
   for (std::size_t i = 0; i < n; ++i) {
     const std::uint64_t v = values[i];
-    if constexpr (sizeof(T) <= 4) {
-      // At most five groups of 7 bits: spread over the bytes of a word, the continuation bit
-      // set on all but the last, and written whole; no branch on the value's length.
-      const unsigned length = varint_length(v);
-      const std::uint64_t groups = (v & 0x7F) | (v >> 7 & 0x7F) << 8 | (v >> 14 & 0x7F) << 16 |
-                                   (v >> 21 & 0x7F) << 24 | (v >> 28) << 32;
-      const std::uint64_t continued = ((std::uint64_t{1} << (8 * (length - 1))) - 1) & 0x80808080;
+    // Up to eight groups of 7 bits: spread over the bytes of a word, the continuation bit set
+    // on all but the last, and stored whole; no branch on the value's length.
+    if (sizeof(T) <= 4 || v < std::uint64_t{1} << 56) {
+      unsigned length;
+      if constexpr (sizeof(T) <= 4) {
+        length = 1 + varint_steps(values[i]);
+      } else {
+        length = varint_length(v);
+      }
+      std::uint64_t groups = (v & 0x7F) | (v >> 7 & 0x7F) << 8 | (v >> 14 & 0x7F) << 16 | (v >> 21 & 0x7F) << 24 |
+                             (v >> 28 & 0x7F) << 32;
+      if constexpr (sizeof(T) == 8) groups |= (v >> 35 & 0x7F) << 40 | (v >> 42 & 0x7F) << 48 | (v >> 49 & 0x7F) << 56;
+      const std::uint64_t continued = ((std::uint64_t{1} << (8 * (length - 1))) - 1) & 0x8080808080808080;
       const std::uint64_t word = groups | continued;
-      std::memcpy(chunks.room(8), &word, 8);
-      chunks.advance(length);
+      std::memcpy(p, &word, 8);
+      p += length;
     } else {
-      unsigned char* p = chunks.room(10);
-      unsigned char* const start = p;
       std::uint64_t rest = v;
       while (rest >= 0x80) {
         *p++ = static_cast<unsigned char>(rest | 0x80);
         rest >>= 7;
       }
       *p++ = static_cast<unsigned char>(rest);
-      chunks.advance(static_cast<std::size_t>(p - start));
     }
   }
-  chunks.flush();
+  out.resize(start + size);
 }
 
 template <class T>
@@ -80,20 +88,15 @@ void append_byte_planes(const T* values, std::size_t n, std::string& out) {
   T all_bits = 0;
   for (std::size_t i = 0; i < n; ++i) all_bits |= values[i];
   const unsigned width = std::max(1u, byte_length(all_bits));
-  out.reserve(out.size() + 1 + width * n);
-  out.push_back(static_cast<char>(width));
-  ChunkedAppend chunks(out);
+  const std::size_t start = out.size();
+  out.resize(start + 1 + width * n);
+  unsigned char* const body = reinterpret_cast<unsigned char*>(out.data()) + start;
+  body[0] = static_cast<unsigned char>(width);
   for (unsigned j = 0; j < width; ++j) {
+    unsigned char* const plane = body + 1 + j * n;
     const unsigned shift = 8 * j;
-    for (std::size_t i = 0; i < n;) {
-      const std::size_t k = std::min<std::size_t>(n - i, 1024);
-      unsigned char* p = chunks.room(k);
-      for (std::size_t m = 0; m < k; ++m) p[m] = static_cast<unsigned char>(values[i + m] >> shift);
-      chunks.advance(k);
-      i += k;
-    }
+    for (std::size_t i = 0; i < n; ++i) plane[i] = static_cast<unsigned char>(values[i] >> shift);
   }
-  chunks.flush();
 }
 
 // Byte planes of values of which at least one needs more than 64 bits; none when one needs more
