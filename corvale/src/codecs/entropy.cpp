@@ -151,9 +151,12 @@ void encode_entropy_body_of(const T* values, std::size_t n, std::string& out) {
   // pass of its own. They are written where they end up, at the end of out, behind 8 spare bytes
   // for the last word stores; the stream and its length then take the place of those bytes.
   //
-  // The stream's buffer is left uninitialised: only the pages it reaches are ever touched.
+  // The stream's buffer is left uninitialised: only the pages it reaches are ever touched. It
+  // has room in front for the stream's length, so that both are copied out in one piece.
   const std::size_t stream_size = 2 * n + 4;
-  const std::unique_ptr<unsigned char[]> stream(new unsigned char[stream_size]);
+  constexpr std::size_t kLengthRoom = 10;  // the longest varint of a 64-bit length
+  const std::unique_ptr<unsigned char[]> buffer(new unsigned char[kLengthRoom + stream_size]);
+  unsigned char* const stream = buffer.get() + kLengthRoom;
   const std::size_t extra_len = static_cast<std::size_t>((total_extra + 7) / 8);
   const std::size_t extra_at = out.size();
   out.resize(extra_at + 8 + extra_len);
@@ -204,9 +207,8 @@ void encode_entropy_body_of(const T* values, std::size_t n, std::string& out) {
   const std::size_t stream_len = stream_size - head;
   std::string length;
   write_varint_u64(stream_len, length);
-  out.replace(extra_at, 8, length.size() + stream_len, '\0');
-  std::memcpy(out.data() + extra_at, length.data(), length.size());
-  std::memcpy(out.data() + extra_at + length.size(), stream.get() + head, stream_len);
+  std::memcpy(stream + head - length.size(), length.data(), length.size());
+  out.replace(extra_at, 8, reinterpret_cast<const char*>(stream + head - length.size()), length.size() + stream_len);
 }
 
 }  // namespace

@@ -19,6 +19,28 @@ constexpr std::uint64_t kLongValueBytes = 64;
 unsigned byte_length(std::uint64_t v) { return v == 0 ? 0 : (64 - __builtin_clzll(v) + 7) / 8; }
 unsigned varint_length(std::uint64_t v) { return (64 - __builtin_clzll(v | 1) + 6) / 7; }
 
+// Appends to a string through a small buffer, so that each byte is written to its place once
+// where a resize would first fill the whole range with zeros. The caller reserves the total.
+class ChunkedAppend {
+ public:
+  explicit ChunkedAppend(std::string& out) : out_(out) {}
+  // Room for k bytes (at most the buffer), of which the caller then keeps some with advance().
+  unsigned char* room(std::size_t k) {
+    if (used_ + k > sizeof buffer_) flush();
+    return buffer_ + used_;
+  }
+  void advance(std::size_t k) { used_ += k; }
+  void flush() {
+    out_.append(reinterpret_cast<const char*>(buffer_), used_);
+    used_ = 0;
+  }
+
+ private:
+  std::string& out_;
+  std::size_t used_ = 0;
+  unsigned char buffer_[4096];
+};
+
 // How many 7-bit steps past the first a word of up to four bytes reaches: its varint's length
 // less one. Counted with comparisons, which vectorise, and not with a bit scan, which is slow on
 // some processors.
@@ -46,41 +68,47 @@ std::size_t varints_size(const T* values, std::size_t n) {
 
 template <class T>
 void append_varints(const T* values, std::size_t n, std::string& out) {
-  // Sized first, so that the string grows once, then written in place through a local pointer
-  // (stores through a buffer object would make the compiler reload its members after each).
-  const std::size_t size = varints_size(values, n);
-  const std::size_t start = out.size();
-  // 8 spare bytes, for the whole words the last values are stored with.
-  out.resize(start + size + 8);
-  unsigned char* p = reinterpret_cast<unsigned char*>(out.data()) + start;
-  for (std::size_t i = 0; i < n; ++i) {
-    const std::uint64_t v = values[i];
-    // Up to eight groups of 7 bits: spread over the bytes of a word, the continuation bit set
-    // on all but the last, and stored whole; no branch on the value's length.
-    if (sizeof(T) <= 4 || v < std::uint64_t{1} << 56) {
-      unsigned length;
-      if constexpr (sizeof(T) <= 4) {
-        length = 1 + varint_steps(values[i]);
+  // Sized first, so that the string grows once.
+  out.reserve(out.size() + varints_size(values, n));
+  ChunkedAppend chunks(out);
+  // A block of values at a time through a local pointer: stores through the buffer's own would
+  // make the compiler reload its members after each byte.
+  constexpr std::size_t kBlock = 256;
+  for (std::size_t first = 0; first < n; first += kBlock) {
+    const std::size_t end = std::min(n, first + kBlock);
+    // At most ten bytes a value, and 8 spare for the last whole-word store.
+    unsigned char* const block = chunks.room(10 * kBlock + 8);
+    unsigned char* p = block;
+    for (std::size_t i = first; i < end; ++i) {
+      const std::uint64_t v = values[i];
+      // Up to eight groups of 7 bits: spread over the bytes of a word, the continuation bit set
+      // on all but the last, and stored whole; no branch on the value's length.
+      if (sizeof(T) <= 4 || v < std::uint64_t{1} << 56) {
+        unsigned length;
+        if constexpr (sizeof(T) <= 4) {
+          length = 1 + varint_steps(values[i]);
+        } else {
+          length = varint_length(v);
+        }
+        std::uint64_t groups = (v & 0x7F) | (v >> 7 & 0x7F) << 8 | (v >> 14 & 0x7F) << 16 | (v >> 21 & 0x7F) << 24 |
+                               (v >> 28 & 0x7F) << 32;
+        if constexpr (sizeof(T) == 8) groups |= (v >> 35 & 0x7F) << 40 | (v >> 42 & 0x7F) << 48 | (v >> 49 & 0x7F) << 56;
+        const std::uint64_t continued = ((std::uint64_t{1} << (8 * (length - 1))) - 1) & 0x8080808080808080;
+        const std::uint64_t word = groups | continued;
+        std::memcpy(p, &word, 8);
+        p += length;
       } else {
-        length = varint_length(v);
+        std::uint64_t rest = v;
+        while (rest >= 0x80) {
+          *p++ = static_cast<unsigned char>(rest | 0x80);
+          rest >>= 7;
+        }
+        *p++ = static_cast<unsigned char>(rest);
       }
-      std::uint64_t groups = (v & 0x7F) | (v >> 7 & 0x7F) << 8 | (v >> 14 & 0x7F) << 16 | (v >> 21 & 0x7F) << 24 |
-                             (v >> 28 & 0x7F) << 32;
-      if constexpr (sizeof(T) == 8) groups |= (v >> 35 & 0x7F) << 40 | (v >> 42 & 0x7F) << 48 | (v >> 49 & 0x7F) << 56;
-      const std::uint64_t continued = ((std::uint64_t{1} << (8 * (length - 1))) - 1) & 0x8080808080808080;
-      const std::uint64_t word = groups | continued;
-      std::memcpy(p, &word, 8);
-      p += length;
-    } else {
-      std::uint64_t rest = v;
-      while (rest >= 0x80) {
-        *p++ = static_cast<unsigned char>(rest | 0x80);
-        rest >>= 7;
-      }
-      *p++ = static_cast<unsigned char>(rest);
     }
+    chunks.advance(static_cast<std::size_t>(p - block));
   }
-  out.resize(start + size);
+  chunks.flush();
 }
 
 template <class T>
@@ -88,15 +116,20 @@ void append_byte_planes(const T* values, std::size_t n, std::string& out) {
   T all_bits = 0;
   for (std::size_t i = 0; i < n; ++i) all_bits |= values[i];
   const unsigned width = std::max(1u, byte_length(all_bits));
-  const std::size_t start = out.size();
-  out.resize(start + 1 + width * n);
-  unsigned char* const body = reinterpret_cast<unsigned char*>(out.data()) + start;
-  body[0] = static_cast<unsigned char>(width);
+  out.reserve(out.size() + 1 + width * n);
+  out.push_back(static_cast<char>(width));
+  ChunkedAppend chunks(out);
   for (unsigned j = 0; j < width; ++j) {
-    unsigned char* const plane = body + 1 + j * n;
     const unsigned shift = 8 * j;
-    for (std::size_t i = 0; i < n; ++i) plane[i] = static_cast<unsigned char>(values[i] >> shift);
+    for (std::size_t i = 0; i < n;) {
+      const std::size_t k = std::min<std::size_t>(n - i, 1024);
+      unsigned char* p = chunks.room(k);
+      for (std::size_t m = 0; m < k; ++m) p[m] = static_cast<unsigned char>(values[i + m] >> shift);
+      chunks.advance(k);
+      i += k;
+    }
   }
+  chunks.flush();
 }
 
 // Byte planes of values of which at least one needs more than 64 bits; none when one needs more
