@@ -76,8 +76,9 @@ void append_varints(const T* values, std::size_t n, std::string& out) {
   constexpr std::size_t kBlock = 256;
   for (std::size_t first = 0; first < n; first += kBlock) {
     const std::size_t end = std::min(n, first + kBlock);
-    // At most ten bytes a value, and 8 spare for the last whole-word store.
-    unsigned char* const block = chunks.room(10 * kBlock + 8);
+    // The longest varint of a T for every value, and 8 spare for the last whole-word store.
+    constexpr std::size_t kLongest = (8 * sizeof(T) + 6) / 7;
+    unsigned char* const block = chunks.room(kLongest * kBlock + 8);
     unsigned char* p = block;
     for (std::size_t i = first; i < end; ++i) {
       const std::uint64_t v = values[i];
