@@ -134,6 +134,13 @@ TEST(EntropyBody, RoundTripsEveryWidth) {
   values.push_back(~0ull - 1);
   EXPECT_EQ(decode(encode_entropy_body(values), values.size()), values);
 
+  // Every value of a 16-bit word, coded from packed words as from 64-bit ones.
+  std::vector<std::uint64_t> every_short(65536);
+  for (std::uint64_t v = 0; v < every_short.size(); ++v) every_short[v] = v;
+  EXPECT_EQ(encoded_as<std::uint16_t>(every_short), encode_entropy_body(every_short));
+  every_short.resize(256);
+  EXPECT_EQ(encoded_as<std::uint8_t>(every_short), encode_entropy_body(every_short));
+
   // Skewed random lists, so that the state renormalises by one and by two bytes.
   std::mt19937_64 rng(20261210);
   for (int round = 0; round < 20; ++round) {
@@ -146,6 +153,10 @@ TEST(EntropyBody, RoundTripsEveryWidth) {
     }
     const std::string body = encode_entropy_body(list);
     EXPECT_EQ(decode(body, list.size()), list) << "round " << round;
+    // Appended after what the buffer already holds, unchanged.
+    std::string framed = "head";
+    encode_entropy_body(list.data(), list.size(), framed);
+    EXPECT_EQ(framed, "head" + body) << "round " << round;
     // Packed words give the same body as the 64-bit words of the same values.
     if (max_bits <= 32) {
       EXPECT_EQ(encoded_as<std::uint32_t>(list), body) << "round " << round;

@@ -90,6 +90,29 @@ TEST(NumberListBody, PackedWordsGiveTheBodiesOfFullWords) {
   }
 }
 
+TEST(NumberListBody, VarintBodiesAreOneVarintAValueInEveryWordSize) {
+  // Both sides of every varint length, from one byte to ten, in the smallest word holding them.
+  std::vector<std::uint64_t> values;
+  for (unsigned bits = 7; bits < 64; bits += 7) {
+    values.insert(values.end(), {(std::uint64_t{1} << bits) - 1, std::uint64_t{1} << bits, 0});
+  }
+  values.push_back(~0ull);
+  for (const unsigned word_bytes : {1u, 2u, 4u, 8u}) {
+    IntegerList packed(Signedness::Unsigned);
+    packed.allow_packed_words();
+    std::string want;
+    for (std::uint64_t v : values) {
+      if (word_bytes < 8 && v >> (8 * word_bytes) != 0) continue;
+      packed.push_word(v);
+      write_varint_u64(v, want);
+    }
+    ASSERT_EQ(packed.word_bytes(), word_bytes);
+    std::string body = "head";
+    ASSERT_TRUE(append_number_list_body(packed, 0, kLayoutVarints, body));
+    EXPECT_EQ(body, "head" + want) << word_bytes;
+  }
+}
+
 TEST(NumberListBody, WideValuesSuppressLayouts) {
   auto layouts = [](std::vector<BigInt> values) {
     std::string s;

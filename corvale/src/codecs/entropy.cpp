@@ -31,13 +31,35 @@ constexpr auto kTokenBase = [] {
 }();
 
 // entropy_token without a branch on the value, which lists of small and large values in turn
-// would mispredict at every other value.
+// would mispredict at every other value. Written with a mask, as a plain select is turned into
+// a branch where the small values' raw bits (none) can be skipped.
 inline EntropyToken token_of(std::uint64_t v) {
   const unsigned bits = 64 - static_cast<unsigned>(__builtin_clzll(v | 1));
-  const bool small = v < 4;
-  const unsigned extra = small ? 0 : bits - 3;
-  const auto large = static_cast<std::uint8_t>(4 * bits - 6 + ((v >> extra) & 3));
-  return {small ? static_cast<std::uint8_t>(v) : large, static_cast<std::uint8_t>(extra)};
+  const unsigned large_mask = 0u - static_cast<unsigned>(v >= 4);
+  const unsigned extra = (bits - 3) & large_mask;
+  const unsigned large = 4 * bits - 6 + static_cast<unsigned>((v >> extra) & 3);
+  const unsigned small = static_cast<unsigned>(v) & 3;
+  return {static_cast<std::uint8_t>(small ^ ((small ^ large) & large_mask)), static_cast<std::uint8_t>(extra)};
+}
+
+// The token of every value below 2^16: packed words of one or two bytes look theirs up.
+constexpr auto kShortTokens = [] {
+  std::array<std::uint8_t, 65536> tokens{};
+  for (unsigned v = 0; v < tokens.size(); ++v) {
+    const unsigned bits = static_cast<unsigned>(std::bit_width(v));
+    tokens[v] = static_cast<std::uint8_t>(v < 4 ? v : 4 * bits - 6 + ((v >> (bits - 3)) & 3));
+  }
+  return tokens;
+}();
+
+template <class T>
+EntropyToken token_of_word(T v) {
+  if constexpr (sizeof(T) <= 2) {
+    const std::uint8_t t = kShortTokens[v];
+    return {t, kTokenExtraBits[t]};
+  } else {
+    return token_of(v);
+  }
 }
 
 // The tokens are worked out again in each pass rather than kept: cheaper than a byte a value
@@ -46,14 +68,13 @@ template <class T>
 void encode_entropy_body_of(const T* values, std::size_t n, std::string& out) {
   // Counted in four tables in turn, so that a run of one token does not wait on its own count.
   std::array<std::array<std::uint64_t, kEntropyTokenCount>, 4> partial{};
-  std::uint64_t total_extra = 0;
-  for (std::size_t i = 0; i < n; ++i) {
-    const EntropyToken tk = token_of(values[i]);
-    ++partial[i & 3][tk.token];
-    total_extra += tk.extra_bits;
-  }
+  for (std::size_t i = 0; i < n; ++i) ++partial[i & 3][token_of_word(values[i]).token];
   std::array<std::uint64_t, kEntropyTokenCount> counts{};
-  for (unsigned t = 0; t < kEntropyTokenCount; ++t) counts[t] = partial[0][t] + partial[1][t] + partial[2][t] + partial[3][t];
+  std::uint64_t total_extra = 0;
+  for (unsigned t = 0; t < kEntropyTokenCount; ++t) {
+    counts[t] = partial[0][t] + partial[1][t] + partial[2][t] + partial[3][t];
+    total_extra += counts[t] * kTokenExtraBits[t];
+  }
 
   std::array<std::uint32_t, kEntropyTokenCount> freq{};
   std::array<std::uint8_t, kEntropyTokenCount> order{};
@@ -101,7 +122,8 @@ void encode_entropy_body_of(const T* values, std::size_t n, std::string& out) {
   // m f exceeds 2^(31 + l) by less than 2^l, so (x m) >> (31 + l) is exactly floor(x / f) for
   // every state below 2^31, and x m stays below 2^63.
   struct Coder {
-    std::uint64_t bound;  // a state at or above this sends a byte; at or above bound << 8, two
+    std::uint32_t bound;      // a state at or above this sends a byte
+    std::uint32_t bound_two;  // and at or above this, two (states stay below 2^31)
     std::uint64_t reciprocal;
     std::uint32_t shift;
     std::uint32_t step;   // 2^14 - f: the next state is x + start + q step
@@ -113,63 +135,80 @@ void encode_entropy_body_of(const T* values, std::size_t n, std::string& out) {
     const std::uint32_t f = freq[t];
     const unsigned l = f == 1 ? 0 : 32 - static_cast<unsigned>(__builtin_clz(f - 1));
     const std::uint64_t power = std::uint64_t{1} << (31 + l);
-    coders[t] = {std::uint64_t{f} << 17, (power + f - 1) / f, 31 + l, kEntropyScale - f, start[t]};
+    const std::uint64_t bound = std::uint64_t{f} << 17;
+    coders[t] = {static_cast<std::uint32_t>(bound), static_cast<std::uint32_t>(std::min<std::uint64_t>(bound << 8, 1u << 31)),
+                 (power + f - 1) / f, 31 + l, kEntropyScale - f, start[t]};
   }
 
   // The encoder runs backwards so that the decoder reads forwards; at most two renormalisation
   // bytes per token (x < 2^31 and the bound is at least 2^17), written from the end of the
   // buffer towards its front. Both bytes are always stored and the head moves over those that
-  // count, so that no branch depends on the data. Left uninitialised: only the pages the
-  // stream reaches are ever touched.
+  // count, so that no branch depends on the data.
+  //
+  // The raw bits are written in the same backward pass: each value's bits go just below those
+  // of the values after it, and whole bytes are stored from the top down. The state's chain of
+  // multiplications leaves the core idle enough that this costs almost nothing beside a forward
+  // pass of its own. They are written where they end up, at the end of out, behind 8 spare bytes
+  // for the last word stores; the stream and its length then take the place of those bytes.
+  //
+  // The stream's buffer is left uninitialised: only the pages it reaches are ever touched. It
+  // has room in front for the stream's length, so that both are copied out in one piece.
   const std::size_t stream_size = 2 * n + 4;
-  const std::unique_ptr<unsigned char[]> stream(new unsigned char[stream_size]);
+  constexpr std::size_t kLengthRoom = 10;  // the longest varint of a 64-bit length
+  const std::unique_ptr<unsigned char[]> buffer(new unsigned char[kLengthRoom + stream_size]);
+  unsigned char* const stream = buffer.get() + kLengthRoom;
+  const std::size_t extra_len = static_cast<std::size_t>((total_extra + 7) / 8);
+  const std::size_t extra_at = out.size();
+  out.resize(extra_at + 8 + extra_len);
+  unsigned char* const extra = reinterpret_cast<unsigned char*>(out.data()) + extra_at + 8;
+
+  static_assert(std::endian::native == std::endian::little);
+  // The bits not yet stored sit at the top of acc, `pending` of them (at most 7 between values);
+  // the padding of the last byte is the first of them.
+  std::uint64_t acc = 0;
+  unsigned pending = static_cast<unsigned>(8 * extra_len - total_extra);
+  std::size_t extra_head = extra_len;
+  auto put = [&](std::uint64_t bits, unsigned k) {  // bits < 2^k, k <= 56
+    acc |= (bits << 1) << (63 - pending - k);
+    pending += k;
+    std::memcpy(extra + extra_head - 8, &acc, sizeof acc);
+    const unsigned whole = pending >> 3;
+    extra_head -= whole;
+    acc <<= 8 * whole;
+    pending &= 7;
+  };
+
   std::size_t head = stream_size;
   std::uint32_t x = kEntropyStateLow;
   for (std::size_t i = n; i-- > 0;) {
-    const Coder& c = coders[token_of(values[i]).token];
-    const unsigned sent = (x >= c.bound ? 1u : 0u) + (x >= c.bound << 8 ? 1u : 0u);
+    const T v = values[i];
+    const EntropyToken tk = token_of_word(v);
+    const Coder& c = coders[tk.token];
+    const unsigned sent = (x >= c.bound ? 1u : 0u) + (x >= c.bound_two ? 1u : 0u);
     stream[head - 1] = static_cast<unsigned char>(x & 0xFF);
     stream[head - 2] = static_cast<unsigned char>((x >> 8) & 0xFF);
     head -= sent;
     x >>= 8 * sent;
     const auto q = static_cast<std::uint32_t>((std::uint64_t{x} * c.reciprocal) >> c.shift);
     x += c.start + q * c.step;
+
+    const unsigned e = tk.extra_bits;
+    const std::uint64_t low = v & ((std::uint64_t{1} << e) - 1);
+    if (sizeof(T) <= 4 || e <= 56) {
+      put(low, e);
+    } else {
+      put(low >> 32, e - 32);
+      put(low & 0xFFFFFFFF, 32);
+    }
   }
   // Written from the front end downwards, most significant first: read forwards it is the
   // little-endian state the decoder starts from.
   for (int b = 3; b >= 0; --b) stream[--head] = static_cast<unsigned char>(x >> (8 * b));
   const std::size_t stream_len = stream_size - head;
-  write_varint_u64(stream_len, out);
-  out.append(reinterpret_cast<const char*>(stream.get() + head), stream_len);
-
-  // Written a word at a time into eight spare bytes past the end, trimmed afterwards; the
-  // bits above those taken are always zero, so the padding is too.
-  static_assert(std::endian::native == std::endian::little);
-  const std::size_t extra_start = out.size();
-  const std::size_t extra_len = static_cast<std::size_t>((total_extra + 7) / 8);
-  out.resize(extra_start + extra_len + 8);
-  char* dst = out.data() + extra_start;
-  std::uint64_t acc = 0;
-  unsigned pending = 0;  // at most 7 between values
-  auto put = [&](std::uint64_t bits, unsigned k) {  // k <= 56
-    acc |= bits << pending;
-    pending += k;
-    std::memcpy(dst, &acc, sizeof acc);
-    dst += pending >> 3;
-    acc >>= pending & ~7u;
-    pending &= 7;
-  };
-  for (std::size_t i = 0; i < n; ++i) {
-    const unsigned e = token_of(values[i]).extra_bits;
-    const std::uint64_t low = values[i] & ((std::uint64_t{1} << e) - 1);
-    if (e <= 56) {
-      put(low, e);
-    } else {
-      put(low & 0xFFFFFFFF, 32);
-      put(low >> 32, e - 32);
-    }
-  }
-  out.resize(extra_start + extra_len);
+  std::string length;
+  write_varint_u64(stream_len, length);
+  std::memcpy(stream + head - length.size(), length.data(), length.size());
+  out.replace(extra_at, 8, reinterpret_cast<const char*>(stream + head - length.size()), length.size() + stream_len);
 }
 
 }  // namespace
