@@ -334,20 +334,24 @@ std::optional<PlainShape> find_plain_shape(std::string_view text) {
   std::array<std::size_t, 4> first_counts{};
   unsigned alive = 0;  // bit s: separator s still gives every line the first line's count
   auto on_line = [&](std::string_view line) {
-    std::array<std::size_t, 4> counts{};
-    for (char c : line) {
-      const int s = index[static_cast<unsigned char>(c)];
-      if (s >= 0) ++counts[static_cast<std::size_t>(s)];
-    }
     if (shape.lines++ == 0) {
-      first_counts = counts;
-      for (std::size_t s = 0; s < 4; ++s) {
-        if (counts[s] >= kMinTableColumns - 1 && counts[s] <= kMaxTableColumns - 1) alive |= 1u << s;
+      for (char c : line) {
+        const int s = index[static_cast<unsigned char>(c)];
+        if (s >= 0) ++first_counts[static_cast<std::size_t>(s)];
       }
-    } else {
       for (std::size_t s = 0; s < 4; ++s) {
-        if (counts[s] != first_counts[s]) alive &= ~(1u << s);
+        if (first_counts[s] >= kMinTableColumns - 1 && first_counts[s] <= kMaxTableColumns - 1) alive |= 1u << s;
       }
+      return alive != 0;
+    }
+    // Only the separators still alive are counted, each in a loop of its own that the compiler
+    // vectorises: usually one of them is left after the first line.
+    for (std::size_t s = 0; s < 4; ++s) {
+      if ((alive >> s & 1) == 0) continue;
+      const char separator = kSeparators[s];
+      std::size_t count = 0;
+      for (char c : line) count += c == separator;
+      if (count != first_counts[s]) alive &= ~(1u << s);
     }
     return alive != 0;
   };
