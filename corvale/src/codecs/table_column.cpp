@@ -158,28 +158,30 @@ inline bool same_text(std::string_view a, std::string_view b) {
   return ((a0 ^ b0) | (a1 ^ b1)) == 0;
 }
 
-// Dense numbers for distinct texts, in order of first appearance: open addressing over slots of
-// a hash and a number, so a column of a million distinct cells needs a few bytes a cell, not a
-// node each, and texts are compared only when their hashes agree.
+// Distinct texts found again by their hash: open addressing over slots of a hash and a number
+// the caller gives each new text, so a column of a million distinct cells needs a few bytes a
+// cell, not a node each, and texts are compared only when their hashes agree. The index keeps
+// no text of its own: text_of(number) gives any number back from the caller's lists.
 class TextIndex {
  public:
-  // The number of text: an old one, or the next when text is new. Inline in the loops over
-  // cells, the growing kept out of line.
-  [[gnu::always_inline]] std::uint32_t find_or_add(std::string_view text) {
-    if (2 * (texts_.size() + 1) > slots_.size()) grow();
+  // The number of the text equal to text, or fresh, now kept as text's number. Inline in the
+  // loops over cells, the growing kept out of line.
+  template <class TextOf>
+  [[gnu::always_inline]] std::uint32_t find_or_add(std::string_view text, std::uint32_t fresh, const TextOf& text_of) {
+    if (2 * (count_ + 1) > slots_.size()) grow(text_of);
     const std::uint64_t h = hash(text);
     const auto tag = static_cast<std::uint32_t>(h);
     for (std::size_t i = h & mask_;; i = (i + 1) & mask_) {
       Slot& slot = slots_[i];
       if (slot.number == 0) {
-        texts_.push_back(text);
-        slot = Slot{tag, static_cast<std::uint32_t>(texts_.size())};
-        return slot.number - 1;
+        ++count_;
+        slot = Slot{tag, fresh + 1};
+        return fresh;
       }
-      if (slot.tag == tag && same_text(texts_[slot.number - 1], text)) return slot.number - 1;
+      if (slot.tag == tag && same_text(text_of(slot.number - 1), text)) return slot.number - 1;
     }
   }
-  const std::vector<std::string_view>& texts() const { return texts_; }
+  std::size_t size() const { return count_; }
 
  private:
   // A slot keeps the low half of its text's hash, which holds the slot bits of every table
@@ -202,32 +204,62 @@ class TextIndex {
     return h ^ (h >> 29);
   }
 
-  [[gnu::noinline]] void grow() {
+  template <class TextOf>
+  [[gnu::noinline]] void grow(const TextOf& text_of) {
     const std::size_t size = slots_.empty() ? 64 : slots_.size() * 2;
     const std::vector<Slot> old = std::exchange(slots_, std::vector<Slot>(size, Slot{0, 0}));
     mask_ = size - 1;
     const bool tag_holds_slot = size <= (std::uint64_t{1} << 32);
     for (const Slot& slot : old) {
       if (slot.number == 0) continue;
-      std::size_t i = (tag_holds_slot ? slot.tag : hash(texts_[slot.number - 1])) & mask_;
+      std::size_t i = (tag_holds_slot ? slot.tag : hash(text_of(slot.number - 1))) & mask_;
       while (slots_[i].number != 0) i = (i + 1) & mask_;
       slots_[i] = slot;
     }
   }
 
   std::vector<Slot> slots_;
-  std::vector<std::string_view> texts_;
+  std::size_t count_ = 0;
   std::size_t mask_ = 0;
 };
 
+// Distinct texts numbered in order of first appearance.
+class TextList {
+ public:
+  std::uint32_t find_or_add(std::string_view text) {
+    const std::uint32_t number = index_.find_or_add(text, static_cast<std::uint32_t>(texts_.size()),
+                                                    [this](std::uint32_t n) { return texts_[n]; });
+    if (number == texts_.size()) texts_.push_back(text);
+    return number;
+  }
+  const std::vector<std::string_view>& texts() const { return texts_; }
+
+ private:
+  TextIndex index_;
+  std::vector<std::string_view> texts_;
+};
+
 void append_dictionary_candidate(const std::vector<std::string_view>& cells, std::string& out) {
+  // A text is known by the first row that holds it, and a row by its entry's number: a column of
+  // distinct cells keeps no list of its entries beside the cells.
   TextIndex index;
   std::vector<std::uint32_t> numbers(cells.size());
-  for (std::size_t r = 0; r < cells.size(); ++r) numbers[r] = index.find_or_add(cells[r]);
-  const std::uint64_t k = index.texts().size();
+  const auto text_of = [&cells](std::uint32_t row) { return cells[row]; };
+  std::uint32_t k32 = 0;
+  std::size_t entry_bytes = 0;
+  for (std::size_t r = 0; r < cells.size(); ++r) {
+    const auto row = static_cast<std::uint32_t>(r);
+    const std::uint32_t first = index.find_or_add(cells[r], row, text_of);
+    if (first == row) {
+      numbers[r] = k32++;
+      entry_bytes += varint_size(cells[r].size()) + cells[r].size();
+    } else {
+      numbers[r] = numbers[first];
+    }
+  }
+  const std::uint64_t k = k32;
   // Sized once: a candidate of a long column would otherwise be copied as it outgrows its room.
-  std::size_t size = 1 + varint_size(k);
-  for (std::string_view entry : index.texts()) size += varint_size(entry.size()) + entry.size();
+  std::size_t size = 1 + varint_size(k) + entry_bytes;
   if (k <= kByteIndexTexts) {
     size += numbers.size();
   } else {
@@ -239,7 +271,13 @@ void append_dictionary_candidate(const std::vector<std::string_view>& cells, std
   char* p = out.data() + start;
   *p++ = static_cast<char>(kColumnDictionary);
   p = put_varint(k, p);
-  for (std::string_view entry : index.texts()) p = copy_cell(put_varint(entry.size(), p), entry);
+  // The entries are the rows where the numbers first reach each value.
+  std::uint32_t next = 0;
+  for (std::size_t r = 0; next < k; ++r) {
+    if (numbers[r] != next) continue;
+    p = copy_cell(put_varint(cells[r].size(), p), cells[r]);
+    ++next;
+  }
   if (k <= kByteIndexTexts) {
     for (std::uint32_t number : numbers) *p++ = static_cast<char>(number);
   } else {
@@ -566,7 +604,7 @@ bool holds_digit(std::string_view text) {
 struct TemplateCells {
   PositionList empty;
   std::vector<std::string_view> runs;
-  std::vector<TextIndex> slots;
+  std::vector<TextList> slots;
   std::vector<std::vector<std::uint32_t>> slot_indices;
 };
 
