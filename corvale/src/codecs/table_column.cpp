@@ -181,7 +181,6 @@ class TextIndex {
       if (slot.tag == tag && same_text(text_of(slot.number - 1), text)) return slot.number - 1;
     }
   }
-  std::size_t size() const { return count_; }
 
  private:
   // A slot keeps the low half of its text's hash, which holds the slot bits of every table
@@ -241,7 +240,8 @@ class TextList {
 
 void append_dictionary_candidate(const std::vector<std::string_view>& cells, std::string& out) {
   // A text is known by the first row that holds it, and a row by its entry's number: a column of
-  // distinct cells keeps no list of its entries beside the cells.
+  // distinct cells keeps no list of its entries beside the cells. Rows are numbered in 32 bits,
+  // as entries always were: a column is cut from a text far below 4 GiB.
   TextIndex index;
   std::vector<std::uint32_t> numbers(cells.size());
   const auto text_of = [&cells](std::uint32_t row) { return cells[row]; };
