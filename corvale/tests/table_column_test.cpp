@@ -150,6 +150,34 @@ TEST(DictionaryColumn, AllEmptyCellsOrRawCopy) {
   EXPECT_EQ(decode_column(encoded, cells.size()), distinct);
 }
 
+TEST(DictionaryColumn, NearlyEqualCellsOfEveryLengthKeepTheirOwnEntries) {
+  // Texts of each length up to 40 (and a few long enough for two-byte lengths), each differing
+  // from the next in one byte at another place; each new one follows a repeat of an older one.
+  std::vector<std::string> entries;
+  for (std::size_t n : {0, 1, 2, 3, 4, 5, 7, 8, 9, 15, 16, 17, 24, 31, 40, 127, 128, 300}) {
+    for (std::size_t at = 0; at < std::min<std::size_t>(n, 3); ++at) {
+      for (char c : {'x', 'y'}) {
+        std::string s(n, 'q');
+        s[at == 0 ? 0 : at == 1 ? n / 2 : n - 1] = c;
+        if (std::find(entries.begin(), entries.end(), s) == entries.end()) entries.push_back(s);
+      }
+    }
+    if (n == 0) entries.emplace_back();
+  }
+  std::vector<std::uint64_t> indices;
+  std::mt19937 rng(5);
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    if (i > 0) indices.push_back(rng() % i);
+    indices.push_back(i);
+  }
+  std::vector<std::string_view> cells;
+  for (std::uint64_t i : indices) cells.push_back(entries[i]);
+
+  EXPECT_TRUE(encode_dictionary_candidate(cells) == dictionary_body(entries, indices));
+  EXPECT_TRUE(encode_raw_candidate(cells) == raw_column(cells));
+  EXPECT_EQ(decode_column(encode_table_column(cells), cells.size()), strings(cells));
+}
+
 TEST(TableColumn, KeepsTheFirstOfEquallySmallCandidates) {
   // Small columns of every class, many of whose candidates deflate to the same size: the choice
   // must be the first candidate, in the order class, dictionary, raw, that no later one beats

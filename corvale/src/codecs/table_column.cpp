@@ -37,6 +37,16 @@ inline void put_varint(std::uint64_t value, std::string& out) {
   }
 }
 
+// The same into room already made for it; returns the end.
+inline char* put_varint(std::uint64_t value, char* p) {
+  while (value >= 0x80) {
+    *p++ = static_cast<char>(value | 0x80);
+    value >>= 7;
+  }
+  *p++ = static_cast<char>(value);
+  return p;
+}
+
 constexpr std::size_t varint_size(std::uint64_t value) {
   std::size_t n = 1;
   for (; value >= 0x80; value >>= 7) ++n;
@@ -120,27 +130,57 @@ std::uint64_t read_index(ByteCursor& cursor, std::uint64_t texts) {
   return static_cast<unsigned char>(cursor.data[cursor.pos++]);
 }
 
-// Dense numbers for distinct texts, in order of first appearance: open addressing over slots of
-// a hash and a number, so a column of a million distinct cells needs a few bytes a cell, not a
-// node each, and texts are compared only when their hashes agree.
+// The n < 8 bytes at p as one word, read as at most two overlapping loads rather than by a
+// library call: texts of the same length are equal exactly when these words are.
+inline std::uint64_t short_word(const char* p, std::size_t n) {
+  if (n >= 4) {
+    std::uint32_t lo, hi;
+    std::memcpy(&lo, p, 4);
+    std::memcpy(&hi, p + n - 4, 4);
+    return lo | static_cast<std::uint64_t>(hi) << 32;
+  }
+  if (n == 0) return 0;
+  const auto byte = [p](std::size_t i) { return static_cast<std::uint64_t>(static_cast<unsigned char>(p[i])); };
+  return byte(0) | byte(n / 2) << 8 | byte(n - 1) << 16;
+}
+
+// Cells are mostly short: compared in a word or two rather than by a library call.
+inline bool same_text(std::string_view a, std::string_view b) {
+  const std::size_t n = a.size();
+  if (n != b.size()) return false;
+  if (n < 8) return short_word(a.data(), n) == short_word(b.data(), n);
+  if (n > 16) return std::memcmp(a.data(), b.data(), n) == 0;
+  std::uint64_t a0, a1, b0, b1;
+  std::memcpy(&a0, a.data(), 8);
+  std::memcpy(&a1, a.data() + n - 8, 8);
+  std::memcpy(&b0, b.data(), 8);
+  std::memcpy(&b1, b.data() + n - 8, 8);
+  return ((a0 ^ b0) | (a1 ^ b1)) == 0;
+}
+
+// Distinct texts found again by their hash: open addressing over slots of a hash and a number
+// the caller gives each new text, so a column of a million distinct cells needs a few bytes a
+// cell, not a node each, and texts are compared only when their hashes agree. The index keeps
+// no text of its own: text_of(number) gives any number back from the caller's lists.
 class TextIndex {
  public:
-  // The number of text: an old one, or the next when text is new.
-  std::uint32_t find_or_add(std::string_view text) {
-    if (2 * (texts_.size() + 1) > slots_.size()) grow();
+  // The number of the text equal to text, or fresh, now kept as text's number. Inline in the
+  // loops over cells, the growing kept out of line.
+  template <class TextOf>
+  [[gnu::always_inline]] std::uint32_t find_or_add(std::string_view text, std::uint32_t fresh, const TextOf& text_of) {
+    if (2 * (count_ + 1) > slots_.size()) grow(text_of);
     const std::uint64_t h = hash(text);
     const auto tag = static_cast<std::uint32_t>(h);
     for (std::size_t i = h & mask_;; i = (i + 1) & mask_) {
       Slot& slot = slots_[i];
       if (slot.number == 0) {
-        texts_.push_back(text);
-        slot = Slot{tag, static_cast<std::uint32_t>(texts_.size())};
-        return slot.number - 1;
+        ++count_;
+        slot = Slot{tag, fresh + 1};
+        return fresh;
       }
-      if (slot.tag == tag && texts_[slot.number - 1] == text) return slot.number - 1;
+      if (slot.tag == tag && same_text(text_of(slot.number - 1), text)) return slot.number - 1;
     }
   }
-  const std::vector<std::string_view>& texts() const { return texts_; }
 
  private:
   // A slot keeps the low half of its text's hash, which holds the slot bits of every table
@@ -159,56 +199,100 @@ class TextIndex {
       h = (h ^ w) * 0xFF51AFD7ED558CCDull;
       h ^= h >> 32;
     }
-    std::uint64_t tail = 0;
-    if (i < s.size()) std::memcpy(&tail, s.data() + i, s.size() - i);
-    h = (h ^ tail) * 0xC4CEB9FE1A85EC53ull;
+    h = (h ^ short_word(s.data() + i, s.size() - i)) * 0xC4CEB9FE1A85EC53ull;
     return h ^ (h >> 29);
   }
 
-  void grow() {
+  template <class TextOf>
+  [[gnu::noinline]] void grow(const TextOf& text_of) {
     const std::size_t size = slots_.empty() ? 64 : slots_.size() * 2;
     const std::vector<Slot> old = std::exchange(slots_, std::vector<Slot>(size, Slot{0, 0}));
     mask_ = size - 1;
     const bool tag_holds_slot = size <= (std::uint64_t{1} << 32);
     for (const Slot& slot : old) {
       if (slot.number == 0) continue;
-      std::size_t i = (tag_holds_slot ? slot.tag : hash(texts_[slot.number - 1])) & mask_;
+      std::size_t i = (tag_holds_slot ? slot.tag : hash(text_of(slot.number - 1))) & mask_;
       while (slots_[i].number != 0) i = (i + 1) & mask_;
       slots_[i] = slot;
     }
   }
 
   std::vector<Slot> slots_;
-  std::vector<std::string_view> texts_;
+  std::size_t count_ = 0;
   std::size_t mask_ = 0;
 };
 
+// Distinct texts numbered in order of first appearance.
+class TextList {
+ public:
+  std::uint32_t find_or_add(std::string_view text) {
+    const std::uint32_t number = index_.find_or_add(text, static_cast<std::uint32_t>(texts_.size()),
+                                                    [this](std::uint32_t n) { return texts_[n]; });
+    if (number == texts_.size()) texts_.push_back(text);
+    return number;
+  }
+  const std::vector<std::string_view>& texts() const { return texts_; }
+
+ private:
+  TextIndex index_;
+  std::vector<std::string_view> texts_;
+};
+
 void append_dictionary_candidate(const std::vector<std::string_view>& cells, std::string& out) {
+  // A text is known by the first row that holds it, and a row by its entry's number: a column of
+  // distinct cells keeps no list of its entries beside the cells. Rows are numbered in 32 bits,
+  // as entries always were: a column is cut from a text far below 4 GiB.
   TextIndex index;
   std::vector<std::uint32_t> numbers(cells.size());
-  for (std::size_t r = 0; r < cells.size(); ++r) numbers[r] = index.find_or_add(cells[r]);
-  const std::uint64_t k = index.texts().size();
+  const auto text_of = [&cells](std::uint32_t row) { return cells[row]; };
+  std::uint32_t k32 = 0;
+  std::size_t entry_bytes = 0;
+  for (std::size_t r = 0; r < cells.size(); ++r) {
+    const auto row = static_cast<std::uint32_t>(r);
+    const std::uint32_t first = index.find_or_add(cells[r], row, text_of);
+    if (first == row) {
+      numbers[r] = k32++;
+      entry_bytes += varint_size(cells[r].size()) + cells[r].size();
+    } else {
+      numbers[r] = numbers[first];
+    }
+  }
+  const std::uint64_t k = k32;
   // Sized once: a candidate of a long column would otherwise be copied as it outgrows its room.
-  std::size_t size = 1 + varint_size(k);
-  for (std::string_view entry : index.texts()) size += varint_size(entry.size()) + entry.size();
+  std::size_t size = 1 + varint_size(k) + entry_bytes;
   if (k <= kByteIndexTexts) {
     size += numbers.size();
   } else {
     for (std::uint32_t number : numbers) size += varint_size(number);
   }
-  out.reserve(out.size() + size);
-  out.push_back(static_cast<char>(kColumnDictionary));
-  write_varint_u64(k, out);
-  for (std::string_view entry : index.texts()) write_bytes(entry, out);
-  for (std::uint32_t number : numbers) write_index(number, k, out);
+  // Written in place: a column of many entries writes a varint of two or three bytes a cell.
+  const std::size_t start = out.size();
+  out.resize(start + size);
+  char* p = out.data() + start;
+  *p++ = static_cast<char>(kColumnDictionary);
+  p = put_varint(k, p);
+  // The entries are the rows where the numbers first reach each value.
+  std::uint32_t next = 0;
+  for (std::size_t r = 0; next < k; ++r) {
+    if (numbers[r] != next) continue;
+    p = copy_cell(put_varint(cells[r].size(), p), cells[r]);
+    ++next;
+  }
+  if (k <= kByteIndexTexts) {
+    for (std::uint32_t number : numbers) *p++ = static_cast<char>(number);
+  } else {
+    for (std::uint32_t number : numbers) p = put_varint(number, p);
+  }
 }
 
 void append_raw_candidate(const std::vector<std::string_view>& cells, std::string& out) {
   std::size_t size = 1;
   for (std::string_view cell : cells) size += varint_size(cell.size()) + cell.size();
-  out.reserve(out.size() + size);
-  out.push_back(static_cast<char>(kColumnRaw));
-  for (std::string_view cell : cells) write_bytes(cell, out);
+  const std::size_t start = out.size();
+  out.resize(start + size);
+  char* p = out.data() + start;
+  *p++ = static_cast<char>(kColumnRaw);
+  for (std::string_view cell : cells) p = copy_cell(put_varint(cell.size(), p), cell);
 }
 
 // ---- What the numbers of a column cost its decoder ----
@@ -520,7 +604,7 @@ bool holds_digit(std::string_view text) {
 struct TemplateCells {
   PositionList empty;
   std::vector<std::string_view> runs;
-  std::vector<TextIndex> slots;
+  std::vector<TextList> slots;
   std::vector<std::vector<std::uint32_t>> slot_indices;
 };
 
