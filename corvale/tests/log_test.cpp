@@ -288,6 +288,43 @@ TEST(LogArchive, StructurelessTextOf16KiBOrMoreIsRefused) {
   EXPECT_EQ(std::string(kStructurelessTextMessage).rfind("Input is not numeric: the text has no structure", 0), 0u);
 }
 
+// Lines of random figures in fixed fields, with k lines in every 12 of base64 instead: from a
+// log that stores well to one no better than its plain deflate. The payload of each is over a
+// quarter of the text, so each is weighed against that deflate.
+TEST(LogArchive, TheRefusalWeighsThePayloadAgainstThePlainDeflate) {
+  const std::string base64 = base64_lines(1 << 17);
+  bool kept = false;
+  bool refused = false;
+  for (const std::size_t k : {0, 6, 8, 9, 12}) {
+    SCOPED_TRACE(k);
+    std::mt19937_64 rng(k);
+    std::size_t base64_at = 0;
+    std::string text;
+    for (std::size_t line = 0; text.size() < 100000; ++line) {
+      if (line % 12 < k) {
+        text += base64.substr(base64_at, 77);
+        base64_at += 77;
+        continue;
+      }
+      text += "1 " + std::to_string(10000 + rng() % 90000) + "U " + std::to_string(rng() % 100000000) + "." +
+              std::to_string(10000000 + rng() % 90000000) + " -." + std::to_string(1000000 + rng() % 9000000) + "\n";
+    }
+    const std::uint64_t plain = deflate_compress_best(text).size();
+    try {
+      const std::optional<std::string> payload = compress_log(text);
+      ASSERT_TRUE(payload);
+      EXPECT_GT(4 * payload->size(), text.size());
+      EXPECT_LE(20 * payload->size(), 19 * plain);
+      kept = true;
+    } catch (const Error& e) {
+      EXPECT_STREQ(e.what(), kStructurelessTextMessage);
+      refused = true;
+    }
+  }
+  EXPECT_TRUE(kept);
+  EXPECT_TRUE(refused);
+}
+
 // ---- Every message of the decoder ----
 
 struct BadCase {

@@ -256,9 +256,11 @@ std::optional<std::string> compress_log(std::string_view text) {
 
   // Text without structure (random bytes, base64, hex) passes as a log when one token in five
   // holds a digit; storing it column by column would then lose to plain deflate.
+  // It is refused when 20 x the payload > 19 x the plain stream, that is when the plain stream
+  // is at most (20 x the payload - 1) / 19 bytes: the plain stream is only measured that far.
   if (text.size() >= kLogRefusalMinInput && 4 * static_cast<std::uint64_t>(payload.size()) > text.size()) {
-    const std::uint64_t plain = deflate_compress_best(text).size();
-    if (20 * static_cast<std::uint64_t>(payload.size()) > 19 * plain) throw Error(kStructurelessTextMessage);
+    const std::uint64_t most_refused = (20 * static_cast<std::uint64_t>(payload.size()) - 1) / 19;
+    if (deflate_compress_best_within(text, most_refused)) throw Error(kStructurelessTextMessage);
   }
   return payload;
 }

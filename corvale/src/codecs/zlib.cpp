@@ -140,6 +140,12 @@ std::string deflate_compress_best(std::string_view data) {
   return std::string(out.get(), n);
 }
 
+std::optional<std::uint64_t> deflate_compress_best_within(std::string_view data, std::uint64_t max_size) {
+  std::unique_ptr<char[]> out;
+  std::size_t capacity = 0;
+  return Compressor(9).compress_within(data, max_size, out, capacity);
+}
+
 std::string zlib_compress_best(std::string_view data) {
   std::unique_ptr<char[]> out;
   std::size_t capacity = 0;

@@ -22,6 +22,11 @@ inline constexpr const char kInflateNeedsDictionary[] =
 // The raw deflate stream (no header, no trailer) of data at level 9. Throws Error.
 std::string deflate_compress_best(std::string_view data);
 
+// The length of deflate_compress_best(data) when it is at most max_size, else nothing, giving up
+// as deflate_compress_fast_within does: for a caller that only asks whether the level-9 stream
+// comes in under a bound. Throws Error.
+std::optional<std::uint64_t> deflate_compress_best_within(std::string_view data, std::uint64_t max_size);
+
 // The zlib stream (RFC 1950: header, deflate at level 9, Adler-32) of data. Throws Error.
 std::string zlib_compress_best(std::string_view data);
 
