@@ -42,8 +42,9 @@ inline EntropyToken token_of(std::uint64_t v) {
   return {static_cast<std::uint8_t>(small ^ ((small ^ large) & large_mask)), static_cast<std::uint8_t>(extra)};
 }
 
-// The token of every value below 2^16: packed words of one or two bytes look theirs up.
-constexpr auto kShortTokens = [] {
+// The token of every value below 2^16: packed words of one or two bytes look theirs up. Filled
+// when the program starts: 65536 steps are past some compilers' limit for constant evaluation.
+const auto kShortTokens = [] {
   std::array<std::uint8_t, 65536> tokens{};
   for (unsigned v = 0; v < tokens.size(); ++v) {
     const unsigned bits = static_cast<unsigned>(std::bit_width(v));
