@@ -43,13 +43,11 @@ inline EntropyToken token_of(std::uint64_t v) {
 }
 
 // The token of every value below 2^16: packed words of one or two bytes look theirs up. Filled
-// when the program starts: 65536 steps are past some compilers' limit for constant evaluation.
+// when the program starts, from token_of: 65536 steps are past some compilers' limit for
+// constant evaluation.
 const auto kShortTokens = [] {
   std::array<std::uint8_t, 65536> tokens{};
-  for (unsigned v = 0; v < tokens.size(); ++v) {
-    const unsigned bits = static_cast<unsigned>(std::bit_width(v));
-    tokens[v] = static_cast<std::uint8_t>(v < 4 ? v : 4 * bits - 6 + ((v >> (bits - 3)) & 3));
-  }
+  for (unsigned v = 0; v < tokens.size(); ++v) tokens[v] = token_of(v).token;
   return tokens;
 }();
 
