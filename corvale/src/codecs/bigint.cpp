@@ -3,6 +3,7 @@
 #include <climits>
 #include <cmath>
 #include <cstring>
+#include <memory>
 #include <stdexcept>
 
 // GMP's "unsigned long" is 32 bits on Windows, so 64-bit values always go through
@@ -51,7 +52,29 @@ void BigInt::assign_i64(std::int64_t x) {
   }
 }
 
-BigInt BigInt::from_decimal(std::string_view digits) { return from_digits(digits, 10); }
+BigInt BigInt::from_decimal(std::string_view digits) {
+  BigInt r;
+  while (!digits.empty() && digits.front() == '0') digits.remove_prefix(1);
+  if (digits.empty()) return r;
+  // GMP reads digit values, not characters. Building them here, once, spares the two copies of
+  // the text a terminated string for mpz_set_str and its own digit values would take: a number
+  // of millions of digits would be held three times.
+  constexpr std::size_t kShort = 64;
+  unsigned char local[kShort];
+  std::unique_ptr<unsigned char[]> heap;
+  unsigned char* values = local;
+  if (digits.size() > kShort) {
+    heap.reset(new unsigned char[digits.size()]);
+    values = heap.get();
+  }
+  for (std::size_t i = 0; i < digits.size(); ++i) values[i] = static_cast<unsigned char>(digits[i] - '0');
+  // log2(10) < 3.322: room for every value of this many digits, and one limb to spare.
+  const std::uint64_t bits = static_cast<std::uint64_t>(digits.size()) * 3322 / 1000 + 1;
+  const auto limbs = static_cast<mp_size_t>(bits / GMP_NUMB_BITS + 2);
+  const mp_size_t used = mpn_set_str(mpz_limbs_write(r.v_, limbs), values, digits.size(), 10);
+  mpz_limbs_finish(r.v_, used);
+  return r;
+}
 
 BigInt BigInt::from_digits(std::string_view digits, int base) {
   BigInt r;
@@ -72,6 +95,31 @@ void BigInt::append_decimal_magnitude(std::string& out) const {
   const std::size_t old = out.size();
   out.resize(old + mpz_sizeinbase(v_, 10) + 1);
   out.resize(old + write_decimal_magnitude(out.data() + old));
+}
+
+void BigInt::append_decimal_magnitude_and_clear(std::string& out) {
+  const mp_size_t n = static_cast<mp_size_t>(mpz_size(v_));
+  if (n == 0) {
+    out.push_back('0');
+    return;
+  }
+  const std::size_t old = out.size();
+  // GMP writes one digit more than the largest count when it needs the room.
+  out.resize(old + mpz_sizeinbase(v_, 10) + 1);
+  auto* digits = reinterpret_cast<unsigned char*>(out.data() + old);
+  // The conversion consumes its input limbs.
+  std::size_t count = mpn_get_str(digits, 10, mpz_limbs_modify(v_, n), n);
+  mpz_clear(v_);
+  mpz_init(v_);
+  // The digits come as values 0-9, possibly after zeros.
+  std::size_t first = 0;
+  while (first + 1 < count && digits[first] == 0) ++first;
+  if (first > 0) {
+    std::memmove(digits, digits + first, count - first);
+    count -= first;
+  }
+  for (std::size_t i = 0; i < count; ++i) digits[i] = static_cast<unsigned char>(digits[i] + '0');
+  out.resize(old + count);
 }
 
 std::size_t BigInt::write_decimal_magnitude(char* dst) const {

@@ -38,6 +38,9 @@ class BigInt {
   std::string to_decimal() const;  // with a leading '-' when negative
   // Appends the decimal digits of |*this| to out (no sign).
   void append_decimal_magnitude(std::string& out) const;
+  // The same digits, worked out in the value's own storage, which a copy would double for a
+  // number of millions of digits; leaves the value zero.
+  void append_decimal_magnitude_and_clear(std::string& out);
   // Writes the decimal digits of |*this| at dst, which has room for
   // decimal_digits_upper_bound() + 1 bytes; returns how many digits were written.
   std::size_t write_decimal_magnitude(char* dst) const;

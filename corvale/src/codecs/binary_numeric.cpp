@@ -1,5 +1,7 @@
 #include "codecs/binary_numeric.h"
 
+#include <utility>
+
 #include "codecs/error.h"
 #include "codecs/zlib.h"
 
@@ -16,11 +18,11 @@ std::string decode_binary_numeric_payload(std::string_view payload, std::uint64_
   BigInt value;
   {
     // The bytes go before the text is rendered: a large number need not be held three times.
-    const std::string bytes = inflate_limited(h.rest, limit, true);
+    const ByteBuffer bytes = inflate_limited(h.rest, limit, true);
     if (bytes.empty()) throw Error(kEmptyBinaryInteger);
     value = BigInt::from_bytes_be(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
   }
-  return render_number_text(h.flags, h.leading_zeros, value, limit);
+  return render_number_text(h.flags, h.leading_zeros, std::move(value), limit);
 }
 
 }  // namespace corvale

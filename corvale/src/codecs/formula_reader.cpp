@@ -247,12 +247,12 @@ BigInt decode_formula(ByteCursor& cursor, std::uint64_t digit_room) {
 std::string decode_formula_payload(std::string_view payload, std::uint64_t limit) {
   const BinaryNumericHeader h = parse_binary_numeric_header(payload, kBinaryNumericFlagMask, limit);
   ByteCursor cursor{h.rest};
-  const BigInt value = decode_formula(cursor, limit - h.leading_zeros);
+  BigInt value = decode_formula(cursor, limit - h.leading_zeros);
   if (!cursor.at_end()) throw Error(kTrailingFormulaData);
   const double digits_estimate =
       static_cast<double>(h.leading_zeros) + static_cast<double>(value.bit_length()) * kLog10Of2;
   if (digits_estimate > static_cast<double>(limit) + 1.0) throw output_limit_error();
-  return render_number_text(h.flags, h.leading_zeros, value, limit);
+  return render_number_text(h.flags, h.leading_zeros, std::move(value), limit);
 }
 
 }  // namespace corvale

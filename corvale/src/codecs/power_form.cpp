@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <bit>
 #include <cmath>
+#include <utility>
 
 #include "codecs/error.h"
 #include "codecs/single_number.h"
@@ -140,7 +141,7 @@ std::string decode_power_form_payload(std::string_view payload, std::uint64_t li
     value += offset;
   }
   if (value.sign() < 0) throw Error(kPowerFormIsNegative);
-  return render_number_text(h.flags & kBinaryNumericFlagMask, h.leading_zeros, value, limit);
+  return render_number_text(h.flags & kBinaryNumericFlagMask, h.leading_zeros, std::move(value), limit);
 }
 
 }  // namespace corvale

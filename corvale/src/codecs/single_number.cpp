@@ -87,7 +87,7 @@ std::uint64_t decimal_digits_lower_bound(const BigInt& value) {
   return static_cast<std::uint64_t>((bits - 1) * kLog10Of2Fixed32 >> 32) + 1;
 }
 
-std::string render_number_text(std::uint8_t flags, std::uint64_t leading_zeros, const BigInt& value,
+std::string render_number_text(std::uint8_t flags, std::uint64_t leading_zeros, BigInt&& value,
                                std::uint64_t limit) {
   const std::uint64_t sign = (flags & kFlagNegative) ? 1 : 0;
   const std::string_view ending = line_ending_of(flags);
@@ -100,7 +100,7 @@ std::string render_number_text(std::uint8_t flags, std::uint64_t leading_zeros, 
   out.reserve(sign + leading_zeros + value.decimal_digits_upper_bound() + 2 + ending.size());
   append_repeated_limited(out, "-", sign, limit);
   append_repeated_limited(out, "0", leading_zeros, limit);
-  value.append_decimal_magnitude(out);
+  value.append_decimal_magnitude_and_clear(out);
   if (out.size() > limit) throw output_limit_error();
   append_repeated_limited(out, ending, 1, limit);
   return out;

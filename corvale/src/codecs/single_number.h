@@ -62,8 +62,9 @@ std::uint64_t decimal_digits_lower_bound(const BigInt& value);
 
 // '-' when flagged, leading_zeros '0's, the decimal digits of value (a magnitude), the flagged
 // line ending: at most limit bytes, else "Output exceeds decompression limit", found from the
-// value's bit length before any conversion when the number cannot fit. Throws Error.
-std::string render_number_text(std::uint8_t flags, std::uint64_t leading_zeros, const BigInt& value,
+// value's bit length before any conversion when the number cannot fit. The value is used up.
+// Throws Error.
+std::string render_number_text(std::uint8_t flags, std::uint64_t leading_zeros, BigInt&& value,
                                std::uint64_t limit);
 
 }  // namespace corvale
