@@ -24,6 +24,29 @@ constexpr std::array<std::uint8_t, 256> make_byte_classes() {
 
 constexpr std::array<std::uint8_t, 256> kByteClasses = make_byte_classes();
 
+// Tokens are the runs between spaces and line feeds; some hold a digit.
+struct TokenTally {
+  std::uint64_t tokens = 0;
+  std::uint64_t digit_tokens = 0;
+  bool token_has_digit = false;
+
+  // Counts one byte in; its class, for the caller's own work on line feeds and forbidden bytes.
+  ByteClass add(unsigned char b) {
+    const auto c = static_cast<ByteClass>(kByteClasses[b]);
+    if (c == kDigit) {
+      digit_tokens += !token_has_digit;
+      token_has_digit = true;
+    } else if (c == kSpace || c == kLineFeed) {
+      end_token();
+    }
+    return c;
+  }
+  void end_token() {
+    ++tokens;
+    token_has_digit = false;
+  }
+};
+
 // One pass over text that decides whether it is a log; on_line(line) sees every line as cut at
 // the LFs, any CR still in place. Fills final_newline and crlf.
 template <class OnLine>
@@ -33,37 +56,22 @@ bool scan_log_text(std::string_view text, bool& final_newline, bool& crlf, OnLin
 
   const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
   std::uint64_t lines = 0;
-  std::uint64_t tokens = 0;
-  std::uint64_t digit_tokens = 0;
-  bool token_has_digit = false;
+  TokenTally tally;
   bool every_ending_crlf = true;
   std::size_t line_start = 0;
   for (std::size_t i = 0; i < text.size(); ++i) {
-    switch (kByteClasses[bytes[i]]) {
-      case kPlain:
-        break;
-      case kDigit:
-        digit_tokens += !token_has_digit;
-        token_has_digit = true;
-        break;
-      case kSpace:
-        ++tokens;
-        token_has_digit = false;
-        break;
-      case kLineFeed:
-        ++tokens;
-        token_has_digit = false;
-        every_ending_crlf = every_ending_crlf && i > line_start && bytes[i - 1] == '\r';
-        on_line(text.substr(line_start, i - line_start));
-        ++lines;
-        line_start = i + 1;
-        break;
-      default:
-        return false;
+    const ByteClass c = tally.add(bytes[i]);
+    if (c == kLineFeed) {
+      every_ending_crlf = every_ending_crlf && i > line_start && bytes[i - 1] == '\r';
+      on_line(text.substr(line_start, i - line_start));
+      ++lines;
+      line_start = i + 1;
+    } else if (c == kForbidden) {
+      return false;
     }
   }
   // The last line: terminated only by the LF that final_newline took off.
-  ++tokens;
+  tally.end_token();
   if (final_newline) {
     every_ending_crlf = every_ending_crlf && text.size() > line_start && bytes[text.size() - 1] == '\r';
   }
@@ -71,7 +79,7 @@ bool scan_log_text(std::string_view text, bool& final_newline, bool& crlf, OnLin
   ++lines;
 
   crlf = every_ending_crlf;
-  return counts_make_a_log(lines, LogTokenCount{tokens, digit_tokens, false});
+  return counts_make_a_log(lines, LogTokenCount{tally.tokens, tally.digit_tokens, false});
 }
 
 }  // namespace
@@ -95,28 +103,13 @@ bool counts_make_a_log(std::uint64_t lines, const LogTokenCount& count) {
 
 void count_log_tokens(std::string_view piece, LogTokenCount& count) {
   const auto* bytes = reinterpret_cast<const unsigned char*>(piece.data());
-  std::uint64_t tokens = 1;
-  std::uint64_t digit_tokens = 0;
-  bool token_has_digit = false;
+  // The piece's last token ends with it.
+  TokenTally tally{.tokens = 1};
   for (std::size_t i = 0; i < piece.size(); ++i) {
-    switch (kByteClasses[bytes[i]]) {
-      case kPlain:
-        break;
-      case kDigit:
-        digit_tokens += !token_has_digit;
-        token_has_digit = true;
-        break;
-      case kSpace:
-      case kLineFeed:
-        ++tokens;
-        token_has_digit = false;
-        break;
-      default:
-        count.forbidden = true;
-    }
+    if (tally.add(bytes[i]) == kForbidden) count.forbidden = true;
   }
-  count.tokens += tokens;
-  count.digit_tokens += digit_tokens;
+  count.tokens += tally.tokens;
+  count.digit_tokens += tally.digit_tokens;
 }
 
 bool holds_no_space_nor_forbidden_byte(std::string_view bytes) {
