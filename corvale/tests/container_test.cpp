@@ -9,6 +9,7 @@
 #include "codecs/compress.h"
 #include "support/archive_surgery.h"
 #include "support/expect_error.h"
+#include "support/recording_sink.h"
 
 namespace corvale {
 namespace {
@@ -45,6 +46,28 @@ TEST(DecodeArchive, PassesTheLimitAndTheDecoderMessagesThrough) {
   EXPECT_ERROR(decode_archive("\x07", 100), "Unknown archive type: 7");
   // The type is refused before the trailer is looked at.
   EXPECT_ERROR(decode_archive("\x8F" + be32(0), 100), "Unknown archive type: 15");
+}
+
+TEST(DecodeArchiveTo, WritesWhatDecodeArchiveRestoresAndChecksTheTrailerAfterTheLastPiece) {
+  // A number list streams its text in pieces; a stored archive goes out whole.
+  std::string list;
+  for (int i = 0; list.size() < 2500000; ++i) list += std::to_string(i % 1000 * 37) + "\n";
+  const std::string list_archive = compress_best_archive(list);
+  ASSERT_EQ(static_cast<unsigned char>(list_archive[0]), 0x89u);
+  for (const std::string& archive : {list_archive, stored_archive("abc"), stored_archive("abc", false),
+                                     std::string()}) {
+    test::RecordingSink sink;
+    EXPECT_EQ(decode_archive_to(archive, kNoLimit, sink), decode_archive(archive, kNoLimit).size());
+    EXPECT_TRUE(sink.text == decode_archive(archive, kNoLimit));
+  }
+
+  std::string damaged = list_archive;
+  damaged.back() = static_cast<char>(damaged.back() ^ 1);
+  test::RecordingSink sink;
+  EXPECT_ERROR(decode_archive_to(damaged, kNoLimit, sink), "Archive checksum mismatch: the archive is damaged");
+  EXPECT_GE(sink.pieces, 2);
+  EXPECT_ERROR(decode_archive_to("\x8F" + be32(0), 100, sink), "Unknown archive type: 15");
+  EXPECT_ERROR(decode_archive_to(stored_archive("abcd"), 3, sink), "Output exceeds decompression limit");
 }
 
 TEST(WrapArchive, WritesFlaggedTypePayloadAndBigEndianCrcOfTheRestoredData) {

@@ -7,6 +7,7 @@
 #include <iterator>
 #include <random>
 #include <string>
+#include <vector>
 
 #include "support/integer_texts.h"
 #include "support/program_files.h"
@@ -60,6 +61,27 @@ TEST_F(NumberListFiles, ListWithOneWideValueRestoresUnderItsOwnSizeAsLimit) {
       run({"decompress", "-i", "wide.cv", "-o", "wide.out", "--max-output", std::to_string(text.size())});
   EXPECT_EQ(d.status, 0) << d.err;
   EXPECT_EQ(dir_.read("wide.out"), text);
+}
+
+TEST_F(NumberListFiles, ALargeListFoundDamagedOrTooLongAfterItsFirstPiecesLeavesNothingBehind) {
+  std::string text;
+  for (int i = 0; text.size() < 3000000; ++i) text += std::to_string(i * 7 % 100000) + "\n";
+  const std::string archive = round_trip("large.txt", text, 0x89);
+  std::string damaged = archive;
+  damaged.back() = static_cast<char>(damaged.back() ^ 1);
+  dir_.write("damaged.cv", damaged);
+  const std::vector<std::string> before = dir_.names();
+
+  const test::ProcessResult bad = run({"decompress", "-i", "damaged.cv", "-o", "large.txt.out"});
+  EXPECT_EQ(bad.status, 1);
+  EXPECT_EQ(bad.err, "Error: Archive checksum mismatch: the archive is damaged\n");
+  const test::ProcessResult over =
+      run({"decompress", "-i", "large.txt.cv", "-o", "large.txt.out", "--max-output", std::to_string(text.size() - 1)});
+  EXPECT_EQ(over.status, 1);
+  EXPECT_EQ(over.err, "Error: Output exceeds decompression limit\n");
+  // The earlier restore's output is still whole, and no temporary file is left.
+  EXPECT_EQ(dir_.names(), before);
+  EXPECT_TRUE(dir_.read("large.txt.out") == text);
 }
 
 TEST_F(NumberListFiles, DamagedListArchiveReportsTheDecodersMessage) {

@@ -15,6 +15,7 @@
 #include "support/expect_error.h"
 #include "support/integer_lists.h"
 #include "support/integer_texts.h"
+#include "support/recording_sink.h"
 
 namespace corvale {
 namespace {
@@ -456,6 +457,9 @@ void expect_round_trip(const std::string& text) {
   EXPECT_EQ(decode_number_list_payload(payload, text.size()), text) << testing::PrintToString(text.substr(0, 200));
   EXPECT_TRUE(decode_number_list_payload(payload, std::uint64_t{1} << 40) == text)
       << testing::PrintToString(text.substr(0, 200));
+  test::RecordingSink sink;
+  stream_number_list_payload(payload, text.size(), sink);
+  EXPECT_TRUE(sink.text == text) << testing::PrintToString(text.substr(0, 200));
 }
 
 TEST(IntegerLines, QuickProofTakesOnlyWhatTheRecogniserTakes) {
@@ -774,6 +778,27 @@ TEST(NumberListArchive, ListsThatTurnWideAfterManyPiecesRestoreExactly) {
       EXPECT_TRUE(decode_number_list_payload(payload, text.size()) == text);
       EXPECT_ERROR(decode_number_list_payload(payload, text.size() - 1), "Output exceeds decompression limit");
     }
+  }
+}
+
+TEST(NumberListArchive, StreamedTextGoesOutInPiecesAndStartsOverWhenTheListTurnsWide) {
+  // Megabytes of words, so that pieces are handed on before the value past 64 bits is met.
+  std::string words;
+  for (int i = 0; words.size() < 3000000; ++i) {
+    words += i % 9 == 0 ? "-0" : std::to_string(i * 7919 % 2000003 - 1000000);
+    words += '\n';
+  }
+  const std::string wide = words + test::pow2_decimal(70) + "\n5";
+  for (const std::string* text : {static_cast<const std::string*>(&words), &wide}) {
+    SCOPED_TRACE(text->size());
+    const std::string payload = encode_text(*text);
+    test::RecordingSink sink;
+    stream_number_list_payload(payload, text->size(), sink);
+    EXPECT_TRUE(sink.text == *text);
+    EXPECT_GE(sink.pieces, 3);
+    if (text == &wide) EXPECT_GE(sink.dropped, std::size_t{1} << 20);  // the words, written once before
+    test::RecordingSink short_sink;
+    EXPECT_ERROR(stream_number_list_payload(payload, text->size() - 1, short_sink), "Output exceeds decompression limit");
   }
 }
 

@@ -24,16 +24,16 @@ ByteBuffer as_buffer(std::string_view payload, std::uint64_t limit) {
 
 // In type order.
 constexpr ArchiveTypeRow kArchiveTypes[] = {
-    {ArchiveType::Stored, "stored", as_buffer<decode_stored_payload>, false},
-    {ArchiveType::NumericText, "numeric text", as_buffer<read_numeric_text_payload>, true},
-    {ArchiveType::BinaryNumeric, "binary numeric", as_buffer<decode_binary_numeric_payload>, true},
-    {ArchiveType::PowerForm, "power form", as_buffer<decode_power_form_payload>, true},
-    {ArchiveType::NumberList, "number list", decode_number_list_payload, false},
-    {ArchiveType::NumberText, "number text", decode_number_text_payload, false},
-    {ArchiveType::Table, "table", decode_table_payload, false},
-    {ArchiveType::BlockArchive, "block archive", as_buffer<decode_block_list>, false},
-    {ArchiveType::Formula, "formula", as_buffer<decode_formula_payload>, true},
-    {ArchiveType::Log, "log", decode_log_payload, false},
+    {ArchiveType::Stored, "stored", as_buffer<decode_stored_payload>, stream_stored_payload, false},
+    {ArchiveType::NumericText, "numeric text", as_buffer<read_numeric_text_payload>, nullptr, true},
+    {ArchiveType::BinaryNumeric, "binary numeric", as_buffer<decode_binary_numeric_payload>, nullptr, true},
+    {ArchiveType::PowerForm, "power form", as_buffer<decode_power_form_payload>, nullptr, true},
+    {ArchiveType::NumberList, "number list", decode_number_list_payload, stream_number_list_payload, false},
+    {ArchiveType::NumberText, "number text", decode_number_text_payload, nullptr, false},
+    {ArchiveType::Table, "table", decode_table_payload, nullptr, false},
+    {ArchiveType::BlockArchive, "block archive", as_buffer<decode_block_list>, nullptr, false},
+    {ArchiveType::Formula, "formula", as_buffer<decode_formula_payload>, nullptr, true},
+    {ArchiveType::Log, "log", decode_log_payload, nullptr, false},
 };
 
 }  // namespace

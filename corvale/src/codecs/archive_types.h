@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "codecs/byte_buffer.h"
+#include "codecs/output_sink.h"
 
 namespace corvale {
 
@@ -28,12 +29,15 @@ enum class ArchiveType : std::uint8_t {
 // Restores what one payload of a type holds, at most limit bytes; runs its codec's own final
 // checks. Throws Error with the user's message.
 using PayloadDecoder = ByteBuffer (*)(std::string_view payload, std::uint64_t limit);
+// The same text written to out as it is made, for the types whose outputs are the largest.
+using PayloadStreamer = void (*)(std::string_view payload, std::uint64_t limit, OutputSink& out);
 
 struct ArchiveTypeRow {
   ArchiveType type;
   const char* name;       // for people: "number list"
   PayloadDecoder decode;
-  bool single_number;     // the output must also pass the single-number check
+  PayloadStreamer stream;  // nullptr: the output is made whole by decode
+  bool single_number;      // the output must also pass the single-number check
 };
 
 // The row of a type value (the low 7 bits of a type byte); nullptr for a value that names no

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <limits>
 #include <new>
+#include <optional>
 #include <stdexcept>
 
 #include "codecs/compress.h"
@@ -24,22 +25,62 @@ std::uint32_t read_be32(std::string_view bytes) {
   return v;
 }
 
+// A non-empty archive taken apart. Unflagged archives carry nothing to check against; the
+// decoder's word is final.
+struct ArchiveParts {
+  std::uint8_t type;
+  std::string_view payload;
+  std::optional<std::uint32_t> crc;
+};
+
+ArchiveParts split_archive(std::string_view archive) {
+  const auto type_byte = static_cast<unsigned char>(archive[0]);
+  if (type_byte < kChecksumFlag) return {type_byte, archive.substr(1), std::nullopt};
+  if (archive.size() < 1 + kTrailerSize) throw Error(kMissingArchiveChecksum);
+  return {static_cast<std::uint8_t>(type_byte & 0x7F), archive.substr(1, archive.size() - 1 - kTrailerSize),
+          read_be32(archive.substr(archive.size() - kTrailerSize))};
+}
+
+// Passes the output on, keeping its length and CRC-32.
+class CheckedSink final : public OutputSink {
+ public:
+  explicit CheckedSink(OutputSink& out) : out_(out) {}
+  void write(std::string_view bytes) override {
+    crc_ = crc32_update(crc_, bytes);
+    size_ += bytes.size();
+    out_.write(bytes);
+  }
+  void restart() override {
+    crc_ = 0;
+    size_ = 0;
+    out_.restart();
+  }
+  std::uint32_t crc() const { return crc_; }
+  std::uint64_t size() const { return size_; }
+
+ private:
+  OutputSink& out_;
+  std::uint32_t crc_ = 0;
+  std::uint64_t size_ = 0;
+};
+
 }  // namespace
 
 ByteBuffer decode_archive(std::string_view archive, std::uint64_t limit) {
   if (archive.empty()) return {};
-  const auto type_byte = static_cast<unsigned char>(archive[0]);
-  if (type_byte < kChecksumFlag) {
-    // Unflagged archives carry nothing to check against; the decoder's word is final.
-    return decode_archive_payload(type_byte, archive.substr(1), limit);
-  }
-  if (archive.size() < 1 + kTrailerSize) throw Error(kMissingArchiveChecksum);
-  const std::string_view payload = archive.substr(1, archive.size() - 1 - kTrailerSize);
-  ByteBuffer restored = decode_archive_payload(type_byte & 0x7F, payload, limit);
-  if (crc32_of(restored) != read_be32(archive.substr(archive.size() - kTrailerSize))) {
-    throw Error(kArchiveChecksumMismatch);
-  }
+  const ArchiveParts parts = split_archive(archive);
+  ByteBuffer restored = decode_archive_payload(parts.type, parts.payload, limit);
+  if (parts.crc && crc32_of(restored) != *parts.crc) throw Error(kArchiveChecksumMismatch);
   return restored;
+}
+
+std::uint64_t decode_archive_to(std::string_view archive, std::uint64_t limit, OutputSink& out) {
+  if (archive.empty()) return 0;
+  const ArchiveParts parts = split_archive(archive);
+  CheckedSink checked(out);
+  decode_archive_payload_to(parts.type, parts.payload, limit, checked);
+  if (parts.crc && checked.crc() != *parts.crc) throw Error(kArchiveChecksumMismatch);
+  return checked.size();
 }
 
 std::string wrap_archive_with_checksum(ArchiveType type, std::string payload, std::string_view restored) {

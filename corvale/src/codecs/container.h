@@ -8,6 +8,7 @@
 
 #include "codecs/archive_types.h"
 #include "codecs/byte_buffer.h"
+#include "codecs/output_sink.h"
 
 namespace corvale {
 
@@ -24,6 +25,10 @@ inline constexpr const char kCapacityOverflowMessage[] =
 
 // Restores the data of one archive, producing at most limit bytes. Throws Error.
 ByteBuffer decode_archive(std::string_view archive, std::uint64_t limit);
+// The same bytes written to out, a piece at a time for the types that stream their text; a
+// checksum that does not match throws after the last piece. Returns how many bytes were written
+// (after the last restart). Throws Error.
+std::uint64_t decode_archive_to(std::string_view archive, std::uint64_t limit, OutputSink& out);
 
 // type | 0x80, the payload, the CRC-32 of restored.
 std::string wrap_archive_with_checksum(ArchiveType type, std::string payload, std::string_view restored);

@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "codecs/byte_buffer.h"
+#include "codecs/output_sink.h"
 
 namespace corvale {
 
@@ -14,9 +15,14 @@ inline constexpr const char kNotANumberMessage[] = "Archive decodes to something
 // The bytes the payload of an archive of the given type (the low 7 bits of the type byte)
 // restores, at most limit of them. Throws Error.
 ByteBuffer decode_archive_payload(std::uint8_t type, std::string_view payload, std::uint64_t limit);
+// The same bytes written to out: as they are made by the types that stream their text, at once
+// by the others. Throws Error.
+void decode_archive_payload_to(std::uint8_t type, std::string_view payload, std::uint64_t limit, OutputSink& out);
 
 // Type 0: the payload is the data.
 std::string decode_stored_payload(std::string_view payload, std::uint64_t limit);
+// The same, written to out without a copy of its own. Throws Error.
+void stream_stored_payload(std::string_view payload, std::uint64_t limit, OutputSink& out);
 
 // True when text, without one final CR LF (else one final LF) and then without one leading '-',
 // is one or more ASCII digits: the shape of every single-number archive's output.

@@ -293,8 +293,11 @@ u128 zeros_total(ByteCursor zeros, std::uint8_t flags, std::uint64_t n) {
 class TextWriter {
  public:
   // first_size: the size to start from (the text's size when it is known), held to the limit.
-  TextWriter(std::uint64_t limit, u128 first_size, std::string_view ending)
-      : limit_(limit), ending_(ending), proof_(ending.size() == 2) {
+  // With a sink, the proven text goes there once there is enough of it, and the buffer only
+  // ever holds about a piece's text.
+  TextWriter(std::uint64_t limit, u128 first_size, std::string_view ending, OutputSink* sink = nullptr)
+      : limit_(limit), ending_(ending), proof_(ending.size() == 2), sink_(sink) {
+    if (sink_ != nullptr) first_size = std::min<u128>(first_size, kSinkPiece + kSinkPiece / 4);
     grow(static_cast<std::uint64_t>(std::min<u128>(first_size, limit)));
   }
 
@@ -346,24 +349,39 @@ class TextWriter {
     if (char* p = take(digits.size())) std::memcpy(p, digits.data(), digits.size());
   }
 
-  // Proves the text written so far in whole blocks, keeping back at least its last byte.
+  // Proves the text written so far in whole blocks, keeping back at least its last byte; with
+  // a sink, hands on what is proven once it is a piece's worth.
   void prove() {
     if (pos_ == 0) return;
     const std::uint64_t n = (pos_ - 1 - proved_) / 64 * 64;
     proof_.add_blocks(out_.data() + proved_, n);
     proved_ += n;
+    if (sink_ != nullptr && proved_ >= kSinkPiece && !over_) {
+      sink_->write(std::string_view(out_.data(), static_cast<std::size_t>(proved_)));
+      std::memmove(out_.data(), out_.data() + proved_, static_cast<std::size_t>(pos_ - proved_));
+      handed_on_ += proved_;
+      limit_ -= proved_;
+      pos_ -= proved_;
+      proved_ = 0;
+    }
   }
 
   // The text with its last line ending, when it has one, and checked as the recogniser would
-  // (through the quick proof first, which any text written here passes).
+  // (through the quick proof first, which any text written here passes). With a sink, the rest
+  // of the text goes there and the buffer returned is empty.
   ByteBuffer finish(bool final_ending) {
     if (final_ending) write_ending();
     if (over_) throw output_limit_error();
     prove();
     out_.resize(static_cast<std::size_t>(pos_));
-    const bool proved = pos_ > 0 && proof_.finish(out_.view().substr(proved_), pos_);
-    if (!proved && !is_integer_lines(out_)) throw Error(kNotANumberList);
-    return std::move(out_);
+    const std::uint64_t size = handed_on_ + pos_;
+    const bool proved = size > 0 && pos_ > 0 && proof_.finish(out_.view().substr(proved_), size);
+    // Text already handed on cannot be read again; it was proven, so only a tail the proof
+    // rejects is left to judge, and that is not the text of a list.
+    if (!proved && (handed_on_ > 0 || !is_integer_lines(out_))) throw Error(kNotANumberList);
+    if (sink_ == nullptr) return std::move(out_);
+    sink_->write(out_.view());
+    return {};
   }
 
  private:
@@ -374,14 +392,20 @@ class TextWriter {
     out_.reserve(static_cast<std::size_t>(capacity_));
   }
 
+  // Text is handed on in pieces of at least this much: large enough that a write costs little
+  // beside the text, small enough to stay in the processor's caches.
+  static constexpr std::uint64_t kSinkPiece = 1 << 20;
+
   ByteBuffer out_;
   std::uint64_t pos_ = 0;
   std::uint64_t capacity_ = 0;
-  std::uint64_t limit_;
+  std::uint64_t limit_;  // of the text still in out_ and to come
   bool over_ = false;
   std::string_view ending_;
   LinesProof proof_;
-  std::uint64_t proved_ = 0;  // the bytes proof_ has taken
+  std::uint64_t proved_ = 0;  // the bytes of out_ that proof_ has taken
+  OutputSink* sink_;
+  std::uint64_t handed_on_ = 0;  // the bytes the sink has taken
 };
 
 // The longest line of a value in a word: a line ending before it, a sign and 20 digits.
@@ -660,7 +684,10 @@ std::string encode_number_list_payload(IntegerLines lines) {
   return payload;
 }
 
-ByteBuffer decode_number_list_payload(std::string_view payload, std::uint64_t limit) {
+namespace {
+
+// The text of a payload, whole, or through sink (then the buffer returned is empty).
+ByteBuffer decode_number_list(std::string_view payload, std::uint64_t limit, OutputSink* sink) {
   if (payload.size() <= 2) throw Error(kTruncatedNumberList);
   const auto flags = static_cast<std::uint8_t>(payload[0]);
   if (flags > 15) throw Error(kInvalidNumberListFlags);
@@ -707,7 +734,7 @@ ByteBuffer decode_number_list_payload(std::string_view payload, std::uint64_t li
   // and the list is read again in two: one that checks and measures, so that no big value is
   // printed before the payload is known to be sound and its text to fit, and one that writes.
   {
-    TextWriter text(limit, static_cast<u128>(n) * (1 + ending.size()), ending);
+    TextWriter text(limit, static_cast<u128>(n) * (1 + ending.size()), ending, sink);
     ByteCursor zeros = zeros_at;
     MinusZeroLines minus_zeros(body, (flags & kListMinusZeros) != 0, n);
     std::uint64_t line = 0;
@@ -746,7 +773,8 @@ ByteBuffer decode_number_list_payload(std::string_view payload, std::uint64_t li
   size.fixed += zeros_total(zeros_at, flags, n) + static_cast<u128>(n - 1 + (final_ending ? 1 : 0)) * ending.size();
   if (size.fixed + size.lower > limit) throw output_limit_error();
 
-  TextWriter text(limit, size.fixed + size.upper, ending);
+  if (sink != nullptr) sink->restart();
+  TextWriter text(limit, size.fixed + size.upper, ending, sink);
   pieces.rewind();
   ByteCursor zeros = zeros_at;
   ByteCursor list = minus_zeros_at;
@@ -759,6 +787,16 @@ ByteBuffer decode_number_list_payload(std::string_view payload, std::uint64_t li
     line += values.size();
   }
   return text.finish(final_ending);
+}
+
+}  // namespace
+
+ByteBuffer decode_number_list_payload(std::string_view payload, std::uint64_t limit) {
+  return decode_number_list(payload, limit, nullptr);
+}
+
+void stream_number_list_payload(std::string_view payload, std::uint64_t limit, OutputSink& out) {
+  decode_number_list(payload, limit, &out);
 }
 
 }  // namespace corvale

@@ -10,6 +10,7 @@
 
 #include "codecs/byte_buffer.h"
 #include "codecs/integer_list.h"
+#include "codecs/output_sink.h"
 
 namespace corvale {
 
@@ -54,5 +55,7 @@ bool proves_integer_lines(std::string_view text, bool crlf);
 
 // The text a type-9 payload restores, at most limit bytes. Throws Error.
 ByteBuffer decode_number_list_payload(std::string_view payload, std::uint64_t limit);
+// The same text written to out as it is made. Throws Error.
+void stream_number_list_payload(std::string_view payload, std::uint64_t limit, OutputSink& out);
 
 }  // namespace corvale

@@ -22,6 +22,7 @@
 #include "stream/block_decompress.h"
 #include "stream/block_format.h"
 #include "stream/block_list_parallel.h"
+#include "stream/output_file.h"
 
 namespace corvale {
 namespace {
@@ -135,9 +136,11 @@ Counts decompress_road(const RunPlan& plan, ProgressReader reader) {
   archive = read_whole_input(reader, plan.input, std::move(archive));
   std::uint64_t limit = kInMemoryDecodeCap;
   if (plan.max_output && *plan.max_output < limit) limit = *plan.max_output;
-  const ByteBuffer restored = decode_archive(archive, limit);
-  write_output_atomically(plan.output, restored);
-  return {archive.size(), restored.size()};
+  // Written as it is restored: a large text is never held whole.
+  StreamedOutputFile out(plan.output);
+  const std::uint64_t restored = decode_archive_to(archive, limit, out);
+  out.commit();
+  return {archive.size(), restored};
 }
 
 int run(const std::vector<NativeString>& args) {

@@ -74,4 +74,14 @@ void BlockOutputFile::commit() {
   committed_ = true;
 }
 
+void StreamedOutputFile::write(std::string_view bytes) {
+  if (!file_) file_.emplace(output_);
+  file_->write(bytes);
+}
+
+void StreamedOutputFile::commit() {
+  if (!file_) file_.emplace(output_);
+  file_->commit();
+}
+
 }  // namespace corvale

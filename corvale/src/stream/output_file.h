@@ -7,8 +7,11 @@
 #include <cstddef>
 #include <filesystem>
 #include <string>
+#include <optional>
 #include <string_view>
+#include <utility>
 
+#include "codecs/output_sink.h"
 #include "platform/platform.h"
 
 namespace corvale {
@@ -36,6 +39,24 @@ class BlockOutputFile {
   platform::File file_;
   std::string buffer_;
   bool committed_ = false;
+};
+
+// One archive's restored text as its decoder hands it on. The temporary file is only created
+// with the first piece, so an archive found unsound before then leaves no trace; starting over
+// deletes it.
+class StreamedOutputFile final : public OutputSink {
+ public:
+  explicit StreamedOutputFile(std::filesystem::path output) : output_(std::move(output)) {}
+
+  // Throws Error as BlockOutputFile does.
+  void write(std::string_view bytes) override;
+  void restart() override { file_.reset(); }
+  // Creates the file if nothing was written, then as BlockOutputFile::commit. Throws Error.
+  void commit();
+
+ private:
+  std::filesystem::path output_;
+  std::optional<BlockOutputFile> file_;
 };
 
 }  // namespace corvale
