@@ -107,6 +107,21 @@ TEST(Verification, HandsOutOnlyArchivesThatRestoreTheInputExactly) {
   }
 }
 
+TEST(Verification, HoldsEveryStreamedPieceAgainstTheInput) {
+  std::string list;
+  for (int i = 0; list.size() < 2500000; ++i) list += std::to_string(i % 1000 * 37) + "\n";
+  const std::string archive = compress_best_archive(list);
+  ASSERT_EQ(static_cast<unsigned char>(archive[0]), 0x89u);
+  EXPECT_EQ(check_archive_restores(archive, list), archive);
+  std::string early = list;
+  early[10] = '9';
+  std::string late = list;
+  late[late.size() - 2] = late[late.size() - 2] == '7' ? '8' : '7';
+  for (const std::string& input : {early, late, list + "5\n", list.substr(0, list.size() - 2)}) {
+    EXPECT_ERROR(check_archive_restores(archive, input), kVerificationMessage);
+  }
+}
+
 TEST(Verification, ACompressorRefusalIsNotAVerificationFailure) {
   EXPECT_ERROR(compress_verified(""), kNotNumericMessage);
   EXPECT_ERROR(compress_verified("This is prose, not numbers.\n"), kNotNumericMessage);
