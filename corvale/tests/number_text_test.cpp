@@ -12,6 +12,7 @@
 #include "codecs/zlib.h"
 #include "support/bytes.h"
 #include "support/expect_error.h"
+#include "support/recording_sink.h"
 
 namespace corvale {
 namespace {
@@ -73,17 +74,37 @@ TEST(NumberText, RestoresEveryByteAndStopsAtTheLimit) {
         for (int i = 0; i < 200; ++i) t += "-" + std::string(500, '3') + "e+09\n";
         return t + "1";
       }(),
+      // Megabytes of decimals and exponents: streamed, they go out in several pieces.
+      [] {
+        std::string t = "[";
+        for (int i = 0; t.size() < 3000000; ++i) {
+          t += std::to_string(i % 977) + "." + std::to_string(i % 10) + (i % 5 == 0 ? "e-7" : "") + ", ";
+        }
+        return t + "-0.0]\n";
+      }(),
   };
   for (const std::string& text : texts) {
     SCOPED_TRACE(text.substr(0, 100));
     const std::string p = encode(text);
-    EXPECT_EQ(decode_number_text_payload(p, text.size()), text);
+    EXPECT_TRUE(decode_number_text_payload(p, text.size()) == text);
+    test::RecordingSink sink;
+    stream_number_text_payload(p, text.size(), sink);
+    EXPECT_TRUE(sink.text == text);
+    EXPECT_EQ(sink.pieces > 1, text.size() > (std::size_t{1} << 20));
+    EXPECT_EQ(sink.restarts, 0);
     // n numbers need 2n - 1 bytes at least; a tighter text fails on its size first.
     const std::size_t n = tokenize_number_text(text)->numbers.size();
     const std::string_view message = 2 * n - 1 > text.size() - 1 ? kInvalidNumberTextSize : kOutputLimitExceeded;
     try {
       decode_number_text_payload(p, text.size() - 1);
       ADD_FAILURE() << "decoded under one byte less";
+    } catch (const Error& e) {
+      EXPECT_EQ(std::string(e.what()), message);
+    }
+    try {
+      test::RecordingSink short_sink;
+      stream_number_text_payload(p, text.size() - 1, short_sink);
+      ADD_FAILURE() << "streamed under one byte less";
     } catch (const Error& e) {
       EXPECT_EQ(std::string(e.what()), message);
     }
@@ -187,6 +208,8 @@ TEST(NumberText, EveryDecoderMessageFromACraftedPayload) {
   for (const Case& k : cases) {
     SCOPED_TRACE(k.name);
     EXPECT_ERROR(decode_number_text_payload(k.payload, k.limit), k.message);
+    test::RecordingSink sink;
+    EXPECT_ERROR(stream_number_text_payload(k.payload, k.limit, sink), k.message);
   }
   // The well-formed pieces above decode as they should.
   EXPECT_EQ(decode_number_text_payload(payload(0, 2, ok), 3), "1 2");

@@ -29,7 +29,7 @@ constexpr ArchiveTypeRow kArchiveTypes[] = {
     {ArchiveType::BinaryNumeric, "binary numeric", as_buffer<decode_binary_numeric_payload>, nullptr, true},
     {ArchiveType::PowerForm, "power form", as_buffer<decode_power_form_payload>, nullptr, true},
     {ArchiveType::NumberList, "number list", decode_number_list_payload, stream_number_list_payload, false},
-    {ArchiveType::NumberText, "number text", decode_number_text_payload, nullptr, false},
+    {ArchiveType::NumberText, "number text", decode_number_text_payload, stream_number_text_payload, false},
     {ArchiveType::Table, "table", decode_table_payload, nullptr, false},
     {ArchiveType::BlockArchive, "block archive", as_buffer<decode_block_list>, nullptr, false},
     {ArchiveType::Formula, "formula", as_buffer<decode_formula_payload>, nullptr, true},

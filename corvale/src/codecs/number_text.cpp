@@ -460,12 +460,24 @@ class NumberWalk {
 };
 
 // The restored text as it is written: room is asked for before each piece, and the buffer at
-// least doubles when it runs out, up to the limit.
+// least doubles when it runs out, up to the limit. With a sink, the text goes there a piece at a
+// time, and the buffer only ever holds about a piece.
 class RestoredText {
  public:
   // expected: the size to allocate first (no more than the limit is).
-  RestoredText(std::uint64_t limit, u128 expected) : limit_(limit) {
+  RestoredText(std::uint64_t limit, u128 expected, OutputSink* sink = nullptr) : limit_(limit), sink_(sink) {
+    if (sink_ != nullptr) expected = std::min<u128>(expected, kSinkPiece + kSinkPiece / 4);
     grow(std::max<std::uint64_t>(static_cast<std::uint64_t>(std::min<u128>(expected, limit)), 1));
+  }
+
+  // Hands the text written so far on to the sink, if there is one and a piece's worth.
+  void hand_on_when_full() {
+    const auto used = static_cast<std::uint64_t>(at_ - out_.data());
+    if (sink_ == nullptr || used < kSinkPiece) return;
+    sink_->write(std::string_view(out_.data(), static_cast<std::size_t>(used)));
+    limit_ -= used;
+    at_ = out_.data();
+    end_ = out_.data() + std::min<std::uint64_t>(out_.size() - kTextSlack, limit_);
   }
 
   // Where the next size bytes go, with kTextSlack bytes of room past them; commit() the end once
@@ -480,9 +492,12 @@ class RestoredText {
   void commit(char* end) { at_ = end; }
   void append(std::string_view bytes) { commit(std::copy(bytes.begin(), bytes.end(), room(bytes.size()))); }
 
+  // The text, or with a sink the rest of it handed on and an empty buffer.
   ByteBuffer finish() {
     out_.resize(static_cast<std::size_t>(at_ - out_.data()));
-    return std::move(out_);
+    if (sink_ == nullptr) return std::move(out_);
+    sink_->write(out_.view());
+    return {};
   }
 
  private:
@@ -496,10 +511,15 @@ class RestoredText {
     end_ = out_.data() + (out_.size() - kTextSlack);
   }
 
+  // Text is handed on in pieces of at least this much: large enough that a write costs little
+  // beside the text, small enough to stay in the processor's caches.
+  static constexpr std::uint64_t kSinkPiece = 1 << 20;
+
   ByteBuffer out_;
   char* at_ = nullptr;   // where the next byte goes
   char* end_ = nullptr;  // the end of the room for text: no further than the limit allows
-  std::uint64_t limit_;
+  std::uint64_t limit_;  // of the text in out_ and to come
+  OutputSink* sink_;
 };
 
 // The runs between the numbers, one after the other.
@@ -572,6 +592,7 @@ template <bool kPlain>
 bool render(RestoredText& text, NumberWalk& walk, RunWalk& runs, std::uint64_t n) {
   bool well_formed = true;
   for (std::uint64_t i = 0; i < n; ++i) {
+    if (i % 1024 == 0) text.hand_on_when_full();
     if (i > 0) runs.append(text, runs.next());
     const NumberPieces number = walk.next<kPlain>(i);
     well_formed &= number.well_formed();
@@ -580,9 +601,8 @@ bool render(RestoredText& text, NumberWalk& walk, RunWalk& runs, std::uint64_t n
   return well_formed;
 }
 
-}  // namespace
-
-ByteBuffer decode_number_text_payload(std::string_view payload, std::uint64_t limit) {
+// The text of a payload, whole, or through sink (then the buffer returned is empty).
+ByteBuffer decode_number_text(std::string_view payload, std::uint64_t limit, OutputSink* sink) {
   if (payload.size() < 2) throw Error(kTruncatedNumberText);
   const auto flags = static_cast<std::uint8_t>(payload[0]);
   if ((flags & kTextReservedFlags) != 0 || (flags & (kTextDecimal | kTextRelativeCounts)) == kTextRelativeCounts) {
@@ -630,19 +650,42 @@ ByteBuffer decode_number_text_payload(std::string_view payload, std::uint64_t li
   // the body, so that a text whose first numbers are long asks for no more than it may need.
   const u128 expected = expected_text_size(numbers, leading_zeros, minus_zeros, fraction_digits, exponents, separators,
                                            n, prefix.size() + suffix.size(), limit);
-  RestoredText text(limit, std::min<u128>(expected, static_cast<u128>(body.size()) * 16 + 65536));
-  text.append(prefix);
-  NumberWalk walk(numbers, leading_zeros, minus_zeros, fraction_digits, exponents);
-  RunWalk runs(separators);
-  const bool well_formed = walk.plain() ? render<true>(text, walk, runs, n) : render<false>(text, walk, runs, n);
-  text.append(suffix);
-  ByteBuffer out = text.finish();
+  const auto write_text = [&](RestoredText& text) {
+    text.append(prefix);
+    NumberWalk walk(numbers, leading_zeros, minus_zeros, fraction_digits, exponents);
+    RunWalk runs(separators);
+    const bool well_formed = walk.plain() ? render<true>(text, walk, runs, n) : render<false>(text, walk, runs, n);
+    text.append(suffix);
+    return well_formed;
+  };
+  const u128 first_block = std::min<u128>(expected, static_cast<u128>(body.size()) * 16 + 65536);
 
   // The prefix, the suffix and every run were checked to be separator bytes as they were read,
   // and no run is empty, so a text of well-formed numbers is a number text without a second
-  // look; the full check is for any other.
+  // look; the full check is for any other, and needs the whole text: a streamed one is made
+  // again in memory.
+  if (sink != nullptr) {
+    RestoredText streamed(limit, first_block, sink);
+    if (write_text(streamed)) return streamed.finish();
+    sink->restart();
+  }
+  RestoredText text(limit, first_block);
+  const bool well_formed = write_text(text);
+  ByteBuffer out = text.finish();
   if (!well_formed && !is_number_text(out)) throw Error(kNotANumberList);
-  return out;
+  if (sink == nullptr) return out;
+  sink->write(out);
+  return {};
+}
+
+}  // namespace
+
+ByteBuffer decode_number_text_payload(std::string_view payload, std::uint64_t limit) {
+  return decode_number_text(payload, limit, nullptr);
+}
+
+void stream_number_text_payload(std::string_view payload, std::uint64_t limit, OutputSink& out) {
+  decode_number_text(payload, limit, &out);
 }
 
 }  // namespace corvale

@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "codecs/byte_buffer.h"
+#include "codecs/output_sink.h"
 
 namespace corvale {
 
@@ -40,5 +41,7 @@ std::optional<NumberTextPayload> encode_number_text(std::string_view text);
 
 // The text a type-10 payload restores, at most limit bytes. Throws Error.
 ByteBuffer decode_number_text_payload(std::string_view payload, std::uint64_t limit);
+// The same text written to out as it is made. Throws Error.
+void stream_number_text_payload(std::string_view payload, std::uint64_t limit, OutputSink& out);
 
 }  // namespace corvale
