@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <random>
 #include <string>
 #include <vector>
@@ -784,7 +785,7 @@ TEST(NumberListArchive, ListsThatTurnWideAfterManyPiecesRestoreExactly) {
 TEST(NumberListArchive, StreamedTextGoesOutInPiecesAndStartsOverWhenTheListTurnsWide) {
   // Megabytes of words, so that pieces are handed on before the value past 64 bits is met.
   std::string words;
-  for (int i = 0; words.size() < 3000000; ++i) {
+  for (std::int64_t i = 0; words.size() < 3000000; ++i) {
     words += i % 9 == 0 ? "-0" : std::to_string(i * 7919 % 2000003 - 1000000);
     words += '\n';
   }

@@ -6,8 +6,8 @@
 
 #include <cstddef>
 #include <filesystem>
-#include <string>
 #include <optional>
+#include <string>
 #include <string_view>
 #include <utility>
 
