@@ -297,7 +297,7 @@ class TextWriter {
   // ever holds about a piece's text.
   TextWriter(std::uint64_t limit, u128 first_size, std::string_view ending, OutputSink* sink = nullptr)
       : limit_(limit), ending_(ending), proof_(ending.size() == 2), sink_(sink) {
-    if (sink_ != nullptr) first_size = std::min<u128>(first_size, kSinkPiece + kSinkPiece / 4);
+    if (sink_ != nullptr) first_size = std::min<u128>(first_size, kOutputPiece + kOutputPiece / 4);
     grow(static_cast<std::uint64_t>(std::min<u128>(first_size, limit)));
   }
 
@@ -356,7 +356,7 @@ class TextWriter {
     const std::uint64_t n = (pos_ - 1 - proved_) / 64 * 64;
     proof_.add_blocks(out_.data() + proved_, n);
     proved_ += n;
-    if (sink_ != nullptr && proved_ >= kSinkPiece && !over_) {
+    if (sink_ != nullptr && proved_ >= kOutputPiece && !over_) {
       sink_->write(std::string_view(out_.data(), static_cast<std::size_t>(proved_)));
       std::memmove(out_.data(), out_.data() + proved_, static_cast<std::size_t>(pos_ - proved_));
       handed_on_ += proved_;
@@ -391,10 +391,6 @@ class TextWriter {
     capacity_ = std::max(size, doubled);
     out_.reserve(static_cast<std::size_t>(capacity_));
   }
-
-  // Text is handed on in pieces of at least this much: large enough that a write costs little
-  // beside the text, small enough to stay in the processor's caches.
-  static constexpr std::uint64_t kSinkPiece = 1 << 20;
 
   ByteBuffer out_;
   std::uint64_t pos_ = 0;

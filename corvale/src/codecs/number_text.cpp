@@ -466,14 +466,14 @@ class RestoredText {
  public:
   // expected: the size to allocate first (no more than the limit is).
   RestoredText(std::uint64_t limit, u128 expected, OutputSink* sink = nullptr) : limit_(limit), sink_(sink) {
-    if (sink_ != nullptr) expected = std::min<u128>(expected, kSinkPiece + kSinkPiece / 4);
+    if (sink_ != nullptr) expected = std::min<u128>(expected, kOutputPiece + kOutputPiece / 4);
     grow(std::max<std::uint64_t>(static_cast<std::uint64_t>(std::min<u128>(expected, limit)), 1));
   }
 
   // Hands the text written so far on to the sink, if there is one and a piece's worth.
   void hand_on_when_full() {
     const auto used = static_cast<std::uint64_t>(at_ - out_.data());
-    if (sink_ == nullptr || used < kSinkPiece) return;
+    if (sink_ == nullptr || used < kOutputPiece) return;
     sink_->write(std::string_view(out_.data(), static_cast<std::size_t>(used)));
     limit_ -= used;
     at_ = out_.data();
@@ -510,10 +510,6 @@ class RestoredText {
     at_ = out_.data() + used;
     end_ = out_.data() + (out_.size() - kTextSlack);
   }
-
-  // Text is handed on in pieces of at least this much: large enough that a write costs little
-  // beside the text, small enough to stay in the processor's caches.
-  static constexpr std::uint64_t kSinkPiece = 1 << 20;
 
   ByteBuffer out_;
   char* at_ = nullptr;   // where the next byte goes

@@ -3,9 +3,14 @@
 // large output is never held whole. A decoder that has to read its payload again from the
 // start says so with restart(), and everything written before is dropped.
 
+#include <cstdint>
 #include <string_view>
 
 namespace corvale {
+
+// Streaming decoders hand their text on in pieces of at least this much: large enough that a
+// write costs little beside the text, small enough to stay in the processor's caches.
+inline constexpr std::uint64_t kOutputPiece = 1 << 20;
 
 class OutputSink {
  public:
