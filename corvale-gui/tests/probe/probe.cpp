@@ -302,8 +302,8 @@ std::wstring control_value(const Controls& c, const std::wstring& key) {
 // prints the state; exit status 1 when it never does.
 int cmd_wait_state(HWND window, const wchar_t* argument) {
   if (!argument || !wcschr(argument, L'=')) return 2;
-  const std::wstring spec = argument;
-  const std::wstring key = spec.substr(0, spec.find(L'=')), text = spec.substr(spec.find(L'=') + 1);
+  const std::wstring wanted = argument;  // KEY=TEXT
+  const std::wstring key = wanted.substr(0, wanted.find(L'=')), text = wanted.substr(wanted.find(L'=') + 1);
   const DWORD wait_ms = 60000;
   const DWORD start = GetTickCount();
   for (;;) {

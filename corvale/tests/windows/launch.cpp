@@ -1,8 +1,8 @@
 // Starts a program with an exact command line, which no shell would pass through untouched.
 //
-//   launch [--pid-file FILE] [--plant-dir PATTERN | --plant-file PATTERN] [--stdout none|broken] SPEC
+//   launch [--pid-file FILE] [--plant-dir PATTERN | --plant-file PATTERN] [--stdout none|broken] COMMAND_FILE
 //
-// SPEC is a UTF-8 file: the program's path on its first line, the whole command line on the
+// COMMAND_FILE is a UTF-8 file: the program's path on its first line, the whole command line on the
 // second. The child shares the launcher's standard handles, and the launcher exits with the
 // child's exit status (or 200 when it cannot start it). With --plant-*, the child is created
 // suspended and, before it runs, a folder or a file holding "stale" is created at PATTERN with
@@ -53,7 +53,7 @@ int fail(const char* what) {
 
 int wmain(int, wchar_t**) {
   const std::vector<std::wstring> args = corvale::platform::split_command_line(::GetCommandLineW());
-  std::wstring pid_file, plant, spec, stdout_kind;
+  std::wstring pid_file, plant, command_file, stdout_kind;
   bool plant_dir = false;
   for (std::size_t i = 0; i < args.size(); ++i) {
     if (args[i] == L"--pid-file" && i + 1 < args.size()) {
@@ -64,11 +64,11 @@ int wmain(int, wchar_t**) {
       plant_dir = args[i] == L"--plant-dir";
       plant = args[++i];
     } else {
-      spec = args[i];
+      command_file = args[i];
     }
   }
-  std::ifstream in(spec.c_str(), std::ios::binary);
-  if (!in) return fail("cannot read the spec file");
+  std::ifstream in(command_file.c_str(), std::ios::binary);
+  if (!in) return fail("cannot read the command file");
   std::string program, line;
   std::getline(in, program);
   std::getline(in, line);
