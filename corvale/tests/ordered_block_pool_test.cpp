@@ -22,8 +22,6 @@
 namespace corvale {
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
 // What the main thread saw, in order: "p3" produce of block 3, "c3" its consume.
 struct PoolLog {
   std::vector<std::string> events;
@@ -254,7 +252,6 @@ TEST(OrderedBlockPool, AFailingConsumerEndsTheRun) {
 // A fault (anything but Error) thrown by work: rethrown on the calling thread, never a hang.
 void expect_fault(unsigned workers, std::uint64_t blocks, bool (*faults)(std::uint64_t)) {
   PoolLog run;
-  const auto started = Clock::now();
   try {
     run_blocks(run, workers, blocks, [faults](std::uint64_t b) {
       if (faults(b)) throw std::logic_error("injected fault");
@@ -269,7 +266,6 @@ void expect_fault(unsigned workers, std::uint64_t blocks, bool (*faults)(std::ui
   // Whatever was consumed came in order and stopped short of the end.
   EXPECT_EQ(run.consumed, first_blocks(run.consumed.size()));
   EXPECT_LT(run.consumed.size(), blocks);
-  EXPECT_LT(Clock::now() - started, std::chrono::seconds(20));
 }
 
 TEST(OrderedBlockPool, AWorkerFaultEndsTheRunAsAFault) {
