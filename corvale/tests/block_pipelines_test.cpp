@@ -256,7 +256,7 @@ TEST_F(BlockPipelines, AClaimedLengthIsNotAllocatedBeforeItsBytesArrive) {
   EXPECT_LE(g_largest_allocation.load(), 2 * kMiB);
 }
 
-TEST_F(BlockPipelines, ABlockIsDecodedUnderTheRoomLeftNotUnderTheBlockSize) {
+TEST_F(BlockPipelines, ABlockIsDecodedWithinTheLimitNotWithinTheBlockSize) {
   std::string zeros;
   for (int i = 0; i < 1 << 19; ++i) zeros += "0\n";
   const std::string archive = test::block_archive_file({compress_best_archive(zeros)}, zeros);
