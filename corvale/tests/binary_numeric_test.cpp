@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <string>
 
 #include "codecs/zlib.h"
@@ -71,10 +70,7 @@ TEST(BinaryNumeric, AnOversizedNumberIsRefusedBeforeItsConversion) {
   // refused from the bit length at once, where printing would take minutes.
   const std::uint64_t limit = 64u << 20;
   const std::string payload = bytes({0x00}) + zlib_compress_best(std::string(limit, '\xFF'));
-  const auto start = std::chrono::steady_clock::now();
   EXPECT_ERROR(decode_binary_numeric_payload(payload, limit), "Output exceeds decompression limit");
-  // Generous even for instrumented builds; the conversion alone would take far longer.
-  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
 }
 
 }  // namespace

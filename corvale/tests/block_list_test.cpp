@@ -10,6 +10,7 @@
 #include "codecs/compress.h"
 #include "codecs/container.h"
 #include "codecs/dispatch.h"
+#include "codecs/numeric_text.h"
 #include "support/archive_surgery.h"
 #include "support/block_archive.h"
 #include "support/bytes.h"
@@ -93,11 +94,22 @@ TEST(DecodeBlock, RestoresAtMost64MiBAndNoMoreThanTheRoomLeft) {
   EXPECT_EQ(decode_block(stored_archive("12345"), 5), "12345");
 }
 
-TEST(BlockRoom, IsTheSmallerOfTheLimitLeftAnd64MiB) {
-  EXPECT_EQ(block_room(0, 10), 10u);
-  EXPECT_EQ(block_room(10, 10), 0u);
-  EXPECT_EQ(block_room(11, 10), 0u);
-  EXPECT_EQ(block_room(5, ~0ull), kMaxBlockSize);
+TEST(BlockRoom, IsTheSmallerOfTheLimitAnd64MiB) {
+  EXPECT_EQ(block_room(0), 0u);
+  EXPECT_EQ(block_room(10), 10u);
+  EXPECT_EQ(block_room(kMaxBlockSize + 1), kMaxBlockSize);
+  EXPECT_EQ(block_room(~0ull), kMaxBlockSize);
+}
+
+TEST(DecodeBlock, ANumberTooLongForARoomCutByTheLimitExceedsTheOutputLimit) {
+  // 60 digits from 25 bytes: more bytes than a room of 20 holds.
+  const std::string digits(60, '9');
+  const std::string archive = test::make_archive(
+      0x83, "b+" + encode_base94(BigInt::from_digits(digits, 10).to_bytes_be()), digits);
+  EXPECT_ERROR(decode_block(archive, 20), "Output exceeds decompression limit");
+  EXPECT_EQ(decode_block(archive, 60), digits);
+  // Outside a block list the decoder's own words stand.
+  EXPECT_ERROR(decode_archive(archive, 20), "Numeric payload exceeds decompression limit");
 }
 
 // Whether an installed road is taken, and that the trailing-data check still follows it.

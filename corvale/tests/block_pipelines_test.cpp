@@ -13,6 +13,7 @@
 
 #include "codecs/compress.h"
 #include "codecs/container.h"
+#include "codecs/numeric_text.h"
 #include "codecs/varint.h"
 #include "platform/platform.h"
 #include "stream/block_compress.h"
@@ -255,7 +256,7 @@ TEST_F(BlockPipelines, AClaimedLengthIsNotAllocatedBeforeItsBytesArrive) {
   EXPECT_LE(g_largest_allocation.load(), 2 * kMiB);
 }
 
-TEST_F(BlockPipelines, ABlockIsDecodedUnderTheRoomLeftNotUnderTheBlockSize) {
+TEST_F(BlockPipelines, ABlockIsDecodedWithinTheLimitNotWithinTheBlockSize) {
   std::string zeros;
   for (int i = 0; i < 1 << 19; ++i) zeros += "0\n";
   const std::string archive = test::block_archive_file({compress_best_archive(zeros)}, zeros);
@@ -265,6 +266,21 @@ TEST_F(BlockPipelines, ABlockIsDecodedUnderTheRoomLeftNotUnderTheBlockSize) {
     // The block's own decoder refuses it, in its own words, before it builds the output.
     EXPECT_THROW(decompress(archive, threads, 1000), Error);
     EXPECT_LT(g_largest_allocation.load(), zeros.size() / 4) << threads;
+  }
+}
+
+TEST_F(BlockPipelines, ABlockLongerThanTheRoomLeftExceedsTheLimitOnAnyThreadCount) {
+  // A number of 30 digits (13 bytes) and one of 60 (25 bytes) after 10 stored digits, under 20.
+  for (std::size_t length : {30u, 60u}) {
+    const std::string digits(length, '7');
+    const std::string number =
+        test::make_archive(0x83, "b+" + encode_base94(BigInt::from_digits(digits, 10).to_bytes_be()), digits);
+    const std::string file = test::block_archive_file({test::stored_archive("1234567890"), number}, "1234567890" + digits);
+    for (std::uint64_t threads : {1, 2, 8}) {
+      SCOPED_TRACE(std::to_string(length) + " digits, threads " + std::to_string(threads));
+      EXPECT_ERROR(decompress(file, threads, 20), "Output exceeds decompression limit");
+      EXPECT_EQ(decompress(file, threads, 10 + length), 10 + length);
+    }
   }
 }
 

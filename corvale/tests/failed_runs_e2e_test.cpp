@@ -1,6 +1,6 @@
 // Runs that fail from the outside, on all four roads (compress and decompress, of a small input
 // in memory and of a block archive through the pipelines): a full disk, an output folder the
-// run may not write to, a final move that fails, and SIGKILL at random moments. Whatever
+// run may not write to, a final move that fails, and SIGKILL at moments the test sees. Whatever
 // happens, the previous output stays byte for byte; a failure exits with status 1 and its one
 // message and leaves no temporary file (only SIGKILL may leave one behind).
 
@@ -15,11 +15,13 @@
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <random>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -43,28 +45,55 @@ struct Limits {
   bool unprivileged = false;         // as nobody, so that folder permissions bind even under root
 };
 
-// fork and exec the program in cwd, its standard error into err_path.
-pid_t start(const std::vector<std::string>& args, const fs::path& cwd, const fs::path& err_path, const Limits& limits) {
+// In a child just forked: the program in cwd under limits, its standard output to /dev/null.
+[[noreturn]] void exec_program(const std::vector<std::string>& args, const fs::path& cwd, const Limits& limits) {
   std::vector<std::string> argv_text = {CORVALE_EXE};
   argv_text.insert(argv_text.end(), args.begin(), args.end());
   std::vector<char*> argv;
   for (std::string& a : argv_text) argv.push_back(a.data());
   argv.push_back(nullptr);
+  if (::chdir(cwd.c_str()) != 0) ::_exit(126);
+  if (!std::freopen("/dev/null", "w", stdout)) ::_exit(126);
+  // A write past the limit then fails with EFBIG instead of killing the process, as a
+  // write to a full disk fails with ENOSPC.
+  ::signal(SIGXFSZ, SIG_IGN);
+  const rlimit fsize{limits.file_size, limits.file_size};
+  if (::setrlimit(RLIMIT_FSIZE, &fsize) != 0) ::_exit(126);
+  if (limits.unprivileged && ::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) ::_exit(126);
+  ::execv(argv[0], argv.data());
+  ::_exit(127);
+}
+
+// fork and exec the program in cwd, its standard error into err_path.
+pid_t start(const std::vector<std::string>& args, const fs::path& cwd, const fs::path& err_path, const Limits& limits) {
   std::fflush(stdout);
   const pid_t pid = ::fork();
   if (pid == 0) {
-    if (::chdir(cwd.c_str()) != 0) ::_exit(126);
-    if (!std::freopen(err_path.c_str(), "w", stderr) || !std::freopen("/dev/null", "w", stdout)) ::_exit(126);
-    // A write past the limit then fails with EFBIG instead of killing the process, as a
-    // write to a full disk fails with ENOSPC.
-    ::signal(SIGXFSZ, SIG_IGN);
-    const rlimit fsize{limits.file_size, limits.file_size};
-    if (::setrlimit(RLIMIT_FSIZE, &fsize) != 0) ::_exit(126);
-    if (limits.unprivileged && ::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) ::_exit(126);
-    ::execv(argv[0], argv.data());
-    ::_exit(127);
+    if (!std::freopen(err_path.c_str(), "w", stderr)) ::_exit(126);
+    exec_program(args, cwd, limits);
   }
   return pid;
+}
+
+// A run whose standard error the test reads as it comes.
+struct WatchedRun {
+  pid_t pid;
+  FILE* err;
+};
+
+WatchedRun start_watched(const std::vector<std::string>& args, const fs::path& cwd) {
+  int ends[2];
+  if (::pipe(ends) != 0) return {-1, nullptr};
+  std::fflush(stdout);
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    if (::dup2(ends[1], 2) < 0) ::_exit(126);
+    ::close(ends[0]);
+    ::close(ends[1]);
+    exec_program(args, cwd, {});
+  }
+  ::close(ends[1]);
+  return {pid, ::fdopen(ends[0], "r")};
 }
 
 int wait_status(pid_t pid) {
@@ -196,6 +225,34 @@ TEST_F(FailedRuns, AFailedFinalMoveNamesTheOutputAndLeavesNoTemporaryFile) {
   }
 }
 
+// Reads the run's standard error up to its first PROGRESS line, which the program prints when it
+// has opened the input, long before it can have finished.
+bool wait_for_first_progress_line(const WatchedRun& run) {
+  char* text = nullptr;
+  std::size_t capacity = 0;
+  bool seen = false;
+  while (!seen && ::getline(&text, &capacity, run.err) > 0) seen = std::string_view(text).starts_with("PROGRESS ");
+  std::free(text);
+  return seen;
+}
+
+bool has_exited(pid_t pid) {
+  siginfo_t info{};
+  return ::waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOHANG | WNOWAIT) == 0 && info.si_pid == pid;
+}
+
+// Waits until the run's temporary file holds at least `bytes` bytes (0: until it exists), or
+// the run has ended. True in the first case.
+bool wait_for_temporary_file(pid_t pid, const fs::path& temporary, std::uintmax_t bytes) {
+  for (;;) {
+    std::error_code ec;
+    const std::uintmax_t size = fs::file_size(temporary, ec);
+    if (!ec && size >= bytes) return true;
+    if (has_exited(pid)) return false;
+    std::this_thread::sleep_for(std::chrono::microseconds(100));
+  }
+}
+
 TEST_F(FailedRuns, SigkillAtAnyMomentLeavesThePreviousOutputOrTheWholeNewOne) {
   std::mt19937_64 rng(3);
   const fs::path work = dir_ / "work";
@@ -203,23 +260,33 @@ TEST_F(FailedRuns, SigkillAtAnyMomentLeavesThePreviousOutputOrTheWholeNewOne) {
   for (const Road& road : kRoads) {
     SCOPED_TRACE(road.name);
     const std::string expected = read(expected_of(road));
-    // One whole run sets the span the kills fall in.
-    dir_.write("work/out", kPrevious);
-    const auto begin = std::chrono::steady_clock::now();
-    ASSERT_EQ(wait_status(start(args(road, "out"), work, dir_ / "err", {})), 0) << read(dir_ / "err");
-    auto span = std::chrono::steady_clock::now() - begin;
-    ASSERT_EQ(read(work / "out"), expected);
     int killed = 0;
     for (int k = 0; k < kKillsPerRoad; ++k) {
       dir_.write("work/out", kPrevious);
-      // Within the first 90% of the span, so that nearly every run is caught before it ends.
-      const auto delay = std::chrono::duration_cast<std::chrono::microseconds>(span) * (rng() % 900) / 1000;
-      const pid_t pid = start(args(road, "out"), work, dir_ / "err", {});
-      std::this_thread::sleep_for(delay);
-      ::kill(pid, SIGKILL);
-      const int status = wait_status(pid);
+      std::vector<std::string> run_args = args(road, "out");
+      run_args.push_back("--progress");
+      const WatchedRun run = start_watched(run_args, work);
+      ASSERT_GT(run.pid, 0);
+      ASSERT_NE(run.err, nullptr);
+      const fs::path temporary = work / (".out." + std::to_string(run.pid) + ".tmp");
+      // Moments the test sees, never a guessed delay: the input opened (the first kill of every
+      // road, which no run can outlast), the temporary file made, and a random share of the
+      // output written to it. A run that ends before its moment comes is not killed.
+      std::string moment = "the input opened";
+      bool reached = wait_for_first_progress_line(run);
+      if (k % 3 == 1) {
+        moment = "the temporary file made";
+        reached = wait_for_temporary_file(run.pid, temporary, 0);
+      } else if (k % 3 == 2) {
+        const std::uintmax_t share = expected.size() * (rng() % 1000) / 1000;
+        moment = std::to_string(share) + " bytes written";
+        reached = wait_for_temporary_file(run.pid, temporary, share);
+      }
+      if (reached) ::kill(run.pid, SIGKILL);
+      std::fclose(run.err);
+      SCOPED_TRACE("killed after " + moment);
+      const int status = wait_status(run.pid);
       const std::string output = read(work / "out");
-      SCOPED_TRACE("killed after " + std::to_string(delay.count()) + " us");
       if (status == 0) {
         EXPECT_TRUE(output == expected) << "a finished run left other bytes";
       } else {
@@ -229,17 +296,13 @@ TEST_F(FailedRuns, SigkillAtAnyMomentLeavesThePreviousOutputOrTheWholeNewOne) {
         EXPECT_TRUE(output == kPrevious || output == expected) << "a killed run left " << output.size() << " other bytes";
         if (output == kPrevious) ++killed;
       }
-      // The first run may have been slowed by a cold cache or a loaded machine; a run that
-      // outlived its kill says the span was too long, so later kills come sooner.
-      if (output == expected) span /= 2;
       // Nothing but the output and, after a kill, the temporary file named for the process.
-      const std::string temporary = ".out." + std::to_string(pid) + ".tmp";
       for (const std::string& name : names_in(work)) {
         if (name != "out") {
-          EXPECT_EQ(name, temporary);
+          EXPECT_EQ(name, temporary.filename().string());
         }
       }
-      fs::remove(work / temporary);
+      fs::remove(temporary);
     }
     std::printf("%-22s %d of %d runs killed before they ended\n", road.name, killed, kKillsPerRoad);
     EXPECT_GE(killed, 1);

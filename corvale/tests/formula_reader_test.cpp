@@ -163,22 +163,38 @@ TEST(FormulaReader, RefusesValuesTooLargeForAnyLimitBeforeComputingThem) {
 
 TEST(FormulaReader, SizesFollowTheRoomForDigits) {
   const char* kLimit = "Output exceeds decompression limit";
-  // 1024 digits hold numbers of up to 3,402 bits.
-  EXPECT_EQ(decode(form(op2(FormulaOp::Power, lit(2), lit(3400))), 1024), BigInt(1) << 3400);
-  EXPECT_ERROR(decode(form(op2(FormulaOp::Power, lit(2), lit(3500))), 1024), kLimit);
-  // 3^2140 has 3,392 bits, although 2 bits x 2140 is 4,280.
-  EXPECT_EQ(decode(form(op2(FormulaOp::Power, lit(3), lit(2140))), 1024), BigInt::pow(3, 2140));
-  EXPECT_ERROR(decode(form(op2(FormulaOp::Power, lit(3), lit(2200))), 1024), kLimit);
-  EXPECT_ERROR(decode(form(op2(FormulaOp::Multiply, lit(BigInt(1) << 2000), lit(BigInt(1) << 2000))), 1024), kLimit);
-  EXPECT_ERROR(decode(form(op2(FormulaOp::Add, lit(BigInt(1) << 3420), lit(1))), 1024), kLimit);
+  // 2,000,000 digits hold numbers of up to 6,643,856 bits.
+  constexpr std::uint64_t kRoom = 2'000'000;
+  EXPECT_EQ(decode(form(op2(FormulaOp::Power, lit(2), lit(6'643'850))), kRoom), BigInt(1) << 6'643'850);
+  EXPECT_ERROR(decode(form(op2(FormulaOp::Power, lit(2), lit(6'643'900))), kRoom), kLimit);
+  // 3^4,190,000 has 6,640,993 bits, although 2 bits x 4,190,000 is 8,380,000.
+  EXPECT_EQ(decode(form(op2(FormulaOp::Power, lit(3), lit(4'190'000))), kRoom).bit_length(), 6'640'993u);
+  EXPECT_ERROR(decode(form(op2(FormulaOp::Power, lit(3), lit(4'200'000))), kRoom), kLimit);
+  EXPECT_ERROR(decode(form(op2(FormulaOp::Multiply, lit(BigInt(1) << 3'400'000), lit(BigInt(1) << 3'400'000))), kRoom),
+               kLimit);
+  EXPECT_ERROR(decode(form(op2(FormulaOp::Add, lit(BigInt(1) << 6'643'870), lit(1))), kRoom), kLimit);
   for (FormulaOp op : {FormulaOp::Factorial, FormulaOp::Fibonacci, FormulaOp::Lucas, FormulaOp::Primorial}) {
     SCOPED_TRACE(static_cast<int>(op));
     // F(1,783,485,233) alone has 1.2 billion bits; the largest arguments fail at once.
     const std::uint64_t largest = op == FormulaOp::Fibonacci || op == FormulaOp::Lucas ? 1'783'485'233 : 10'000'000;
     EXPECT_ERROR(decode(form(op1(op, lit(largest))), 1024), kLimit);
-    EXPECT_ERROR(decode(form(op1(op, lit(5000))), 1024), kLimit);
     EXPECT_NO_THROW(decode(form(op1(op, lit(400))), 1024));
   }
+}
+
+TEST(FormulaReader, ValuesUpTo4MiBitsAreAllowedUnderAnyRoom) {
+  const char* kLimit = "Output exceeds decompression limit";
+  for (std::uint64_t room : {0u, 1u, 1024u}) {
+    SCOPED_TRACE(room);
+    EXPECT_EQ(decode(form(op2(FormulaOp::Power, lit(2), lit((1u << 22) - 1))), room), BigInt(1) << ((1u << 22) - 1));
+    EXPECT_ERROR(decode(form(op2(FormulaOp::Power, lit(2), lit(1u << 22))), room), kLimit);
+    EXPECT_ERROR(decode(form(op1(FormulaOp::Fibonacci, lit(10'000'000))), room), kLimit);
+  }
+  // 2^200 + 1 - 2^200 restores "1" under a limit of one byte; 2^200 itself still does not.
+  const auto power = [] { return op2(FormulaOp::Power, lit(2), lit(200)); };
+  const std::string one = form(op2(FormulaOp::Subtract, op2(FormulaOp::Add, power(), lit(1)), power()));
+  EXPECT_EQ(decode_formula_payload(bytes({0x00}) + one, 1), "1");
+  EXPECT_ERROR(decode_formula_payload(bytes({0x00}) + form(power()), 60), kLimit);
 }
 
 TEST(FormulaReader, ValuesDecodeWithRoomForExactlyTheirDigits) {

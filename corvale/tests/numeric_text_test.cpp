@@ -249,8 +249,8 @@ TEST(NumericTextChunks, EveryMessage) {
       {"C3\nb+" + encode_base94(bytes({0x04, 0xD2})), 100, kInvalidNumericChunk},
       {"C3\nR1\n\nR2", 100, kEmptyNumericPayload},
       {"C3\nR1\nC3", 100, std::string(kUnknownNumericPrefix) + "C"},
-      // Each chunk's bytes are limited by the width, not by the whole limit.
-      {"C10\n" + zeros_11, 100, kNumericPayloadExceedsLimit},
+      // A chunk's bytes are held to the whole limit, like a whole text's.
+      {"C10\n" + zeros_11, 10, kNumericPayloadExceedsLimit},
       {"C3\nR1\nR2", 3, "Output exceeds decompression limit"},
       {"-C3\nR1\nR2", 4, "Output exceeds decompression limit"},
       {"C3\nR1\nR2\n", 4, "Output exceeds decompression limit"},
@@ -263,18 +263,31 @@ TEST(NumericTextChunks, EveryMessage) {
   EXPECT_EQ(read_numeric_text_payload("C3\nR1\nR2\n", 5), "1002\n");
 }
 
-TEST(NumericTextChunks, OneWorkBudgetForTheWholePayload) {
-  // Every chunk may spend expression operations, but all of them together only as many as one
-  // expression: 256.
-  EXPECT_EQ(read_numeric_text_payload("C1\n" + repeated("M1\n", 255) + "M1", 1000), std::string(256, '1'));
-  EXPECT_ERROR(read_numeric_text_payload("C1\n" + repeated("M1\n", 256) + "M1", 1000),
+TEST(NumericTextChunks, EveryChunkIsReadLikeAWholeText) {
+  // Each chunk has an expression budget of its own: 257 chunks of one operation each, and 25
+  // chunks of 13 operations each.
+  EXPECT_EQ(read_numeric_text_payload("C1\n" + repeated("M1\n", 256) + "M1", 1000), std::string(257, '1'));
+  const std::string product = "M(10**99+1)*(10**99+7)+12345";
+  const BigInt e99 = BigInt::pow(10, 99);
+  const std::string value = ((e99 + BigInt(1)) * (e99 + BigInt(7)) + BigInt(12345)).to_decimal();
+  ASSERT_EQ(value.size(), 199u);
+  std::string expected;
+  for (int i = 0; i < 25; ++i) expected += value;
+  EXPECT_EQ(read_numeric_text_payload("C199\n" + repeated(product + "\n", 24) + product, 10000), expected);
+  // One chunk over its own budget still fails.
+  EXPECT_ERROR(read_numeric_text_payload("C1\nM1\nM1" + repeated("+0", 128), 1000),
                "Integer expression exceeds evaluation limit");
-  // Bytes that base94 and zlib produce count against the limit across chunks, whatever the
-  // digits they make: three chunks of 1000 zero bytes each pass a limit of 3000 together.
+
+  // Each chunk's bytes are held to the limit, not to the width nor to what earlier chunks took:
+  // three chunks of 1000 zero bytes restore 2001 digits under 2001; 20 zero bytes and 07 make
+  // the digit 7 of a chunk of width 5; 11 zero bytes make the digit 0 of a chunk of width 10.
   const std::string zeros = "Z" + encode_base94(zlib_compress_best(std::string(1000, '\0')));
-  EXPECT_EQ(read_numeric_text_payload("C1000\n" + zeros + "\n" + zeros, 3000), "0" + std::string(999, '0') + "0");
-  EXPECT_ERROR(read_numeric_text_payload("C1000\n" + zeros + "\n" + zeros + "\n" + zeros, 3000),
-               kNumericPayloadExceedsLimit);
+  EXPECT_EQ(read_numeric_text_payload("C1000\n" + zeros + "\n" + zeros + "\n" + zeros, 2001),
+            "0" + std::string(2000, '0'));
+  std::string seven(20, '\0');
+  seven += '\x07';
+  EXPECT_EQ(read_numeric_text_payload("C5\nR1\nB" + encode_base94(seven), 100), "100007");
+  EXPECT_EQ(read_numeric_text_payload("C10\nZ" + encode_base94(zlib_compress_best(std::string(11, '\0'))), 100), "0");
 }
 
 }  // namespace

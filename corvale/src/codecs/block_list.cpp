@@ -4,6 +4,8 @@
 
 #include "codecs/container.h"
 #include "codecs/error.h"
+#include "codecs/numeric_text.h"
+#include "codecs/output_budget.h"
 
 namespace corvale {
 namespace {
@@ -13,18 +15,27 @@ constexpr std::uint8_t kBlockListType = 12;
 BlockListRoad g_road;
 
 void decode_blocks_one_by_one(ByteCursor& cursor, std::string& output, std::uint64_t limit) {
+  const std::uint64_t room = block_room(limit);
   while (const std::optional<std::string_view> block = take_next_block(cursor)) {
-    append_block_output(output, decode_block(*block, block_list_room(output.size(), limit)), limit);
+    append_block_output(output, decode_block(*block, room), limit);
   }
 }
 
 }  // namespace
 
-ByteBuffer decode_block(std::string_view block, std::uint64_t limit) {
+ByteBuffer decode_block(std::string_view block, std::uint64_t room) {
   if (!block.empty() && (static_cast<unsigned char>(block[0]) & 0x7F) == kBlockListType) {
     throw Error(kNestedBlockArchive);
   }
-  ByteBuffer restored = decode_archive(block, std::min(limit, kMaxBlockSize));
+  ByteBuffer restored;
+  try {
+    restored = decode_archive(block, std::min(room, kMaxBlockSize));
+  } catch (const Error& e) {
+    // Under a room that the output limit cut below a whole block, a number too long for the
+    // room is the output passing the limit, as a longer block of any other type would be.
+    if (room < kMaxBlockSize && std::string_view(e.what()) == kNumericPayloadExceedsLimit) throw output_limit_error();
+    throw;
+  }
   // Every decoder keeps to its limit; this holds the line should one ever fail to.
   if (restored.size() > kMaxBlockSize) throw Error(kBlockTooLarge);
   return restored;
@@ -37,13 +48,7 @@ std::optional<std::string_view> take_next_block(ByteCursor& cursor) {
   return cursor_take_bytes(cursor, length);
 }
 
-std::uint64_t block_room(std::uint64_t used, std::uint64_t limit) {
-  return used >= limit ? 0 : std::min(limit - used, kMaxBlockSize);
-}
-
-std::uint64_t block_list_room(std::uint64_t used, std::uint64_t limit) {
-  return used >= limit ? kMaxBlockSize : block_room(used, limit);
-}
+std::uint64_t block_room(std::uint64_t limit) { return std::min(limit, kMaxBlockSize); }
 
 void append_block_output(std::string& output, std::string_view restored, std::uint64_t limit) {
   if (restored.size() > limit || output.size() > limit - restored.size()) throw output_limit_error();

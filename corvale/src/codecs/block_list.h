@@ -26,21 +26,20 @@ inline constexpr const char kNestedBlockArchive[] = "Nested block archive";
 inline constexpr const char kBlockTooLarge[] = "Block exceeds the block size limit";
 inline constexpr const char kTrailingBlockListData[] = "Trailing data in block archive";
 
-// Restores one block, an archive of any type but 12, producing at most min(limit, 64 MiB)
-// bytes: a caller with less room left than a whole block never lets a block grow past it.
-// Keeps no state; safe on any number of threads at once. Throws Error.
-ByteBuffer decode_block(std::string_view block, std::uint64_t limit = kMaxBlockSize);
+// Restores one block, an archive of any type but 12, producing at most min(room, 64 MiB) bytes.
+// Under a room below 64 MiB a single number too long for it fails as the output exceeding the
+// limit. Keeps no state; safe on any number of threads at once. Throws Error.
+ByteBuffer decode_block(std::string_view block, std::uint64_t room = kMaxBlockSize);
 
 // The next block of a block list in memory, read at the cursor and stepped over; nullopt at the
 // closing length 0, which is stepped over too. Throws Error.
 std::optional<std::string_view> take_next_block(ByteCursor& cursor);
 
-// The room a block may still fill when output already holds `used` of limit bytes.
-std::uint64_t block_room(std::uint64_t used, std::uint64_t limit);
-// The room a block of a block list in memory is decoded under: block_room, but a whole block
-// once the output fills the limit, so that a block after it fails as the output exceeding the
-// limit (unless it restores nothing) whatever its type.
-std::uint64_t block_list_room(std::uint64_t used, std::uint64_t limit);
+// The room every block of a list or file restored under limit is decoded in: the limit, at most
+// 64 MiB. It is the same for every block whatever was restored before it, so a block ends in
+// the same outcome on every road and with any number of threads; the writer then checks the
+// running total against the limit.
+std::uint64_t block_room(std::uint64_t limit);
 
 // Appends a restored block, or throws "Output exceeds decompression limit" without changing
 // output when the total would pass limit (a total equal to it is allowed).

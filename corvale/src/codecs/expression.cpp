@@ -17,7 +17,7 @@ bool is_alnum(char c) { return is_digit(c) || (c >= 'a' && c <= 'z') || (c >= 'A
 
 class ExpressionParser {
  public:
-  ExpressionParser(std::string_view text, ExpressionBudget& budget) : text_(text), budget_(budget) {}
+  explicit ExpressionParser(std::string_view text) : text_(text) {}
 
   BigInt parse() {
     BigInt v = sum(0);
@@ -42,7 +42,7 @@ class ExpressionParser {
   }
 
   BigInt check_evaluation_limit(BigInt value) {
-    if (++budget_.operations > kMaxExpressionOperations || value.bit_length() > kMaxExpressionBits) {
+    if (++operations_ > kMaxExpressionOperations || value.bit_length() > kMaxExpressionBits) {
       throw Error(kExpressionExceedsLimit);
     }
     return value;
@@ -158,22 +158,17 @@ class ExpressionParser {
 
   std::string_view text_;
   std::size_t pos_ = 0;
-  ExpressionBudget& budget_;
+  std::uint64_t operations_ = 0;
 };
 
 }  // namespace
 
-BigInt parse_integer_expression(std::string_view text, ExpressionBudget& budget) {
+BigInt parse_integer_expression(std::string_view text) {
   if (text.size() > kMaxExpressionLength) throw Error(kInvalidIntegerExpression);
   for (unsigned char c : text) {
     if (c >= 0x80) throw Error(kInvalidIntegerExpression);
   }
-  return ExpressionParser(text, budget).parse();
-}
-
-BigInt parse_integer_expression(std::string_view text) {
-  ExpressionBudget budget;
-  return parse_integer_expression(text, budget);
+  return ExpressionParser(text).parse();
 }
 
 }  // namespace corvale

@@ -30,14 +30,9 @@ inline constexpr std::size_t kMaxExpressionLength = 4096;
 inline constexpr std::uint64_t kMaxExpressionOperations = 256;
 inline constexpr std::uint64_t kMaxExpressionBits = 1000000;
 
-// The counted operations (literals and binary operations) spent so far. One expression gets a
-// fresh budget; a payload of many expressions shares one, so that its work is bounded as a whole.
-struct ExpressionBudget {
-  std::uint64_t operations = 0;
-};
-
-// The value of text. Throws Error with the first fault found.
+// The value of text, with at most kMaxExpressionOperations counted operations (literals and
+// binary operations) and no value above kMaxExpressionBits. Throws Error with the first fault
+// found.
 BigInt parse_integer_expression(std::string_view text);
-BigInt parse_integer_expression(std::string_view text, ExpressionBudget& budget);
 
 }  // namespace corvale

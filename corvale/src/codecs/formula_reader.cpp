@@ -23,6 +23,10 @@ constexpr double kInverseLn2 = 1.4426950408889634;
 constexpr std::uint64_t kRoomOfMaxBits = 536'870'912;
 // Room for the encoder's intermediate values above the number, and for rounding in the estimates.
 constexpr std::uint64_t kMaxBitsMargin = 8;
+// Values of up to 4 Mi bits (half a megabyte each, about 1.26 million digits) are allowed under
+// any limit: a small formula may pass through values far longer than its result (2^200 + 1 -
+// 2^200 is 1), and values this size cost milliseconds each, which the work budget bounds.
+constexpr std::uint64_t kMaxBitsFloor = std::uint64_t{1} << 22;
 // Work beyond the values' sizes: the encoder nests a formula at most four deep (a remainder of a
 // remainder ...), each level computing one value of at most the number's size plus a few bits,
 // and factorizations of numbers of up to 200,000 bits multiply up to 25 prime powers per level.
@@ -36,13 +40,14 @@ class FormulaLimits {
       // A number of d digits has fewer than d log2(10) + 1 bits.
       : max_bits_(digit_room >= kRoomOfMaxBits
                       ? kMaxFormulaBits
-                      : std::min(kMaxFormulaBits, static_cast<std::uint64_t>(static_cast<double>(digit_room) * kLog2Of10) +
-                                                      kMaxBitsMargin)),
+                      : std::clamp(static_cast<std::uint64_t>(static_cast<double>(digit_room) * kLog2Of10) + kMaxBitsMargin,
+                                   kMaxBitsFloor, kMaxFormulaBits)),
         budget_left_(kBudgetPerMaxBits * max_bits_ + kBudgetFloor) {}
 
   // No value the formula computes may have more bits than this. It is a little above the
   // longest number whose digits fit, because the encoder's intermediate values (a power just
-  // above the number, a factor times a family value) may pass the number by a bit or two.
+  // above the number, a factor times a family value) may pass the number by a bit or two, and
+  // never below the floor. The result itself must still fit the limit when it is printed.
   std::uint64_t max_bits() const { return max_bits_; }
 
   // Takes work from the budget; false, taking nothing, when it would run out.

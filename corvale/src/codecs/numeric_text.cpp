@@ -100,46 +100,26 @@ void append_base94_digits(const BigInt& v, std::size_t level, std::size_t pad, B
 
 bool is_base94_digit(char c) { return c >= kZeroDigit && c <= kLastDigit; }
 
-// --- what one payload may spend ---------------------------------------------------------------
-
-// Shared by every chunk of a payload: the counted expression operations, and the bytes that the
-// base94 and zlib stages may still produce. A sane payload never comes near either: its bytes
-// are fewer than its digits, and it needs no expression work beyond one expression's.
-struct DecodeBudget {
-  ExpressionBudget expression;
-  std::uint64_t bytes_left;
-};
+// --- one single-number text ----------------------------------------------------------------
 
 // How long one single-number text's result may be, and what it is called when it is longer.
+// Every byte stage (base94, zlib) is held to the whole limit on its own, as a chunk is too: a
+// chunk's bytes may hold more zero bytes than the width has digits.
 struct TextRoom {
   std::uint64_t bytes;   // what each byte stage may produce
   std::uint64_t length;  // the longest result
   const char* too_long;
 };
 
-std::string decode_base94_charged(std::string_view text, const TextRoom& room, DecodeBudget& budget) {
-  std::string bytes = decode_base94(text, std::min(room.bytes, budget.bytes_left));
-  budget.bytes_left -= bytes.size();
-  return bytes;
-}
-
-std::string inflate_charged(std::string_view stream, const TextRoom& room, DecodeBudget& budget) {
-  const std::uint64_t limit = std::min(room.bytes, budget.bytes_left);
+std::string inflate_limited(std::string_view stream, std::uint64_t limit) {
   std::string out;
-  try {
-    inflate_zlib_prefix(stream, limit, out);
-  } catch (const Error&) {
-    // A failed attempt's work counts too: the Z form may try a second reading after it.
-    budget.bytes_left -= std::min<std::uint64_t>(out.size(), budget.bytes_left);
-    throw;
-  }
+  inflate_zlib_prefix(stream, limit, out);
   if (out.size() > limit) throw Error(kNumericPayloadExceedsLimit);
-  budget.bytes_left -= out.size();
   return out;
 }
 
-std::string inflated_base94(std::string_view text, const TextRoom& room, DecodeBudget& budget) {
-  return inflate_charged(decode_base94_charged(text, room, budget), room, budget);
+std::string inflated_base94(std::string_view text, std::uint64_t limit) {
+  return inflate_limited(decode_base94(text, limit), limit);
 }
 
 // The signed decimal text of a magnitude, refused from its bit length when it cannot fit.
@@ -155,7 +135,10 @@ std::string decimal_of_bytes(bool negative, std::string_view bytes, const TextRo
                         room);
 }
 
-std::string decode_single_text(std::string_view text, const TextRoom& room, DecodeBudget& budget) {
+// Each call has an expression budget of its own, whether the text is the whole payload or one
+// chunk of it: the work of a chunked payload is bounded by its number of chunks, which its
+// length bounds and the output limit too (every chunk adds a digit at least).
+std::string decode_single_text(std::string_view text, const TextRoom& room) {
   if (text.empty()) throw Error(kEmptyNumericPayload);
   if (std::any_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; })) {
     throw Error(kNumericPayloadMustBeAscii);
@@ -168,7 +151,7 @@ std::string decode_single_text(std::string_view text, const TextRoom& room, Deco
     case 'B': {
       const bool negative = rest.starts_with('-');
       if (negative) rest.remove_prefix(1);
-      return decimal_of_bytes(negative, decode_base94_charged(rest, room, budget), room);
+      return decimal_of_bytes(negative, decode_base94(rest, room.bytes), room);
     }
     case 'Z': {
       // The sign is optional here and '-' is itself a base94 digit, so the text is first read
@@ -176,11 +159,11 @@ std::string decode_single_text(std::string_view text, const TextRoom& room, Deco
       std::string bytes;
       bool negative = false;
       try {
-        bytes = inflated_base94(rest, room, budget);
+        bytes = inflated_base94(rest, room.bytes);
       } catch (const Error&) {
         if (!rest.starts_with('-')) throw;
         negative = true;
-        bytes = inflated_base94(rest.substr(1), room, budget);
+        bytes = inflated_base94(rest.substr(1), room.bytes);
       }
       return decimal_of_bytes(negative, bytes, room);
     }
@@ -189,14 +172,13 @@ std::string decode_single_text(std::string_view text, const TextRoom& room, Deco
       if (rest.empty() || (rest[0] != '+' && rest[0] != '-')) throw Error(kMissingNumericPayloadSign);
       const bool negative = rest[0] == '-';
       rest.remove_prefix(1);
-      const std::string bytes =
-          prefix == 'z' ? inflated_base94(rest, room, budget) : decode_base94_charged(rest, room, budget);
+      const std::string bytes = prefix == 'z' ? inflated_base94(rest, room.bytes) : decode_base94(rest, room.bytes);
       return decimal_of_bytes(negative, bytes, room);
     }
     case 'M': {
       const bool negated = rest.starts_with('-');
       if (negated) rest.remove_prefix(1);
-      BigInt v = parse_integer_expression(rest, budget.expression);
+      BigInt v = parse_integer_expression(rest);
       if (negated) v = -v;
       return signed_decimal(v.sign() < 0, v, room);
     }
@@ -257,14 +239,14 @@ std::optional<std::uint64_t> parse_chunk_width(std::string_view s) {
 }
 
 // The digits of the chunked form: the first chunk as it is, every later one left-padded with
-// '0' to the width. Each chunk is decoded under the width, not the whole limit, and all of them
-// under the payload's one budget.
-std::string read_chunked(std::string_view rest, bool negative, std::uint64_t limit, DecodeBudget& budget) {
+// '0' to the width. Each chunk is read like a whole single-number text under the limit; only
+// its digits are held to the width.
+std::string read_chunked(std::string_view rest, bool negative, std::uint64_t limit) {
   const std::size_t header_end = rest.find('\n');
   if (header_end == std::string_view::npos) throw Error(kMissingChunkHeader);
   const std::optional<std::uint64_t> width = parse_chunk_width(rest.substr(0, header_end));
   if (!width || *width == 0 || *width > limit) throw Error(kInvalidChunkWidth);
-  const TextRoom room{*width, *width, kInvalidNumericChunk};
+  const TextRoom room{limit, *width, kInvalidNumericChunk};
 
   std::string out;
   append_repeated_limited(out, "-", negative ? 1 : 0, limit);
@@ -272,7 +254,7 @@ std::string read_chunked(std::string_view rest, bool negative, std::uint64_t lim
   for (bool first = true;; first = false) {
     const std::size_t end = chunks.find('\n');
     const std::string_view chunk = chunks.substr(0, end);
-    const std::string t = decode_single_text(chunk, room, budget);
+    const std::string t = decode_single_text(chunk, room);
     if (t.empty() || t.size() > *width ||
         !std::all_of(t.begin(), t.end(), [](char c) { return c >= '0' && c <= '9'; })) {
       throw Error(kInvalidNumericChunk);
@@ -317,8 +299,7 @@ std::string decode_base94(std::string_view text, std::uint64_t limit) {
 }
 
 std::string decode_numeric_text_payload(std::string_view text, std::uint64_t limit) {
-  DecodeBudget budget{{}, limit};
-  return decode_single_text(text, {limit, limit, kOutputLimitExceeded}, budget);
+  return decode_single_text(text, {limit, limit, kOutputLimitExceeded});
 }
 
 std::string encode_numeric_text_payload(const SingleNumber& number, const BigInt& magnitude) {
@@ -367,14 +348,13 @@ std::string read_numeric_text_payload(std::string_view payload, std::uint64_t li
   const std::string_view body = payload.substr(0, payload.size() - ending.size());
   if (!is_valid_utf8(body)) throw Error(kNumericPayloadMustBeAscii);
 
-  DecodeBudget budget{{}, limit};
   std::string text;
   if (body.starts_with("-C")) {
-    text = read_chunked(body.substr(2), true, limit, budget);
+    text = read_chunked(body.substr(2), true, limit);
   } else if (body.starts_with('C')) {
-    text = read_chunked(body.substr(1), false, limit, budget);
+    text = read_chunked(body.substr(1), false, limit);
   } else {
-    text = decode_single_text(body, {limit, saturating_sub(limit, ending.size()), kOutputLimitExceeded}, budget);
+    text = decode_single_text(body, {limit, saturating_sub(limit, ending.size()), kOutputLimitExceeded});
   }
   if (text.size() > limit) throw output_limit_error();
   append_repeated_limited(text, ending, 1, limit);

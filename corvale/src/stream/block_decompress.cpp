@@ -14,12 +14,6 @@
 namespace corvale {
 namespace {
 
-// A block's archive, and the most it may restore: the room left under the limit when it was
-// read (at most 64 MiB), so no block grows far past what the limit still allows.
-struct ArchivedBlock {
-  std::string archive;
-  std::uint64_t room = 0;
-};
 
 // The first piece of a block read when the file's size says less is left than the block's
 // length claims: a few bytes cannot make the reader allocate 64 MiB.
@@ -75,9 +69,12 @@ std::uint64_t decompress_block_archive_to_file(const std::filesystem::path& outp
   std::uint32_t crc = 0;
   bool end_seen = false;
 
-  run_ordered_blocks<ArchivedBlock, ByteBuffer>(
+  // Every block is restored within the same room, whatever came before it, so its outcome does
+  // not depend on the thread count.
+  const std::uint64_t room = block_room(limit);
+  run_ordered_blocks<std::string, ByteBuffer>(
       pool_worker_count(threads),
-      [&]() -> std::optional<ArchivedBlock> {
+      [&]() -> std::optional<std::string> {
         if (end_seen) return std::nullopt;
         const std::uint64_t length = read_block_varint(input);
         if (length == 0) {
@@ -85,11 +82,11 @@ std::uint64_t decompress_block_archive_to_file(const std::filesystem::path& outp
           return std::nullopt;
         }
         if (length > kMaxBlockSize) throw Error(kInvalidBlockSize);
-        return ArchivedBlock{read_block_bytes(input, length), block_room(total, limit)};
+        return read_block_bytes(input, length);
       },
-      [](ArchivedBlock&& block) {
-        ByteBuffer restored = decode_block(block.archive, block.room);
-        block.archive = std::string();
+      [room](std::string&& archive) {
+        ByteBuffer restored = decode_block(archive, room);
+        archive = std::string();
         return restored;
       },
       [&](ByteBuffer&& restored) {

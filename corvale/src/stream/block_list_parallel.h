@@ -4,6 +4,9 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
+
+#include "codecs/byte_buffer.h"
 
 #include "codecs/varint.h"
 
@@ -14,6 +17,12 @@ namespace corvale {
 // cursor just after the closing length 0. The payload must stay in place until it returns.
 // Throws Error; a worker's fault is rethrown as is.
 void decode_block_archive_parallel(ByteCursor& cursor, std::string& output, std::uint64_t limit, unsigned workers);
+
+// The work of one block: its archive restored within room bytes (decode_block, but for tests
+// that watch the workers).
+using BlockDecoder = ByteBuffer (*)(std::string_view block, std::uint64_t room);
+void decode_block_archive_parallel(ByteCursor& cursor, std::string& output, std::uint64_t limit, unsigned workers,
+                                   BlockDecoder decode);
 
 // The workers a block list in memory gets on a system with this many processors: none (the
 // calling thread alone) below 2, else one per processor up to 8.

@@ -99,10 +99,18 @@ void run_worker(Channel<BlockJob<Job>>& jobs, Channel<BlockResult<Result>>& resu
 // waiting_jobs: the most jobs produced ahead for workers that are all busy (at least 1, at most
 //   workers). A pipeline whose jobs are large and cheap to make keeps it small, so that memory
 //   holds few blocks nobody works on yet.
+// ready: () -> bool, asked on the main thread before each produce while blocks are in flight;
+//   false holds producing back until a result has been consumed. A pipeline whose blocks each
+//   reserve memory until they are consumed answers from what is still free. With nothing in
+//   flight produce is called whatever it answers, so the run always moves on.
 // With fewer than 2 workers everything runs inline on the calling thread, one block at a time.
-template <class Job, class Result, class Produce, class Work, class Consume>
+struct AlwaysReady {
+  bool operator()() const { return true; }
+};
+
+template <class Job, class Result, class Produce, class Work, class Consume, class Ready = AlwaysReady>
 void run_ordered_blocks(unsigned workers, Produce&& produce, const Work& work, Consume&& consume,
-                        unsigned waiting_jobs = kMaxWorkers) {
+                        unsigned waiting_jobs = kMaxWorkers, Ready&& ready = Ready{}) {
   if (workers < 2) {
     while (std::optional<Job> job = produce()) consume(work(std::move(*job)));
     return;
@@ -144,7 +152,7 @@ void run_ordered_blocks(unsigned workers, Produce&& produce, const Work& work, C
     while (written < next || more) {
       // Jobs sent whose result has not come back yet: being coded or waiting in the channel.
       const std::uint64_t unfinished = next - written - early.size();
-      if (more && next - written < max_in_flight && unfinished < max_unfinished) {
+      if (more && next - written < max_in_flight && unfinished < max_unfinished && (next == written || ready())) {
         std::optional<Job> job = produce();
         if (!job) {
           more = false;
