@@ -419,6 +419,14 @@ std::vector<BadCase> bad_cases() {
   add("no digit anywhere", p, "Archive decodes to something that is not a log");
   p.body.rest = raw_column(eight_a) + raw_column({"1", "2", "3", "4", "5", "6", "7", std::string_view("8\0", 2)});
   add("a NUL byte in a field", p, "Archive decodes to something that is not a log");
+  // An empty last line without a final line ending: the text ends in LF and reads back as 7
+  // lines ended by LF.
+  p = eight_lines();
+  p.flags = 0;
+  p.body.n = 0;
+  p.body.field_counts = {1};
+  p.body.rest = raw_column({"1", "2", "3", "4", "5", "6", "7", ""});
+  add("an empty last line without a final line ending", p, "Archive decodes to something that is not a log");
   return cases;
 }
 
@@ -446,6 +454,21 @@ TEST(LogArchive, CraftedPayloadsThatAreStillLogs) {
   p.body.rest = dictionary_column({"a", "b\n c"}, {0, 0, 0, 0, 0, 0, 0, 0}) +
                 raw_column({"1", "2", "3", "4", "5", "6", "7", "8"});
   EXPECT_EQ(decode_log_payload(p.bytes(), 1000), "a 1\na 2\na 3\na 4\na 5\na 6\na 7\na 8\n");
+
+  // Nine lines, the last empty and unterminated: too few digit tokens as cells (8 in 41), but
+  // the text is eight lines of five tokens with a final line ending, which is a log.
+  p = Payload();
+  p.flags = 0;
+  p.lines = 9;
+  p.body.n = 0;
+  p.body.field_counts = {1};
+  std::vector<std::string_view> cells(8, "1 a a a a");
+  cells.push_back("");
+  p.body.rest = raw_column(cells);
+  std::string text;
+  for (int i = 0; i < 8; ++i) text += "1 a a a a\n";
+  ASSERT_TRUE(is_log_text(text));
+  EXPECT_EQ(decode_log_payload(p.bytes(), 1000), text);
 }
 
 // The decoder settles whether its text is a log from the columns' tokens; a scan of the whole
