@@ -239,7 +239,7 @@ std::vector<ColumnKind> column_kinds(std::string_view body, std::uint64_t rows) 
   for (std::uint64_t j = 0; j < f; ++j) {
     kinds.push_back(cursor_take_byte(cursor));
     MagnitudeBudget budget(1 << 20);
-    decode_table_column(cursor, kinds.back(), rows, 1 << 20, budget);
+    decode_table_column(cursor, kinds.back(), rows, 1 << 20, 1 << 20, budget);
   }
   return kinds;
 }
@@ -469,6 +469,17 @@ TEST(LogArchive, CraftedPayloadsThatAreStillLogs) {
   for (int i = 0; i < 8; ++i) text += "1 a a a a\n";
   ASSERT_TRUE(is_log_text(text));
   EXPECT_EQ(decode_log_payload(p.bytes(), 1000), text);
+
+  // A column scale is weighed against the whole limit, not against the room the line endings
+  // leave: eight zeros stored under a scale of 10, every digit dropped again, in 16 bytes.
+  p = Payload();
+  p.body.n = 0;
+  p.body.field_counts = {1};
+  IntegerList zeros(Signedness::Signed);
+  for (int i = 0; i < 8; ++i) zeros.push_word(0);
+  p.body.rest = std::string("\x00\x04", 2) + varint(10) + *encode_number_column(std::move(zeros));
+  for (int i = 0; i < 8; ++i) p.body.rest += varint(10);
+  EXPECT_EQ(decode_log_payload(p.bytes(), 16), "0\n0\n0\n0\n0\n0\n0\n0\n");
 }
 
 // The decoder settles whether its text is a log from the columns' tokens; a scan of the whole

@@ -379,7 +379,7 @@ ByteBuffer decode_log_payload(std::string_view payload, std::uint64_t limit) {
     for (std::uint64_t j = 0; j < f; ++j) {
       const std::uint8_t kind = cursor_take_byte(in);
       if (kind > kColumnKindMask) throw Error(kInvalidLogColumnKind);
-      DecodedColumn column = decode_table_column(in, kind, sizes[k], limit - total, budget);
+      DecodedColumn column = decode_table_column(in, kind, sizes[k], limit, limit - total, budget);
       const bool last_field = j == n && f == n + 1;
       if (column.entry_count() == 0) {
         // The cells lie back to back: one look at all of them.

@@ -476,7 +476,8 @@ CompactValues read_compact_number_column(ByteCursor& cursor, std::uint64_t count
   return values;
 }
 
-DecodedColumn decode_numeric(ByteCursor& cursor, std::uint64_t rows, std::uint64_t limit, MagnitudeBudget& budget) {
+DecodedColumn decode_numeric(ByteCursor& cursor, std::uint64_t rows, std::uint64_t limit, std::uint64_t room,
+                             MagnitudeBudget& budget) {
   const std::uint8_t flags = cursor_take_byte(cursor);
   if (flags > 0x3F || (flags & (kNumericScale | kNumericRelativeCounts)) == kNumericRelativeCounts) {
     throw Error(kInvalidNumericColumnFlags);
@@ -567,7 +568,7 @@ DecodedColumn decode_numeric(ByteCursor& cursor, std::uint64_t rows, std::uint64
     // Counts come from the payload and may be near 2^64 each: summed in 128 bits.
     const unsigned __int128 length = static_cast<unsigned __int128>(minus) + z + fixed_point_length(digit_count, f) +
                                      marker.size() + exponent_zeros + exponent.size();
-    if (length > room_under_limit(start, limit)) throw output_limit_error();
+    if (length > room_under_limit(start, room)) throw output_limit_error();
     char* p = column.grow(static_cast<std::size_t>(length));
     *p = '-';
     p += minus;
@@ -974,7 +975,7 @@ std::string encode_table_column(const std::vector<std::string_view>& cells, Colu
             : append_template_candidate(cells, kind == kColumnTemplateSlots, out, max_bytes, budget.remaining(), wide);
     if (built && (!wide || decodes_within_budget([&] {
           ByteCursor cursor{std::string_view(out).substr(1)};
-          decode_table_column(cursor, kind, cells.size(), kMaxU64, after);
+          decode_table_column(cursor, kind, cells.size(), kMaxU64, kMaxU64, after);
         }))) {
       choice.offer(kind);
     }
@@ -988,18 +989,18 @@ std::string encode_table_column(const std::vector<std::string_view>& cells, Colu
 }
 
 DecodedColumn decode_table_column(ByteCursor& cursor, ColumnKind kind, std::uint64_t rows, std::uint64_t limit,
-                                  MagnitudeBudget& budget) {
+                                  std::uint64_t room, MagnitudeBudget& budget) {
   switch (kind) {
     case kColumnDictionary:
-      return decode_dictionary(cursor, rows, limit);
+      return decode_dictionary(cursor, rows, room);
     case kColumnRaw:
-      return decode_raw(cursor, rows, limit);
+      return decode_raw(cursor, rows, room);
     case kColumnNumeric:
-      return decode_numeric(cursor, rows, limit, budget);
+      return decode_numeric(cursor, rows, limit, room, budget);
     case kColumnTemplate:
-      return decode_template_column(cursor, rows, limit, false, budget);
+      return decode_template_column(cursor, rows, room, false, budget);
     case kColumnTemplateSlots:
-      return decode_template_column(cursor, rows, limit, true, budget);
+      return decode_template_column(cursor, rows, room, true, budget);
     default:
       throw Error(kInvalidColumnKind);
   }

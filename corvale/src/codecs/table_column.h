@@ -213,10 +213,12 @@ inline std::string_view DecodedColumn::Reader::next() {
 }
 
 // Reads one column body of kind (its kind byte already taken) holding rows cells, producing at
-// most limit bytes of cells and charging big numbers to budget, and leaves the cursor just past
-// it. Throws Error.
+// most room bytes of cells and charging big numbers to budget, and leaves the cursor just past
+// it. limit is the whole decode's output limit, which bounds a column scale: a scale is a count
+// of fraction digits a cell may write, not the cells' size, so the other columns' share of the
+// text does not lower it. Throws Error.
 DecodedColumn decode_table_column(ByteCursor& cursor, ColumnKind kind, std::uint64_t rows, std::uint64_t limit,
-                                  MagnitudeBudget& budget);
+                                  std::uint64_t room, MagnitudeBudget& budget);
 
 // The reader of kinds 1 (with_slots false) and 4 (true).
 DecodedColumn decode_template_column(ByteCursor& cursor, std::uint64_t rows, std::uint64_t limit, bool with_slots,
