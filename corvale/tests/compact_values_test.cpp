@@ -13,7 +13,8 @@ namespace {
 IntegerList piece_of(const std::vector<BigInt>& values) { return test::integer_list(values, Signedness::Signed); }
 
 std::vector<std::string> signed_texts(const CompactValues& values) {
-  const std::vector<std::string> wide = wide_decimal_digits(values);
+  MagnitudeBudget unbounded(UINT64_MAX);
+  const std::vector<std::string> wide = wide_decimal_digits(values, unbounded, 0);
   std::vector<std::string> out;
   for (std::size_t i = 0; i < values.size(); ++i) {
     char buf[20];

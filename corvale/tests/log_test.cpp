@@ -245,9 +245,9 @@ std::vector<ColumnKind> column_kinds(std::string_view body, std::uint64_t rows) 
 }
 
 TEST(LogArchive, ColumnsShareTheDecodersMagnitudeBudget) {
-  // Two fields of 30-digit counters: as numbers each column costs its decoder 13 bytes of
-  // magnitude a value, about 650 for its fifty lines. The decoder of a text of t bytes may build
-  // 2 t + 1024 bytes of them: both columns fit for t = 200, only the first for t = 0.
+  // Two fields of 30-digit counters: as numbers each column's big values print 1500 digits, which
+  // its decoder makes before it writes the text; the decoder of a text of t bytes makes no more
+  // than t of them: both columns fit for t = 3050 (the text's size), only the first for t = 1600.
   std::vector<std::string> lines;
   for (int i = 0; i < 50; ++i) {
     const std::string counter = "1" + std::string(27, '0') + std::to_string(10 + i);
@@ -255,8 +255,8 @@ TEST(LogArchive, ColumnsShareTheDecodersMagnitudeBudget) {
   }
   const std::vector<std::string_view> views(lines.begin(), lines.end());
   const std::vector<ColumnKind> numeric = {kColumnNumeric, kColumnNumeric};
-  EXPECT_EQ(column_kinds(encode_log_columns(views, 1, 200), 50), numeric);
-  const std::vector<ColumnKind> kinds = column_kinds(encode_log_columns(views, 1, 0), 50);
+  EXPECT_EQ(column_kinds(encode_log_columns(views, 1, 3050), 50), numeric);
+  const std::vector<ColumnKind> kinds = column_kinds(encode_log_columns(views, 1, 1600), 50);
   EXPECT_EQ(kinds[0], kColumnNumeric);
   EXPECT_NE(kinds[1], kColumnNumeric);
 }

@@ -38,10 +38,23 @@ TEST(OutputBudget, InnerBodyCapSaturates) {
   EXPECT_EQ(inner_body_limit(kMax), kMax);
 }
 
-TEST(OutputBudget, DecimalGuardComparesAQuarterOfTheBitLength) {
+TEST(OutputBudget, FewestDigitsOfABitLengthAreNeverMoreThanTheTrueOnes) {
+  EXPECT_EQ(least_decimal_digits(0), 0u);
+  // 2^(b - 1), the smallest magnitude of b bits, has exactly the digits counted: the bound is
+  // tight, and never above, across the powers of two from one bit to a million.
+  for (std::uint64_t b = 1; b <= 1000000; b = b < 200 ? b + 1 : b * 3 / 2) {
+    SCOPED_TRACE(b);
+    const std::string smallest = (BigInt(1) << (b - 1)).to_decimal();
+    EXPECT_EQ(least_decimal_digits(b), smallest.size());
+  }
+  // A bit length near 2^64 neither overflows nor wraps: 2^(2^64 - 2) has 5553023288523357132
+  // digits.
+  EXPECT_LE(least_decimal_digits(kMax), 5553023288523357132u);
+  EXPECT_GT(least_decimal_digits(kMax), 5553023288000000000u);
+
   EXPECT_NO_THROW(check_decimal_output_size(BigInt(0), 0));
-  EXPECT_NO_THROW(check_decimal_output_size(BigInt(1) << 40, 10));  // 41 bits
-  EXPECT_ERROR(check_decimal_output_size(BigInt(1) << 43, 10), "Output exceeds decompression limit");  // 44 bits
+  EXPECT_NO_THROW(check_decimal_output_size(BigInt(1) << 40, 13));  // 1099511627776
+  EXPECT_ERROR(check_decimal_output_size(BigInt(1) << 40, 12), "Output exceeds decompression limit");
 }
 
 TEST(MagnitudeBudget, AllowsTwiceTheLimitPlus1024Bytes) {
@@ -53,6 +66,26 @@ TEST(MagnitudeBudget, AllowsTwiceTheLimitPlus1024Bytes) {
   budget.charge_bytes(223);
   EXPECT_ERROR(budget.charge(BigInt(1)), "Output exceeds decompression limit");
   EXPECT_EQ(MagnitudeBudget(kMax).remaining(), kMax);
+}
+
+TEST(MagnitudeBudget, PrintedDigitsOfBigValuesShareTheLimit) {
+  // 2^200 has 61 digits; with 20 of them dropped by a scale it prints at least 41.
+  const BigInt value = BigInt(1) << 200;
+  MagnitudeBudget budget(100);
+  std::string digits;
+  budget.append_printed_digits(value, 20, digits);
+  EXPECT_EQ(digits, value.to_decimal());
+  // 59 printed digits are left: a second 61 digits fit only when at least 2 are dropped.
+  digits.clear();
+  EXPECT_ERROR(budget.append_printed_digits(value, 1, digits), "Output exceeds decompression limit");
+  budget.append_printed_digits(value, 2, digits);
+  EXPECT_EQ(digits.size(), 61u);
+
+  // A value far past the limit is refused from its bit length: not one digit is made.
+  MagnitudeBudget small(1 << 20);
+  digits.clear();
+  EXPECT_ERROR(small.append_printed_digits(BigInt(1) << 8000000, 0, digits), "Output exceeds decompression limit");
+  EXPECT_TRUE(digits.empty());
 }
 
 }  // namespace

@@ -82,11 +82,12 @@ void CompactValues::append(const IntegerList& piece) {
   count_ += words.size();
 }
 
-std::vector<std::string> wide_decimal_digits(const CompactValues& values) {
+std::vector<std::string> wide_decimal_digits(const CompactValues& values, MagnitudeBudget& budget,
+                                             std::uint64_t dropped) {
   std::vector<std::string> digits;
   if (!values.wide()) return digits;
   digits.reserve(values.size());
-  for (const BigInt& v : values.big().big()) v.append_decimal_magnitude(digits.emplace_back());
+  for (const BigInt& v : values.big().big()) budget.append_printed_digits(v, dropped, digits.emplace_back());
   return digits;
 }
 

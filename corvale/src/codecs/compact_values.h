@@ -13,6 +13,7 @@
 
 #include "codecs/byte_buffer.h"
 #include "codecs/integer_list.h"
+#include "codecs/magnitude_budget.h"
 
 namespace corvale {
 
@@ -93,8 +94,10 @@ class CompactValues {
 };
 
 // The decimal digits of every magnitude of values once they are big integers (none while they
-// are words, whose digits are written on demand), made once.
-std::vector<std::string> wide_decimal_digits(const CompactValues& values);
+// are words, whose digits are written on demand), made once. Each value is to be printed less
+// at most dropped digits: its digits are weighed against what budget lets the decode print.
+std::vector<std::string> wide_decimal_digits(const CompactValues& values, MagnitudeBudget& budget,
+                                             std::uint64_t dropped);
 // How many digits the magnitude of value i has.
 std::uint64_t magnitude_length(const CompactValues& values, const std::vector<std::string>& wide_digits, std::size_t i);
 // The digits of the magnitude of value i; buf holds them for a word.

@@ -16,6 +16,7 @@
 // One budget belongs to one decode call (on its stack); it is not shared between threads.
 
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 #include "codecs/bigint.h"
@@ -25,7 +26,8 @@ namespace corvale {
 
 class MagnitudeBudget {
  public:
-  explicit MagnitudeBudget(std::uint64_t output_limit) : remaining_(inner_body_limit(output_limit)) {}
+  explicit MagnitudeBudget(std::uint64_t output_limit)
+      : remaining_(inner_body_limit(output_limit)), printed_left_(output_limit) {}
 
   // Charges bytes of magnitude about to be built (for instance from a varint's length, before
   // converting it). Throws the output-limit error when they pass what is left.
@@ -38,8 +40,25 @@ class MagnitudeBudget {
 
   std::uint64_t remaining() const { return remaining_; }
 
+  // Appends the decimal digits of the magnitude of a big value that the decode will print, less
+  // at most dropped of them (the digits a decimal scale takes off again). Every such value of
+  // a decode prints at least its digits less dropped, so their sum may not pass the output
+  // limit: a value whose fewest digits already pass what is left is refused from its bit length
+  // before any digit is made, which would cost time and memory in proportion to its size.
+  void append_printed_digits(const BigInt& value, std::uint64_t dropped, std::string& out) {
+    const std::uint64_t least = least_decimal_digits(value.bit_length());
+    if (least > dropped && least - dropped > printed_left_) throw output_limit_error();
+    const std::size_t start = out.size();
+    value.append_decimal_magnitude(out);
+    const std::uint64_t digits = out.size() - start;
+    const std::uint64_t printed = digits > dropped ? digits - dropped : 0;
+    if (printed > printed_left_) throw output_limit_error();
+    printed_left_ -= printed;
+  }
+
  private:
   std::uint64_t remaining_;
+  std::uint64_t printed_left_;
 };
 
 // Runs a decoder over bytes just written, charging the budget as the real decode will: false

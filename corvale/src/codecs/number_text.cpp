@@ -629,7 +629,7 @@ ByteBuffer decode_number_text(std::string_view payload, std::uint64_t limit, Out
     }
     NumberColumnReader reader(cursor, (n - j - 1) / numbers.C + 1, budget);
     while (reader.next(piece)) column.values.append(piece);
-    column.wide_digits = wide_decimal_digits(column.values);
+    column.wide_digits = wide_decimal_digits(column.values, budget, column.scale);
   }
 
   CountList leading_zeros;

@@ -492,7 +492,7 @@ DecodedColumn decode_numeric(ByteCursor& cursor, std::uint64_t rows, std::uint64
   }
   CompactValues values = read_compact_number_column(cursor, n, budget);
   // Big magnitudes are written in decimal once; the budget they were charged to bounds them.
-  std::vector<std::string> wide_digits = wide_decimal_digits(values);
+  std::vector<std::string> wide_digits = wide_decimal_digits(values, budget, s);
   const CountList zeros = (flags & kNumericLeadingZeros) ? read_count_list(cursor, n) : CountList{};
   const PositionList minus_zeros = (flags & kNumericMinusZeros) ? read_position_list(cursor, n) : PositionList{};
   for (std::uint64_t j : minus_zeros) {
