@@ -152,6 +152,14 @@ TEST(TableArchive, NumbersTheDecoderCouldNotAffordAreNotStoredAsNumbers) {
   EXPECT_NE(static_cast<unsigned char>(body[4]), kColumnNumeric);
   EXPECT_EQ(decode_table_archive(payload, text.size()), text);
 
+  // 23 fraction digits make every later value an integer past 64 bits, but all of them together
+  // are a few hundred KB, well within what the decoder of the text may build.
+  std::string scaled = "id,val\n0,0." + std::string(22, '0') + "1\n";
+  for (int i = 1; i <= 20000; ++i) scaled += std::to_string(i) + "," + std::to_string(i) + "\n";
+  const std::string scaled_payload = encode(scaled);
+  EXPECT_LT(scaled_payload.size(), 1000u);
+  EXPECT_EQ(decode_table_archive(scaled_payload, scaled.size()), scaled);
+
   // With a short fraction in place of the long one, the column is numeric.
   std::string small = "v,k\n0.5,a\n";
   for (int i = 0; i < 2000; ++i) small += std::to_string(i * 7 % 1000) + ",a\n";
