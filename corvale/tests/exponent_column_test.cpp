@@ -36,7 +36,7 @@ std::vector<std::string> round_trip(const std::vector<std::string>& tokens) {
       char buf[20];
       text += exponent_form_text(exponents.form(i));
       text.append(exponents.leading_zeros[k], '0');
-      text += magnitude_digits(exponents.values, exponents.wide_digits, k, buf);
+      text += magnitude_digits(exponents.values, k, buf);
       ++k;
     }
     out.push_back(text);

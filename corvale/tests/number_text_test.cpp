@@ -282,6 +282,19 @@ TEST(NumberText, LongScaledIntegersOfAShortTextRestoreUnderItsOwnSize) {
   EXPECT_ERROR(decode_number_text_payload(crafted, expected.size() - 1), "Output exceeds decompression limit");
 }
 
+TEST(NumberText, OneWideValueLeavesTheOthersAsWords) {
+  // 2^64 and then 100000 zeros: the zeros restore as they were, each a byte while decoded.
+  const std::uint64_t n = 100001;
+  std::string body = run("") + run("") + varints({1}) + run(" ") + bytes({0x00});
+  write_varint_big(BigInt::zigzag(BigInt(1) << 64), body);
+  body += std::string(n - 1, '\0');
+  std::string expected = "18446744073709551616";
+  for (std::uint64_t i = 1; i < n; ++i) expected += " 0";
+  const std::string p = payload(0, n, body);
+  EXPECT_EQ(decode_number_text_payload(p, expected.size()), expected);
+  EXPECT_ERROR(decode_number_text_payload(p, expected.size() - 1), "Output exceeds decompression limit");
+}
+
 TEST(NumberText, PaddingIsCheckedBeforeItIsWritten) {
   // A zero with a scale of a million keeps all its fraction digits: "0." and a million zeros.
   const std::string body = run("") + run("") + varints({1}) + varints({1000000}) + column({0}) + varints({1000000});

@@ -1,7 +1,7 @@
 #pragma once
 // The decoded values of a text's numbers, each kept in as few bytes as hold every value so far:
-// 1, 2, 4 or 8 (all widened at once when a value needs more), or as big integers once one
-// needs more than 64 bits. Numbers of a few digits then cost a byte or two each instead of
+// 1, 2, 4 or 8 (all widened at once when a value needs more), and a big integer for each value
+// that needs more than 64 bits. Numbers of a few digits then cost a byte or two each instead of
 // eight, so a decode holds little beyond the text it restores.
 
 #include <cstddef>
@@ -18,6 +18,10 @@
 namespace corvale {
 
 namespace detail {
+// The least word of width bytes.
+inline std::int64_t least_compact_word(unsigned width) {
+  return width >= 8 ? INT64_MIN : -(std::int64_t{1} << (8 * width - 1));
+}
 // The word of width bytes at p, sign-extended.
 inline std::int64_t load_compact_word(const unsigned char* p, unsigned width) {
   switch (width) {
@@ -67,41 +71,60 @@ class CompactValues {
   // Appends a piece of signed values.
   void append(const IntegerList& piece);
 
-  std::size_t size() const { return wide_ ? big_.size() : count_; }
-  // True once a value needed more than 64 bits: the values are then in big().
-  bool wide() const { return wide_; }
-  std::int64_t word(std::size_t i) const { return detail::load_compact_word(data() + i * width_, width_); }
-  // Replaces value i by one of the same sign and no larger magnitude (a value divided).
+  std::size_t size() const { return count_; }
+  // True once some value needed more than 64 bits. Only those values are big integers: the
+  // others stay words, each in a slot of the common width, so that one long number costs its
+  // column no more than itself.
+  bool wide() const { return !big_.empty(); }
+  bool is_big(std::size_t i) const { return !big_.empty() && load(i) == marker(); }
+  // Value i, which is not big.
+  std::int64_t word(std::size_t i) const { return load(i); }
+  // Replaces value i, which is not big, by one of the same sign and no larger magnitude (a value
+  // divided).
   void shrink_word(std::size_t i, std::int64_t v) { detail::store_compact_word(data() + i * width_, width_, v); }
-  const IntegerList& big() const { return big_; }
 
-  bool is_zero(std::size_t i) const { return wide_ ? big_.is_zero(i) : word(i) == 0; }
-  bool is_negative(std::size_t i) const { return wide_ ? big_.big()[i].sign() < 0 : word(i) < 0; }
+  bool is_zero(std::size_t i) const { return !is_big(i) && word(i) == 0; }  // a big value is never 0
+  bool is_negative(std::size_t i) const { return is_big(i) ? big_[big_ordinal(i)].negative : word(i) < 0; }
+
+  // Big value i, until make_digits() has let it go.
+  const BigInt& big_value(std::size_t i) const { return big_[big_ordinal(i)].value; }
+  // Makes the decimal digits of the magnitude of every big value whose digits are not made yet,
+  // and lets those big integers go.
+  // Each is to be printed less at most dropped digits, and is weighed by budget before its
+  // digits are made (MagnitudeBudget::append_printed_digits).
+  void make_digits(MagnitudeBudget& budget, std::uint64_t dropped);
+  // The digits of big value i, once made; a decimal scale may cut them.
+  std::string& big_digits(std::size_t i) { return big_[big_ordinal(i)].digits; }
+  const std::string& big_digits(std::size_t i) const { return big_[big_ordinal(i)].digits; }
 
  private:
+  struct Big {
+    std::size_t index;
+    bool negative;
+    BigInt value;
+    std::string digits;
+  };
+
   unsigned char* data() { return reinterpret_cast<unsigned char*>(bytes_.data()); }
   const unsigned char* data() const { return reinterpret_cast<const unsigned char*>(bytes_.data()); }
+  std::int64_t load(std::size_t i) const { return detail::load_compact_word(data() + i * width_, width_); }
+  // The slot of a big value: the least word of the width, which no word of that width holds.
+  std::int64_t marker() const { return detail::least_compact_word(width_); }
+  std::size_t big_ordinal(std::size_t i) const;
   void widen_words(unsigned width);
-  void widen_to_big();
+  void append_mixed(const IntegerList& piece);
 
   unsigned width_ = 1;  // bytes a word
   std::size_t count_ = 0;
   // Grown without clearing: every byte is stored before it is read, and a large block grows
   // without its bytes being copied.
   ByteBuffer bytes_;
-  bool wide_ = false;
-  IntegerList big_{Signedness::Signed};
+  std::vector<Big> big_;  // in value order
 };
 
-// The decimal digits of every magnitude of values once they are big integers (none while they
-// are words, whose digits are written on demand), made once. Each value is to be printed less
-// at most dropped digits: its digits are weighed against what budget lets the decode print.
-std::vector<std::string> wide_decimal_digits(const CompactValues& values, MagnitudeBudget& budget,
-                                             std::uint64_t dropped);
-// How many digits the magnitude of value i has.
-std::uint64_t magnitude_length(const CompactValues& values, const std::vector<std::string>& wide_digits, std::size_t i);
+// How many digits the magnitude of value i has; a big value's digits must be made.
+std::uint64_t magnitude_length(const CompactValues& values, std::size_t i);
 // The digits of the magnitude of value i; buf holds them for a word.
-std::string_view magnitude_digits(const CompactValues& values, const std::vector<std::string>& wide_digits, std::size_t i,
-                                  char (&buf)[20]);
+std::string_view magnitude_digits(const CompactValues& values, std::size_t i, char (&buf)[20]);
 
 }  // namespace corvale

@@ -54,7 +54,7 @@ ExponentColumn decode_exponents(ByteCursor& cursor, std::uint64_t n, MagnitudeBu
   for (std::size_t k = 0; k < exponents.values.size(); ++k) {
     if (exponents.values.is_negative(k)) throw Error(kNegativeExponentValue);
   }
-  exponents.wide_digits = wide_decimal_digits(exponents.values, budget, 0);
+  exponents.values.make_digits(budget, 0);
   exponents.leading_zeros = read_count_list(cursor, with_exponent);
   return exponents;
 }

@@ -276,9 +276,9 @@ namespace {
 // One column as read back.
 struct DecodedColumn {
   std::uint64_t scale = 0;
+  // The digits of big values are made once: the decimal scale is taken off them, not off the
+  // value.
   CompactValues values;
-  // The digits of big values, made once: the decimal scale is taken off them, not off the value.
-  std::vector<std::string> wide_digits;
 };
 
 // The numbers of the body, addressed by number index through their columns.
@@ -315,8 +315,8 @@ CountList undo_scales(ByteCursor& cursor, DecodedNumbers& numbers, std::uint64_t
   for (std::uint64_t i = 0; i < n; ++i) {
     DecodedColumn& column = numbers.columns[j];
     const std::uint64_t x = cursor_read_short_varint_u64(cursor);
-    if (column.values.wide()) {
-      fraction_digits.push_back(undo_decimal_scale(column.wide_digits[row], column.scale, x, relative));
+    if (column.values.is_big(row)) {
+      fraction_digits.push_back(undo_decimal_scale(column.values.big_digits(row), column.scale, x, relative));
     } else {
       const std::int64_t v = column.values.word(row);
       std::uint64_t magnitude = v < 0 ? 0 - static_cast<std::uint64_t>(v) : static_cast<std::uint64_t>(v);
@@ -353,8 +353,11 @@ struct Magnitude {
   std::string_view digits;  // of a big integer; empty for a word
   bool big;
 
-  static Magnitude of(const CompactValues& values, const std::vector<std::string>& wide_digits, std::size_t i) {
-    if (values.wide()) return {0, wide_digits[i].size(), wide_digits[i], true};
+  static Magnitude of(const CompactValues& values, std::size_t i) {
+    if (values.is_big(i)) {
+      const std::string& digits = values.big_digits(i);
+      return {0, digits.size(), digits, true};
+    }
     const std::int64_t v = values.word(i);
     const std::uint64_t word = v < 0 ? 0 - static_cast<std::uint64_t>(v) : static_cast<std::uint64_t>(v);
     return {word, decimal_digit_count(word), {}, false};
@@ -435,14 +438,14 @@ class NumberWalk {
     next_minus_zero_ += minus_zero;
     p.minus = minus_zero || column.values.is_negative(row);
     p.zeros = leading_zeros_.empty() ? 0 : leading_zeros_[i];
-    p.mantissa = Magnitude::of(column.values, column.wide_digits, row);
+    p.mantissa = Magnitude::of(column.values, row);
     p.fraction_digits = fraction_digits_.empty() ? 0 : fraction_digits_[i];
     const ExponentForm form = exponents_.form(i);
     if (form != ExponentForm::kNone) {
       const std::size_t k = next_exponent_++;
       p.marker = exponent_form_text(form);
       p.exponent_zeros = exponents_.leading_zeros[k];
-      p.exponent = Magnitude::of(exponents_.values, exponents_.wide_digits, k);
+      p.exponent = Magnitude::of(exponents_.values, k);
     }
     return p;
   }
@@ -629,7 +632,7 @@ ByteBuffer decode_number_text(std::string_view payload, std::uint64_t limit, Out
     }
     NumberColumnReader reader(cursor, (n - j - 1) / numbers.C + 1, budget);
     while (reader.next(piece)) column.values.append(piece);
-    column.wide_digits = wide_decimal_digits(column.values, budget, column.scale);
+    column.values.make_digits(budget, column.scale);
   }
 
   CountList leading_zeros;

@@ -492,7 +492,7 @@ DecodedColumn decode_numeric(ByteCursor& cursor, std::uint64_t rows, std::uint64
   }
   CompactValues values = read_compact_number_column(cursor, n, budget);
   // Big magnitudes are written in decimal once; the budget they were charged to bounds them.
-  std::vector<std::string> wide_digits = wide_decimal_digits(values, budget, s);
+  values.make_digits(budget, s);
   const CountList zeros = (flags & kNumericLeadingZeros) ? read_count_list(cursor, n) : CountList{};
   const PositionList minus_zeros = (flags & kNumericMinusZeros) ? read_position_list(cursor, n) : PositionList{};
   for (std::uint64_t j : minus_zeros) {
@@ -503,8 +503,8 @@ DecodedColumn decode_numeric(ByteCursor& cursor, std::uint64_t rows, std::uint64
     const bool relative = (flags & kNumericRelativeCounts) != 0;
     for (std::uint64_t j = 0; j < n; ++j) {
       const std::uint64_t x = cursor_read_short_varint_u64(cursor);
-      if (values.wide()) {
-        fraction_digits.push_back(undo_decimal_scale(wide_digits[j], s, x, relative));
+      if (values.is_big(j)) {
+        fraction_digits.push_back(undo_decimal_scale(values.big_digits(j), s, x, relative));
         continue;
       }
       const std::int64_t v = values.word(j);
@@ -543,14 +543,15 @@ DecodedColumn decode_numeric(ByteCursor& cursor, std::uint64_t rows, std::uint64
     std::uint64_t magnitude = 0;
     std::string_view digits;
     std::size_t digit_count;
-    if (!values.wide()) {
+    const bool big = values.is_big(j);
+    if (!big) {
       const std::int64_t v = values.word(j);
       negative = v < 0;
       magnitude = negative ? 0 - static_cast<std::uint64_t>(v) : static_cast<std::uint64_t>(v);
       digit_count = decimal_digit_count(magnitude);
     } else {
       negative = values.is_negative(j);
-      digits = wide_digits[j];
+      digits = values.big_digits(j);
       digit_count = digits.size();
     }
     const bool minus = minus_zero || negative;
@@ -563,7 +564,7 @@ DecodedColumn decode_numeric(ByteCursor& cursor, std::uint64_t rows, std::uint64
       const std::size_t k = next_exponent++;
       marker = exponent_form_text(exponents.form(j));
       exponent_zeros = exponents.leading_zeros[k];
-      exponent = magnitude_digits(exponents.values, exponents.wide_digits, k, exponent_buffer);
+      exponent = magnitude_digits(exponents.values, k, exponent_buffer);
     }
     // Counts come from the payload and may be near 2^64 each: summed in 128 bits.
     const unsigned __int128 length = static_cast<unsigned __int128>(minus) + z + fixed_point_length(digit_count, f) +
@@ -573,7 +574,7 @@ DecodedColumn decode_numeric(ByteCursor& cursor, std::uint64_t rows, std::uint64
     *p = '-';
     p += minus;
     if (z != 0) p = put_zeros(p, z);
-    if (!values.wide()) {
+    if (!big) {
       p = write_word_fixed_point(p, magnitude, static_cast<unsigned>(digit_count), f);
     } else {
       p = f == 0 ? copy_cell(p, digits) : write_fixed_point(p, digits, f);
@@ -763,7 +764,7 @@ DecodedColumn decode_template_column(ByteCursor& cursor, std::uint64_t rows, std
       const std::size_t start = field.byte_size();
       const std::uint64_t z = zeros.empty() ? 0 : zeros[j];
       if (z > room) throw output_limit_error();
-      if (!values.wide()) {
+      if (!values.is_big(j)) {
         // None is negative: a word's digits are written in place.
         const auto v = static_cast<std::uint64_t>(values.word(j));
         const unsigned count = decimal_digit_count(v);
@@ -775,7 +776,7 @@ DecodedColumn decode_template_column(ByteCursor& cursor, std::uint64_t rows, std
         field.close_cell(start);
         continue;
       }
-      const BigInt& value = values.big().big()[j];
+      const BigInt& value = values.big_value(j);
       check_decimal_output_size(value, room - z);
       big_digits.clear();
       value.append_decimal_magnitude(big_digits);
