@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "support/expect_error.h"
 #include "support/integer_lists.h"
 
 namespace corvale {
@@ -80,6 +81,32 @@ TEST(CompactValues, OnlyTheValuesPast64BitsAreBigIntegers) {
   EXPECT_TRUE(zeros.wide());
   EXPECT_FALSE(zeros.is_big(999999));
   EXPECT_TRUE(zeros.is_zero(1000000));
+}
+
+TEST(CompactValues, BigValuesAreWeighedByThePrintedDigitsOfTheirDecode) {
+  // 2^200 has 61 digits; with 20 of them dropped by a scale it prints at least 41.
+  const BigInt value = BigInt(1) << 200;
+  MagnitudeBudget budget(100);
+  CompactValues first;
+  first.append(piece_of({value, BigInt(5)}), &budget, 20);
+  EXPECT_EQ(budget.printed_left(), 59u);
+  first.make_digits(budget, 20);
+  EXPECT_EQ(first.big_digits(0), value.to_decimal());
+  // 59 printed digits are left: a second 61 digits fit only when at least 2 are dropped.
+  CompactValues second;
+  EXPECT_ERROR(second.append(piece_of({value}), &budget, 1), "Output exceeds decompression limit");
+  MagnitudeBudget again(100);
+  again.charge_printed(41);
+  CompactValues third;
+  third.append(piece_of({value}), &again, 2);
+  third.make_digits(again, 2);
+  EXPECT_EQ(again.printed_left(), 0u);
+
+  // A value far past the limit is refused from its bit length as it is read: its digits are
+  // never made.
+  MagnitudeBudget small(1 << 20);
+  CompactValues huge;
+  EXPECT_ERROR(huge.append(piece_of({BigInt(1) << 8000000}), &small, 0), "Output exceeds decompression limit");
 }
 
 TEST(CompactValues, CountsDigitsAroundEveryPowerOfTen) {

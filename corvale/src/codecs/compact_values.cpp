@@ -53,7 +53,7 @@ std::size_t CompactValues::big_ordinal(std::size_t i) const {
       big_.begin());
 }
 
-void CompactValues::append_mixed(const IntegerList& piece) {
+void CompactValues::append_mixed(const IntegerList& piece, MagnitudeBudget* budget, std::uint64_t dropped) {
   const std::span<const BigInt> values = piece.big();
   unsigned width = width_;
   for (const BigInt& v : values) {
@@ -66,14 +66,17 @@ void CompactValues::append_mixed(const IntegerList& piece) {
       detail::store_compact_word(data() + count_ * width_, width_, v.to_i64());
     } else {
       detail::store_compact_word(data() + count_ * width_, width_, marker());
-      big_.push_back({count_, v.sign() < 0, v, {}});
+      const std::uint64_t least = least_decimal_digits(v.bit_length());
+      const std::uint64_t printed = least > dropped ? least - dropped : 0;
+      if (budget != nullptr) budget->charge_printed(printed);
+      big_.push_back({count_, v.sign() < 0, v, {}, printed});
     }
     ++count_;
   }
 }
 
-void CompactValues::append(const IntegerList& piece) {
-  if (piece.wide()) return append_mixed(piece);
+void CompactValues::append(const IntegerList& piece, MagnitudeBudget* budget, std::uint64_t dropped) {
+  if (piece.wide()) return append_mixed(piece, budget, dropped);
   const std::vector<std::uint64_t>& words = piece.words();
   if (words.empty()) return;
   // The extremes tell the width, in a loop the compiler can run many lanes wide.
@@ -86,7 +89,7 @@ void CompactValues::append(const IntegerList& piece) {
   if (low == INT64_MIN) {
     IntegerList wide = piece;
     wide.widen();
-    return append_mixed(wide);
+    return append_mixed(wide, budget, dropped);
   }
   const unsigned width = std::max({width_, width_of(low), width_of(high)});
   if (width > width_) widen_words(width);
@@ -111,8 +114,17 @@ void CompactValues::append(const IntegerList& piece) {
 void CompactValues::make_digits(MagnitudeBudget& budget, std::uint64_t dropped) {
   for (Big& b : big_) {
     if (!b.digits.empty()) continue;  // made before: a magnitude has at least one digit
-    budget.append_printed_digits(b.value, dropped, b.digits);
+    const std::uint64_t least = least_decimal_digits(b.value.bit_length());
+    const std::uint64_t least_printed = least > dropped ? least - dropped : 0;
+    if (least_printed > b.printed_charged) {
+      budget.charge_printed(least_printed - b.printed_charged);
+      b.printed_charged = least_printed;
+    }
+    b.value.append_decimal_magnitude(b.digits);
     b.value = BigInt();
+    const std::uint64_t printed = b.digits.size() > dropped ? b.digits.size() - dropped : 0;
+    if (printed > b.printed_charged) budget.charge_printed(printed - b.printed_charged);
+    b.printed_charged = printed;
   }
 }
 

@@ -68,8 +68,10 @@ inline void store_compact_word(unsigned char* p, unsigned width, std::int64_t v)
 
 class CompactValues {
  public:
-  // Appends a piece of signed values.
-  void append(const IntegerList& piece);
+  // Appends a piece of signed values. The fewest digits each big value will print, less dropped
+  // (the digits a decimal scale may take off it), are charged to budget when one is given: a
+  // decode stops at the first value past its limit, not once it has read them all.
+  void append(const IntegerList& piece, MagnitudeBudget* budget = nullptr, std::uint64_t dropped = 0);
 
   std::size_t size() const { return count_; }
   // True once some value needed more than 64 bits. Only those values are big integers: the
@@ -89,9 +91,8 @@ class CompactValues {
   // Big value i, until make_digits() has let it go.
   const BigInt& big_value(std::size_t i) const { return big_[big_ordinal(i)].value; }
   // Makes the decimal digits of the magnitude of every big value whose digits are not made yet,
-  // and lets those big integers go.
-  // Each is to be printed less at most dropped digits, and is weighed by budget before its
-  // digits are made (MagnitudeBudget::append_printed_digits).
+  // and lets those big integers go. Each is to be printed less at most dropped digits: what it
+  // prints beyond the fewest digits append() charged is charged to budget.
   void make_digits(MagnitudeBudget& budget, std::uint64_t dropped);
   // The digits of big value i, once made; a decimal scale may cut them.
   std::string& big_digits(std::size_t i) { return big_[big_ordinal(i)].digits; }
@@ -103,6 +104,7 @@ class CompactValues {
     bool negative;
     BigInt value;
     std::string digits;
+    std::uint64_t printed_charged;  // digits charged to a budget so far
   };
 
   unsigned char* data() { return reinterpret_cast<unsigned char*>(bytes_.data()); }
@@ -112,7 +114,7 @@ class CompactValues {
   std::int64_t marker() const { return detail::least_compact_word(width_); }
   std::size_t big_ordinal(std::size_t i) const;
   void widen_words(unsigned width);
-  void append_mixed(const IntegerList& piece);
+  void append_mixed(const IntegerList& piece, MagnitudeBudget* budget, std::uint64_t dropped);
 
   unsigned width_ = 1;  // bytes a word
   std::size_t count_ = 0;

@@ -50,7 +50,7 @@ ExponentColumn decode_exponents(ByteCursor& cursor, std::uint64_t n, MagnitudeBu
   if (with_exponent == 0) throw Error(kExponentFlagWithoutExponents);
   NumberColumnReader reader(cursor, with_exponent, budget);
   IntegerList piece(Signedness::Signed);
-  while (reader.next(piece)) exponents.values.append(piece);
+  while (reader.next(piece)) exponents.values.append(piece, &budget, 0);
   for (std::size_t k = 0; k < exponents.values.size(); ++k) {
     if (exponents.values.is_negative(k)) throw Error(kNegativeExponentValue);
   }

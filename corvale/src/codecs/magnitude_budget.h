@@ -21,7 +21,6 @@
 // One budget belongs to one decode call (on its stack); it is not shared between threads.
 
 #include <cstdint>
-#include <string>
 #include <string_view>
 
 #include "codecs/bigint.h"
@@ -47,21 +46,14 @@ class MagnitudeBudget {
 
   std::uint64_t remaining() const { return remaining_; }
 
-  // Appends the decimal digits of the magnitude of a big value that the decode will print, less
-  // at most dropped of them (the digits a decimal scale takes off again). Every such value of
-  // a decode prints at least its digits less dropped, so their sum may not pass the output
-  // limit: a value whose fewest digits already pass what is left is refused from its bit length
-  // before any digit is made, which would cost time and memory in proportion to its size.
-  void append_printed_digits(const BigInt& value, std::uint64_t dropped, std::string& out) {
-    const std::uint64_t least = least_decimal_digits(value.bit_length());
-    if (least > dropped && least - dropped > printed_left_) throw output_limit_error();
-    const std::size_t start = out.size();
-    value.append_decimal_magnitude(out);
-    const std::uint64_t digits = out.size() - start;
-    const std::uint64_t printed = digits > dropped ? digits - dropped : 0;
-    if (printed > printed_left_) throw output_limit_error();
-    printed_left_ -= printed;
+  // Charges digits the decode will certainly print: those of a big value, less the ones a
+  // decimal scale may drop again. Their sum may not pass the output limit, so a value whose
+  // fewest digits pass what is left is refused from its bit length, before any digit is made.
+  void charge_printed(std::uint64_t digits) {
+    if (digits > printed_left_) throw output_limit_error();
+    printed_left_ -= digits;
   }
+  std::uint64_t printed_left() const { return printed_left_; }
 
  private:
   static constexpr std::uint64_t saturating_sum(std::uint64_t a, std::uint64_t b) {

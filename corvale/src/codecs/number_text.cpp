@@ -631,7 +631,7 @@ ByteBuffer decode_number_text(std::string_view payload, std::uint64_t limit, Out
       if (column.scale > limit) throw output_limit_error();
     }
     NumberColumnReader reader(cursor, (n - j - 1) / numbers.C + 1, budget);
-    while (reader.next(piece)) column.values.append(piece);
+    while (reader.next(piece)) column.values.append(piece, &budget, column.scale);
     column.values.make_digits(budget, column.scale);
   }
 

@@ -467,12 +467,14 @@ bool append_numeric_candidate(const std::vector<std::string_view>& cells, std::s
 }
 
 // A number column's values, taken piece by piece into as few bytes as they need: a column of
-// small numbers then holds a byte or two a value while it is read, not a full word.
-CompactValues read_compact_number_column(ByteCursor& cursor, std::uint64_t count, MagnitudeBudget& budget) {
+// small numbers then holds a byte or two a value while it is read, not a full word. Each is
+// printed less at most dropped digits.
+CompactValues read_compact_number_column(ByteCursor& cursor, std::uint64_t count, std::uint64_t dropped,
+                                         MagnitudeBudget& budget) {
   NumberColumnReader reader(cursor, count, budget);
   CompactValues values;
   IntegerList piece(Signedness::Signed);
-  while (reader.next(piece)) values.append(piece);
+  while (reader.next(piece)) values.append(piece, &budget, dropped);
   return values;
 }
 
@@ -490,7 +492,7 @@ DecodedColumn decode_numeric(ByteCursor& cursor, std::uint64_t rows, std::uint64
     s = cursor_read_varint_u64(cursor);
     if (s == 0 || s > limit) throw Error(kInvalidColumnScale);
   }
-  CompactValues values = read_compact_number_column(cursor, n, budget);
+  CompactValues values = read_compact_number_column(cursor, n, s, budget);
   // Big magnitudes are written in decimal once; the budget they were charged to bounds them.
   values.make_digits(budget, s);
   const CountList zeros = (flags & kNumericLeadingZeros) ? read_count_list(cursor, n) : CountList{};
@@ -750,7 +752,7 @@ DecodedColumn decode_template_column(ByteCursor& cursor, std::uint64_t rows, std
   std::uint64_t room = limit;
   std::vector<DecodedColumn> fields;
   for (std::uint64_t i = 0; i < m; ++i) {
-    const CompactValues values = read_compact_number_column(cursor, n, budget);
+    const CompactValues values = read_compact_number_column(cursor, n, 0, budget);
     for (std::uint64_t j = 0; j < n; ++j) {
       if (values.is_negative(j)) throw Error(kNegativeTemplateDigits);
     }
