@@ -55,14 +55,8 @@ bool is_number_text(std::string_view text) {
 ExponentSplit split_exponent(std::string_view token) {
   const std::size_t at = token.find_first_of("eE");
   if (at == std::string_view::npos) return {token, ExponentForm::kNone, {}};
-  const bool upper = token[at] == 'E';
-  std::size_t digits = at + 1;
-  unsigned form = upper ? 2 : 1;
-  if (digits < token.size() && (token[digits] == '+' || token[digits] == '-')) {
-    form = (token[digits] == '+' ? 3 : 5) + (upper ? 1 : 0);
-    ++digits;
-  }
-  return {token.substr(0, at), static_cast<ExponentForm>(form), token.substr(digits)};
+  const ExponentMarker marker = read_exponent_marker(token, at);
+  return {token.substr(0, at), marker.form, token.substr(marker.digits)};
 }
 
 NumberScan scan_written_number(std::string_view text, std::size_t start, WrittenNumberParts& parts) {
@@ -103,18 +97,12 @@ NumberScan scan_written_number(std::string_view text, std::size_t start, Written
   ExponentForm form = ExponentForm::kNone;
   std::size_t exponent_digits = q;
   if (q < len && (bytes[q] == 'e' || bytes[q] == 'E')) {
-    const bool upper = bytes[q] == 'E';
-    std::size_t r = q + 1;
-    unsigned f = upper ? 2 : 1;
-    if (r < len && (bytes[r] == '+' || bytes[r] == '-')) {
-      f = (bytes[r] == '+' ? 3 : 5) + (upper ? 1 : 0);
-      ++r;
-    }
-    std::size_t e = r;
+    const ExponentMarker marker = read_exponent_marker(text, q);
+    std::size_t e = marker.digits;
     while (e < len && static_cast<unsigned>(bytes[e] - '0') <= 9) ++e;
-    if (e == r) return kNone;
-    form = static_cast<ExponentForm>(f);
-    exponent_digits = r;
+    if (e == marker.digits) return kNone;
+    form = marker.form;
+    exponent_digits = marker.digits;
     q = e;
   }
 

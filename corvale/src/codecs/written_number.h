@@ -102,6 +102,23 @@ inline std::string_view exponent_form_text(ExponentForm form) {
   return kTexts[static_cast<unsigned>(form)];
 }
 
+// The exponent marker whose 'e' or 'E' is text[at]: its form, and where the exponent's digits
+// start (past a '+' or '-' that follows the letter).
+struct ExponentMarker {
+  ExponentForm form;
+  std::size_t digits;
+};
+inline ExponentMarker read_exponent_marker(std::string_view text, std::size_t at) {
+  const bool upper = text[at] == 'E';
+  std::size_t digits = at + 1;
+  unsigned form = upper ? 2 : 1;
+  if (digits < text.size() && (text[digits] == '+' || text[digits] == '-')) {
+    form = (text[digits] == '+' ? 3 : 5) + (upper ? 1 : 0);
+    ++digits;
+  }
+  return {static_cast<ExponentForm>(form), digits};
+}
+
 struct ExponentSplit {
   std::string_view mantissa;
   ExponentForm form;
