@@ -128,6 +128,18 @@ void CompactValues::make_digits(MagnitudeBudget& budget, std::uint64_t dropped) 
   }
 }
 
+std::uint64_t undo_decimal_scale(CompactValues& values, std::size_t i, std::uint64_t s, std::uint64_t x, bool relative) {
+  if (values.is_big(i)) return undo_decimal_scale(values.big_digits(i), s, x, relative);
+  const std::int64_t v = values.word(i);
+  std::uint64_t magnitude = v < 0 ? 0 - static_cast<std::uint64_t>(v) : static_cast<std::uint64_t>(v);
+  // The usual value: no digit appended (a count of 0, and for a relative count a last digit that
+  // is not 0), so all s fraction digits are written and the value stays as it is.
+  if (x == 0 && (!relative || magnitude % 10 != 0)) return s;
+  const std::uint64_t f = undo_decimal_scale(magnitude, s, x, relative);
+  values.shrink_word(i, static_cast<std::int64_t>(v < 0 ? 0 - magnitude : magnitude));
+  return f;
+}
+
 std::uint64_t magnitude_length(const CompactValues& values, std::size_t i) {
   if (values.is_big(i)) return values.big_digits(i).size();
   const std::int64_t v = values.word(i);

@@ -124,6 +124,11 @@ class CompactValues {
   std::vector<Big> big_;  // in value order
 };
 
+// Takes the digits a decimal scale s appended off value i, given its stored count x (relative or
+// absolute), and returns its fraction digits; a big value's digits must be made, and are cut.
+// Throws "Invalid decimal scale".
+std::uint64_t undo_decimal_scale(CompactValues& values, std::size_t i, std::uint64_t s, std::uint64_t x, bool relative);
+
 // How many digits the magnitude of value i has; a big value's digits must be made.
 std::uint64_t magnitude_length(const CompactValues& values, std::size_t i);
 // The digits of the magnitude of value i; buf holds them for a word.

@@ -17,6 +17,7 @@
 #include "codecs/number_column.h"
 #include "codecs/number_list.h"
 #include "codecs/output_budget.h"
+#include "codecs/position_list.h"
 #include "codecs/separator_sequence.h"
 #include "codecs/varint.h"
 #include "codecs/written_number.h"
@@ -228,12 +229,7 @@ std::optional<NumberTextPayload> encode_number_text(std::string_view text) {
 
   if (!numbers.minus_zeros.empty()) {
     flags |= kTextMinusZeros;
-    write_varint_u64(numbers.minus_zeros.size(), body);
-    std::uint64_t previous = 0;
-    for (const std::uint64_t index : numbers.minus_zeros) {
-      write_varint_u64(index - previous, body);
-      previous = index;
-    }
+    write_position_list(numbers.minus_zeros, body);
   }
 
   if (decimal) {
@@ -289,17 +285,10 @@ struct DecodedNumbers {
   bool is_zero(std::uint64_t i) const { return columns[i % C].values.is_zero(i / C); }
 };
 
-std::vector<std::uint64_t> read_minus_zeros(ByteCursor& cursor, const DecodedNumbers& numbers, std::uint64_t n) {
-  std::vector<std::uint64_t> positions;
-  const std::uint64_t count = cursor_read_varint_u64(cursor);
-  std::uint64_t position = 0;
-  for (std::uint64_t k = 0; k < count; ++k) {
-    const std::uint64_t step = cursor_read_varint_u64(cursor);
-    if (k > 0 && step == 0) throw Error(kRepeatedMinusZeroIndex);
-    position = step > std::numeric_limits<std::uint64_t>::max() - position ? std::numeric_limits<std::uint64_t>::max()
-                                                                            : position + step;
-    if (position >= n || !numbers.is_zero(position)) throw Error(kInvalidMinusZeroIndex);
-    positions.push_back(position);
+PositionList read_minus_zeros(ByteCursor& cursor, const DecodedNumbers& numbers, std::uint64_t n) {
+  PositionList positions = read_position_list(cursor, n, {kRepeatedMinusZeroIndex, kInvalidMinusZeroIndex});
+  for (const std::uint64_t position : positions) {
+    if (!numbers.is_zero(position)) throw Error(kInvalidMinusZeroIndex);
   }
   return positions;
 }
@@ -315,14 +304,7 @@ CountList undo_scales(ByteCursor& cursor, DecodedNumbers& numbers, std::uint64_t
   for (std::uint64_t i = 0; i < n; ++i) {
     DecodedColumn& column = numbers.columns[j];
     const std::uint64_t x = cursor_read_short_varint_u64(cursor);
-    if (column.values.is_big(row)) {
-      fraction_digits.push_back(undo_decimal_scale(column.values.big_digits(row), column.scale, x, relative));
-    } else {
-      const std::int64_t v = column.values.word(row);
-      std::uint64_t magnitude = v < 0 ? 0 - static_cast<std::uint64_t>(v) : static_cast<std::uint64_t>(v);
-      fraction_digits.push_back(undo_decimal_scale(magnitude, column.scale, x, relative));
-      column.values.shrink_word(row, static_cast<std::int64_t>(v < 0 ? 0 - magnitude : magnitude));
-    }
+    fraction_digits.push_back(undo_decimal_scale(column.values, row, column.scale, x, relative));
     if (++j == numbers.C) {
       j = 0;
       ++row;

@@ -505,20 +505,7 @@ DecodedColumn decode_numeric(ByteCursor& cursor, std::uint64_t rows, std::uint64
     const bool relative = (flags & kNumericRelativeCounts) != 0;
     for (std::uint64_t j = 0; j < n; ++j) {
       const std::uint64_t x = cursor_read_short_varint_u64(cursor);
-      if (values.is_big(j)) {
-        fraction_digits.push_back(undo_decimal_scale(values.big_digits(j), s, x, relative));
-        continue;
-      }
-      const std::int64_t v = values.word(j);
-      std::uint64_t magnitude = v < 0 ? 0 - static_cast<std::uint64_t>(v) : static_cast<std::uint64_t>(v);
-      // The usual value: no digit appended (a count of 0, and for a relative count a last digit
-      // that is not 0), so all s fraction digits are written and the value stays as it is.
-      if (x == 0 && (!relative || magnitude % 10 != 0)) {
-        fraction_digits.push_back(s);
-        continue;
-      }
-      fraction_digits.push_back(undo_decimal_scale(magnitude, s, x, relative));
-      values.shrink_word(j, static_cast<std::int64_t>(v < 0 ? 0 - magnitude : magnitude));
+      fraction_digits.push_back(undo_decimal_scale(values, j, s, x, relative));
     }
   }
   const ExponentColumn exponents = (flags & kNumericExponents) ? decode_exponents(cursor, n, budget) : no_exponents();
@@ -865,32 +852,6 @@ DecodedColumn decode_raw(ByteCursor& cursor, std::uint64_t rows, std::uint64_t l
 }
 
 }  // namespace
-
-void write_position_list(const PositionList& positions, std::string& out) {
-  write_varint_u64(positions.size(), out);
-  std::uint64_t previous = 0;
-  for (std::size_t i = 0; i < positions.size(); ++i) {
-    put_varint(i == 0 ? positions[0] : positions[i] - previous, out);
-    previous = positions[i];
-  }
-}
-
-PositionList read_position_list(ByteCursor& cursor, std::uint64_t limit) {
-  const std::uint64_t count = cursor_read_varint_u64(cursor);
-  PositionList positions;
-  if (count == 0) return positions;
-  std::uint64_t position = cursor_read_varint_u64(cursor);
-  if (position >= limit) throw Error(kInvalidPosition);
-  positions.push_back(position);
-  for (std::uint64_t i = 1; i < count; ++i) {
-    const std::uint64_t gap = cursor_read_short_varint_u64(cursor);
-    if (gap == 0) throw Error(kRepeatedPosition);
-    position = saturating_add(position, gap);
-    if (position >= limit) throw Error(kInvalidPosition);
-    positions.push_back(position);
-  }
-  return positions;
-}
 
 void DecodedColumn::make_room(std::size_t n) {
   // Doubles, so that a column written a cell at a time moves its bytes a bounded number of times.

@@ -14,6 +14,7 @@
 #include "codecs/bigint.h"
 #include "codecs/byte_buffer.h"
 #include "codecs/magnitude_budget.h"
+#include "codecs/position_list.h"
 #include "codecs/table_recognition.h"
 #include "codecs/varint.h"
 
@@ -47,13 +48,10 @@ inline constexpr const char kInvalidDictionaryIndex[] = "Invalid dictionary inde
 inline constexpr const char kInvalidPosition[] = "Invalid position";
 inline constexpr const char kRepeatedPosition[] = "Repeated position";
 
-// A sorted set of distinct positions below a bound: empty cells, "-0" values, quoted rows.
-// Written as a count, the first position, then the gaps between neighbours.
-using PositionList = std::vector<std::uint64_t>;
-
-void write_position_list(const PositionList& positions, std::string& out);
-// Every position must stay below limit. Grows as positions arrive: the count is never trusted.
-PositionList read_position_list(ByteCursor& cursor, std::uint64_t limit);
+// The position lists of tables: empty cells, "-0" values, quoted rows.
+inline PositionList read_position_list(ByteCursor& cursor, std::uint64_t limit) {
+  return read_position_list(cursor, limit, {kRepeatedPosition, kInvalidPosition});
+}
 
 // The column's best encoding, its kind byte first. Throws Error only when a number column or a
 // deflate measurement fails.
