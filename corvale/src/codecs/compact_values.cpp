@@ -37,7 +37,7 @@ void store_all(unsigned char* p, const std::vector<std::uint64_t>& words) {
 void CompactValues::widen_words(unsigned width) {
   // In place, from the last value back: value i moves up to i x width, past every value before
   // it that is still to be read at the old width. A big value's mark becomes the new width's.
-  const std::int64_t old_marker = marker();
+  const std::int64_t old_marker = marker_;
   const std::int64_t new_marker = detail::least_compact_word(width);
   bytes_.resize(count_ * width);
   for (std::size_t i = count_; i-- > 0;) {
@@ -45,6 +45,7 @@ void CompactValues::widen_words(unsigned width) {
     detail::store_compact_word(data() + i * width, width, v == old_marker ? new_marker : v);
   }
   width_ = width;
+  marker_ = new_marker;
 }
 
 std::size_t CompactValues::big_ordinal(std::size_t i) const {
@@ -65,7 +66,7 @@ void CompactValues::append_mixed(const IntegerList& piece, MagnitudeBudget* budg
     if (fits_slot(v)) {
       detail::store_compact_word(data() + count_ * width_, width_, v.to_i64());
     } else {
-      detail::store_compact_word(data() + count_ * width_, width_, marker());
+      detail::store_compact_word(data() + count_ * width_, width_, marker_);
       const std::uint64_t least = least_decimal_digits(v.bit_length());
       const std::uint64_t printed = least > dropped ? least - dropped : 0;
       if (budget != nullptr) budget->charge_printed(printed);
@@ -128,13 +129,10 @@ void CompactValues::make_digits(MagnitudeBudget& budget, std::uint64_t dropped) 
   }
 }
 
-std::uint64_t undo_decimal_scale(CompactValues& values, std::size_t i, std::uint64_t s, std::uint64_t x, bool relative) {
-  if (values.is_big(i)) return undo_decimal_scale(values.big_digits(i), s, x, relative);
+std::uint64_t undo_word_decimal_scale(CompactValues& values, std::size_t i, std::uint64_t s, std::uint64_t x,
+                                      bool relative) {
   const std::int64_t v = values.word(i);
   std::uint64_t magnitude = v < 0 ? 0 - static_cast<std::uint64_t>(v) : static_cast<std::uint64_t>(v);
-  // The usual value: no digit appended (a count of 0, and for a relative count a last digit that
-  // is not 0), so all s fraction digits are written and the value stays as it is.
-  if (x == 0 && (!relative || magnitude % 10 != 0)) return s;
   const std::uint64_t f = undo_decimal_scale(magnitude, s, x, relative);
   values.shrink_word(i, static_cast<std::int64_t>(v < 0 ? 0 - magnitude : magnitude));
   return f;

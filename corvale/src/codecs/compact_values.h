@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "codecs/byte_buffer.h"
+#include "codecs/decimal_scale.h"
 #include "codecs/integer_list.h"
 #include "codecs/magnitude_budget.h"
 
@@ -78,15 +79,27 @@ class CompactValues {
   // others stay words, each in a slot of the common width, so that one long number costs its
   // column no more than itself.
   bool wide() const { return !big_.empty(); }
-  bool is_big(std::size_t i) const { return !big_.empty() && load(i) == marker(); }
+  bool is_big(std::size_t i) const { return load(i) == marker_; }
   // Value i, which is not big.
   std::int64_t word(std::size_t i) const { return load(i); }
+  // The slots, taken once for a loop that writes elsewhere (and so would have to look up where
+  // they are at every value): valid until the next append.
+  struct Words {
+    const unsigned char* data;
+    unsigned width;
+    std::int64_t operator[](std::size_t i) const { return detail::load_compact_word(data + i * width, width); }
+  };
+  Words words() const { return {data(), width_}; }
   // Replaces value i, which is not big, by one of the same sign and no larger magnitude (a value
   // divided).
   void shrink_word(std::size_t i, std::int64_t v) { detail::store_compact_word(data() + i * width_, width_, v); }
 
-  bool is_zero(std::size_t i) const { return !is_big(i) && word(i) == 0; }  // a big value is never 0
-  bool is_negative(std::size_t i) const { return is_big(i) ? big_[big_ordinal(i)].negative : word(i) < 0; }
+  // A big value is never 0, and its mark is no 0 either.
+  bool is_zero(std::size_t i) const { return load(i) == 0; }
+  bool is_negative(std::size_t i) const {
+    const std::int64_t w = load(i);
+    return w != marker_ ? w < 0 : big_[big_ordinal(i)].negative;
+  }
 
   // Big value i, until make_digits() has let it go.
   const BigInt& big_value(std::size_t i) const { return big_[big_ordinal(i)].value; }
@@ -110,13 +123,13 @@ class CompactValues {
   unsigned char* data() { return reinterpret_cast<unsigned char*>(bytes_.data()); }
   const unsigned char* data() const { return reinterpret_cast<const unsigned char*>(bytes_.data()); }
   std::int64_t load(std::size_t i) const { return detail::load_compact_word(data() + i * width_, width_); }
-  // The slot of a big value: the least word of the width, which no word of that width holds.
-  std::int64_t marker() const { return detail::least_compact_word(width_); }
   std::size_t big_ordinal(std::size_t i) const;
   void widen_words(unsigned width);
   void append_mixed(const IntegerList& piece, MagnitudeBudget* budget, std::uint64_t dropped);
 
   unsigned width_ = 1;  // bytes a word
+  // The slot of a big value: the least word of the width, which no word of that width holds.
+  std::int64_t marker_ = detail::least_compact_word(1);
   std::size_t count_ = 0;
   // Grown without clearing: every byte is stored before it is read, and a large block grows
   // without its bytes being copied.
@@ -127,7 +140,15 @@ class CompactValues {
 // Takes the digits a decimal scale s appended off value i, given its stored count x (relative or
 // absolute), and returns its fraction digits; a big value's digits must be made, and are cut.
 // Throws "Invalid decimal scale".
-std::uint64_t undo_decimal_scale(CompactValues& values, std::size_t i, std::uint64_t s, std::uint64_t x, bool relative);
+std::uint64_t undo_word_decimal_scale(CompactValues& values, std::size_t i, std::uint64_t s, std::uint64_t x, bool relative);
+inline std::uint64_t undo_decimal_scale(CompactValues& values, std::size_t i, std::uint64_t s, std::uint64_t x,
+                                        bool relative) {
+  if (values.is_big(i)) return undo_decimal_scale(values.big_digits(i), s, x, relative);
+  // The usual value: no digit appended (a count of 0, and for a relative count a last digit that
+  // is not 0), so all s fraction digits are written and the value stays as it is.
+  if (x == 0 && (!relative || values.word(i) % 10 != 0)) return s;
+  return undo_word_decimal_scale(values, i, s, x, relative);
+}
 
 // How many digits the magnitude of value i has; a big value's digits must be made.
 std::uint64_t magnitude_length(const CompactValues& values, std::size_t i);

@@ -518,6 +518,7 @@ DecodedColumn decode_numeric(ByteCursor& cursor, std::uint64_t rows, std::uint64
   std::size_t next_exponent = 0;
   std::uint64_t j = 0;
   char exponent_buffer[20];
+  const bool wide = values.wide();  // else no value is big, and none need be asked
   for (std::uint64_t r = 0; r < rows; ++r) {
     const std::size_t start = column.byte_size();
     if (next_empty < empty.size() && empty[next_empty] == r) {
@@ -532,7 +533,7 @@ DecodedColumn decode_numeric(ByteCursor& cursor, std::uint64_t rows, std::uint64
     std::uint64_t magnitude = 0;
     std::string_view digits;
     std::size_t digit_count;
-    const bool big = values.is_big(j);
+    const bool big = wide && values.is_big(j);
     if (!big) {
       const std::int64_t v = values.word(j);
       negative = v < 0;
@@ -740,8 +741,10 @@ DecodedColumn decode_template_column(ByteCursor& cursor, std::uint64_t rows, std
   std::vector<DecodedColumn> fields;
   for (std::uint64_t i = 0; i < m; ++i) {
     const CompactValues values = read_compact_number_column(cursor, n, 0, budget);
+    const bool wide = values.wide();  // else no value is big, and none need be asked
+    const CompactValues::Words words = values.words();
     for (std::uint64_t j = 0; j < n; ++j) {
-      if (values.is_negative(j)) throw Error(kNegativeTemplateDigits);
+      if (wide ? values.is_negative(j) : words[j] < 0) throw Error(kNegativeTemplateDigits);
     }
     const std::uint8_t marker = cursor_take_byte(cursor);
     if (marker > 1) throw Error(kInvalidTemplateZerosMarker);
@@ -753,9 +756,9 @@ DecodedColumn decode_template_column(ByteCursor& cursor, std::uint64_t rows, std
       const std::size_t start = field.byte_size();
       const std::uint64_t z = zeros.empty() ? 0 : zeros[j];
       if (z > room) throw output_limit_error();
-      if (!values.is_big(j)) {
+      if (!wide || !values.is_big(j)) {
         // None is negative: a word's digits are written in place.
-        const auto v = static_cast<std::uint64_t>(values.word(j));
+        const auto v = static_cast<std::uint64_t>(words[j]);
         const unsigned count = decimal_digit_count(v);
         if (count > room - z) throw output_limit_error();
         char* p = field.grow(static_cast<std::size_t>(z) + count);
