@@ -7,6 +7,7 @@
 
 #include "support/expect_error.h"
 #include "support/integer_lists.h"
+#include "support/magnitude_text.h"
 
 namespace corvale {
 namespace {
@@ -18,10 +19,7 @@ std::vector<std::string> signed_texts(CompactValues& values) {
   values.make_digits(unbounded, 0);
   std::vector<std::string> out;
   for (std::size_t i = 0; i < values.size(); ++i) {
-    char buf[20];
-    const std::string_view digits = magnitude_digits(values, i, buf);
-    EXPECT_EQ(magnitude_length(values, i), digits.size()) << digits;
-    out.push_back((values.is_negative(i) ? "-" : "") + std::string(digits));
+    out.push_back((values.is_negative(i) ? "-" : "") + test::magnitude_text(values, i));
   }
   return out;
 }

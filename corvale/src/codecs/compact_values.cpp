@@ -1,7 +1,6 @@
 #include "codecs/compact_values.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cstring>
 
 #include "codecs/decimal_scale.h"
@@ -136,22 +135,6 @@ std::uint64_t undo_word_decimal_scale(CompactValues& values, std::size_t i, std:
   const std::uint64_t f = undo_decimal_scale(magnitude, s, x, relative);
   values.shrink_word(i, static_cast<std::int64_t>(v < 0 ? 0 - magnitude : magnitude));
   return f;
-}
-
-std::uint64_t magnitude_length(const CompactValues& values, std::size_t i) {
-  if (values.is_big(i)) return values.big_digits(i).size();
-  const std::int64_t v = values.word(i);
-  const std::uint64_t magnitude = (v < 0 ? 0 - static_cast<std::uint64_t>(v) : static_cast<std::uint64_t>(v)) | 1;
-  // floor(log10(2^bits)) from the bit length, then one more when the value reaches that power.
-  const unsigned guess = static_cast<unsigned>(64 - __builtin_clzll(magnitude)) * 1233 >> 12;
-  return guess + (magnitude >= kPowersOfTen[guess] ? 1 : 0);
-}
-
-std::string_view magnitude_digits(const CompactValues& values, std::size_t i, char (&buf)[20]) {
-  if (values.is_big(i)) return values.big_digits(i);
-  const std::int64_t v = values.word(i);
-  const std::uint64_t magnitude = v < 0 ? 0 - static_cast<std::uint64_t>(v) : static_cast<std::uint64_t>(v);
-  return {buf, static_cast<std::size_t>(std::to_chars(buf, buf + sizeof buf, magnitude).ptr - buf)};
 }
 
 }  // namespace corvale

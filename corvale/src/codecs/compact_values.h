@@ -150,9 +150,5 @@ inline std::uint64_t undo_decimal_scale(CompactValues& values, std::size_t i, st
   return undo_word_decimal_scale(values, i, s, x, relative);
 }
 
-// How many digits the magnitude of value i has; a big value's digits must be made.
-std::uint64_t magnitude_length(const CompactValues& values, std::size_t i);
-// The digits of the magnitude of value i; buf holds them for a word.
-std::string_view magnitude_digits(const CompactValues& values, std::size_t i, char (&buf)[20]);
 
 }  // namespace corvale

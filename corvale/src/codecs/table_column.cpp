@@ -15,6 +15,7 @@
 #include "codecs/error.h"
 #include "codecs/exponent_column.h"
 #include "codecs/number_column.h"
+#include "codecs/number_pieces.h"
 #include "codecs/output_budget.h"
 #include "codecs/written_number.h"
 #include "codecs/zlib.h"
@@ -76,52 +77,6 @@ inline std::string_view take_cell_bytes(ByteCursor& cursor, std::uint64_t n) {
   const std::string_view bytes = cursor.data.substr(cursor.pos, n);
   cursor.pos += n;
   return bytes;
-}
-
-// Leading zeros, when a value has any, are a few: written like a short cell rather than by a
-// library call each.
-char* put_zeros(char* p, std::uint64_t z) {
-  static constexpr char kZeros[] = "0000000000000000";
-  if (z <= 16) return copy_cell(p, std::string_view(kZeros, static_cast<std::size_t>(z)));
-  return std::fill_n(p, static_cast<std::size_t>(z), '0');
-}
-
-// Writes the last count decimal digits of v (zeros in front where v has fewer) ending just
-// before end, two at a time.
-void write_digits_backwards(std::uint64_t v, unsigned count, char* end) {
-  static constexpr char kPairs[] =
-      "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
-      "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
-      "8081828384858687888990919293949596979899";
-  for (; count >= 2; count -= 2) {
-    end -= 2;
-    std::memcpy(end, kPairs + 2 * (v % 100), 2);
-    v /= 100;
-  }
-  if (count) *--end = static_cast<char>('0' + v % 10);
-}
-
-// A word magnitude of digit_count digits written with f fraction digits, as write_fixed_point
-// writes its digits; fixed_point_length bytes at p. Returns the end.
-char* write_word_fixed_point(char* p, std::uint64_t magnitude, unsigned digit_count, std::uint64_t f) {
-  if (f == 0) {
-    write_digits_backwards(magnitude, digit_count, p + digit_count);
-    return p + digit_count;
-  }
-  if (digit_count <= f) {
-    *p++ = '0';
-    *p++ = '.';
-    p = put_zeros(p, f - digit_count);
-    write_digits_backwards(magnitude, digit_count, p + digit_count);
-    return p + digit_count;
-  }
-  // f < digit_count <= 20: the point goes after the first digit_count - f digits.
-  const auto fraction = static_cast<unsigned>(f);
-  const unsigned whole = digit_count - fraction;
-  write_digits_backwards(magnitude, fraction, p + digit_count + 1);
-  p[whole] = '.';
-  write_digits_backwards(magnitude / kPowersOfTen[fraction], whole, p + whole);
-  return p + digit_count + 1;
 }
 
 std::uint64_t read_index(ByteCursor& cursor, std::uint64_t texts) {
@@ -517,7 +472,6 @@ DecodedColumn decode_numeric(ByteCursor& cursor, std::uint64_t rows, std::uint64
   std::size_t next_minus_zero = 0;
   std::size_t next_exponent = 0;
   std::uint64_t j = 0;
-  char exponent_buffer[20];
   const bool wide = values.wide();  // else no value is big, and none need be asked
   for (std::uint64_t r = 0; r < rows; ++r) {
     const std::size_t start = column.byte_size();
@@ -529,51 +483,28 @@ DecodedColumn decode_numeric(ByteCursor& cursor, std::uint64_t rows, std::uint64
     const bool minus_zero = next_minus_zero < minus_zeros.size() && minus_zeros[next_minus_zero] == j;
     next_minus_zero += minus_zero;
     // A word is read once for its sign and its digits, which are written straight into the cell.
-    bool negative;
-    std::uint64_t magnitude = 0;
-    std::string_view digits;
-    std::size_t digit_count;
-    const bool big = wide && values.is_big(j);
-    if (!big) {
-      const std::int64_t v = values.word(j);
-      negative = v < 0;
-      magnitude = negative ? 0 - static_cast<std::uint64_t>(v) : static_cast<std::uint64_t>(v);
-      digit_count = decimal_digit_count(magnitude);
+    NumberPieces number;  // the exponent's pieces are set, and read, only with a marker
+    if (wide && values.is_big(j)) {
+      number.minus = values.is_negative(j);
+      number.mantissa = Magnitude::of(values, j);
     } else {
-      negative = values.is_negative(j);
-      digits = values.big_digits(j);
-      digit_count = digits.size();
+      const std::int64_t v = values.word(j);
+      number.minus = v < 0;
+      number.mantissa = Magnitude::of_word(v);
     }
-    const bool minus = minus_zero || negative;
-    const std::uint64_t f = fraction_digits.empty() ? 0 : fraction_digits[j];
-    const std::uint64_t z = zeros.empty() ? 0 : zeros[j];
-    std::string_view marker;
-    std::string_view exponent;
-    std::uint64_t exponent_zeros = 0;
+    number.minus |= minus_zero;
+    number.zeros = zeros.empty() ? 0 : zeros[j];
+    number.fraction_digits = fraction_digits.empty() ? 0 : fraction_digits[j];
     if (exponents.form(j) != ExponentForm::kNone) {
       const std::size_t k = next_exponent++;
-      marker = exponent_form_text(exponents.form(j));
-      exponent_zeros = exponents.leading_zeros[k];
-      exponent = magnitude_digits(exponents.values, k, exponent_buffer);
+      number.marker = exponent_form_text(exponents.form(j));
+      number.exponent_zeros = exponents.leading_zeros[k];
+      number.exponent = Magnitude::of(exponents.values, k);
     }
     // Counts come from the payload and may be near 2^64 each: summed in 128 bits.
-    const unsigned __int128 length = static_cast<unsigned __int128>(minus) + z + fixed_point_length(digit_count, f) +
-                                     marker.size() + exponent_zeros + exponent.size();
+    const unsigned __int128 length = number.length();
     if (length > room_under_limit(start, room)) throw output_limit_error();
-    char* p = column.grow(static_cast<std::size_t>(length));
-    *p = '-';
-    p += minus;
-    if (z != 0) p = put_zeros(p, z);
-    if (!big) {
-      p = write_word_fixed_point(p, magnitude, static_cast<unsigned>(digit_count), f);
-    } else {
-      p = f == 0 ? copy_cell(p, digits) : write_fixed_point(p, digits, f);
-    }
-    if (!marker.empty()) {
-      p = std::copy(marker.begin(), marker.end(), p);
-      p = put_zeros(p, exponent_zeros);
-      std::copy(exponent.begin(), exponent.end(), p);
-    }
+    column.commit(number.write(column.room(static_cast<std::size_t>(length) + kTextSlack)));
     column.close_cell(start);
     ++j;
   }
@@ -761,9 +692,8 @@ DecodedColumn decode_template_column(ByteCursor& cursor, std::uint64_t rows, std
         const auto v = static_cast<std::uint64_t>(words[j]);
         const unsigned count = decimal_digit_count(v);
         if (count > room - z) throw output_limit_error();
-        char* p = field.grow(static_cast<std::size_t>(z) + count);
-        if (z != 0) p = put_zeros(p, z);
-        write_digits_backwards(v, count, p + count);
+        char* p = put_zeros(field.room(static_cast<std::size_t>(z) + count + kTextSlack), z);
+        field.commit(write_decimal_digits(v, count, p));
         room -= z + count;
         field.close_cell(start);
         continue;
@@ -774,8 +704,8 @@ DecodedColumn decode_template_column(ByteCursor& cursor, std::uint64_t rows, std
       value.append_decimal_magnitude(big_digits);
       const std::string_view digits = big_digits;
       if (digits.size() > room - z) throw output_limit_error();
-      char* p = field.grow(static_cast<std::size_t>(z) + digits.size());
-      copy_cell(put_zeros(p, z), digits);
+      char* p = put_zeros(field.room(static_cast<std::size_t>(z) + digits.size() + kTextSlack), z);
+      field.commit(std::copy(digits.begin(), digits.end(), p));
       room -= z + digits.size();
       field.close_cell(start);
     }

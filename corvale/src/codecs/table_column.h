@@ -156,6 +156,14 @@ class DecodedColumn {
     return p;
   }
   void put(std::string_view bytes) { copy_cell(grow(bytes.size()), bytes); }
+  // Or: room(n) gives the place of n more bytes, of which a writer may use the first ones and
+  // leave the rest as they are, and commit(end) takes the bytes up to end (valid until the next
+  // grow or room).
+  char* room(std::size_t n) {
+    if (n > bytes_.size() - used_) make_room(n);
+    return bytes_.data() + used_;
+  }
+  void commit(const char* end) { used_ = static_cast<std::size_t>(end - bytes_.data()); }
   void close_cell(std::size_t start) {
     const std::uint64_t length = used_ - start;
     if (length < 0x80) {
