@@ -4,11 +4,11 @@
 #include <array>
 #include <cstring>
 #include <limits>
-#include <unordered_map>
 #include <utility>
 #include <vector>
 
 #include "codecs/bigint.h"
+#include "codecs/collected_numbers.h"
 #include "codecs/compact_values.h"
 #include "codecs/count_list.h"
 #include "codecs/decimal_scale.h"
@@ -29,56 +29,6 @@ namespace corvale {
 namespace {
 
 using u128 = unsigned __int128;
-
-// What the encoder keeps of every number until the separators have told it the columns.
-struct Numbers {
-  std::vector<std::int64_t> values;                     // 0 where the value is in wide
-  std::vector<std::pair<std::uint64_t, BigInt>> wide;   // (index, value) of values past 64 bits
-  CountList fraction_digits;
-  std::uint64_t max_fraction_digits = 0;
-  std::string leading_zeros;  // one varint a number
-  bool any_leading_zeros = false;
-  std::string relative_counts;  // one varint a number
-  std::vector<std::uint64_t> minus_zeros;
-  std::vector<ExponentForm> forms;
-  std::vector<std::string_view> exponent_digits;
-  bool any_exponent = false;
-
-  std::uint64_t size() const { return values.size(); }
-
-  void reserve(std::size_t n) {
-    values.reserve(n);
-    fraction_digits.reserve(n);
-    leading_zeros.reserve(n);
-    relative_counts.reserve(n);
-    forms.reserve(n);
-  }
-
-  void add(std::string_view token, const WrittenNumberParts& parts) {
-    const std::uint64_t index = values.size();
-    write_varint_u64(parts.leading_zeros, leading_zeros);
-    any_leading_zeros |= parts.leading_zeros != 0;
-    const std::uint64_t f = parts.fraction_digits.size();
-    fraction_digits.push_back(f);
-    max_fraction_digits = std::max(max_fraction_digits, f);
-    write_varint_u64(relative_dropped_digits(parts), relative_counts);
-
-    if (parts.value_fits() && parts.value <= static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max())) {
-      const auto v = static_cast<std::int64_t>(parts.value);
-      values.push_back(parts.negative ? -v : v);
-      if (parts.negative && v == 0) minus_zeros.push_back(index);
-    } else {
-      values.push_back(0);
-      wide.emplace_back(index, split_written_number(token).value);
-    }
-
-    forms.push_back(parts.exponent_form);
-    if (parts.exponent_form != ExponentForm::kNone) {
-      exponent_digits.push_back(parts.exponent_digits);
-      any_exponent = true;
-    }
-  }
-};
 
 // How many runs of bytes other than separators text has: its number of numbers, when it is a
 // number text. Counted first so that what is kept of every number is allocated once; a byte that
@@ -110,60 +60,10 @@ void write_run(std::string_view run, std::string& out) {
   out += run;
 }
 
-// Column j of C (numbers j, j + C, ...), each scaled to s fraction digits: 64-bit words while
-// the scaled values fit, big integers once one does not.
-IntegerList column_values(const Numbers& numbers, std::uint64_t j, std::uint64_t C, std::uint64_t s) {
-  IntegerList column(Signedness::Signed);
-  column.words().reserve(static_cast<std::size_t>((numbers.size() - j - 1) / C + 1));
-  std::unordered_map<std::uint64_t, BigInt> powers;  // 10^d, made once for each d that occurs
-  auto wide = numbers.wide.begin();
-  for (std::uint64_t i = j; i < numbers.size(); i += C) {
-    while (wide != numbers.wide.end() && wide->first < i) ++wide;
-    const bool is_wide = wide != numbers.wide.end() && wide->first == i;
-    const std::uint64_t d = s - numbers.fraction_digits[i];
-    const std::int64_t v = numbers.values[i];
-    const std::uint64_t magnitude = v < 0 ? 0 - static_cast<std::uint64_t>(v) : static_cast<std::uint64_t>(v);
-    if (!is_wide && d <= 18 && magnitude <= static_cast<std::uint64_t>(INT64_MAX) / kPowersOfTen[d]) {
-      column.push_word(static_cast<std::uint64_t>(v) * kPowersOfTen[d]);
-      continue;
-    }
-    BigInt& scaled = column.append_slot();
-    scaled = is_wide ? wide->second : BigInt::from_i64(v);
-    if (d > 0 && !scaled.is_zero()) {
-      auto [power, made] = powers.try_emplace(d);
-      if (made) power->second = BigInt::pow(10, d);
-      scaled *= power->second;
-    }
-  }
-  return column;
-}
-
-// The bytes of the values of column j once scaled to s fraction digits, counting those past 64
-// bits only (v x 10^d has at least bits(v) + 3.32 d bits); worked out before any is made. The
-// decoder charges each such value to its budget unless the body holds it as a varint, which the
-// inflate cap bounds alike, so a column past the budget left is not worth building: storing the
-// text is the answer, even in the rare case where its values could have fitted in the body.
-u128 scaled_magnitude_floor(const Numbers& numbers, std::uint64_t j, std::uint64_t C, std::uint64_t s) {
-  u128 bytes = 0;
-  auto wide = numbers.wide.begin();
-  for (std::uint64_t i = j; i < numbers.size(); i += C) {
-    while (wide != numbers.wide.end() && wide->first < i) ++wide;
-    const bool is_wide = wide != numbers.wide.end() && wide->first == i;
-    const std::int64_t v = numbers.values[i];
-    const u128 bits = is_wide ? wide->second.bit_length()
-                              : v == 0 ? 0 : 64 - __builtin_clzll(v < 0 ? 0 - static_cast<std::uint64_t>(v)
-                                                                        : static_cast<std::uint64_t>(v));
-    if (bits == 0) continue;
-    const u128 scaled = bits + static_cast<u128>(s - numbers.fraction_digits[i]) * 332 / 100;
-    if (scaled > 64) bytes += (scaled + 7) / 8;
-  }
-  return bytes;
-}
-
 }  // namespace
 
 std::optional<NumberTextPayload> encode_number_text(std::string_view text) {
-  Numbers numbers;
+  CollectedNumbers numbers;
   SeparatorSequenceWriter separators;
   const std::optional<std::size_t> runs = count_non_separator_runs(text);
   if (!runs) return std::nullopt;
@@ -203,12 +103,15 @@ std::optional<NumberTextPayload> encode_number_text(std::string_view text) {
       write_varint_u64(scales[j], body);
     }
     const std::uint64_t count = (n - j - 1) / C + 1;
-    if (scaled_magnitude_floor(numbers, j, C, scales[j]) > budget.remaining()) return stored;
-    IntegerList values = column_values(numbers, j, C, scales[j]);
+    // The decoder charges each scaled value past 64 bits to its budget unless the body holds it
+    // as a varint, which the inflate cap bounds alike, so a column past the budget left is not
+    // worth building: storing the text is the answer, even in the rare case where its values
+    // could have fitted in the body.
+    if (numbers.scaled_magnitude_floor(j, C, scales[j]) > budget.remaining()) return stored;
+    IntegerList values = numbers.scaled_column(j, C, scales[j]);
     // The parsed values are not needed past the last column: their memory goes before it is coded.
     if (j + 1 == C) {
-      numbers.values = std::vector<std::int64_t>();
-      numbers.wide = std::vector<std::pair<std::uint64_t, BigInt>>();
+      numbers.release_values();
     }
     const bool may_charge = !stays_in_words(values);
     const std::optional<std::string> column = encode_number_column(std::move(values), room_under_limit(body.size(), cap));
@@ -248,7 +151,7 @@ std::optional<NumberTextPayload> encode_number_text(std::string_view text) {
     }
   }
 
-  if (numbers.any_exponent) {
+  if (numbers.any_exponent()) {
     flags |= kTextExponents;
     const std::size_t start = body.size();
     if (!encode_digit_string_column(numbers.forms, numbers.exponent_digits, body, room_under_limit(body.size(), cap)) ||

@@ -4,10 +4,10 @@
 #include <cstring>
 #include <limits>
 #include <optional>
-#include <unordered_map>
 #include <utility>
 
 #include "codecs/candidate_choice.h"
+#include "codecs/collected_numbers.h"
 #include "codecs/compact_values.h"
 #include "codecs/count_list.h"
 #include "codecs/decimal.h"
@@ -279,7 +279,7 @@ constexpr std::uint8_t kNumericExponents = 0x20;
 
 // Appends the numeric candidate of cells to out; false, with out left as it may be, when it
 // would take more than max_bytes or its numbers more than magnitude_room bytes of magnitude
-// (weighed from their digits before any is built: one value with a hundred thousand fraction
+// (weighed from their lengths before any is built: one value with a hundred thousand fraction
 // digits would scale every '1' of its column to a hundred-thousand-digit number). wide: its
 // decoder may build big integers.
 bool append_numeric_candidate(const std::vector<std::string_view>& cells, std::string& out, std::uint64_t max_bytes,
@@ -289,92 +289,26 @@ bool append_numeric_candidate(const std::vector<std::string_view>& cells, std::s
   // of lists outgrowing their room.
   const std::size_t rows = cells.size();
   PositionList empty;
-  PositionList minus_zeros;
-  std::string zero_counts;
-  std::string relative;
-  zero_counts.reserve(rows);
-  relative.reserve(rows);
-  bool any_zeros = false;
-  std::uint64_t s = 0;
-  // The signed mantissas, scaled in place once s is known: words while they fit, big integers
-  // once one does not.
-  IntegerList values(Signedness::Signed);
-  values.words().reserve(rows);
-  std::vector<std::size_t> long_mantissas;  // rows of the values whose mantissa is not a word
-  CountList fractions;
-  CountList digit_counts;  // significant digits of each mantissa (0 for a zero)
-  fractions.reserve(rows);
-  digit_counts.reserve(rows);
-  std::uint64_t magnitudes = 0;
-  std::vector<ExponentForm> forms;
-  forms.reserve(rows);
-  std::vector<std::string_view> exponent_digits;
-  std::uint64_t j = 0;  // value index: the non-empty cells only
+  CollectedNumbers numbers;  // the non-empty cells only
+  numbers.reserve(rows);
+  std::uint64_t exponent_magnitudes = 0;
   for (std::size_t r = 0; r < rows; ++r) {
     if (cells[r].empty()) {
       empty.push_back(r);
       continue;
     }
     const WrittenNumberParts parts = split_written_number_parts(cells[r]);
-    const std::uint64_t f = parts.fraction_digits.size();
-    s = std::max(s, f);
-    fractions.push_back(f);
-    put_varint(parts.leading_zeros, zero_counts);
-    any_zeros |= parts.leading_zeros != 0;
-    put_varint(relative_dropped_digits(parts), relative);
-    const std::uint64_t digits = parts.significant_digits;
-    digit_counts.push_back(digits);
-    if (parts.negative && digits == 0) minus_zeros.push_back(j);
-    const std::optional<std::uint64_t> mantissa = mantissa_value_u64(parts);
-    if (mantissa && *mantissa <= static_cast<std::uint64_t>(INT64_MAX)) {
-      values.push_word(parts.negative ? 0 - *mantissa : *mantissa);
-    } else {
-      long_mantissas.push_back(r);
-      values.push_word(0);
-    }
-    forms.push_back(parts.exponent_form);
+    numbers.add(cells[r], parts);
     if (parts.exponent_form != ExponentForm::kNone) {
-      exponent_digits.push_back(parts.exponent_digits);
-      magnitudes = saturating_add(magnitudes, least_bytes_of_digits(significant_digits(parts.exponent_digits)));
-    }
-    ++j;
-  }
-  const std::uint64_t n = j;
-  // A zero stays zero however it is scaled.
-  for (std::uint64_t i = 0; i < n; ++i) {
-    if (digit_counts[i] > 0) magnitudes = saturating_add(magnitudes, least_bytes_of_digits(digit_counts[i] + s - fractions[i]));
-  }
-  if (magnitudes > magnitude_room) return false;
-
-  // The values scaled to s fraction digits. The first that does not fit a word widens the list:
-  // the values before it are scaled already, the others still mantissas.
-  {
-    std::unordered_map<std::uint64_t, BigInt> powers;  // 10^d, made once for each d that occurs
-    auto long_mantissa = long_mantissas.begin();
-    std::size_t row = 0;
-    for (std::uint64_t i = 0; i < n; ++i, ++row) {
-      while (cells[row].empty()) ++row;
-      const std::uint64_t d = s - fractions[i];
-      const bool is_long = long_mantissa != long_mantissas.end() && *long_mantissa == row;
-      long_mantissa += is_long;
-      if (!values.wide()) {
-        std::uint64_t& word = values.words()[i];
-        const std::uint64_t magnitude = static_cast<std::int64_t>(word) < 0 ? 0 - word : word;
-        if (!is_long && d <= 18 && magnitude <= static_cast<std::uint64_t>(INT64_MAX) / kPowersOfTen[d]) {
-          word *= kPowersOfTen[d];
-          continue;
-        }
-        values.widen();
-      }
-      BigInt& scaled = values.big()[i];
-      if (is_long) scaled = split_written_number(cells[row]).value;
-      if (d > 0 && !scaled.is_zero()) {
-        auto [power, made] = powers.try_emplace(d);
-        if (made) power->second = BigInt::pow(10, d);
-        scaled *= power->second;
-      }
+      exponent_magnitudes =
+          saturating_add(exponent_magnitudes, least_bytes_of_digits(significant_digits(parts.exponent_digits)));
     }
   }
+  const std::uint64_t n = numbers.size();
+  const std::uint64_t s = numbers.max_fraction_digits;
+  if (numbers.scaled_magnitude_floor(0, 1, s) + exponent_magnitudes > magnitude_room) return false;
+  IntegerList values = numbers.scaled_column(0, 1, s);
+  numbers.release_values();
 
   std::uint8_t flags = 0;
   out.push_back(static_cast<char>(kColumnNumeric));
@@ -392,27 +326,30 @@ bool append_numeric_candidate(const std::vector<std::string_view>& cells, std::s
   const std::optional<std::string> column = encode_number_column(std::move(values), room_under_limit(out.size(), max_bytes));
   if (!column) return false;
   out += *column;
-  if (any_zeros) {
+  if (numbers.any_leading_zeros) {
     flags |= kNumericLeadingZeros;
-    out += zero_counts;
+    out += numbers.leading_zeros;
   }
-  if (!minus_zeros.empty()) {
+  if (!numbers.minus_zeros.empty()) {
     flags |= kNumericMinusZeros;
-    write_position_list(minus_zeros, out);
+    write_position_list(numbers.minus_zeros, out);
   }
   if (s > 0) {
     std::string absolute;
-    for (std::uint64_t i = 0; i < n; ++i) put_varint(s - fractions[i], absolute);
-    if (prefer_relative_counts(absolute, relative)) {
+    for (std::uint64_t i = 0; i < n; ++i) put_varint(s - numbers.fraction_digits[i], absolute);
+    if (prefer_relative_counts(absolute, numbers.relative_counts)) {
       flags |= kNumericRelativeCounts;
-      out += relative;
+      out += numbers.relative_counts;
     } else {
       out += absolute;
     }
   }
-  if (!exponent_digits.empty()) {
+  if (numbers.any_exponent()) {
+    const std::vector<std::string_view>& exponent_digits = numbers.exponent_digits;
     flags |= kNumericExponents;
-    if (!encode_digit_string_column(forms, exponent_digits, out, room_under_limit(out.size(), max_bytes))) return false;
+    if (!encode_digit_string_column(numbers.forms, exponent_digits, out, room_under_limit(out.size(), max_bytes))) {
+      return false;
+    }
     wide = wide || std::any_of(exponent_digits.begin(), exponent_digits.end(), [](std::string_view digits) {
       return significant_digits(digits) > kWordDigits;
     });
