@@ -99,7 +99,8 @@ struct ColumnKey {
   std::uint32_t fewest_spaces;
   std::uint32_t most_spaces;
   std::uint64_t field;
-  std::uint64_t budget;  // the magnitude budget left before the column
+  std::uint64_t budget;   // the magnitude budget left before the column
+  std::uint64_t printed;  // and the digits of big values it may still print
   auto operator<=>(const ColumnKey&) const = default;
 };
 
@@ -175,7 +176,7 @@ std::string encode_log_columns_reusing(const std::vector<std::string_view>& line
         body += encode_table_column(cells, classify_table_column(cells), budget, 1 + 2 * cell_bytes + rows);
         continue;
       }
-      const ColumnKey key{groups.fewest_spaces[k], groups.most_spaces[k], j, budget.remaining()};
+      const ColumnKey key{groups.fewest_spaces[k], groups.most_spaces[k], j, budget.remaining(), budget.printed_left()};
       auto found = columns->find(key);
       if (found == columns->end()) {
         std::string column = encode_table_column(cells, classify_table_column(cells), budget, 1 + 2 * cell_bytes + rows);
