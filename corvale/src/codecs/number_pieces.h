@@ -11,13 +11,11 @@
 
 #include "codecs/compact_values.h"
 #include "codecs/decimal.h"
+#include "codecs/text_buffer.h"
 #include "codecs/written_number.h"
 
 namespace corvale {
 
-// What the writers of the restored text may put down past the bytes they mean: digits written
-// eight at a time, runs and zeros copied in blocks. The buffer keeps this much room past its end.
-inline constexpr std::size_t kTextSlack = 16;
 static_assert(kTextSlack >= kDigitSlack);
 
 // count '0' bytes at p; returns their end.

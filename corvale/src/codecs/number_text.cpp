@@ -20,6 +20,7 @@
 #include "codecs/output_budget.h"
 #include "codecs/position_list.h"
 #include "codecs/separator_sequence.h"
+#include "codecs/text_buffer.h"
 #include "codecs/varint.h"
 #include "codecs/written_number.h"
 #include "codecs/zlib.h"
@@ -284,65 +285,6 @@ class NumberWalk {
   std::size_t next_exponent_ = 0;
 };
 
-// The restored text as it is written: room is asked for before each piece, and the buffer at
-// least doubles when it runs out, up to the limit. With a sink, the text goes there a piece at a
-// time, and the buffer only ever holds about a piece.
-class RestoredText {
- public:
-  // expected: the size to allocate first (no more than the limit is).
-  RestoredText(std::uint64_t limit, u128 expected, OutputSink* sink = nullptr) : limit_(limit), sink_(sink) {
-    if (sink_ != nullptr) expected = std::min<u128>(expected, kOutputPiece + kOutputPiece / 4);
-    grow(std::max<std::uint64_t>(static_cast<std::uint64_t>(std::min<u128>(expected, limit)), 1));
-  }
-
-  // Hands the text written so far on to the sink, if there is one and a piece's worth.
-  void hand_on_when_full() {
-    const auto used = static_cast<std::uint64_t>(at_ - out_.data());
-    if (sink_ == nullptr || used < kOutputPiece) return;
-    sink_->write(std::string_view(out_.data(), static_cast<std::size_t>(used)));
-    limit_ -= used;
-    at_ = out_.data();
-    end_ = out_.data() + std::min<std::uint64_t>(out_.size() - kTextSlack, limit_);
-  }
-
-  // Where the next size bytes go, with kTextSlack bytes of room past them; commit() the end once
-  // they are written.
-  char* room(u128 size) {
-    if (size <= static_cast<std::uint64_t>(end_ - at_)) return at_;
-    const std::uint64_t used = static_cast<std::uint64_t>(at_ - out_.data());
-    if (size > limit_ - used) throw output_limit_error();
-    grow(used + static_cast<std::uint64_t>(size));
-    return at_;
-  }
-  void commit(char* end) { at_ = end; }
-  void append(std::string_view bytes) { commit(std::copy(bytes.begin(), bytes.end(), room(bytes.size()))); }
-
-  // The text, or with a sink the rest of it handed on and an empty buffer.
-  ByteBuffer finish() {
-    out_.resize(static_cast<std::size_t>(at_ - out_.data()));
-    if (sink_ == nullptr) return std::move(out_);
-    sink_->write(out_.view());
-    return {};
-  }
-
- private:
-  // To room for at least size bytes of text and its slack, never for more text than the limit.
-  void grow(std::uint64_t size) {
-    const std::uint64_t used = at_ == nullptr ? 0 : static_cast<std::uint64_t>(at_ - out_.data());
-    const std::uint64_t text = at_ == nullptr ? 0 : out_.size() - kTextSlack;
-    const std::uint64_t doubled = text > limit_ / 2 ? limit_ : 2 * text;
-    out_.resize(static_cast<std::size_t>(std::max(size, doubled) + kTextSlack));
-    at_ = out_.data() + used;
-    end_ = out_.data() + (out_.size() - kTextSlack);
-  }
-
-  ByteBuffer out_;
-  char* at_ = nullptr;   // where the next byte goes
-  char* end_ = nullptr;  // the end of the room for text: no further than the limit allows
-  std::uint64_t limit_;  // of the text in out_ and to come
-  OutputSink* sink_;
-};
-
 // The runs between the numbers, one after the other.
 class RunWalk {
  public:
@@ -369,10 +311,10 @@ class RunWalk {
   }
   std::string_view run(std::uint64_t k) const { return separators_.strings[k]; }
 
-  void append(RestoredText& text, std::uint64_t k) const {
+  void append(TextBuffer& text, std::uint64_t k) const {
     const std::string_view run = separators_.strings[k];
     if (run.size() > kTextSlack || padded_.empty()) return text.append(run);
-    char* p = text.room(run.size());
+    char* p = text.room_within_limit(run.size());
     std::memcpy(p, padded_.data() + k * kTextSlack, kTextSlack);
     text.commit(p + run.size());
   }
@@ -410,14 +352,15 @@ u128 expected_text_size(const DecodedNumbers& numbers, const CountList& leading_
 // Writes the n numbers of walk with the runs between them; true when every one of them was
 // well formed.
 template <bool kPlain>
-bool render(RestoredText& text, NumberWalk& walk, RunWalk& runs, std::uint64_t n) {
+bool render(TextBuffer& text, NumberWalk& walk, RunWalk& runs, std::uint64_t n) {
   bool well_formed = true;
   for (std::uint64_t i = 0; i < n; ++i) {
-    if (i % 1024 == 0) text.hand_on_when_full();
+    // With a sink, the text goes there once it is a piece's worth.
+    if (i % 1024 == 0 && text.streams() && text.size() >= kOutputPiece) text.hand_on(text.size());
     if (i > 0) runs.append(text, runs.next());
     const NumberPieces number = walk.next<kPlain>(i);
     well_formed &= number.well_formed();
-    text.commit(number.write(text.room(number.length())));
+    text.commit(number.write(text.room_within_limit(number.length())));
   }
   return well_formed;
 }
@@ -471,7 +414,7 @@ ByteBuffer decode_number_text(std::string_view payload, std::uint64_t limit, Out
   // the body, so that a text whose first numbers are long asks for no more than it may need.
   const u128 expected = expected_text_size(numbers, leading_zeros, minus_zeros, fraction_digits, exponents, separators,
                                            n, prefix.size() + suffix.size(), limit);
-  const auto write_text = [&](RestoredText& text) {
+  const auto write_text = [&](TextBuffer& text) {
     text.append(prefix);
     NumberWalk walk(numbers, leading_zeros, minus_zeros, fraction_digits, exponents);
     RunWalk runs(separators);
@@ -486,11 +429,11 @@ ByteBuffer decode_number_text(std::string_view payload, std::uint64_t limit, Out
   // look; the full check is for any other, and needs the whole text: a streamed one is made
   // again in memory.
   if (sink != nullptr) {
-    RestoredText streamed(limit, first_block, sink);
+    TextBuffer streamed(limit, first_block, sink);
     if (write_text(streamed)) return streamed.finish();
     sink->restart();
   }
-  RestoredText text(limit, first_block);
+  TextBuffer text(limit, first_block, nullptr);
   const bool well_formed = write_text(text);
   ByteBuffer out = text.finish();
   if (!well_formed && !is_number_text(out)) throw Error(kNotANumberList);
