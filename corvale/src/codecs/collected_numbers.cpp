@@ -17,26 +17,9 @@ void CollectedNumbers::reserve(std::size_t n) {
   forms.reserve(n);
 }
 
-void CollectedNumbers::add(std::string_view token, const WrittenNumberParts& parts) {
-  const std::uint64_t index = values.size();
-  write_varint_u64(parts.leading_zeros, leading_zeros);
-  any_leading_zeros |= parts.leading_zeros != 0;
-  const std::uint64_t f = parts.fraction_digits.size();
-  fraction_digits.push_back(f);
-  max_fraction_digits = std::max(max_fraction_digits, f);
-  write_varint_u64(relative_dropped_digits(parts), relative_counts);
-
-  if (parts.value_fits() && parts.value <= static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max())) {
-    const auto v = static_cast<std::int64_t>(parts.value);
-    values.push_back(parts.negative ? -v : v);
-    if (parts.negative && v == 0) minus_zeros.push_back(index);
-  } else {
-    values.push_back(0);
-    wide.emplace_back(index, split_written_number(token).value);
-  }
-
-  forms.push_back(parts.exponent_form);
-  if (parts.exponent_form != ExponentForm::kNone) exponent_digits.push_back(parts.exponent_digits);
+void CollectedNumbers::add_wide(std::uint64_t index, std::string_view token) {
+  values.push_back(0);
+  wide.emplace_back(index, split_written_number(token).value);
 }
 
 IntegerList CollectedNumbers::scaled_column(std::uint64_t j, std::uint64_t C, std::uint64_t s) const {
@@ -69,6 +52,9 @@ IntegerList CollectedNumbers::scaled_column(std::uint64_t j, std::uint64_t C, st
 unsigned __int128 CollectedNumbers::scaled_magnitude_floor(std::uint64_t j, std::uint64_t C, std::uint64_t s) const {
   using u128 = unsigned __int128;
   u128 bytes = 0;
+  // Words of b bits at most, scaled by 10^s at most, stay within 64 bits: nothing to count.
+  const std::uint64_t longest_word = word_bits == 0 ? 0 : 64 - __builtin_clzll(word_bits);
+  if (wide.empty() && longest_word + static_cast<u128>(s) * 332 / 100 <= 64) return 0;
   auto next_wide = wide.begin();
   for (std::uint64_t i = j; i < size(); i += C) {
     while (next_wide != wide.end() && next_wide->first < i) ++next_wide;

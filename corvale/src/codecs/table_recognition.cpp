@@ -39,7 +39,7 @@ std::size_t count_digit_runs(std::string_view cell) {
 // a numeric column, the common one, is classified without a byte-by-byte comparison.
 int number_template(std::string_view cell) {
   WrittenNumberParts parts;
-  const NumberScan scan = scan_written_number(cell, 0, parts);
+  const NumberScan scan = scan_number_shape(cell, 0, parts);
   if (!scan.ok || scan.end != cell.size()) return -1;
   return (parts.negative ? 1 : 0) | (parts.fraction_digits.empty() ? 0 : 2) |
          static_cast<int>(parts.exponent_form) << 2;
