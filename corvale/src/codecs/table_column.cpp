@@ -629,7 +629,8 @@ DecodedColumn decode_template_column(ByteCursor& cursor, std::uint64_t rows, std
         const auto v = static_cast<std::uint64_t>(words[j]);
         const unsigned count = decimal_digit_count(v);
         if (count > room - z) throw output_limit_error();
-        char* p = put_zeros(field.room(static_cast<std::size_t>(z) + count + kTextSlack), z);
+        char* p = field.room(static_cast<std::size_t>(z) + count + kTextSlack);
+        if (z != 0) p = put_zeros(p, z);
         field.commit(write_decimal_digits(v, count, p));
         room -= z + count;
         field.close_cell(start);
