@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "support/magnitude_text.h"
 #include "support/bytes.h"
 #include "support/expect_error.h"
 
@@ -33,10 +34,9 @@ std::vector<std::string> round_trip(const std::vector<std::string>& tokens) {
   for (std::size_t i = 0; i < tokens.size(); ++i) {
     std::string text = std::string(split_exponent(tokens[i]).mantissa);
     if (exponents.form(i) != F::kNone) {
-      char buf[20];
       text += exponent_form_text(exponents.form(i));
       text.append(exponents.leading_zeros[k], '0');
-      text += magnitude_digits(exponents.values, exponents.wide_digits, k, buf);
+      text += test::magnitude_text(exponents.values, k);
       ++k;
     }
     out.push_back(text);

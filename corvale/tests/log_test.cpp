@@ -239,15 +239,15 @@ std::vector<ColumnKind> column_kinds(std::string_view body, std::uint64_t rows) 
   for (std::uint64_t j = 0; j < f; ++j) {
     kinds.push_back(cursor_take_byte(cursor));
     MagnitudeBudget budget(1 << 20);
-    decode_table_column(cursor, kinds.back(), rows, 1 << 20, budget);
+    decode_table_column(cursor, kinds.back(), rows, 1 << 20, 1 << 20, budget);
   }
   return kinds;
 }
 
 TEST(LogArchive, ColumnsShareTheDecodersMagnitudeBudget) {
-  // Two fields of 30-digit counters: as numbers each column costs its decoder 13 bytes of
-  // magnitude a value, about 650 for its fifty lines. The decoder of a text of t bytes may build
-  // 2 t + 1024 bytes of them: both columns fit for t = 200, only the first for t = 0.
+  // Two fields of 30-digit counters: as numbers each column's big values print 1500 digits, which
+  // its decoder makes before it writes the text; the decoder of a text of t bytes makes no more
+  // than t of them: both columns fit for t = 3050 (the text's size), only the first for t = 1600.
   std::vector<std::string> lines;
   for (int i = 0; i < 50; ++i) {
     const std::string counter = "1" + std::string(27, '0') + std::to_string(10 + i);
@@ -255,8 +255,8 @@ TEST(LogArchive, ColumnsShareTheDecodersMagnitudeBudget) {
   }
   const std::vector<std::string_view> views(lines.begin(), lines.end());
   const std::vector<ColumnKind> numeric = {kColumnNumeric, kColumnNumeric};
-  EXPECT_EQ(column_kinds(encode_log_columns(views, 1, 200), 50), numeric);
-  const std::vector<ColumnKind> kinds = column_kinds(encode_log_columns(views, 1, 0), 50);
+  EXPECT_EQ(column_kinds(encode_log_columns(views, 1, 3050), 50), numeric);
+  const std::vector<ColumnKind> kinds = column_kinds(encode_log_columns(views, 1, 1600), 50);
   EXPECT_EQ(kinds[0], kColumnNumeric);
   EXPECT_NE(kinds[1], kColumnNumeric);
 }
@@ -419,6 +419,14 @@ std::vector<BadCase> bad_cases() {
   add("no digit anywhere", p, "Archive decodes to something that is not a log");
   p.body.rest = raw_column(eight_a) + raw_column({"1", "2", "3", "4", "5", "6", "7", std::string_view("8\0", 2)});
   add("a NUL byte in a field", p, "Archive decodes to something that is not a log");
+  // An empty last line without a final line ending: the text ends in LF and reads back as 7
+  // lines ended by LF.
+  p = eight_lines();
+  p.flags = 0;
+  p.body.n = 0;
+  p.body.field_counts = {1};
+  p.body.rest = raw_column({"1", "2", "3", "4", "5", "6", "7", ""});
+  add("an empty last line without a final line ending", p, "Archive decodes to something that is not a log");
   return cases;
 }
 
@@ -446,6 +454,32 @@ TEST(LogArchive, CraftedPayloadsThatAreStillLogs) {
   p.body.rest = dictionary_column({"a", "b\n c"}, {0, 0, 0, 0, 0, 0, 0, 0}) +
                 raw_column({"1", "2", "3", "4", "5", "6", "7", "8"});
   EXPECT_EQ(decode_log_payload(p.bytes(), 1000), "a 1\na 2\na 3\na 4\na 5\na 6\na 7\na 8\n");
+
+  // Nine lines, the last empty and unterminated: too few digit tokens as cells (8 in 41), but
+  // the text is eight lines of five tokens with a final line ending, which is a log.
+  p = Payload();
+  p.flags = 0;
+  p.lines = 9;
+  p.body.n = 0;
+  p.body.field_counts = {1};
+  std::vector<std::string_view> cells(8, "1 a a a a");
+  cells.push_back("");
+  p.body.rest = raw_column(cells);
+  std::string text;
+  for (int i = 0; i < 8; ++i) text += "1 a a a a\n";
+  ASSERT_TRUE(is_log_text(text));
+  EXPECT_EQ(decode_log_payload(p.bytes(), 1000), text);
+
+  // A column scale is weighed against the whole limit, not against the room the line endings
+  // leave: eight zeros stored under a scale of 10, every digit dropped again, in 16 bytes.
+  p = Payload();
+  p.body.n = 0;
+  p.body.field_counts = {1};
+  IntegerList zeros(Signedness::Signed);
+  for (int i = 0; i < 8; ++i) zeros.push_word(0);
+  p.body.rest = std::string("\x00\x04", 2) + varint(10) + *encode_number_column(std::move(zeros));
+  for (int i = 0; i < 8; ++i) p.body.rest += varint(10);
+  EXPECT_EQ(decode_log_payload(p.bytes(), 16), "0\n0\n0\n0\n0\n0\n0\n0\n");
 }
 
 // The decoder settles whether its text is a log from the columns' tokens; a scan of the whole

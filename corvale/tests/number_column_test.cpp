@@ -170,6 +170,15 @@ TEST(NumberColumn, ReadsHeadsAndBasesItHasNoValuesFor) {
   EXPECT_EQ(decode(bytes({0x02, 0x0A}), 1), std::vector<BigInt>{BigInt(5)});
   // A base with nothing left for the body is read and ignored.
   EXPECT_EQ(decode(bytes({0x0A, 0x0A, 0x63}), 1), std::vector<BigInt>{BigInt(5)});
+  // Ignored, a base costs the decode's budget nothing, however long.
+  std::string long_base(100000, '\xFF');
+  long_base.back() = 0x7F;
+  const std::string column = bytes({0x0A, 0x0A}) + long_base;
+  ByteCursor cursor{column};
+  MagnitudeBudget budget(0);
+  const std::uint64_t before = budget.remaining();
+  EXPECT_EQ(bigints(decode_number_column(cursor, 1, budget)), std::vector<BigInt>{BigInt(5)});
+  EXPECT_EQ(budget.remaining(), before);
   // Order 1: 10, then differences 3 and -2 offset from the base -2.
   EXPECT_EQ(decode(bytes({0x09, 0x14, 0x03, 0x05, 0x00}), 3),
             (std::vector<BigInt>{BigInt(10), BigInt(13), BigInt(11)}));

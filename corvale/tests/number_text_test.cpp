@@ -256,6 +256,45 @@ TEST(NumberText, DecoderChargesEveryValueItBuilds) {
   EXPECT_ERROR(decode_number_text_payload(payload(0, n, body), 2 * n), "Output exceeds decompression limit");
 }
 
+TEST(NumberText, LongScaledIntegersOfAShortTextRestoreUnderItsOwnSize) {
+  // Twenty fraction digits scale every one of the 20000 lines to an integer past 64 bits: the
+  // text is compressed all the same, and restores under its own size.
+  std::string text = "0.00000000000000000001";
+  for (int i = 1; i <= 20000; ++i) text += "\n" + std::to_string(i);
+  const std::string p = encode(text);
+  EXPECT_LT(p.size(), 1000u);
+  EXPECT_EQ(decode_number_text_payload(p, text.size()), text);
+
+  // "0." with 1999 zeros and a 1, then a hundred 1s: the hundred are each stored as 1 and 2000
+  // zeros (an order-1 column: 1, 10^2000 - 1, then 99 zeros) and restore in 2202 bytes.
+  const BigInt big = BigInt::pow(10, 2000);
+  std::string body = run("") + run("") + varints({1}) + run(" ") + varints({2000}) + bytes({0x01});
+  write_varint_big(BigInt::zigzag(BigInt(1)), body);
+  write_varint_big(BigInt::zigzag(big - BigInt(1)), body);
+  body += std::string(99, '\0');
+  body += varints({0});
+  for (int i = 0; i < 100; ++i) body += varints({2000});
+  const std::string crafted = payload(kTextDecimal, 101, body);
+  std::string expected = "0." + std::string(1999, '0') + "1";
+  for (int i = 0; i < 100; ++i) expected += " 1";
+  ASSERT_EQ(expected.size(), 2202u);
+  EXPECT_EQ(decode_number_text_payload(crafted, expected.size()), expected);
+  EXPECT_ERROR(decode_number_text_payload(crafted, expected.size() - 1), "Output exceeds decompression limit");
+}
+
+TEST(NumberText, OneWideValueLeavesTheOthersAsWords) {
+  // 2^64 and then 100000 zeros: the zeros restore as they were, each a byte while decoded.
+  const std::uint64_t n = 100001;
+  std::string body = run("") + run("") + varints({1}) + run(" ") + bytes({0x00});
+  write_varint_big(BigInt::zigzag(BigInt(1) << 64), body);
+  body += std::string(n - 1, '\0');
+  std::string expected = "18446744073709551616";
+  for (std::uint64_t i = 1; i < n; ++i) expected += " 0";
+  const std::string p = payload(0, n, body);
+  EXPECT_EQ(decode_number_text_payload(p, expected.size()), expected);
+  EXPECT_ERROR(decode_number_text_payload(p, expected.size() - 1), "Output exceeds decompression limit");
+}
+
 TEST(NumberText, PaddingIsCheckedBeforeItIsWritten) {
   // A zero with a scale of a million keeps all its fraction digits: "0." and a million zeros.
   const std::string body = run("") + run("") + varints({1}) + varints({1000000}) + column({0}) + varints({1000000});

@@ -43,7 +43,7 @@ std::vector<std::string> read_all(const DecodedColumn& column) {
 std::vector<std::string> decode_column(const std::string& encoded, std::uint64_t rows, std::uint64_t limit = 1 << 20) {
   ByteCursor cursor{encoded, 1};
   MagnitudeBudget budget(limit);
-  const DecodedColumn column = decode_table_column(cursor, static_cast<std::uint8_t>(encoded[0]), rows, limit, budget);
+  const DecodedColumn column = decode_table_column(cursor, static_cast<std::uint8_t>(encoded[0]), rows, limit, limit, budget);
   EXPECT_TRUE(cursor.at_end());
   return read_all(column);
 }
@@ -428,7 +428,7 @@ TEST(TableColumn, DecoderMessages) {
     SCOPED_TRACE(c.name);
     ByteCursor cursor{c.body, 1};
     MagnitudeBudget budget(c.limit);
-    EXPECT_ERROR(decode_table_column(cursor, static_cast<std::uint8_t>(c.body[0]), c.rows, c.limit, budget), c.message);
+    EXPECT_ERROR(decode_table_column(cursor, static_cast<std::uint8_t>(c.body[0]), c.rows, c.limit, c.limit, budget), c.message);
   }
   // Exactly at the limit is allowed.
   EXPECT_EQ(decode_column(dictionary_body({"abc"}, {0, 0, 0, 0}), 4, 12), std::vector<std::string>(4, "abc"));

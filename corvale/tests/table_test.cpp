@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "codecs/number_column.h"
 #include "codecs/table_column.h"
 #include "codecs/table_recognition.h"
 #include "codecs/varint.h"
@@ -151,6 +152,14 @@ TEST(TableArchive, NumbersTheDecoderCouldNotAffordAreNotStoredAsNumbers) {
   EXPECT_NE(static_cast<unsigned char>(body[4]), kColumnNumeric);
   EXPECT_EQ(decode_table_archive(payload, text.size()), text);
 
+  // 23 fraction digits make every later value an integer past 64 bits, but all of them together
+  // are a few hundred KB, well within what the decoder of the text may build.
+  std::string scaled = "id,val\n0,0." + std::string(22, '0') + "1\n";
+  for (int i = 1; i <= 20000; ++i) scaled += std::to_string(i) + "," + std::to_string(i) + "\n";
+  const std::string scaled_payload = encode(scaled);
+  EXPECT_LT(scaled_payload.size(), 1000u);
+  EXPECT_EQ(decode_table_archive(scaled_payload, scaled.size()), scaled);
+
   // With a short fraction in place of the long one, the column is numeric.
   std::string small = "v,k\n0.5,a\n";
   for (int i = 0; i < 2000; ++i) small += std::to_string(i * 7 % 1000) + ",a\n";
@@ -262,6 +271,20 @@ TEST(TableArchive, CraftedPayloadsThatAreStillTables) {
   Payload p = two_by_two();
   p.body = raw_column({"1", "3"}, kColumnRaw | 0xC0) + std::string("\x23\x01\x01", 3) + raw_column({"2", "4,5"}).substr(1);
   EXPECT_EQ(decode_table_archive(p.bytes(), 1000), "1,2\n3,\"4,5\"");
+
+  // A column scale is weighed against the whole limit, not against the room the other columns
+  // leave: zeros stored under a scale of 5 to 8, every digit dropped again, restore in 8 bytes.
+  for (std::uint64_t s = 5; s <= 8; ++s) {
+    SCOPED_TRACE(s);
+    p = Payload();
+    p.flags = 0x01;
+    IntegerList zeros(Signedness::Signed);
+    zeros.push_word(0);
+    zeros.push_word(0);
+    p.body = std::string("\x00\x04", 2) + varint(s) + *encode_number_column(std::move(zeros)) + varint(s) + varint(s) +
+             raw_column({"0", "0"});
+    EXPECT_EQ(decode_table_archive(p.bytes(), 8), "0,0\n0,0\n");
+  }
 }
 
 // The decoder's final check must accept exactly the texts table recognition accepts, whether it

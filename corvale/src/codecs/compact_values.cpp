@@ -1,7 +1,6 @@
 #include "codecs/compact_values.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cstring>
 
 #include "codecs/decimal_scale.h"
@@ -10,12 +9,17 @@ namespace corvale {
 
 namespace {
 
+// The width of the narrowest slot that holds v above its least word, which marks a big value.
 unsigned width_of(std::int64_t v) {
-  if (v >= INT8_MIN && v <= INT8_MAX) return 1;
-  if (v >= INT16_MIN && v <= INT16_MAX) return 2;
-  if (v >= INT32_MIN && v <= INT32_MAX) return 4;
+  if (v > INT8_MIN && v <= INT8_MAX) return 1;
+  if (v > INT16_MIN && v <= INT16_MAX) return 2;
+  if (v > INT32_MIN && v <= INT32_MAX) return 4;
   return 8;
 }
+
+// Whether a big integer of a piece is kept as a word: INT64_MIN is the mark of a big value in
+// 8-byte slots, so it stays big.
+bool fits_slot(const BigInt& v) { return v.fits_i64() && v.to_i64() != INT64_MIN; }
 
 // Every word at p, each in sizeof(Word) bytes; each must fit.
 template <class Word>
@@ -31,28 +35,48 @@ void store_all(unsigned char* p, const std::vector<std::uint64_t>& words) {
 
 void CompactValues::widen_words(unsigned width) {
   // In place, from the last value back: value i moves up to i x width, past every value before
-  // it that is still to be read at the old width.
+  // it that is still to be read at the old width. A big value's mark becomes the new width's.
+  const std::int64_t old_marker = marker_;
+  const std::int64_t new_marker = detail::least_compact_word(width);
   bytes_.resize(count_ * width);
   for (std::size_t i = count_; i-- > 0;) {
-    detail::store_compact_word(data() + i * width, width, detail::load_compact_word(data() + i * width_, width_));
+    const std::int64_t v = detail::load_compact_word(data() + i * width_, width_);
+    detail::store_compact_word(data() + i * width, width, v == old_marker ? new_marker : v);
   }
   width_ = width;
+  marker_ = new_marker;
 }
 
-void CompactValues::widen_to_big() {
-  for (std::size_t i = 0; i < count_; ++i) big_.push_word(static_cast<std::uint64_t>(word(i)));
-  big_.widen();
-  bytes_ = ByteBuffer();
-  count_ = 0;
-  wide_ = true;
+std::size_t CompactValues::big_ordinal(std::size_t i) const {
+  return static_cast<std::size_t>(
+      std::lower_bound(big_.begin(), big_.end(), i, [](const Big& b, std::size_t index) { return b.index < index; }) -
+      big_.begin());
 }
 
-void CompactValues::append(const IntegerList& piece) {
-  if (piece.wide() && !wide_) widen_to_big();
-  if (wide_) {
-    for (std::size_t i = 0; i < piece.size(); ++i) big_.push_back(piece.value(i));
-    return;
+void CompactValues::append_mixed(const IntegerList& piece, MagnitudeBudget* budget, std::uint64_t dropped) {
+  const std::span<const BigInt> values = piece.big();
+  unsigned width = width_;
+  for (const BigInt& v : values) {
+    if (fits_slot(v)) width = std::max(width, width_of(v.to_i64()));
   }
+  if (width > width_) widen_words(width);
+  bytes_.resize((count_ + values.size()) * width_);
+  for (const BigInt& v : values) {
+    if (fits_slot(v)) {
+      detail::store_compact_word(data() + count_ * width_, width_, v.to_i64());
+    } else {
+      detail::store_compact_word(data() + count_ * width_, width_, marker_);
+      const std::uint64_t least = least_decimal_digits(v.bit_length());
+      const std::uint64_t printed = least > dropped ? least - dropped : 0;
+      if (budget != nullptr) budget->charge_printed(printed);
+      big_.push_back({count_, v.sign() < 0, v, {}, printed});
+    }
+    ++count_;
+  }
+}
+
+void CompactValues::append(const IntegerList& piece, MagnitudeBudget* budget, std::uint64_t dropped) {
+  if (piece.wide()) return append_mixed(piece, budget, dropped);
   const std::vector<std::uint64_t>& words = piece.words();
   if (words.empty()) return;
   // The extremes tell the width, in a loop the compiler can run many lanes wide.
@@ -61,6 +85,11 @@ void CompactValues::append(const IntegerList& piece) {
   for (const std::uint64_t w : words) {
     low = std::min(low, static_cast<std::int64_t>(w));
     high = std::max(high, static_cast<std::int64_t>(w));
+  }
+  if (low == INT64_MIN) {
+    IntegerList wide = piece;
+    wide.widen();
+    return append_mixed(wide, budget, dropped);
   }
   const unsigned width = std::max({width_, width_of(low), width_of(high)});
   if (width > width_) widen_words(width);
@@ -82,29 +111,30 @@ void CompactValues::append(const IntegerList& piece) {
   count_ += words.size();
 }
 
-std::vector<std::string> wide_decimal_digits(const CompactValues& values) {
-  std::vector<std::string> digits;
-  if (!values.wide()) return digits;
-  digits.reserve(values.size());
-  for (const BigInt& v : values.big().big()) v.append_decimal_magnitude(digits.emplace_back());
-  return digits;
+void CompactValues::make_digits(MagnitudeBudget& budget, std::uint64_t dropped) {
+  for (Big& b : big_) {
+    if (!b.digits.empty()) continue;  // made before: a magnitude has at least one digit
+    const std::uint64_t least = least_decimal_digits(b.value.bit_length());
+    const std::uint64_t least_printed = least > dropped ? least - dropped : 0;
+    if (least_printed > b.printed_charged) {
+      budget.charge_printed(least_printed - b.printed_charged);
+      b.printed_charged = least_printed;
+    }
+    b.value.append_decimal_magnitude(b.digits);
+    b.value = BigInt();
+    const std::uint64_t printed = b.digits.size() > dropped ? b.digits.size() - dropped : 0;
+    if (printed > b.printed_charged) budget.charge_printed(printed - b.printed_charged);
+    b.printed_charged = printed;
+  }
 }
 
-std::uint64_t magnitude_length(const CompactValues& values, const std::vector<std::string>& wide_digits, std::size_t i) {
-  if (values.wide()) return wide_digits[i].size();
+std::uint64_t undo_word_decimal_scale(CompactValues& values, std::size_t i, std::uint64_t s, std::uint64_t x,
+                                      bool relative) {
   const std::int64_t v = values.word(i);
-  const std::uint64_t magnitude = (v < 0 ? 0 - static_cast<std::uint64_t>(v) : static_cast<std::uint64_t>(v)) | 1;
-  // floor(log10(2^bits)) from the bit length, then one more when the value reaches that power.
-  const unsigned guess = static_cast<unsigned>(64 - __builtin_clzll(magnitude)) * 1233 >> 12;
-  return guess + (magnitude >= kPowersOfTen[guess] ? 1 : 0);
-}
-
-std::string_view magnitude_digits(const CompactValues& values, const std::vector<std::string>& wide_digits, std::size_t i,
-                                  char (&buf)[20]) {
-  if (values.wide()) return wide_digits[i];
-  const std::int64_t v = values.word(i);
-  const std::uint64_t magnitude = v < 0 ? 0 - static_cast<std::uint64_t>(v) : static_cast<std::uint64_t>(v);
-  return {buf, static_cast<std::size_t>(std::to_chars(buf, buf + sizeof buf, magnitude).ptr - buf)};
+  std::uint64_t magnitude = v < 0 ? 0 - static_cast<std::uint64_t>(v) : static_cast<std::uint64_t>(v);
+  const std::uint64_t f = undo_decimal_scale(magnitude, s, x, relative);
+  values.shrink_word(i, static_cast<std::int64_t>(v < 0 ? 0 - magnitude : magnitude));
+  return f;
 }
 
 }  // namespace corvale

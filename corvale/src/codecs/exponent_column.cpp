@@ -50,11 +50,11 @@ ExponentColumn decode_exponents(ByteCursor& cursor, std::uint64_t n, MagnitudeBu
   if (with_exponent == 0) throw Error(kExponentFlagWithoutExponents);
   NumberColumnReader reader(cursor, with_exponent, budget);
   IntegerList piece(Signedness::Signed);
-  while (reader.next(piece)) exponents.values.append(piece);
+  while (reader.next(piece)) exponents.values.append(piece, &budget, 0);
   for (std::size_t k = 0; k < exponents.values.size(); ++k) {
     if (exponents.values.is_negative(k)) throw Error(kNegativeExponentValue);
   }
-  exponents.wide_digits = wide_decimal_digits(exponents.values);
+  exponents.values.make_digits(budget, 0);
   exponents.leading_zeros = read_count_list(cursor, with_exponent);
   return exponents;
 }

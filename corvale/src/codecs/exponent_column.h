@@ -31,12 +31,11 @@ IntegerList digit_string_values(const std::vector<std::string_view>& digit_strin
 bool encode_digit_string_column(const std::vector<ExponentForm>& forms, const std::vector<std::string_view>& digit_strings,
                                 std::string& out, std::uint64_t max_bytes = std::numeric_limits<std::uint64_t>::max());
 
-// The exponents as read back. Entry k of values, wide_digits and leading_zeros belongs to the
-// k-th number whose form is not kNone.
+// The exponents as read back. Entry k of values and leading_zeros belongs to the k-th number
+// whose form is not kNone.
 struct ExponentColumn {
-  std::vector<ExponentForm> forms;         // empty: no number has an exponent
-  CompactValues values;                    // none negative
-  std::vector<std::string> wide_digits;    // the digits of values when they are big integers
+  std::vector<ExponentForm> forms;  // empty: no number has an exponent
+  CompactValues values;             // none negative; the digits of big ones made
   CountList leading_zeros;
 
   ExponentForm form(std::uint64_t i) const { return forms.empty() ? ExponentForm::kNone : forms[i]; }

@@ -99,7 +99,8 @@ struct ColumnKey {
   std::uint32_t fewest_spaces;
   std::uint32_t most_spaces;
   std::uint64_t field;
-  std::uint64_t budget;  // the magnitude budget left before the column
+  std::uint64_t budget;   // the magnitude budget left before the column
+  std::uint64_t printed;  // and the digits of big values it may still print
   auto operator<=>(const ColumnKey&) const = default;
 };
 
@@ -175,7 +176,7 @@ std::string encode_log_columns_reusing(const std::vector<std::string_view>& line
         body += encode_table_column(cells, classify_table_column(cells), budget, 1 + 2 * cell_bytes + rows);
         continue;
       }
-      const ColumnKey key{groups.fewest_spaces[k], groups.most_spaces[k], j, budget.remaining()};
+      const ColumnKey key{groups.fewest_spaces[k], groups.most_spaces[k], j, budget.remaining(), budget.printed_left()};
       auto found = columns->find(key);
       if (found == columns->end()) {
         std::string column = encode_table_column(cells, classify_table_column(cells), budget, 1 + 2 * cell_bytes + rows);
@@ -379,7 +380,7 @@ ByteBuffer decode_log_payload(std::string_view payload, std::uint64_t limit) {
     for (std::uint64_t j = 0; j < f; ++j) {
       const std::uint8_t kind = cursor_take_byte(in);
       if (kind > kColumnKindMask) throw Error(kInvalidLogColumnKind);
-      DecodedColumn column = decode_table_column(in, kind, sizes[k], limit - total, budget);
+      DecodedColumn column = decode_table_column(in, kind, sizes[k], limit, limit - total, budget);
       const bool last_field = j == n && f == n + 1;
       if (column.entry_count() == 0) {
         // The cells lie back to back: one look at all of them.
@@ -433,7 +434,11 @@ ByteBuffer decode_log_payload(std::string_view payload, std::uint64_t limit) {
   }
   if (final_newline) put_ending();
 
-  if (!counts_make_a_log(lines, tokens)) throw Error(kNotALog);
+  // A text that ends in LF without a final line ending (its last line empty) reads back with
+  // one line fewer and a final line ending, so its cells' tokens no longer tell: it is read
+  // again as a whole.
+  const bool reads_as_written = final_newline || out.size() == 0 || out.data()[out.size() - 1] != '\n';
+  if (reads_as_written ? !counts_make_a_log(lines, tokens) : !is_log_text(out.view())) throw Error(kNotALog);
   return out;
 }
 

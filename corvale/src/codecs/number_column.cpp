@@ -40,8 +40,15 @@ std::uint8_t NumberColumnReader::read_method_head_and_base(ByteCursor& cursor, s
   if ((method & kColumnOrderMask) == 3 || method >= 32) throw Error(kInvalidColumnMethod);
   const std::uint64_t h = std::min<std::uint64_t>(method & kColumnOrderMask, count);
   for (std::uint64_t i = 0; i < h; ++i) head_.push_back(read_signed_value(cursor, budget_));
-  // With no value left for the body (count <= k) a base is read and has nothing to offset.
-  if (method & kColumnBase) base_ = read_signed_value(cursor, budget_);
+  // With no value left for the body (count <= k) a base is read and has nothing to offset: it
+  // is built for none, so it costs the budget nothing.
+  if (method & kColumnBase) {
+    if (h == count) {
+      cursor_read_varint_big(cursor, false, 0);
+    } else {
+      base_ = read_signed_value(cursor, budget_);
+    }
+  }
   return method;
 }
 

@@ -17,6 +17,7 @@
 #include "codecs/magnitude_budget.h"
 #include "codecs/number_list_body.h"
 #include "codecs/output_budget.h"
+#include "codecs/text_buffer.h"
 #include "codecs/value_pieces.h"
 #include "codecs/varint.h"
 #include "codecs/zlib.h"
@@ -296,35 +297,27 @@ class TextWriter {
   // With a sink, the proven text goes there once there is enough of it, and the buffer only
   // ever holds about a piece's text.
   TextWriter(std::uint64_t limit, u128 first_size, std::string_view ending, OutputSink* sink = nullptr)
-      : limit_(limit), ending_(ending), proof_(ending.size() == 2), sink_(sink) {
-    if (sink_ != nullptr) first_size = std::min<u128>(first_size, kOutputPiece + kOutputPiece / 4);
-    grow(static_cast<std::uint64_t>(std::min<u128>(first_size, limit)));
-  }
+      : text_(limit, first_size, sink), ending_(ending), proof_(ending.size() == 2) {}
 
   bool over() const { return over_; }
   std::string_view ending() const { return ending_; }
 
   // The place of n more bytes, or null, and over() from then on, when they would pass the limit.
   char* take(std::uint64_t n) {
-    if (over_ || n > limit_ - pos_) {
+    char* p = room(n);
+    if (p == nullptr) {
       over_ = true;
       return nullptr;
     }
-    if (n > capacity_ - pos_) grow(pos_ + n);
-    char* p = out_.data() + pos_;
-    pos_ += n;
+    text_.commit(p + n);
     return p;
   }
 
   // Room for n more bytes without a check for each: the place of the next byte, or null when
   // they might pass the limit (the caller then writes with take()). Bytes written there count
   // once commit() is called with the end of them.
-  char* room(std::uint64_t n) {
-    if (over_ || n > limit_ - pos_) return nullptr;
-    if (n > capacity_ - pos_) grow(pos_ + n);
-    return out_.data() + pos_;
-  }
-  void commit(const char* end) { pos_ = static_cast<std::uint64_t>(end - out_.data()); }
+  char* room(std::uint64_t n) { return over_ ? nullptr : text_.room(n); }
+  void commit(char* end) { text_.commit(end); }
 
   void write_ending() {
     if (char* p = take(ending_.size())) std::memcpy(p, ending_.data(), ending_.size());
@@ -332,15 +325,16 @@ class TextWriter {
 
   // The digits of a big magnitude, refused before they are printed when they cannot fit.
   void write_magnitude(const BigInt& v) {
-    // The bound check_decimal_output_size applies: b bits print as more than b / 4 digits.
-    if (over_ || v.bit_length() / 4 > limit_ - pos_) {
-      over_ = true;
+    if (over_) return;
+    const std::uint64_t upper = v.decimal_digits_upper_bound();
+    if (upper + 1 <= text_.room_left()) {
+      // The printer may end its digits with a NUL one byte past them.
+      char* p = room(upper + 1);
+      text_.commit(p + v.write_decimal_magnitude(p));
       return;
     }
-    if (v.decimal_digits_upper_bound() + 1 <= limit_ - pos_) {
-      // The printer may end its digits with a NUL one byte past them.
-      char* p = room(v.decimal_digits_upper_bound() + 1);
-      pos_ += v.write_decimal_magnitude(p);
+    if (least_decimal_digits(v.bit_length()) > text_.room_left()) {
+      over_ = true;
       return;
     }
     // Near the limit the upper bound may not fit while the digits do.
@@ -352,16 +346,13 @@ class TextWriter {
   // Proves the text written so far in whole blocks, keeping back at least its last byte; with
   // a sink, hands on what is proven once it is a piece's worth.
   void prove() {
-    if (pos_ == 0) return;
-    const std::uint64_t n = (pos_ - 1 - proved_) / 64 * 64;
-    proof_.add_blocks(out_.data() + proved_, n);
+    const std::uint64_t size = text_.size();
+    if (size == 0) return;
+    const std::uint64_t n = (size - 1 - proved_) / 64 * 64;
+    proof_.add_blocks(text_.data() + proved_, n);
     proved_ += n;
-    if (sink_ != nullptr && proved_ >= kOutputPiece && !over_) {
-      sink_->write(std::string_view(out_.data(), static_cast<std::size_t>(proved_)));
-      std::memmove(out_.data(), out_.data() + proved_, static_cast<std::size_t>(pos_ - proved_));
-      handed_on_ += proved_;
-      limit_ -= proved_;
-      pos_ -= proved_;
+    if (text_.streams() && proved_ >= kOutputPiece && !over_) {
+      text_.hand_on(proved_);
       proved_ = 0;
     }
   }
@@ -373,35 +364,21 @@ class TextWriter {
     if (final_ending) write_ending();
     if (over_) throw output_limit_error();
     prove();
-    out_.resize(static_cast<std::size_t>(pos_));
-    const std::uint64_t size = handed_on_ + pos_;
-    const bool proved = size > 0 && pos_ > 0 && proof_.finish(out_.view().substr(proved_), size);
+    const std::string_view held(text_.data(), static_cast<std::size_t>(text_.size()));
+    const std::uint64_t size = text_.handed_on() + held.size();
+    const bool proved = size > 0 && !held.empty() && proof_.finish(held.substr(proved_), size);
     // Text already handed on cannot be read again; it was proven, so only a tail the proof
     // rejects is left to judge, and that is not the text of a list.
-    if (!proved && (handed_on_ > 0 || !is_integer_lines(out_))) throw Error(kNotANumberList);
-    if (sink_ == nullptr) return std::move(out_);
-    sink_->write(out_.view());
-    return {};
+    if (!proved && (text_.handed_on() > 0 || !is_integer_lines(held))) throw Error(kNotANumberList);
+    return text_.finish();
   }
 
  private:
-  // At least twice the capacity, to at least size, and never past the limit.
-  void grow(std::uint64_t size) {
-    const std::uint64_t doubled = capacity_ > limit_ / 2 ? limit_ : 2 * capacity_;
-    capacity_ = std::max(size, doubled);
-    out_.reserve(static_cast<std::size_t>(capacity_));
-  }
-
-  ByteBuffer out_;
-  std::uint64_t pos_ = 0;
-  std::uint64_t capacity_ = 0;
-  std::uint64_t limit_;  // of the text still in out_ and to come
+  TextBuffer text_;
   bool over_ = false;
   std::string_view ending_;
   LinesProof proof_;
-  std::uint64_t proved_ = 0;  // the bytes of out_ that proof_ has taken
-  OutputSink* sink_;
-  std::uint64_t handed_on_ = 0;  // the bytes the sink has taken
+  std::uint64_t proved_ = 0;  // the bytes of the buffer that proof_ has taken
 };
 
 // The longest line of a value in a word: a line ending before it, a sign and 20 digits.

@@ -4,11 +4,11 @@
 #include <array>
 #include <cstring>
 #include <limits>
-#include <unordered_map>
 #include <utility>
 #include <vector>
 
 #include "codecs/bigint.h"
+#include "codecs/collected_numbers.h"
 #include "codecs/compact_values.h"
 #include "codecs/count_list.h"
 #include "codecs/decimal_scale.h"
@@ -16,8 +16,11 @@
 #include "codecs/exponent_column.h"
 #include "codecs/number_column.h"
 #include "codecs/number_list.h"
+#include "codecs/number_pieces.h"
 #include "codecs/output_budget.h"
+#include "codecs/position_list.h"
 #include "codecs/separator_sequence.h"
+#include "codecs/text_buffer.h"
 #include "codecs/varint.h"
 #include "codecs/written_number.h"
 #include "codecs/zlib.h"
@@ -27,56 +30,6 @@ namespace corvale {
 namespace {
 
 using u128 = unsigned __int128;
-
-// What the encoder keeps of every number until the separators have told it the columns.
-struct Numbers {
-  std::vector<std::int64_t> values;                     // 0 where the value is in wide
-  std::vector<std::pair<std::uint64_t, BigInt>> wide;   // (index, value) of values past 64 bits
-  CountList fraction_digits;
-  std::uint64_t max_fraction_digits = 0;
-  std::string leading_zeros;  // one varint a number
-  bool any_leading_zeros = false;
-  std::string relative_counts;  // one varint a number
-  std::vector<std::uint64_t> minus_zeros;
-  std::vector<ExponentForm> forms;
-  std::vector<std::string_view> exponent_digits;
-  bool any_exponent = false;
-
-  std::uint64_t size() const { return values.size(); }
-
-  void reserve(std::size_t n) {
-    values.reserve(n);
-    fraction_digits.reserve(n);
-    leading_zeros.reserve(n);
-    relative_counts.reserve(n);
-    forms.reserve(n);
-  }
-
-  void add(std::string_view token, const WrittenNumberParts& parts) {
-    const std::uint64_t index = values.size();
-    write_varint_u64(parts.leading_zeros, leading_zeros);
-    any_leading_zeros |= parts.leading_zeros != 0;
-    const std::uint64_t f = parts.fraction_digits.size();
-    fraction_digits.push_back(f);
-    max_fraction_digits = std::max(max_fraction_digits, f);
-    write_varint_u64(relative_dropped_digits(parts), relative_counts);
-
-    if (parts.value_fits() && parts.value <= static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max())) {
-      const auto v = static_cast<std::int64_t>(parts.value);
-      values.push_back(parts.negative ? -v : v);
-      if (parts.negative && v == 0) minus_zeros.push_back(index);
-    } else {
-      values.push_back(0);
-      wide.emplace_back(index, split_written_number(token).value);
-    }
-
-    forms.push_back(parts.exponent_form);
-    if (parts.exponent_form != ExponentForm::kNone) {
-      exponent_digits.push_back(parts.exponent_digits);
-      any_exponent = true;
-    }
-  }
-};
 
 // How many runs of bytes other than separators text has: its number of numbers, when it is a
 // number text. Counted first so that what is kept of every number is allocated once; a byte that
@@ -108,60 +61,10 @@ void write_run(std::string_view run, std::string& out) {
   out += run;
 }
 
-// Column j of C (numbers j, j + C, ...), each scaled to s fraction digits: 64-bit words while
-// the scaled values fit, big integers once one does not.
-IntegerList column_values(const Numbers& numbers, std::uint64_t j, std::uint64_t C, std::uint64_t s) {
-  IntegerList column(Signedness::Signed);
-  column.words().reserve(static_cast<std::size_t>((numbers.size() - j - 1) / C + 1));
-  std::unordered_map<std::uint64_t, BigInt> powers;  // 10^d, made once for each d that occurs
-  auto wide = numbers.wide.begin();
-  for (std::uint64_t i = j; i < numbers.size(); i += C) {
-    while (wide != numbers.wide.end() && wide->first < i) ++wide;
-    const bool is_wide = wide != numbers.wide.end() && wide->first == i;
-    const std::uint64_t d = s - numbers.fraction_digits[i];
-    const std::int64_t v = numbers.values[i];
-    const std::uint64_t magnitude = v < 0 ? 0 - static_cast<std::uint64_t>(v) : static_cast<std::uint64_t>(v);
-    if (!is_wide && d <= 18 && magnitude <= static_cast<std::uint64_t>(INT64_MAX) / kPowersOfTen[d]) {
-      column.push_word(static_cast<std::uint64_t>(v) * kPowersOfTen[d]);
-      continue;
-    }
-    BigInt& scaled = column.append_slot();
-    scaled = is_wide ? wide->second : BigInt::from_i64(v);
-    if (d > 0 && !scaled.is_zero()) {
-      auto [power, made] = powers.try_emplace(d);
-      if (made) power->second = BigInt::pow(10, d);
-      scaled *= power->second;
-    }
-  }
-  return column;
-}
-
-// The bytes of the values of column j once scaled to s fraction digits, counting those past 64
-// bits only (v x 10^d has at least bits(v) + 3.32 d bits); worked out before any is made. The
-// decoder charges each such value to its budget unless the body holds it as a varint, which the
-// inflate cap bounds alike, so a column past the budget left is not worth building: storing the
-// text is the answer, even in the rare case where its values could have fitted in the body.
-u128 scaled_magnitude_floor(const Numbers& numbers, std::uint64_t j, std::uint64_t C, std::uint64_t s) {
-  u128 bytes = 0;
-  auto wide = numbers.wide.begin();
-  for (std::uint64_t i = j; i < numbers.size(); i += C) {
-    while (wide != numbers.wide.end() && wide->first < i) ++wide;
-    const bool is_wide = wide != numbers.wide.end() && wide->first == i;
-    const std::int64_t v = numbers.values[i];
-    const u128 bits = is_wide ? wide->second.bit_length()
-                              : v == 0 ? 0 : 64 - __builtin_clzll(v < 0 ? 0 - static_cast<std::uint64_t>(v)
-                                                                        : static_cast<std::uint64_t>(v));
-    if (bits == 0) continue;
-    const u128 scaled = bits + static_cast<u128>(s - numbers.fraction_digits[i]) * 332 / 100;
-    if (scaled > 64) bytes += (scaled + 7) / 8;
-  }
-  return bytes;
-}
-
 }  // namespace
 
 std::optional<NumberTextPayload> encode_number_text(std::string_view text) {
-  Numbers numbers;
+  CollectedNumbers numbers;
   SeparatorSequenceWriter separators;
   const std::optional<std::size_t> runs = count_non_separator_runs(text);
   if (!runs) return std::nullopt;
@@ -201,12 +104,15 @@ std::optional<NumberTextPayload> encode_number_text(std::string_view text) {
       write_varint_u64(scales[j], body);
     }
     const std::uint64_t count = (n - j - 1) / C + 1;
-    if (scaled_magnitude_floor(numbers, j, C, scales[j]) > budget.remaining()) return stored;
-    IntegerList values = column_values(numbers, j, C, scales[j]);
+    // The decoder charges each scaled value past 64 bits to its budget unless the body holds it
+    // as a varint, which the inflate cap bounds alike, so a column past the budget left is not
+    // worth building: storing the text is the answer, even in the rare case where its values
+    // could have fitted in the body.
+    if (numbers.scaled_magnitude_floor(j, C, scales[j]) > budget.remaining()) return stored;
+    IntegerList values = numbers.scaled_column(j, C, scales[j]);
     // The parsed values are not needed past the last column: their memory goes before it is coded.
     if (j + 1 == C) {
-      numbers.values = std::vector<std::int64_t>();
-      numbers.wide = std::vector<std::pair<std::uint64_t, BigInt>>();
+      numbers.release_values();
     }
     const bool may_charge = !stays_in_words(values);
     const std::optional<std::string> column = encode_number_column(std::move(values), room_under_limit(body.size(), cap));
@@ -228,12 +134,7 @@ std::optional<NumberTextPayload> encode_number_text(std::string_view text) {
 
   if (!numbers.minus_zeros.empty()) {
     flags |= kTextMinusZeros;
-    write_varint_u64(numbers.minus_zeros.size(), body);
-    std::uint64_t previous = 0;
-    for (const std::uint64_t index : numbers.minus_zeros) {
-      write_varint_u64(index - previous, body);
-      previous = index;
-    }
+    write_position_list(numbers.minus_zeros, body);
   }
 
   if (decimal) {
@@ -251,7 +152,7 @@ std::optional<NumberTextPayload> encode_number_text(std::string_view text) {
     }
   }
 
-  if (numbers.any_exponent) {
+  if (numbers.any_exponent()) {
     flags |= kTextExponents;
     const std::size_t start = body.size();
     if (!encode_digit_string_column(numbers.forms, numbers.exponent_digits, body, room_under_limit(body.size(), cap)) ||
@@ -276,9 +177,9 @@ namespace {
 // One column as read back.
 struct DecodedColumn {
   std::uint64_t scale = 0;
+  // The digits of big values are made once: the decimal scale is taken off them, not off the
+  // value.
   CompactValues values;
-  // The digits of big values, made once: the decimal scale is taken off them, not off the value.
-  std::vector<std::string> wide_digits;
 };
 
 // The numbers of the body, addressed by number index through their columns.
@@ -289,17 +190,10 @@ struct DecodedNumbers {
   bool is_zero(std::uint64_t i) const { return columns[i % C].values.is_zero(i / C); }
 };
 
-std::vector<std::uint64_t> read_minus_zeros(ByteCursor& cursor, const DecodedNumbers& numbers, std::uint64_t n) {
-  std::vector<std::uint64_t> positions;
-  const std::uint64_t count = cursor_read_varint_u64(cursor);
-  std::uint64_t position = 0;
-  for (std::uint64_t k = 0; k < count; ++k) {
-    const std::uint64_t step = cursor_read_varint_u64(cursor);
-    if (k > 0 && step == 0) throw Error(kRepeatedMinusZeroIndex);
-    position = step > std::numeric_limits<std::uint64_t>::max() - position ? std::numeric_limits<std::uint64_t>::max()
-                                                                            : position + step;
-    if (position >= n || !numbers.is_zero(position)) throw Error(kInvalidMinusZeroIndex);
-    positions.push_back(position);
+PositionList read_minus_zeros(ByteCursor& cursor, const DecodedNumbers& numbers, std::uint64_t n) {
+  PositionList positions = read_position_list(cursor, n, {kRepeatedMinusZeroIndex, kInvalidMinusZeroIndex});
+  for (const std::uint64_t position : positions) {
+    if (!numbers.is_zero(position)) throw Error(kInvalidMinusZeroIndex);
   }
   return positions;
 }
@@ -315,14 +209,7 @@ CountList undo_scales(ByteCursor& cursor, DecodedNumbers& numbers, std::uint64_t
   for (std::uint64_t i = 0; i < n; ++i) {
     DecodedColumn& column = numbers.columns[j];
     const std::uint64_t x = cursor_read_short_varint_u64(cursor);
-    if (column.values.wide()) {
-      fraction_digits.push_back(undo_decimal_scale(column.wide_digits[row], column.scale, x, relative));
-    } else {
-      const std::int64_t v = column.values.word(row);
-      std::uint64_t magnitude = v < 0 ? 0 - static_cast<std::uint64_t>(v) : static_cast<std::uint64_t>(v);
-      fraction_digits.push_back(undo_decimal_scale(magnitude, column.scale, x, relative));
-      column.values.shrink_word(row, static_cast<std::int64_t>(v < 0 ? 0 - magnitude : magnitude));
-    }
+    fraction_digits.push_back(undo_decimal_scale(column.values, row, column.scale, x, relative));
     if (++j == numbers.C) {
       j = 0;
       ++row;
@@ -330,67 +217,6 @@ CountList undo_scales(ByteCursor& cursor, DecodedNumbers& numbers, std::uint64_t
   }
   return fraction_digits;
 }
-
-// What the writers of the restored text may put down past the bytes they mean: digits written
-// eight at a time, runs and zeros copied in blocks. The buffer keeps this much room past its end.
-constexpr std::size_t kTextSlack = 16;
-static_assert(kTextSlack >= kDigitSlack);
-
-// count '0' bytes at p; returns their end.
-inline char* put_zeros(char* p, std::uint64_t count) {
-  if (count <= 8) {
-    std::memcpy(p, "00000000", 8);
-    return p + count;
-  }
-  return std::fill_n(p, static_cast<std::size_t>(count), '0');
-}
-
-// The magnitude of a value: a word whose digits are written straight into the text, or the
-// digits of a big integer, made once when its column was read.
-struct Magnitude {
-  std::uint64_t word;
-  std::uint64_t digit_count;
-  std::string_view digits;  // of a big integer; empty for a word
-  bool big;
-
-  static Magnitude of(const CompactValues& values, const std::vector<std::string>& wide_digits, std::size_t i) {
-    if (values.wide()) return {0, wide_digits[i].size(), wide_digits[i], true};
-    const std::int64_t v = values.word(i);
-    const std::uint64_t word = v < 0 ? 0 - static_cast<std::uint64_t>(v) : static_cast<std::uint64_t>(v);
-    return {word, decimal_digit_count(word), {}, false};
-  }
-};
-
-// One number as the pieces it is written in.
-struct NumberPieces {
-  bool minus = false;
-  std::uint64_t zeros = 0;
-  Magnitude mantissa;
-  std::uint64_t fraction_digits = 0;
-  std::string_view marker;  // of the exponent; empty without one
-  std::uint64_t exponent_zeros;
-  Magnitude exponent;
-
-  u128 length() const {
-    u128 total = static_cast<u128>(minus) + zeros + fixed_point_length(mantissa.digit_count, fraction_digits);
-    if (!marker.empty()) total += marker.size() + static_cast<u128>(exponent_zeros) + exponent.digit_count;
-    return total;
-  }
-  // Whether what write() puts down reads back as one number: digits, and digits after any marker.
-  bool well_formed() const { return mantissa.digit_count != 0 && (marker.empty() || exponent.digit_count != 0); }
-  // Writes length() bytes at p, and up to kTextSlack bytes of no meaning past them.
-  char* write(char* p) const {
-    *p = '-';
-    p = put_zeros(p + minus, zeros);
-    p = mantissa.big ? write_fixed_point(p, mantissa.digits, fraction_digits)
-                     : write_fixed_point(p, mantissa.word, static_cast<unsigned>(mantissa.digit_count), fraction_digits);
-    if (marker.empty()) return p;
-    std::memcpy(p, marker.data(), 2);
-    p = put_zeros(p + marker.size(), exponent_zeros);
-    if (exponent.big) return std::copy(exponent.digits.begin(), exponent.digits.end(), p);
-    return write_decimal_digits(exponent.word, static_cast<unsigned>(exponent.digit_count), p);
-  }
-};
 
 // Everything decoded about the numbers, handed out one number after the other in text order:
 // once to measure the text, once to write it.
@@ -435,14 +261,14 @@ class NumberWalk {
     next_minus_zero_ += minus_zero;
     p.minus = minus_zero || column.values.is_negative(row);
     p.zeros = leading_zeros_.empty() ? 0 : leading_zeros_[i];
-    p.mantissa = Magnitude::of(column.values, column.wide_digits, row);
+    p.mantissa = Magnitude::of(column.values, row);
     p.fraction_digits = fraction_digits_.empty() ? 0 : fraction_digits_[i];
     const ExponentForm form = exponents_.form(i);
     if (form != ExponentForm::kNone) {
       const std::size_t k = next_exponent_++;
       p.marker = exponent_form_text(form);
       p.exponent_zeros = exponents_.leading_zeros[k];
-      p.exponent = Magnitude::of(exponents_.values, exponents_.wide_digits, k);
+      p.exponent = Magnitude::of(exponents_.values, k);
     }
     return p;
   }
@@ -457,65 +283,6 @@ class NumberWalk {
   std::uint64_t row_ = 0;
   std::size_t next_minus_zero_ = 0;
   std::size_t next_exponent_ = 0;
-};
-
-// The restored text as it is written: room is asked for before each piece, and the buffer at
-// least doubles when it runs out, up to the limit. With a sink, the text goes there a piece at a
-// time, and the buffer only ever holds about a piece.
-class RestoredText {
- public:
-  // expected: the size to allocate first (no more than the limit is).
-  RestoredText(std::uint64_t limit, u128 expected, OutputSink* sink = nullptr) : limit_(limit), sink_(sink) {
-    if (sink_ != nullptr) expected = std::min<u128>(expected, kOutputPiece + kOutputPiece / 4);
-    grow(std::max<std::uint64_t>(static_cast<std::uint64_t>(std::min<u128>(expected, limit)), 1));
-  }
-
-  // Hands the text written so far on to the sink, if there is one and a piece's worth.
-  void hand_on_when_full() {
-    const auto used = static_cast<std::uint64_t>(at_ - out_.data());
-    if (sink_ == nullptr || used < kOutputPiece) return;
-    sink_->write(std::string_view(out_.data(), static_cast<std::size_t>(used)));
-    limit_ -= used;
-    at_ = out_.data();
-    end_ = out_.data() + std::min<std::uint64_t>(out_.size() - kTextSlack, limit_);
-  }
-
-  // Where the next size bytes go, with kTextSlack bytes of room past them; commit() the end once
-  // they are written.
-  char* room(u128 size) {
-    if (size <= static_cast<std::uint64_t>(end_ - at_)) return at_;
-    const std::uint64_t used = static_cast<std::uint64_t>(at_ - out_.data());
-    if (size > limit_ - used) throw output_limit_error();
-    grow(used + static_cast<std::uint64_t>(size));
-    return at_;
-  }
-  void commit(char* end) { at_ = end; }
-  void append(std::string_view bytes) { commit(std::copy(bytes.begin(), bytes.end(), room(bytes.size()))); }
-
-  // The text, or with a sink the rest of it handed on and an empty buffer.
-  ByteBuffer finish() {
-    out_.resize(static_cast<std::size_t>(at_ - out_.data()));
-    if (sink_ == nullptr) return std::move(out_);
-    sink_->write(out_.view());
-    return {};
-  }
-
- private:
-  // To room for at least size bytes of text and its slack, never for more text than the limit.
-  void grow(std::uint64_t size) {
-    const std::uint64_t used = at_ == nullptr ? 0 : static_cast<std::uint64_t>(at_ - out_.data());
-    const std::uint64_t text = at_ == nullptr ? 0 : out_.size() - kTextSlack;
-    const std::uint64_t doubled = text > limit_ / 2 ? limit_ : 2 * text;
-    out_.resize(static_cast<std::size_t>(std::max(size, doubled) + kTextSlack));
-    at_ = out_.data() + used;
-    end_ = out_.data() + (out_.size() - kTextSlack);
-  }
-
-  ByteBuffer out_;
-  char* at_ = nullptr;   // where the next byte goes
-  char* end_ = nullptr;  // the end of the room for text: no further than the limit allows
-  std::uint64_t limit_;  // of the text in out_ and to come
-  OutputSink* sink_;
 };
 
 // The runs between the numbers, one after the other.
@@ -544,10 +311,10 @@ class RunWalk {
   }
   std::string_view run(std::uint64_t k) const { return separators_.strings[k]; }
 
-  void append(RestoredText& text, std::uint64_t k) const {
+  void append(TextBuffer& text, std::uint64_t k) const {
     const std::string_view run = separators_.strings[k];
     if (run.size() > kTextSlack || padded_.empty()) return text.append(run);
-    char* p = text.room(run.size());
+    char* p = text.room_within_limit(run.size());
     std::memcpy(p, padded_.data() + k * kTextSlack, kTextSlack);
     text.commit(p + run.size());
   }
@@ -585,14 +352,15 @@ u128 expected_text_size(const DecodedNumbers& numbers, const CountList& leading_
 // Writes the n numbers of walk with the runs between them; true when every one of them was
 // well formed.
 template <bool kPlain>
-bool render(RestoredText& text, NumberWalk& walk, RunWalk& runs, std::uint64_t n) {
+bool render(TextBuffer& text, NumberWalk& walk, RunWalk& runs, std::uint64_t n) {
   bool well_formed = true;
   for (std::uint64_t i = 0; i < n; ++i) {
-    if (i % 1024 == 0) text.hand_on_when_full();
+    // With a sink, the text goes there once it is a piece's worth.
+    if (i % 1024 == 0 && text.streams() && text.size() >= kOutputPiece) text.hand_on(text.size());
     if (i > 0) runs.append(text, runs.next());
     const NumberPieces number = walk.next<kPlain>(i);
     well_formed &= number.well_formed();
-    text.commit(number.write(text.room(number.length())));
+    text.commit(number.write(text.room_within_limit(number.length())));
   }
   return well_formed;
 }
@@ -628,8 +396,8 @@ ByteBuffer decode_number_text(std::string_view payload, std::uint64_t limit, Out
       if (column.scale > limit) throw output_limit_error();
     }
     NumberColumnReader reader(cursor, (n - j - 1) / numbers.C + 1, budget);
-    while (reader.next(piece)) column.values.append(piece);
-    column.wide_digits = wide_decimal_digits(column.values);
+    while (reader.next(piece)) column.values.append(piece, &budget, column.scale);
+    column.values.make_digits(budget, column.scale);
   }
 
   CountList leading_zeros;
@@ -646,7 +414,7 @@ ByteBuffer decode_number_text(std::string_view payload, std::uint64_t limit, Out
   // the body, so that a text whose first numbers are long asks for no more than it may need.
   const u128 expected = expected_text_size(numbers, leading_zeros, minus_zeros, fraction_digits, exponents, separators,
                                            n, prefix.size() + suffix.size(), limit);
-  const auto write_text = [&](RestoredText& text) {
+  const auto write_text = [&](TextBuffer& text) {
     text.append(prefix);
     NumberWalk walk(numbers, leading_zeros, minus_zeros, fraction_digits, exponents);
     RunWalk runs(separators);
@@ -661,11 +429,11 @@ ByteBuffer decode_number_text(std::string_view payload, std::uint64_t limit, Out
   // look; the full check is for any other, and needs the whole text: a streamed one is made
   // again in memory.
   if (sink != nullptr) {
-    RestoredText streamed(limit, first_block, sink);
+    TextBuffer streamed(limit, first_block, sink);
     if (write_text(streamed)) return streamed.finish();
     sink->restart();
   }
-  RestoredText text(limit, first_block);
+  TextBuffer text(limit, first_block, nullptr);
   const bool well_formed = write_text(text);
   ByteBuffer out = text.finish();
   if (!well_formed && !is_number_text(out)) throw Error(kNotANumberList);

@@ -44,11 +44,18 @@ constexpr std::uint64_t inner_body_limit(std::uint64_t limit) {
   return limit > (kMax - 1024) / 2 ? kMax : 2 * limit + 1024;
 }
 
-// Refuses, before the costly conversion, a number whose decimal form cannot fit in room bytes:
-// b bits take more than b / 4 decimal digits. A lower bound only; the caller checks the real
-// length after printing.
+// The fewest decimal digits a magnitude of bits bits (at least 2^(bits - 1)) is written with:
+// floor((bits - 1) log10 2) + 1, with log10 2 taken a little short so that the count is never
+// more than the true one; 0 for no bit, so that a zero is never refused by it.
+constexpr std::uint64_t least_decimal_digits(std::uint64_t bits) {
+  if (bits == 0) return 0;
+  return static_cast<std::uint64_t>(static_cast<unsigned __int128>(bits - 1) * 30102999566398u / 100000000000000u) + 1;
+}
+
+// Refuses, before the costly conversion, a number whose decimal form cannot fit in room bytes.
+// A lower bound only, tight to a digit; the caller checks the real length after printing.
 inline void check_decimal_output_size(const BigInt& value, std::uint64_t room) {
-  if (value.bit_length() / 4 > room) throw output_limit_error();
+  if (least_decimal_digits(value.bit_length()) > room) throw output_limit_error();
 }
 
 }  // namespace corvale

@@ -278,7 +278,7 @@ ByteBuffer decode_table_payload(std::string_view payload, std::uint64_t limit) {
       if (listed.empty()) throw Error(kInvalidQuotedPositions);
     }
     const QuotedRows quoted((kind & kColumnAllQuoted) != 0, listed);
-    DecodedColumn column = decode_table_column(in, kind & kColumnKindMask, rows, limit - total, budget);
+    DecodedColumn column = decode_table_column(in, kind & kColumnKindMask, rows, limit, limit - total, budget);
     total += column.total_bytes();
 
     // A column of which no byte needs quotes, the usual one, is cleared without going through

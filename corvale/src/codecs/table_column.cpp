@@ -4,10 +4,10 @@
 #include <cstring>
 #include <limits>
 #include <optional>
-#include <unordered_map>
 #include <utility>
 
 #include "codecs/candidate_choice.h"
+#include "codecs/collected_numbers.h"
 #include "codecs/compact_values.h"
 #include "codecs/count_list.h"
 #include "codecs/decimal.h"
@@ -15,6 +15,7 @@
 #include "codecs/error.h"
 #include "codecs/exponent_column.h"
 #include "codecs/number_column.h"
+#include "codecs/number_pieces.h"
 #include "codecs/output_budget.h"
 #include "codecs/written_number.h"
 #include "codecs/zlib.h"
@@ -76,52 +77,6 @@ inline std::string_view take_cell_bytes(ByteCursor& cursor, std::uint64_t n) {
   const std::string_view bytes = cursor.data.substr(cursor.pos, n);
   cursor.pos += n;
   return bytes;
-}
-
-// Leading zeros, when a value has any, are a few: written like a short cell rather than by a
-// library call each.
-char* put_zeros(char* p, std::uint64_t z) {
-  static constexpr char kZeros[] = "0000000000000000";
-  if (z <= 16) return copy_cell(p, std::string_view(kZeros, static_cast<std::size_t>(z)));
-  return std::fill_n(p, static_cast<std::size_t>(z), '0');
-}
-
-// Writes the last count decimal digits of v (zeros in front where v has fewer) ending just
-// before end, two at a time.
-void write_digits_backwards(std::uint64_t v, unsigned count, char* end) {
-  static constexpr char kPairs[] =
-      "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
-      "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
-      "8081828384858687888990919293949596979899";
-  for (; count >= 2; count -= 2) {
-    end -= 2;
-    std::memcpy(end, kPairs + 2 * (v % 100), 2);
-    v /= 100;
-  }
-  if (count) *--end = static_cast<char>('0' + v % 10);
-}
-
-// A word magnitude of digit_count digits written with f fraction digits, as write_fixed_point
-// writes its digits; fixed_point_length bytes at p. Returns the end.
-char* write_word_fixed_point(char* p, std::uint64_t magnitude, unsigned digit_count, std::uint64_t f) {
-  if (f == 0) {
-    write_digits_backwards(magnitude, digit_count, p + digit_count);
-    return p + digit_count;
-  }
-  if (digit_count <= f) {
-    *p++ = '0';
-    *p++ = '.';
-    p = put_zeros(p, f - digit_count);
-    write_digits_backwards(magnitude, digit_count, p + digit_count);
-    return p + digit_count;
-  }
-  // f < digit_count <= 20: the point goes after the first digit_count - f digits.
-  const auto fraction = static_cast<unsigned>(f);
-  const unsigned whole = digit_count - fraction;
-  write_digits_backwards(magnitude, fraction, p + digit_count + 1);
-  p[whole] = '.';
-  write_digits_backwards(magnitude / kPowersOfTen[fraction], whole, p + whole);
-  return p + digit_count + 1;
 }
 
 std::uint64_t read_index(ByteCursor& cursor, std::uint64_t texts) {
@@ -324,7 +279,7 @@ constexpr std::uint8_t kNumericExponents = 0x20;
 
 // Appends the numeric candidate of cells to out; false, with out left as it may be, when it
 // would take more than max_bytes or its numbers more than magnitude_room bytes of magnitude
-// (weighed from their digits before any is built: one value with a hundred thousand fraction
+// (weighed from their lengths before any is built: one value with a hundred thousand fraction
 // digits would scale every '1' of its column to a hundred-thousand-digit number). wide: its
 // decoder may build big integers.
 bool append_numeric_candidate(const std::vector<std::string_view>& cells, std::string& out, std::uint64_t max_bytes,
@@ -334,92 +289,26 @@ bool append_numeric_candidate(const std::vector<std::string_view>& cells, std::s
   // of lists outgrowing their room.
   const std::size_t rows = cells.size();
   PositionList empty;
-  PositionList minus_zeros;
-  std::string zero_counts;
-  std::string relative;
-  zero_counts.reserve(rows);
-  relative.reserve(rows);
-  bool any_zeros = false;
-  std::uint64_t s = 0;
-  // The signed mantissas, scaled in place once s is known: words while they fit, big integers
-  // once one does not.
-  IntegerList values(Signedness::Signed);
-  values.words().reserve(rows);
-  std::vector<std::size_t> long_mantissas;  // rows of the values whose mantissa is not a word
-  CountList fractions;
-  CountList digit_counts;  // significant digits of each mantissa (0 for a zero)
-  fractions.reserve(rows);
-  digit_counts.reserve(rows);
-  std::uint64_t magnitudes = 0;
-  std::vector<ExponentForm> forms;
-  forms.reserve(rows);
-  std::vector<std::string_view> exponent_digits;
-  std::uint64_t j = 0;  // value index: the non-empty cells only
+  CollectedNumbers numbers;  // the non-empty cells only
+  numbers.reserve(rows);
+  std::uint64_t exponent_magnitudes = 0;
   for (std::size_t r = 0; r < rows; ++r) {
     if (cells[r].empty()) {
       empty.push_back(r);
       continue;
     }
     const WrittenNumberParts parts = split_written_number_parts(cells[r]);
-    const std::uint64_t f = parts.fraction_digits.size();
-    s = std::max(s, f);
-    fractions.push_back(f);
-    put_varint(parts.leading_zeros, zero_counts);
-    any_zeros |= parts.leading_zeros != 0;
-    put_varint(relative_dropped_digits(parts), relative);
-    const std::uint64_t digits = parts.significant_digits;
-    digit_counts.push_back(digits);
-    if (parts.negative && digits == 0) minus_zeros.push_back(j);
-    const std::optional<std::uint64_t> mantissa = mantissa_value_u64(parts);
-    if (mantissa && *mantissa <= static_cast<std::uint64_t>(INT64_MAX)) {
-      values.push_word(parts.negative ? 0 - *mantissa : *mantissa);
-    } else {
-      long_mantissas.push_back(r);
-      values.push_word(0);
-    }
-    forms.push_back(parts.exponent_form);
+    numbers.add(cells[r], parts);
     if (parts.exponent_form != ExponentForm::kNone) {
-      exponent_digits.push_back(parts.exponent_digits);
-      magnitudes = saturating_add(magnitudes, least_bytes_of_digits(significant_digits(parts.exponent_digits)));
-    }
-    ++j;
-  }
-  const std::uint64_t n = j;
-  // A zero stays zero however it is scaled.
-  for (std::uint64_t i = 0; i < n; ++i) {
-    if (digit_counts[i] > 0) magnitudes = saturating_add(magnitudes, least_bytes_of_digits(digit_counts[i] + s - fractions[i]));
-  }
-  if (magnitudes > magnitude_room) return false;
-
-  // The values scaled to s fraction digits. The first that does not fit a word widens the list:
-  // the values before it are scaled already, the others still mantissas.
-  {
-    std::unordered_map<std::uint64_t, BigInt> powers;  // 10^d, made once for each d that occurs
-    auto long_mantissa = long_mantissas.begin();
-    std::size_t row = 0;
-    for (std::uint64_t i = 0; i < n; ++i, ++row) {
-      while (cells[row].empty()) ++row;
-      const std::uint64_t d = s - fractions[i];
-      const bool is_long = long_mantissa != long_mantissas.end() && *long_mantissa == row;
-      long_mantissa += is_long;
-      if (!values.wide()) {
-        std::uint64_t& word = values.words()[i];
-        const std::uint64_t magnitude = static_cast<std::int64_t>(word) < 0 ? 0 - word : word;
-        if (!is_long && d <= 18 && magnitude <= static_cast<std::uint64_t>(INT64_MAX) / kPowersOfTen[d]) {
-          word *= kPowersOfTen[d];
-          continue;
-        }
-        values.widen();
-      }
-      BigInt& scaled = values.big()[i];
-      if (is_long) scaled = split_written_number(cells[row]).value;
-      if (d > 0 && !scaled.is_zero()) {
-        auto [power, made] = powers.try_emplace(d);
-        if (made) power->second = BigInt::pow(10, d);
-        scaled *= power->second;
-      }
+      exponent_magnitudes =
+          saturating_add(exponent_magnitudes, least_bytes_of_digits(significant_digits(parts.exponent_digits)));
     }
   }
+  const std::uint64_t n = numbers.size();
+  const std::uint64_t s = numbers.max_fraction_digits;
+  if (numbers.scaled_magnitude_floor(0, 1, s) + exponent_magnitudes > magnitude_room) return false;
+  IntegerList values = numbers.scaled_column(0, 1, s);
+  numbers.release_values();
 
   std::uint8_t flags = 0;
   out.push_back(static_cast<char>(kColumnNumeric));
@@ -437,27 +326,30 @@ bool append_numeric_candidate(const std::vector<std::string_view>& cells, std::s
   const std::optional<std::string> column = encode_number_column(std::move(values), room_under_limit(out.size(), max_bytes));
   if (!column) return false;
   out += *column;
-  if (any_zeros) {
+  if (numbers.any_leading_zeros) {
     flags |= kNumericLeadingZeros;
-    out += zero_counts;
+    out += numbers.leading_zeros;
   }
-  if (!minus_zeros.empty()) {
+  if (!numbers.minus_zeros.empty()) {
     flags |= kNumericMinusZeros;
-    write_position_list(minus_zeros, out);
+    write_position_list(numbers.minus_zeros, out);
   }
   if (s > 0) {
     std::string absolute;
-    for (std::uint64_t i = 0; i < n; ++i) put_varint(s - fractions[i], absolute);
-    if (prefer_relative_counts(absolute, relative)) {
+    for (std::uint64_t i = 0; i < n; ++i) put_varint(s - numbers.fraction_digits[i], absolute);
+    if (prefer_relative_counts(absolute, numbers.relative_counts)) {
       flags |= kNumericRelativeCounts;
-      out += relative;
+      out += numbers.relative_counts;
     } else {
       out += absolute;
     }
   }
-  if (!exponent_digits.empty()) {
+  if (numbers.any_exponent()) {
+    const std::vector<std::string_view>& exponent_digits = numbers.exponent_digits;
     flags |= kNumericExponents;
-    if (!encode_digit_string_column(forms, exponent_digits, out, room_under_limit(out.size(), max_bytes))) return false;
+    if (!encode_digit_string_column(numbers.forms, exponent_digits, out, room_under_limit(out.size(), max_bytes))) {
+      return false;
+    }
     wide = wide || std::any_of(exponent_digits.begin(), exponent_digits.end(), [](std::string_view digits) {
       return significant_digits(digits) > kWordDigits;
     });
@@ -467,16 +359,19 @@ bool append_numeric_candidate(const std::vector<std::string_view>& cells, std::s
 }
 
 // A number column's values, taken piece by piece into as few bytes as they need: a column of
-// small numbers then holds a byte or two a value while it is read, not a full word.
-CompactValues read_compact_number_column(ByteCursor& cursor, std::uint64_t count, MagnitudeBudget& budget) {
+// small numbers then holds a byte or two a value while it is read, not a full word. Each is
+// printed less at most dropped digits.
+CompactValues read_compact_number_column(ByteCursor& cursor, std::uint64_t count, std::uint64_t dropped,
+                                         MagnitudeBudget& budget) {
   NumberColumnReader reader(cursor, count, budget);
   CompactValues values;
   IntegerList piece(Signedness::Signed);
-  while (reader.next(piece)) values.append(piece);
+  while (reader.next(piece)) values.append(piece, &budget, dropped);
   return values;
 }
 
-DecodedColumn decode_numeric(ByteCursor& cursor, std::uint64_t rows, std::uint64_t limit, MagnitudeBudget& budget) {
+DecodedColumn decode_numeric(ByteCursor& cursor, std::uint64_t rows, std::uint64_t limit, std::uint64_t room,
+                             MagnitudeBudget& budget) {
   const std::uint8_t flags = cursor_take_byte(cursor);
   if (flags > 0x3F || (flags & (kNumericScale | kNumericRelativeCounts)) == kNumericRelativeCounts) {
     throw Error(kInvalidNumericColumnFlags);
@@ -489,9 +384,9 @@ DecodedColumn decode_numeric(ByteCursor& cursor, std::uint64_t rows, std::uint64
     s = cursor_read_varint_u64(cursor);
     if (s == 0 || s > limit) throw Error(kInvalidColumnScale);
   }
-  CompactValues values = read_compact_number_column(cursor, n, budget);
+  CompactValues values = read_compact_number_column(cursor, n, s, budget);
   // Big magnitudes are written in decimal once; the budget they were charged to bounds them.
-  std::vector<std::string> wide_digits = wide_decimal_digits(values);
+  values.make_digits(budget, s);
   const CountList zeros = (flags & kNumericLeadingZeros) ? read_count_list(cursor, n) : CountList{};
   const PositionList minus_zeros = (flags & kNumericMinusZeros) ? read_position_list(cursor, n) : PositionList{};
   for (std::uint64_t j : minus_zeros) {
@@ -502,20 +397,7 @@ DecodedColumn decode_numeric(ByteCursor& cursor, std::uint64_t rows, std::uint64
     const bool relative = (flags & kNumericRelativeCounts) != 0;
     for (std::uint64_t j = 0; j < n; ++j) {
       const std::uint64_t x = cursor_read_short_varint_u64(cursor);
-      if (values.wide()) {
-        fraction_digits.push_back(undo_decimal_scale(wide_digits[j], s, x, relative));
-        continue;
-      }
-      const std::int64_t v = values.word(j);
-      std::uint64_t magnitude = v < 0 ? 0 - static_cast<std::uint64_t>(v) : static_cast<std::uint64_t>(v);
-      // The usual value: no digit appended (a count of 0, and for a relative count a last digit
-      // that is not 0), so all s fraction digits are written and the value stays as it is.
-      if (x == 0 && (!relative || magnitude % 10 != 0)) {
-        fraction_digits.push_back(s);
-        continue;
-      }
-      fraction_digits.push_back(undo_decimal_scale(magnitude, s, x, relative));
-      values.shrink_word(j, static_cast<std::int64_t>(v < 0 ? 0 - magnitude : magnitude));
+      fraction_digits.push_back(undo_decimal_scale(values, j, s, x, relative));
     }
   }
   const ExponentColumn exponents = (flags & kNumericExponents) ? decode_exponents(cursor, n, budget) : no_exponents();
@@ -527,7 +409,7 @@ DecodedColumn decode_numeric(ByteCursor& cursor, std::uint64_t rows, std::uint64
   std::size_t next_minus_zero = 0;
   std::size_t next_exponent = 0;
   std::uint64_t j = 0;
-  char exponent_buffer[20];
+  const bool wide = values.wide();  // else no value is big, and none need be asked
   for (std::uint64_t r = 0; r < rows; ++r) {
     const std::size_t start = column.byte_size();
     if (next_empty < empty.size() && empty[next_empty] == r) {
@@ -538,50 +420,28 @@ DecodedColumn decode_numeric(ByteCursor& cursor, std::uint64_t rows, std::uint64
     const bool minus_zero = next_minus_zero < minus_zeros.size() && minus_zeros[next_minus_zero] == j;
     next_minus_zero += minus_zero;
     // A word is read once for its sign and its digits, which are written straight into the cell.
-    bool negative;
-    std::uint64_t magnitude = 0;
-    std::string_view digits;
-    std::size_t digit_count;
-    if (!values.wide()) {
-      const std::int64_t v = values.word(j);
-      negative = v < 0;
-      magnitude = negative ? 0 - static_cast<std::uint64_t>(v) : static_cast<std::uint64_t>(v);
-      digit_count = decimal_digit_count(magnitude);
+    NumberPieces number;  // the exponent's pieces are set, and read, only with a marker
+    if (wide && values.is_big(j)) {
+      number.minus = values.is_negative(j);
+      number.mantissa = Magnitude::of(values, j);
     } else {
-      negative = values.is_negative(j);
-      digits = wide_digits[j];
-      digit_count = digits.size();
+      const std::int64_t v = values.word(j);
+      number.minus = v < 0;
+      number.mantissa = Magnitude::of_word(v);
     }
-    const bool minus = minus_zero || negative;
-    const std::uint64_t f = fraction_digits.empty() ? 0 : fraction_digits[j];
-    const std::uint64_t z = zeros.empty() ? 0 : zeros[j];
-    std::string_view marker;
-    std::string_view exponent;
-    std::uint64_t exponent_zeros = 0;
+    number.minus |= minus_zero;
+    number.zeros = zeros.empty() ? 0 : zeros[j];
+    number.fraction_digits = fraction_digits.empty() ? 0 : fraction_digits[j];
     if (exponents.form(j) != ExponentForm::kNone) {
       const std::size_t k = next_exponent++;
-      marker = exponent_form_text(exponents.form(j));
-      exponent_zeros = exponents.leading_zeros[k];
-      exponent = magnitude_digits(exponents.values, exponents.wide_digits, k, exponent_buffer);
+      number.marker = exponent_form_text(exponents.form(j));
+      number.exponent_zeros = exponents.leading_zeros[k];
+      number.exponent = Magnitude::of(exponents.values, k);
     }
     // Counts come from the payload and may be near 2^64 each: summed in 128 bits.
-    const unsigned __int128 length = static_cast<unsigned __int128>(minus) + z + fixed_point_length(digit_count, f) +
-                                     marker.size() + exponent_zeros + exponent.size();
-    if (length > room_under_limit(start, limit)) throw output_limit_error();
-    char* p = column.grow(static_cast<std::size_t>(length));
-    *p = '-';
-    p += minus;
-    if (z != 0) p = put_zeros(p, z);
-    if (!values.wide()) {
-      p = write_word_fixed_point(p, magnitude, static_cast<unsigned>(digit_count), f);
-    } else {
-      p = f == 0 ? copy_cell(p, digits) : write_fixed_point(p, digits, f);
-    }
-    if (!marker.empty()) {
-      p = std::copy(marker.begin(), marker.end(), p);
-      p = put_zeros(p, exponent_zeros);
-      std::copy(exponent.begin(), exponent.end(), p);
-    }
+    const unsigned __int128 length = number.length();
+    if (length > room_under_limit(start, room)) throw output_limit_error();
+    column.commit(number.write(column.room(static_cast<std::size_t>(length) + kTextSlack)));
     column.close_cell(start);
     ++j;
   }
@@ -748,9 +608,11 @@ DecodedColumn decode_template_column(ByteCursor& cursor, std::uint64_t rows, std
   std::uint64_t room = limit;
   std::vector<DecodedColumn> fields;
   for (std::uint64_t i = 0; i < m; ++i) {
-    const CompactValues values = read_compact_number_column(cursor, n, budget);
+    const CompactValues values = read_compact_number_column(cursor, n, 0, budget);
+    const bool wide = values.wide();  // else no value is big, and none need be asked
+    const CompactValues::Words words = values.words();
     for (std::uint64_t j = 0; j < n; ++j) {
-      if (values.is_negative(j)) throw Error(kNegativeTemplateDigits);
+      if (wide ? values.is_negative(j) : words[j] < 0) throw Error(kNegativeTemplateDigits);
     }
     const std::uint8_t marker = cursor_take_byte(cursor);
     if (marker > 1) throw Error(kInvalidTemplateZerosMarker);
@@ -762,26 +624,26 @@ DecodedColumn decode_template_column(ByteCursor& cursor, std::uint64_t rows, std
       const std::size_t start = field.byte_size();
       const std::uint64_t z = zeros.empty() ? 0 : zeros[j];
       if (z > room) throw output_limit_error();
-      if (!values.wide()) {
+      if (!wide || !values.is_big(j)) {
         // None is negative: a word's digits are written in place.
-        const auto v = static_cast<std::uint64_t>(values.word(j));
+        const auto v = static_cast<std::uint64_t>(words[j]);
         const unsigned count = decimal_digit_count(v);
         if (count > room - z) throw output_limit_error();
-        char* p = field.grow(static_cast<std::size_t>(z) + count);
+        char* p = field.room(static_cast<std::size_t>(z) + count + kTextSlack);
         if (z != 0) p = put_zeros(p, z);
-        write_digits_backwards(v, count, p + count);
+        field.commit(write_decimal_digits(v, count, p));
         room -= z + count;
         field.close_cell(start);
         continue;
       }
-      const BigInt& value = values.big().big()[j];
+      const BigInt& value = values.big_value(j);
       check_decimal_output_size(value, room - z);
       big_digits.clear();
       value.append_decimal_magnitude(big_digits);
       const std::string_view digits = big_digits;
       if (digits.size() > room - z) throw output_limit_error();
-      char* p = field.grow(static_cast<std::size_t>(z) + digits.size());
-      copy_cell(put_zeros(p, z), digits);
+      char* p = put_zeros(field.room(static_cast<std::size_t>(z) + digits.size() + kTextSlack), z);
+      field.commit(std::copy(digits.begin(), digits.end(), p));
       room -= z + digits.size();
       field.close_cell(start);
     }
@@ -861,32 +723,6 @@ DecodedColumn decode_raw(ByteCursor& cursor, std::uint64_t rows, std::uint64_t l
 }
 
 }  // namespace
-
-void write_position_list(const PositionList& positions, std::string& out) {
-  write_varint_u64(positions.size(), out);
-  std::uint64_t previous = 0;
-  for (std::size_t i = 0; i < positions.size(); ++i) {
-    put_varint(i == 0 ? positions[0] : positions[i] - previous, out);
-    previous = positions[i];
-  }
-}
-
-PositionList read_position_list(ByteCursor& cursor, std::uint64_t limit) {
-  const std::uint64_t count = cursor_read_varint_u64(cursor);
-  PositionList positions;
-  if (count == 0) return positions;
-  std::uint64_t position = cursor_read_varint_u64(cursor);
-  if (position >= limit) throw Error(kInvalidPosition);
-  positions.push_back(position);
-  for (std::uint64_t i = 1; i < count; ++i) {
-    const std::uint64_t gap = cursor_read_short_varint_u64(cursor);
-    if (gap == 0) throw Error(kRepeatedPosition);
-    position = saturating_add(position, gap);
-    if (position >= limit) throw Error(kInvalidPosition);
-    positions.push_back(position);
-  }
-  return positions;
-}
 
 void DecodedColumn::make_room(std::size_t n) {
   // Doubles, so that a column written a cell at a time moves its bytes a bounded number of times.
@@ -974,7 +810,7 @@ std::string encode_table_column(const std::vector<std::string_view>& cells, Colu
             : append_template_candidate(cells, kind == kColumnTemplateSlots, out, max_bytes, budget.remaining(), wide);
     if (built && (!wide || decodes_within_budget([&] {
           ByteCursor cursor{std::string_view(out).substr(1)};
-          decode_table_column(cursor, kind, cells.size(), kMaxU64, after);
+          decode_table_column(cursor, kind, cells.size(), kMaxU64, kMaxU64, after);
         }))) {
       choice.offer(kind);
     }
@@ -988,18 +824,18 @@ std::string encode_table_column(const std::vector<std::string_view>& cells, Colu
 }
 
 DecodedColumn decode_table_column(ByteCursor& cursor, ColumnKind kind, std::uint64_t rows, std::uint64_t limit,
-                                  MagnitudeBudget& budget) {
+                                  std::uint64_t room, MagnitudeBudget& budget) {
   switch (kind) {
     case kColumnDictionary:
-      return decode_dictionary(cursor, rows, limit);
+      return decode_dictionary(cursor, rows, room);
     case kColumnRaw:
-      return decode_raw(cursor, rows, limit);
+      return decode_raw(cursor, rows, room);
     case kColumnNumeric:
-      return decode_numeric(cursor, rows, limit, budget);
+      return decode_numeric(cursor, rows, limit, room, budget);
     case kColumnTemplate:
-      return decode_template_column(cursor, rows, limit, false, budget);
+      return decode_template_column(cursor, rows, room, false, budget);
     case kColumnTemplateSlots:
-      return decode_template_column(cursor, rows, limit, true, budget);
+      return decode_template_column(cursor, rows, room, true, budget);
     default:
       throw Error(kInvalidColumnKind);
   }

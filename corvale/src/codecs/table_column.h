@@ -14,6 +14,7 @@
 #include "codecs/bigint.h"
 #include "codecs/byte_buffer.h"
 #include "codecs/magnitude_budget.h"
+#include "codecs/position_list.h"
 #include "codecs/table_recognition.h"
 #include "codecs/varint.h"
 
@@ -47,13 +48,10 @@ inline constexpr const char kInvalidDictionaryIndex[] = "Invalid dictionary inde
 inline constexpr const char kInvalidPosition[] = "Invalid position";
 inline constexpr const char kRepeatedPosition[] = "Repeated position";
 
-// A sorted set of distinct positions below a bound: empty cells, "-0" values, quoted rows.
-// Written as a count, the first position, then the gaps between neighbours.
-using PositionList = std::vector<std::uint64_t>;
-
-void write_position_list(const PositionList& positions, std::string& out);
-// Every position must stay below limit. Grows as positions arrive: the count is never trusted.
-PositionList read_position_list(ByteCursor& cursor, std::uint64_t limit);
+// The position lists of tables: empty cells, "-0" values, quoted rows.
+inline PositionList read_position_list(ByteCursor& cursor, std::uint64_t limit) {
+  return read_position_list(cursor, limit, {kRepeatedPosition, kInvalidPosition});
+}
 
 // The column's best encoding, its kind byte first. Throws Error only when a number column or a
 // deflate measurement fails.
@@ -158,6 +156,14 @@ class DecodedColumn {
     return p;
   }
   void put(std::string_view bytes) { copy_cell(grow(bytes.size()), bytes); }
+  // Or: room(n) gives the place of n more bytes, of which a writer may use the first ones and
+  // leave the rest as they are, and commit(end) takes the bytes up to end (valid until the next
+  // grow or room).
+  char* room(std::size_t n) {
+    if (n > bytes_.size() - used_) make_room(n);
+    return bytes_.data() + used_;
+  }
+  void commit(const char* end) { used_ = static_cast<std::size_t>(end - bytes_.data()); }
   void close_cell(std::size_t start) {
     const std::uint64_t length = used_ - start;
     if (length < 0x80) {
@@ -213,10 +219,12 @@ inline std::string_view DecodedColumn::Reader::next() {
 }
 
 // Reads one column body of kind (its kind byte already taken) holding rows cells, producing at
-// most limit bytes of cells and charging big numbers to budget, and leaves the cursor just past
-// it. Throws Error.
+// most room bytes of cells and charging big numbers to budget, and leaves the cursor just past
+// it. limit is the whole decode's output limit, which bounds a column scale: a scale is a count
+// of fraction digits a cell may write, not the cells' size, so the other columns' share of the
+// text does not lower it. Throws Error.
 DecodedColumn decode_table_column(ByteCursor& cursor, ColumnKind kind, std::uint64_t rows, std::uint64_t limit,
-                                  MagnitudeBudget& budget);
+                                  std::uint64_t room, MagnitudeBudget& budget);
 
 // The reader of kinds 1 (with_slots false) and 4 (true).
 DecodedColumn decode_template_column(ByteCursor& cursor, std::uint64_t rows, std::uint64_t limit, bool with_slots,

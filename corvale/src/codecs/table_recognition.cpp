@@ -36,39 +36,13 @@ std::size_t count_digit_runs(std::string_view cell) {
 // The template of a cell that is one number, or -1 for any other cell. A number's bytes between
 // its digit runs follow from its minus sign (bit 0), its fraction (bit 1) and its exponent's form
 // (bits 2-4), and back, so two numbers have the same template parts exactly when these agree:
-// a numeric column, the common one, is classified without a byte-by-byte comparison. The grammar
-// is scan_number's.
+// a numeric column, the common one, is classified without a byte-by-byte comparison.
 int number_template(std::string_view cell) {
-  const std::size_t len = cell.size();
-  const char* b = cell.data();
-  int shape = 0;
-  std::size_t q = 0;
-  if (q < len && b[q] == '-') {
-    shape = 1;
-    ++q;
-  }
-  const std::size_t integer = q;
-  while (q < len && is_digit(b[q])) ++q;
-  if (q == integer) return -1;
-  if (q < len && b[q] == '.') {
-    if (q + 1 >= len || !is_digit(b[q + 1])) return -1;
-    q += 2;
-    while (q < len && is_digit(b[q])) ++q;
-    shape |= 2;
-  }
-  if (q == len) return shape;
-  if (b[q] != 'e' && b[q] != 'E') return -1;
-  const bool upper = b[q] == 'E';
-  int form = upper ? 2 : 1;
-  std::size_t e = q + 1;
-  if (e < len && (b[e] == '+' || b[e] == '-')) {
-    form = (b[e] == '+' ? 3 : 5) + (upper ? 1 : 0);
-    ++e;
-  }
-  const std::size_t exponent = e;
-  while (e < len && is_digit(b[e])) ++e;
-  if (e == exponent || e != len) return -1;
-  return shape | form << 2;
+  WrittenNumberParts parts;
+  const NumberScan scan = scan_number_shape(cell, 0, parts);
+  if (!scan.ok || scan.end != cell.size()) return -1;
+  return (parts.negative ? 1 : 0) | (parts.fraction_digits.empty() ? 0 : 2) |
+         static_cast<int>(parts.exponent_form) << 2;
 }
 
 // The digit runs of a number of that template: the integer digits, then a fraction's and an

@@ -55,81 +55,10 @@ bool is_number_text(std::string_view text) {
 ExponentSplit split_exponent(std::string_view token) {
   const std::size_t at = token.find_first_of("eE");
   if (at == std::string_view::npos) return {token, ExponentForm::kNone, {}};
-  const bool upper = token[at] == 'E';
-  std::size_t digits = at + 1;
-  unsigned form = upper ? 2 : 1;
-  if (digits < token.size() && (token[digits] == '+' || token[digits] == '-')) {
-    form = (token[digits] == '+' ? 3 : 5) + (upper ? 1 : 0);
-    ++digits;
-  }
-  return {token.substr(0, at), static_cast<ExponentForm>(form), token.substr(digits)};
+  const ExponentMarker marker = read_exponent_marker(token, at);
+  return {token.substr(0, at), marker.form, token.substr(marker.digits)};
 }
 
-NumberScan scan_written_number(std::string_view text, std::size_t start, WrittenNumberParts& parts) {
-  const std::size_t len = text.size();
-  const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
-  constexpr NumberScan kNone{false, 0};
-  std::size_t p = start;
-  const bool negative = p < len && bytes[p] == '-';
-  p += negative;
-  if (p >= len) return kNone;
-
-  // The mantissa digits, integer then fraction digits, in one pass: how many count from the
-  // first non-zero one, their value while it fits, and the zeros that end them.
-  std::uint64_t significant = 0;
-  std::uint64_t value = 0;
-  std::uint64_t trailing = 0;
-  auto digits = [&](std::size_t q) {
-    for (; q < len; ++q) {
-      const unsigned digit = static_cast<unsigned>(bytes[q] - '0');
-      if (digit > 9) break;
-      significant += significant != 0 || digit != 0;
-      if (significant - 1 < 19) value = value * 10 + digit;  // a zero keeps value 0 (significant - 1 wraps)
-      trailing = digit == 0 ? trailing + 1 : 0;
-    }
-    return q;
-  };
-  const std::size_t integer_end = digits(p);
-  if (integer_end == p) return kNone;
-  // The integer digits' leading zeros, keeping the last digit.
-  const std::uint64_t integer_length = integer_end - p;
-  const std::uint64_t leading = significant == 0 ? integer_length - 1 : integer_length - significant;
-  std::size_t q = integer_end;
-  if (q < len && bytes[q] == '.') {
-    if (q + 1 >= len || static_cast<unsigned>(bytes[q + 1] - '0') > 9) return kNone;
-    q = digits(q + 1);
-  }
-  const std::size_t mantissa_end = q;
-  ExponentForm form = ExponentForm::kNone;
-  std::size_t exponent_digits = q;
-  if (q < len && (bytes[q] == 'e' || bytes[q] == 'E')) {
-    const bool upper = bytes[q] == 'E';
-    std::size_t r = q + 1;
-    unsigned f = upper ? 2 : 1;
-    if (r < len && (bytes[r] == '+' || bytes[r] == '-')) {
-      f = (bytes[r] == '+' ? 3 : 5) + (upper ? 1 : 0);
-      ++r;
-    }
-    std::size_t e = r;
-    while (e < len && static_cast<unsigned>(bytes[e] - '0') <= 9) ++e;
-    if (e == r) return kNone;
-    form = static_cast<ExponentForm>(f);
-    exponent_digits = r;
-    q = e;
-  }
-
-  parts.negative = negative;
-  parts.leading_zeros = leading;
-  parts.integer_digits = text.substr(p, integer_end - p);
-  parts.fraction_digits =
-      mantissa_end == integer_end ? std::string_view() : text.substr(integer_end + 1, mantissa_end - integer_end - 1);
-  parts.exponent_form = form;
-  parts.exponent_digits = text.substr(exponent_digits, q - exponent_digits);
-  parts.significant_digits = significant;
-  parts.trailing_zeros = trailing;
-  parts.value = value;
-  return {true, q};
-}
 
 WrittenNumberParts split_written_number_parts(std::string_view token) {
   WrittenNumberParts parts;

@@ -102,6 +102,23 @@ inline std::string_view exponent_form_text(ExponentForm form) {
   return kTexts[static_cast<unsigned>(form)];
 }
 
+// The exponent marker whose 'e' or 'E' is text[at]: its form, and where the exponent's digits
+// start (past a '+' or '-' that follows the letter).
+struct ExponentMarker {
+  ExponentForm form;
+  std::size_t digits;
+};
+inline ExponentMarker read_exponent_marker(std::string_view text, std::size_t at) {
+  const bool upper = text[at] == 'E';
+  std::size_t digits = at + 1;
+  unsigned form = upper ? 2 : 1;
+  if (digits < text.size() && (text[digits] == '+' || text[digits] == '-')) {
+    form = (text[digits] == '+' ? 3 : 5) + (upper ? 1 : 0);
+    ++digits;
+  }
+  return {static_cast<ExponentForm>(form), digits};
+}
+
 struct ExponentSplit {
   std::string_view mantissa;
   ExponentForm form;
@@ -126,9 +143,82 @@ struct WrittenNumberParts {
   bool value_fits() const { return significant_digits <= 19; }
 };
 
+// The number grammar, once. With kValues it also counts the mantissa's digits and reads its
+// value; without, only the pieces' places are taken (for a cell's shape, many times cheaper).
+template <bool kValues>
+inline NumberScan scan_number_parts(std::string_view text, std::size_t start, WrittenNumberParts& parts) {
+  const std::size_t len = text.size();
+  const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
+  constexpr NumberScan kNone{false, 0};
+  std::size_t p = start;
+  const bool negative = p < len && bytes[p] == '-';
+  p += negative;
+  if (p >= len) return kNone;
+
+  // The mantissa digits, integer then fraction digits, in one pass: how many count from the
+  // first non-zero one, their value while it fits, and the zeros that end them.
+  std::uint64_t significant = 0;
+  std::uint64_t value = 0;
+  std::uint64_t trailing = 0;
+  auto digits = [&](std::size_t q) {
+    for (; q < len; ++q) {
+      const unsigned digit = static_cast<unsigned>(bytes[q] - '0');
+      if (digit > 9) break;
+      if constexpr (kValues) {
+        significant += significant != 0 || digit != 0;
+        if (significant - 1 < 19) value = value * 10 + digit;  // a zero keeps value 0 (significant - 1 wraps)
+        trailing = digit == 0 ? trailing + 1 : 0;
+      }
+    }
+    return q;
+  };
+  const std::size_t integer_end = digits(p);
+  if (integer_end == p) return kNone;
+  // The integer digits' leading zeros, keeping the last digit.
+  const std::uint64_t integer_length = integer_end - p;
+  const std::uint64_t leading = significant == 0 ? integer_length - 1 : integer_length - significant;
+  std::size_t q = integer_end;
+  if (q < len && bytes[q] == '.') {
+    if (q + 1 >= len || static_cast<unsigned>(bytes[q + 1] - '0') > 9) return kNone;
+    q = digits(q + 1);
+  }
+  const std::size_t mantissa_end = q;
+  ExponentForm form = ExponentForm::kNone;
+  std::size_t exponent_digits = q;
+  if (q < len && (bytes[q] == 'e' || bytes[q] == 'E')) {
+    const ExponentMarker marker = read_exponent_marker(text, q);
+    std::size_t e = marker.digits;
+    while (e < len && static_cast<unsigned>(bytes[e] - '0') <= 9) ++e;
+    if (e == marker.digits) return kNone;
+    form = marker.form;
+    exponent_digits = marker.digits;
+    q = e;
+  }
+
+  parts.negative = negative;
+  parts.leading_zeros = leading;
+  parts.integer_digits = text.substr(p, integer_end - p);
+  parts.fraction_digits =
+      mantissa_end == integer_end ? std::string_view() : text.substr(integer_end + 1, mantissa_end - integer_end - 1);
+  parts.exponent_form = form;
+  parts.exponent_digits = text.substr(exponent_digits, q - exponent_digits);
+  parts.significant_digits = significant;
+  parts.trailing_zeros = trailing;
+  parts.value = value;
+  return {true, q};
+}
+
+
 // scan_number that also takes the number apart, in the same one pass over its bytes; parts is
 // filled only when the scan is ok.
-NumberScan scan_written_number(std::string_view text, std::size_t start, WrittenNumberParts& parts);
+inline NumberScan scan_written_number(std::string_view text, std::size_t start, WrittenNumberParts& parts) {
+  return scan_number_parts<true>(text, start, parts);
+}
+// The same grammar, taking only the sign, the digits' places and the exponent's form into parts
+// (no digit counts, zeros or value): what a cell's shape needs, at a fraction of the cost.
+inline NumberScan scan_number_shape(std::string_view text, std::size_t start, WrittenNumberParts& parts) {
+  return scan_number_parts<false>(text, start, parts);
+}
 // The parts of a whole number token (one that scan_number reads to its end).
 WrittenNumberParts split_written_number_parts(std::string_view token);
 
