@@ -33,16 +33,31 @@ struct CandidatePool {
   std::vector<std::uint64_t> sizes_;
 };
 
-// Offers pool entries in a given order, the k-th with method k; throws at fail_at.
+// Offers pool entries in a given order, the k-th with method k, in batches of 1 to 4 (a pick of
+// kSkipped does not apply); throws when building candidate fail_at.
+constexpr std::size_t kSkipped = SIZE_MAX;
 class PickedCandidates final : public CandidateSource {
  public:
-  PickedCandidates(const CandidatePool& pool, std::vector<std::size_t> picks, std::size_t fail_at = SIZE_MAX)
-      : pool_(pool), picks_(std::move(picks)), fail_at_(fail_at) {}
-  bool next(std::string& bytes, std::uint8_t& method) override {
-    if (k_ == fail_at_) throw Error("cannot build");
-    if (k_ == picks_.size()) return false;
-    bytes = pool_.bytes_[picks_[k_]];
-    method = static_cast<std::uint8_t>(k_++);
+  PickedCandidates(const CandidatePool& pool, std::vector<std::size_t> picks, std::uint64_t seed,
+                   std::size_t fail_at = SIZE_MAX)
+      : pool_(pool), picks_(std::move(picks)), fail_at_(fail_at) {
+    std::mt19937_64 rng(seed);
+    for (std::size_t k = 0; k < picks_.size(); k += batches_.back()) {
+      batches_.push_back(std::min<std::size_t>(1 + rng() % 4, picks_.size() - k));
+    }
+  }
+  bool next_batch() override {
+    if (batch_ < batches_.size() && started_) first_ += batches_[batch_++];
+    started_ = true;
+    return batch_ < batches_.size();
+  }
+  std::size_t batch_size() const override { return batches_[batch_]; }
+  bool build(std::size_t i, std::string& bytes, std::uint8_t& method) const override {
+    const std::size_t k = first_ + i;
+    if (k == fail_at_) throw Error("cannot build");
+    if (picks_[k] == kSkipped) return false;
+    bytes = pool_.bytes_[picks_[k]];
+    method = static_cast<std::uint8_t>(k);
     return true;
   }
 
@@ -50,7 +65,10 @@ class PickedCandidates final : public CandidateSource {
   const CandidatePool& pool_;
   std::vector<std::size_t> picks_;
   std::size_t fail_at_;
-  std::size_t k_ = 0;
+  std::vector<std::size_t> batches_;
+  std::size_t batch_ = 0;
+  std::size_t first_ = 0;
+  bool started_ = false;
 };
 
 // The program's worker threads installed for the codecs while it lives.
@@ -71,11 +89,11 @@ TEST(CandidateChoice, KeepsTheFirstStrictlySmallestAsAPlainMeasurementWould) {
   for (int round = 0; round < 300; ++round) {
     const std::uint64_t cap = (round % 3 == 0) ? 1500 : UINT64_MAX;
     std::vector<std::size_t> picks(1 + rng() % 12);
-    for (std::size_t& pick : picks) pick = rng() % none;
+    for (std::size_t& pick : picks) pick = rng() % 8 == 0 ? kSkipped : rng() % none;
     std::size_t expected = none;
     std::uint8_t expected_method = 0;
     for (std::size_t k = 0; k < picks.size(); ++k) {
-      if (pool.bytes_[picks[k]].size() > cap) continue;
+      if (picks[k] == kSkipped || pool.bytes_[picks[k]].size() > cap) continue;
       if (expected == none || pool.sizes_[picks[k]] < pool.sizes_[expected]) {
         expected = picks[k];
         expected_method = static_cast<std::uint8_t>(k);
@@ -85,6 +103,7 @@ TEST(CandidateChoice, KeepsTheFirstStrictlySmallestAsAPlainMeasurementWould) {
 
     CandidateChoice choice(cap);
     for (std::size_t k = 0; k < picks.size(); ++k) {
+      if (picks[k] == kSkipped) continue;
       choice.next() = pool.bytes_[picks[k]];
       choice.offer(static_cast<std::uint8_t>(k));
     }
@@ -94,10 +113,10 @@ TEST(CandidateChoice, KeepsTheFirstStrictlySmallestAsAPlainMeasurementWould) {
       EXPECT_EQ(choice.take(), pool.bytes_[expected]);
     }
 
-    // On worker threads the measurements end in any order, and with bounds taken from whatever
-    // was weighed when each began; the choice must not depend on it.
+    // On worker threads the builds and measurements end in any order, and each measurement is
+    // bounded by whatever was weighed when it began; the choice must not depend on it.
     const CandidateWorkers workers(2 + round % 7);
-    PickedCandidates source(pool, picks);
+    PickedCandidates source(pool, picks, round);
     const std::optional<ChosenCandidate> chosen = choose_candidate(source, cap, true);
     ASSERT_EQ(chosen.has_value(), expected != none);
     if (chosen) {
@@ -112,7 +131,7 @@ TEST(CandidateChoice, AFailureToBuildACandidateOnWorkerThreadsReachesTheCaller) 
   const CandidatePool pool(rng);
   const CandidateWorkers workers(4);
   for (const std::size_t fail_at : {0, 1, 5, 11}) {
-    PickedCandidates source(pool, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}, fail_at);
+    PickedCandidates source(pool, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}, fail_at, fail_at);
     EXPECT_ERROR(choose_candidate(source, UINT64_MAX, true), "cannot build");
   }
 }

@@ -95,15 +95,18 @@ namespace {
 // than their measurements save.
 constexpr std::size_t kParallelMinValues = 1 << 16;
 
-// One worker's candidate on the road: built in claim, measured in work, weighed against the kept
-// one at the worker's next claim.
+// One worker's candidate on the road: built in one work, weighed up at the next claim, measured
+// in the next work, weighed against the kept one at the claim after.
 struct RoadSlot {
+  enum class Phase { Idle, Building, Measuring };
+  Phase phase = Phase::Idle;
+  std::size_t in_batch = 0;
+  std::uint64_t index = 0;  // in the order of every candidate
   std::string bytes;
   std::uint8_t method = 0;
-  std::uint64_t index = 0;
+  bool applies = false;
   std::optional<std::uint64_t> bound;  // the size it must not pass to win; none: unbounded
   std::optional<std::uint64_t> size;   // none: over its bound
-  bool pending = false;
 };
 
 std::optional<ChosenCandidate> choose_candidate_on_road(CandidateSource& source, std::uint64_t max_bytes,
@@ -112,13 +115,16 @@ std::optional<ChosenCandidate> choose_candidate_on_road(CandidateSource& source,
   std::optional<ChosenCandidate> best;
   std::uint64_t best_size = 0;
   std::uint64_t best_index = 0;
-  std::uint64_t next_index = 0;
+  bool in_batch = false;
+  bool exhausted = false;
+  std::size_t batch_size = 0;
+  std::size_t batch_next = 0;
+  std::uint64_t batch_first = 0;
+  unsigned building = 0;
 
   // Measurements end in any order, so the kept candidate is the smallest, the earliest of equals:
   // the one the calling thread alone would keep.
   auto weigh = [&](RoadSlot& slot) {
-    if (!slot.pending) return;
-    slot.pending = false;
     if (!slot.size) return;
     if (best && (*slot.size > best_size || (*slot.size == best_size && slot.index > best_index))) return;
     if (!best) best.emplace();
@@ -127,24 +133,61 @@ std::optional<ChosenCandidate> choose_candidate_on_road(CandidateSource& source,
     best->method = slot.method;
     best->bytes.swap(slot.bytes);
   };
+  // A built candidate is measured only as far as it could still win: strictly smaller than the
+  // kept one when that comes earlier, at most as large when it comes later.
+  auto start_measuring = [&](RoadSlot& slot) {
+    if (!slot.applies || slot.bytes.size() > max_bytes) return false;
+    slot.bound.reset();
+    if (best) {
+      if (best_index > slot.index) {
+        slot.bound = best_size;
+      } else if (best_size > 0) {
+        slot.bound = best_size - 1;
+      } else {
+        return false;
+      }
+    }
+    slot.phase = RoadSlot::Phase::Measuring;
+    return true;
+  };
   auto claim = [&](unsigned worker) {
     RoadSlot& slot = slots[worker];
-    weigh(slot);
+    if (slot.phase == RoadSlot::Phase::Building) {
+      --building;
+      slot.phase = RoadSlot::Phase::Idle;
+      if (start_measuring(slot)) return RoadStep::Work;
+    } else if (slot.phase == RoadSlot::Phase::Measuring) {
+      weigh(slot);
+      slot.phase = RoadSlot::Phase::Idle;
+    }
     for (;;) {
-      slot.bytes.clear();
-      if (!source.next(slot.bytes, slot.method)) return false;
-      slot.index = next_index++;
-      if (slot.bytes.size() > max_bytes) continue;
-      // Every candidate weighed so far came before this one, which must be strictly smaller to
-      // win: a stream that reaches the kept size need not be written out.
-      if (best && best_size == 0) continue;
-      slot.bound = best ? std::optional<std::uint64_t>(best_size - 1) : std::nullopt;
-      slot.pending = true;
-      return true;
+      if (in_batch && batch_next < batch_size) {
+        slot.in_batch = batch_next++;
+        slot.index = batch_first + slot.in_batch;
+        slot.phase = RoadSlot::Phase::Building;
+        ++building;
+        return RoadStep::Work;
+      }
+      if (exhausted) return RoadStep::Done;
+      // The next batch changes what the current one is built from.
+      if (building > 0) return RoadStep::Wait;
+      batch_first += batch_size;
+      if (!source.next_batch()) {
+        exhausted = true;
+        return RoadStep::Done;
+      }
+      in_batch = true;
+      batch_size = source.batch_size();
+      batch_next = 0;
     }
   };
   auto work = [&](unsigned worker) {
     RoadSlot& slot = slots[worker];
+    if (slot.phase == RoadSlot::Phase::Building) {
+      slot.bytes.clear();
+      slot.applies = source.build(slot.in_batch, slot.bytes, slot.method);
+      return;
+    }
     slot.size = slot.bound ? deflate_compress_fast_within(slot.bytes, *slot.bound)
                            : std::optional<std::uint64_t>(deflate_compress_fast(slot.bytes));
   };
@@ -152,33 +195,49 @@ std::optional<ChosenCandidate> choose_candidate_on_road(CandidateSource& source,
   return best;
 }
 
-// The candidates of choose_difference_encoding in their order, built in place in the list: it
-// is turned into magnitudes for one variant's layouts and back, never copied.
+// The candidates of choose_difference_encoding in their order, built from the list in place: a
+// batch for each variant, its layouts; between batches the list is turned into the next
+// variant's magnitudes, never copied.
 class DifferenceCandidates final : public CandidateSource {
  public:
   DifferenceCandidates(IntegerList values, const DifferenceFraming& framing)
-      : values_(std::move(values)), framing_(framing), n_(values_.size()) {
-    enter_order();
-  }
+      : values_(std::move(values)), framing_(framing), n_(values_.size()) {}
 
-  bool next(std::string& bytes, std::uint8_t& method) override {
-    while (!done_) {
-      if (layout_ == std::size(kLayoutsInOrder)) {
-        leave_variant();
-        continue;
-      }
-      const std::uint8_t layout = kLayoutsInOrder[layout_++];
-      method = static_cast<std::uint8_t>(d_ | (with_base_ ? kMethodBase : 0) | layout);
-      if (framing_.method_byte_first) bytes.push_back(static_cast<char>(method));
-      bytes += head_;
-      if (!append_number_list_body(values_, seeds_, layout, bytes)) {
-        bytes.clear();
-        continue;
-      }
-      bytes += framing_.tail;
+  bool next_batch() override {
+    if (!started_) {
+      started_ = true;
+      enter_order();
       return true;
     }
-    return false;
+    if (!with_base_) {
+      unzigzag_from(values_, seeds_);
+      if (n_ > seeds_) {
+        base_ = smallest_from(values_, seeds_);
+        offset_from(values_, seeds_, base_, true);
+        write_varint_big(zigzag_encode_big(base_), head_);
+        with_base_ = true;
+        return true;
+      }
+    } else {
+      offset_from(values_, seeds_, base_, false);
+      with_base_ = false;
+    }
+    if (d_ == 2) return false;
+    ++d_;
+    enter_order();
+    return true;
+  }
+
+  std::size_t batch_size() const override { return std::size(kLayoutsInOrder); }
+
+  bool build(std::size_t i, std::string& bytes, std::uint8_t& method) const override {
+    const std::uint8_t layout = kLayoutsInOrder[i];
+    method = static_cast<std::uint8_t>(d_ | (with_base_ ? kMethodBase : 0) | layout);
+    if (framing_.method_byte_first) bytes.push_back(static_cast<char>(method));
+    bytes += head_;
+    if (!append_number_list_body(values_, seeds_, layout, bytes)) return false;
+    bytes += framing_.tail;
+    return true;
   }
 
  private:
@@ -192,38 +251,12 @@ class DifferenceCandidates final : public CandidateSource {
     zigzag_from(values_, seeds_);
   }
 
-  // Every layout of a variant is built: on to the base variant when values follow the seeds,
-  // else to the next order.
-  void leave_variant() {
-    layout_ = 0;
-    if (!with_base_) {
-      unzigzag_from(values_, seeds_);
-      if (n_ > seeds_) {
-        base_ = smallest_from(values_, seeds_);
-        offset_from(values_, seeds_, base_, true);
-        write_varint_big(zigzag_encode_big(base_), head_);
-        with_base_ = true;
-        return;
-      }
-    } else {
-      offset_from(values_, seeds_, base_, false);
-      with_base_ = false;
-    }
-    if (d_ == 2) {
-      done_ = true;
-      return;
-    }
-    ++d_;
-    enter_order();
-  }
-
   IntegerList values_;
   const DifferenceFraming& framing_;
   const std::size_t n_;
+  bool started_ = false;
   std::uint8_t d_ = 0;
   bool with_base_ = false;
-  bool done_ = false;
-  std::size_t layout_ = 0;
   std::size_t seeds_ = 0;
   std::string head_;
   BigInt base_;
@@ -236,7 +269,11 @@ std::optional<ChosenCandidate> choose_candidate(CandidateSource& source, std::ui
   if (parallel && road.run != nullptr && road.workers >= 2) return choose_candidate_on_road(source, max_bytes, road);
   CandidateChoice choice(max_bytes);
   std::uint8_t method = 0;
-  while (source.next(choice.next(), method)) choice.offer(method);
+  while (source.next_batch()) {
+    for (std::size_t i = 0; i < source.batch_size(); ++i) {
+      if (source.build(i, choice.next(), method)) choice.offer(method);
+    }
+  }
   if (!choice.found()) return std::nullopt;
   return ChosenCandidate{choice.method(), choice.take()};
 }

@@ -1,5 +1,7 @@
 #include "main/candidate_workers.h"
 
+#include <condition_variable>
+#include <cstdint>
 #include <exception>
 #include <mutex>
 #include <thread>
@@ -9,20 +11,32 @@
 
 namespace corvale {
 
-void run_candidate_workers(unsigned workers, const std::function<bool(unsigned)>& claim,
+void run_candidate_workers(unsigned workers, const std::function<RoadStep(unsigned)>& claim,
                            const std::function<void(unsigned)>& work) {
   std::mutex mutex;
+  std::condition_variable claimed;  // another loop's claim returned, or a loop failed
+  std::uint64_t claims = 0;
   std::exception_ptr fault;
   auto loop = [&](unsigned worker) {
     for (;;) {
       {
-        const std::lock_guard<std::mutex> lock(mutex);
-        if (fault) return;
-        try {
-          if (!claim(worker)) return;
-        } catch (...) {
-          fault = std::current_exception();
-          return;
+        std::unique_lock<std::mutex> lock(mutex);
+        for (;;) {
+          if (fault) return;
+          RoadStep step;
+          try {
+            step = claim(worker);
+          } catch (...) {
+            fault = std::current_exception();
+            claimed.notify_all();
+            return;
+          }
+          ++claims;
+          claimed.notify_all();
+          if (step == RoadStep::Done) return;
+          if (step == RoadStep::Work) break;
+          const std::uint64_t seen = claims;
+          claimed.wait(lock, [&] { return fault || claims != seen; });
         }
       }
       try {
@@ -30,6 +44,7 @@ void run_candidate_workers(unsigned workers, const std::function<bool(unsigned)>
       } catch (...) {
         const std::lock_guard<std::mutex> lock(mutex);
         if (!fault) fault = std::current_exception();
+        claimed.notify_all();
         return;
       }
     }

@@ -4,11 +4,13 @@
 
 #include <functional>
 
+#include "codecs/candidate_road.h"
+
 namespace corvale {
 
 // Runs the loops of a CandidateRoad: worker 0 on the calling thread, the others on threads of
 // their own, all joined before it returns. Rethrows the first exception of any loop.
-void run_candidate_workers(unsigned workers, const std::function<bool(unsigned)>& claim,
+void run_candidate_workers(unsigned workers, const std::function<RoadStep(unsigned)>& claim,
                            const std::function<void(unsigned)>& work);
 
 // Makes every later choice between large candidates measure them on `workers` threads (2 or
