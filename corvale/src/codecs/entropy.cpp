@@ -284,6 +284,10 @@ EntropyBodyReader::EntropyBodyReader(ByteCursor& cursor, std::uint64_t count, st
     }
   };
   if (count <= max_kept_tokens) {
+    // Room at once for at most max_kept_tokens bytes, whatever the count claims: pages are
+    // touched only as tokens arrive, and the list is never copied to grow (its copy would double
+    // the peak).
+    tokens_.reserve(static_cast<std::size_t>(count));
     walk(std::true_type{});
   } else {
     walk(std::false_type{});
