@@ -2,10 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdint>
+#include <mutex>
 #include <optional>
 #include <random>
+#include <set>
 #include <string>
+#include <thread>
+#include <utility>
 #include <vector>
 
 #include "codecs/candidate_road.h"
@@ -53,6 +58,10 @@ class PickedCandidates final : public CandidateSource {
   }
   std::size_t batch_size() const override { return batches_[batch_]; }
   bool build(std::size_t i, std::string& bytes, std::uint8_t& method) const override {
+    {
+      const std::lock_guard<std::mutex> lock(mutex_);
+      builders_.insert(std::this_thread::get_id());
+    }
     const std::size_t k = first_ + i;
     if (k == fail_at_) throw Error("cannot build");
     if (picks_[k] == kSkipped) return false;
@@ -61,10 +70,18 @@ class PickedCandidates final : public CandidateSource {
     return true;
   }
 
+  // The threads that built candidates.
+  std::set<std::thread::id> builders() const {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    return builders_;
+  }
+
  private:
   const CandidatePool& pool_;
   std::vector<std::size_t> picks_;
   std::size_t fail_at_;
+  mutable std::mutex mutex_;
+  mutable std::set<std::thread::id> builders_;
   std::vector<std::size_t> batches_;
   std::size_t batch_ = 0;
   std::size_t first_ = 0;
@@ -124,6 +141,43 @@ TEST(CandidateChoice, KeepsTheFirstStrictlySmallestAsAPlainMeasurementWould) {
       EXPECT_EQ(chosen->bytes, pool.bytes_[expected]);
     }
   }
+}
+
+// A candidate whose building makes a choice of its own, as a table's column would: the inner
+// choice runs on its worker alone, and both choose as on one thread.
+class NestedCandidates final : public CandidateSource {
+ public:
+  explicit NestedCandidates(const CandidatePool& pool) : pool_(pool) {}
+  bool next_batch() override { return !std::exchange(started_, true); }
+  std::size_t batch_size() const override { return 6; }
+  bool build(std::size_t i, std::string& bytes, std::uint8_t& method) const override {
+    PickedCandidates inner(pool_, {i, i + 6, i + 12, i + 1}, i);
+    const std::optional<ChosenCandidate> chosen = choose_candidate(inner, UINT64_MAX, true);
+    if (inner.builders() != std::set<std::thread::id>{std::this_thread::get_id()}) strayed_ = true;
+    bytes = chosen->bytes;
+    method = static_cast<std::uint8_t>(i);
+    return true;
+  }
+  bool strayed() const { return strayed_; }
+
+ private:
+  const CandidatePool& pool_;
+  bool started_ = false;
+  mutable std::atomic<bool> strayed_{false};
+};
+
+TEST(CandidateChoice, AChoiceInsideACandidateOnWorkerThreadsRunsOnItsWorker) {
+  std::mt19937_64 rng(5);
+  const CandidatePool pool(rng);
+  NestedCandidates alone(pool);
+  const std::optional<ChosenCandidate> expected = choose_candidate(alone, UINT64_MAX, false);
+  const CandidateWorkers workers(4);
+  NestedCandidates nested(pool);
+  const std::optional<ChosenCandidate> chosen = choose_candidate(nested, UINT64_MAX, true);
+  EXPECT_FALSE(nested.strayed()) << "an inner choice took workers of its own";
+  ASSERT_TRUE(chosen && expected);
+  EXPECT_EQ(chosen->method, expected->method);
+  EXPECT_EQ(chosen->bytes, expected->bytes);
 }
 
 TEST(CandidateChoice, AFailureToBuildACandidateOnWorkerThreadsReachesTheCaller) {

@@ -11,13 +11,28 @@
 
 namespace corvale {
 
+namespace {
+
+// Set on a thread while it runs a loop of the road: a choice started inside a loop's work runs on
+// that thread alone, not on workers of its own.
+thread_local bool t_in_loop = false;
+
+}  // namespace
+
 void run_candidate_workers(unsigned workers, const std::function<RoadStep(unsigned)>& claim,
                            const std::function<void(unsigned)>& work) {
+  if (t_in_loop) workers = 1;
   std::mutex mutex;
   std::condition_variable claimed;  // another loop's claim returned, or a loop failed
   std::uint64_t claims = 0;
   std::exception_ptr fault;
   auto loop = [&](unsigned worker) {
+    const bool was_in_loop = t_in_loop;
+    t_in_loop = true;
+    struct Restore {
+      bool value;
+      ~Restore() { t_in_loop = value; }
+    } restore{was_in_loop};
     for (;;) {
       {
         std::unique_lock<std::mutex> lock(mutex);

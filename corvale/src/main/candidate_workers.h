@@ -9,7 +9,9 @@
 namespace corvale {
 
 // Runs the loops of a CandidateRoad: worker 0 on the calling thread, the others on threads of
-// their own, all joined before it returns. Rethrows the first exception of any loop.
+// their own, all joined before it returns; called from inside a loop (a choice within a
+// candidate's building), it runs the one loop on the calling thread. Rethrows the first
+// exception of any loop.
 void run_candidate_workers(unsigned workers, const std::function<RoadStep(unsigned)>& claim,
                            const std::function<void(unsigned)>& work);
 
