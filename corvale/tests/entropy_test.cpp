@@ -244,19 +244,22 @@ TEST(EntropyBody, ReaderGivesTheSameValuesInAnyPiecesAndAfterRewinding) {
   std::vector<std::uint64_t> values;
   for (int i = 0; i < 5000; ++i) values.push_back(rng() >> (rng() % 64));
   const std::string body = encode_entropy_body(values) + "tail";
-  ByteCursor c{body};
-  EntropyBodyReader reader(c, values.size());
-  EXPECT_EQ(c.pos, body.size() - 4) << "the cursor stops right after the body";
-  for (std::size_t piece : {1u, 7u, 4096u}) {
-    SCOPED_TRACE(piece);
-    reader.rewind();
-    std::vector<std::uint64_t> got;
-    while (reader.left() > 0) {
-      const std::size_t n = std::min<std::uint64_t>(piece, reader.left());
-      got.resize(got.size() + n);
-      reader.read(got.data() + got.size() - n, n);
+  // With the tokens kept from the constructor's walk, and with the stream walked again.
+  for (const std::uint64_t max_kept_tokens : {kKeptEntropyTokens, std::uint64_t{0}}) {
+    ByteCursor c{body};
+    EntropyBodyReader reader(c, values.size(), max_kept_tokens);
+    EXPECT_EQ(c.pos, body.size() - 4) << "the cursor stops right after the body";
+    for (std::size_t piece : {1u, 7u, 4096u}) {
+      SCOPED_TRACE(testing::Message() << "piece " << piece << ", tokens kept up to " << max_kept_tokens);
+      reader.rewind();
+      std::vector<std::uint64_t> got;
+      while (reader.left() > 0) {
+        const std::size_t n = std::min<std::uint64_t>(piece, reader.left());
+        got.resize(got.size() + n);
+        reader.read(got.data() + got.size() - n, n);
+      }
+      EXPECT_EQ(got, values);
     }
-    EXPECT_EQ(got, values);
   }
 }
 

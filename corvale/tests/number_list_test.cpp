@@ -291,6 +291,16 @@ TEST(NumberListBody, TransformsLeaveSixtyFourBitsExactly) {
   collect_bigints_offset_by_base(small, unsigned_list(big_list({0, ~0ull})), BigInt::from_i64(INT64_MIN));
   EXPECT_FALSE(small.wide());
   EXPECT_EQ(test::bigints(small), signed_list({INT64_MIN, INT64_MAX}));
+  // Magnitudes whose OR (7) passes the room a base leaves under 2^63 while their largest (5)
+  // fits stay words; one more past the room widens the list, keeping what it held.
+  IntegerList near = signed_integers(signed_list({1}));
+  collect_bigints_offset_by_base(near, unsigned_list(big_list({5, 2})), BigInt::from_i64(INT64_MAX - 6));
+  EXPECT_FALSE(near.wide());
+  collect_bigints_offset_by_base(near, unsigned_list(big_list({6, 7})), BigInt::from_i64(INT64_MAX - 6));
+  EXPECT_TRUE(near.wide());
+  EXPECT_EQ(test::bigints(near), (std::vector<BigInt>{BigInt(1), BigInt::from_i64(INT64_MAX - 1),
+                                                      BigInt::from_i64(INT64_MAX - 4), BigInt::from_i64(INT64_MAX),
+                                                      BigInt::from_i64(INT64_MAX) + BigInt(1)}));
 }
 
 TEST(NumberListBody, PrefixSumsCarryFromPieceToPiece) {

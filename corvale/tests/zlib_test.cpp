@@ -110,6 +110,137 @@ TEST(Inflate, CorruptStreamsAreDecompressionErrors) {
                "Invalid zlib payload: deflate decompression error");
 }
 
+// Raw deflate written bit by bit: fields least significant bit first, as the format packs them,
+// Huffman codewords most significant bit first.
+class DeflateBits {
+ public:
+  DeflateBits& bits(std::uint32_t value, int count) {
+    for (int i = 0; i < count; ++i) put((value >> i) & 1);
+    return *this;
+  }
+  DeflateBits& codeword(std::uint32_t code, int length) {
+    for (int i = length - 1; i >= 0; --i) put((code >> i) & 1);
+    return *this;
+  }
+  // A stored block of n bytes 'a', not the last one.
+  DeflateBits& stored(std::uint16_t n) {
+    bits(0, 3);
+    while (used_ != 0) put(0);
+    bits(n, 16).bits(static_cast<std::uint16_t>(~n), 16);
+    bytes_.append(n, 'a');
+    return *this;
+  }
+  // The header of a last dynamic block whose precode gives each of the (up to four) symbols in
+  // precode_symbols a codeword of 2 bits, in that order of codewords, then its code lengths
+  // written as the (precode symbol, extra bits, extra count) steps.
+  struct Step {
+    unsigned symbol;
+    std::uint32_t extra = 0;
+    int extra_bits = 0;
+  };
+  DeflateBits& dynamic(unsigned litlen_codes, unsigned offset_codes, const std::vector<unsigned>& precode_symbols,
+                       const std::vector<Step>& steps) {
+    static constexpr unsigned kOrder[19] = {16, 17, 18, 0, 8, 7, 9, 6, 10, 5, 11, 4, 12, 3, 13, 2, 14, 1, 15};
+    bits(1, 1).bits(2, 2).bits(litlen_codes - 257, 5).bits(offset_codes - 1, 5).bits(19 - 4, 4);
+    for (unsigned symbol : kOrder) {
+      bool used = false;
+      for (unsigned u : precode_symbols) used = used || u == symbol;
+      bits(used ? 2 : 0, 3);
+    }
+    for (const Step& step : steps) {
+      // Canonical codewords of equal length go in symbol order.
+      std::uint32_t code = 0;
+      for (unsigned u : precode_symbols) code += u < step.symbol ? 1 : 0;
+      codeword(code, 2).bits(step.extra, step.extra_bits);
+    }
+    return *this;
+  }
+  std::string bytes() const { return used_ == 0 ? bytes_ : bytes_ + static_cast<char>(pending_); }
+
+ private:
+  void put(std::uint32_t bit) {
+    pending_ = static_cast<std::uint8_t>(pending_ | bit << used_);
+    if (++used_ == 8) {
+      bytes_.push_back(static_cast<char>(pending_));
+      pending_ = 0;
+      used_ = 0;
+    }
+  }
+  std::string bytes_;
+  std::uint8_t pending_ = 0;
+  int used_ = 0;
+};
+
+// Litlen codewords of the static code.
+constexpr std::uint32_t kStaticLiteralA = 0x30 + 'a';  // 8 bits
+constexpr std::uint32_t kStaticEndOfBlock = 0;         // 7 bits
+constexpr std::uint32_t kStaticLength3 = 1;            // symbol 257, 7 bits
+
+// Streams in the corners where a whole-buffer inflater could read on where zlib's stops: each
+// must fail as zlib fails, whichever inflater reads it, and a stream zlib reads must restore.
+TEST(Inflate, StreamsZlibRefusesFailAndStreamsItReadsRestoreWhateverReadsThem) {
+  // Dynamic blocks with code lengths for 'a' (97) and symbols from 256 on, and a precode of
+  // 0, 1, 2 and 18 (zeros 11 to 138 times).
+  using Step = DeflateBits::Step;
+  const std::vector<unsigned> precode = {0, 1, 2, 18};
+  const Step zeros_before_a{18, 97 - 11, 7};
+  const Step zeros_between{18, 127, 7};  // 138 of the 158 zeros from 98 to 255
+  const Step twenty_zeros{18, 20 - 11, 7};
+  // 'a' of 1 bit, 256 and 257 (a length of 3) of 2 bits, and no offset codeword.
+  const std::vector<Step> a_end_length_no_offsets = {zeros_before_a, {1}, zeros_between, twenty_zeros, {2}, {2}, {0}};
+  // The single codeword of 1 bit is the end of the block.
+  const std::vector<Step> end_alone = {{18, 138 - 11, 7}, {18, 118 - 11, 7}, {1}, {0}};
+
+  struct Case {
+    const char* what;
+    std::string stream;
+    std::optional<std::string> restored;  // none: the decompression error
+  };
+  const Case cases[] = {
+      {"static litlen symbol 286",
+       DeflateBits().bits(1, 1).bits(1, 2).codeword(kStaticLiteralA, 8).codeword(0xC6, 8).codeword(0, 5)
+           .codeword(kStaticEndOfBlock, 7).bytes(),
+       std::nullopt},
+      {"static offset symbol 30, after enough output for its offset",
+       DeflateBits().stored(30000).bits(1, 1).bits(1, 2).codeword(kStaticLength3, 7).codeword(30, 5).bits(0, 13)
+           .codeword(kStaticEndOfBlock, 7).bytes(),
+       std::nullopt},
+      {"the same match with offset symbol 29",
+       DeflateBits().stored(30000).bits(1, 1).bits(1, 2).codeword(kStaticLength3, 7).codeword(29, 5).bits(0, 13)
+           .codeword(kStaticEndOfBlock, 7).bytes(),
+       std::string(30003, 'a')},
+      {"a match in a block with no offset codewords",
+       DeflateBits().dynamic(258, 1, precode, a_end_length_no_offsets).codeword(0, 1).codeword(3, 2).bits(0, 1)
+           .codeword(2, 2).bytes(),
+       std::nullopt},
+      {"literals alone in a block with no offset codewords",
+       DeflateBits().dynamic(258, 1, precode, a_end_length_no_offsets).codeword(0, 1).codeword(0, 1)
+           .codeword(2, 2).bytes(),
+       "aa"},
+      {"287 litlen code lengths, the last 29 of them 0",
+       DeflateBits()
+           .dynamic(287, 1, precode, {zeros_before_a, {1}, zeros_between, twenty_zeros, {2}, {2}, {18, 29 - 11, 7}, {0}})
+           .codeword(0, 1).codeword(2, 2).bytes(),
+       std::nullopt},
+      {"zeros repeated past the last code length",
+       DeflateBits().dynamic(258, 1, precode, {zeros_before_a, {1}, zeros_between, twenty_zeros, {2}, {2}, {18, 0, 7}})
+           .codeword(0, 1).codeword(2, 2).bytes(),
+       std::nullopt},
+      {"a single litlen codeword, read as 1", DeflateBits().dynamic(257, 1, precode, end_alone).codeword(1, 1).bytes(),
+       std::nullopt},
+      {"a single litlen codeword, read as 0", DeflateBits().dynamic(257, 1, precode, end_alone).codeword(0, 1).bytes(),
+       ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    if (c.restored) {
+      EXPECT_EQ(inflate_limited(c.stream, c.restored->size(), false), *c.restored);
+    } else {
+      EXPECT_ERROR(inflate_limited(c.stream, 1 << 20, false), "Invalid zlib payload: deflate decompression error");
+    }
+  }
+}
+
 TEST(Inflate, ZlibStreamAskingForADictionary) {
   // 78 20: the header with the preset-dictionary flag; then the dictionary's Adler-32.
   std::string stream = "\x78\x20";

@@ -4,6 +4,7 @@
 // smallest. The number list and the number column share the search over difference orders,
 // bases and body layouts built on it.
 
+#include <cstddef>
 #include <cstdint>
 #include <limits>
 #include <optional>
@@ -48,6 +49,31 @@ class CandidateChoice {
   std::string scratch_;
 };
 
+// The candidates of one choice in their fixed order, in batches: the candidates of one batch
+// may be built at once, and a batch begins only once the one before it is wholly built.
+class CandidateSource {
+ public:
+  virtual ~CandidateSource() = default;
+  // Moves on to the next batch (the first, on the first call); false once none is left.
+  virtual bool next_batch() = 0;
+  virtual std::size_t batch_size() const = 0;
+  // Builds candidate i of the current batch into bytes (empty on entry) and names its method;
+  // false when it does not apply. Calls for different candidates may run at once.
+  virtual bool build(std::size_t i, std::string& bytes, std::uint8_t& method) const = 0;
+};
+
+struct ChosenCandidate {
+  std::uint8_t method;
+  std::string bytes;
+};
+
+// Draws every candidate from source and keeps the first strictly smallest after level-2 deflate,
+// passing over those longer than max_bytes; none when no candidate was measured. With parallel
+// set and a road installed (candidate_road.h), candidates are built and measured on the road's
+// workers, and the same candidate is chosen: worth it only when candidates are large enough to
+// outweigh starting the workers. Throws the deflate wrapper's error.
+std::optional<ChosenCandidate> choose_candidate(CandidateSource& source, std::uint64_t max_bytes, bool parallel);
+
 // How a codec stores one encoding of a list: the method byte either opens the bytes (a number
 // column) or is kept apart (a number list), then the first d values of the d-th differences
 // (the seeds), the base when there is one, the body, then the codec's own tail.
@@ -57,10 +83,8 @@ struct DifferenceFraming {
   std::uint64_t max_bytes = std::numeric_limits<std::uint64_t>::max();
 };
 
-struct DifferenceEncoding {
-  std::uint8_t method;  // d | 8 when a base is stored | the layout
-  std::string bytes;    // framed as the DifferenceFraming says
-};
+// method: d | 8 when a base is stored | the layout; bytes framed as the DifferenceFraming says.
+using DifferenceEncoding = ChosenCandidate;
 
 // The search both the number list and the number column run: for d = 0, 1, 2 (the list
 // replaced by its differences at the start of d = 1 and d = 2), first without a base, then, when

@@ -7,6 +7,7 @@
 #include <iterator>
 #include <memory>
 #include <stdexcept>
+#include <type_traits>
 
 namespace corvale {
 
@@ -231,7 +232,8 @@ std::string encode_entropy_body(const std::vector<std::uint64_t>& values) {
   return out;
 }
 
-EntropyBodyReader::EntropyBodyReader(ByteCursor& cursor, std::uint64_t count) : count_(count) {
+EntropyBodyReader::EntropyBodyReader(ByteCursor& cursor, std::uint64_t count, std::uint64_t max_kept_tokens)
+    : count_(count) {
   if (count == 0) return;
   const std::uint64_t k = cursor_read_varint_u64(cursor);
   if (k == 0 || k > kEntropyTokenCount) throw Error(kInvalidEntropyTable);
@@ -268,21 +270,34 @@ EntropyBodyReader::EntropyBodyReader(ByteCursor& cursor, std::uint64_t count) : 
   std::uint32_t x = first_state_;
   std::uint64_t p = 4;
   u128 total_extra = 0;
-  for (std::uint64_t i = 0; i < count; ++i) {
-    const std::uint32_t slot = x & (kEntropyScale - 1);
-    const std::uint8_t t = slot_token_[slot];
-    total_extra += kTokenExtraBits[t];
-    x = freq_[t] * (x >> kEntropyScaleBits) + slot - start_[t];
-    while (x < kEntropyStateLow) {
-      if (p == stream_len) throw Error(kTruncatedEntropyStream);
-      x = (x << 8) | stream_[p++];
+  auto walk = [&](auto keep) {
+    for (std::uint64_t i = 0; i < count; ++i) {
+      const std::uint32_t slot = x & (kEntropyScale - 1);
+      const std::uint8_t t = slot_token_[slot];
+      if constexpr (decltype(keep)::value) tokens_.push_back(t);
+      total_extra += kTokenExtraBits[t];
+      x = freq_[t] * (x >> kEntropyScaleBits) + slot - start_[t];
+      while (x < kEntropyStateLow) {
+        if (p == stream_len) throw Error(kTruncatedEntropyStream);
+        x = (x << 8) | stream_[p++];
+      }
     }
+  };
+  if (count <= max_kept_tokens) {
+    // Room at once for at most max_kept_tokens bytes, whatever the count claims: pages are
+    // touched only as tokens arrive, and the list is never copied to grow (its copy would double
+    // the peak).
+    tokens_.reserve(static_cast<std::size_t>(count));
+    walk(std::true_type{});
+  } else {
+    walk(std::false_type{});
   }
   if (p != stream_len || x != kEntropyStateLow) throw Error(kInvalidEntropyStream);
 
   const u128 extra_len = (total_extra + 7) / 8;
   if (extra_len > cursor.remaining()) throw Error(kTruncatedNumberList);
   extra_ = reinterpret_cast<const unsigned char*>(cursor_take_bytes(cursor, static_cast<std::uint64_t>(extra_len)).data());
+  extra_end_ = extra_ + static_cast<std::size_t>(extra_len);
   // Exactly ceil(E / 8) bytes were taken, so only the last byte's high bits are padding.
   const unsigned used_in_last = static_cast<unsigned>(total_extra % 8);
   if (used_in_last != 0 && (extra_[extra_len - 1] >> used_in_last) != 0) throw Error(kInvalidEntropyPadding);
@@ -307,24 +322,35 @@ void EntropyBodyReader::read(std::uint64_t* out, std::size_t n) {
   const unsigned char* extra = extra_at_;
   std::uint64_t bits = bits_;
   unsigned have = bit_count_;
-  // The next k <= 56 raw bits: refilled a byte at a time, so never more than 63 are held.
+  // The next k <= 56 raw bits. Refilled eight bytes at a time while eight remain: the bits above
+  // `have` are then either 0 or the very bits the next refill puts there, so OR-ing them in again
+  // changes nothing. Never more than 63 bits are held.
+  const unsigned char* const extra_end = extra_end_;
   auto take = [&](unsigned k) {
-    while (have < k) {
-      bits |= static_cast<std::uint64_t>(*extra++) << have;
-      have += 8;
+    if (have < k) {
+      if (extra_end - extra >= 8) {
+        std::uint64_t word;
+        std::memcpy(&word, extra, 8);
+        if constexpr (std::endian::native == std::endian::big) word = __builtin_bswap64(word);
+        bits |= word << have;
+        const unsigned bytes = (63 - have) / 8;
+        extra += bytes;
+        have += 8 * bytes;
+      } else {
+        while (have < k) {
+          bits |= static_cast<std::uint64_t>(*extra++) << have;
+          have += 8;
+        }
+      }
     }
     const std::uint64_t low = bits & ((std::uint64_t{1} << k) - 1);
     bits >>= k;
     have -= k;
     return low;
   };
-  for (std::size_t i = 0; i < n; ++i) {
-    const std::uint32_t slot = x & (kEntropyScale - 1);
-    const unsigned t = slot_token_[slot];
-    x = freq_[t] * (x >> kEntropyScaleBits) + slot - start_[t];
-    while (x < kEntropyStateLow) x = (x << 8) | *stream++;
-    // Small values are tokens with no raw bits and a base of their own, so every token takes
-    // the same path.
+  // Small values are tokens with no raw bits and a base of their own, so every token takes the
+  // same path.
+  auto value_of = [&](unsigned t) {
     const unsigned e = kTokenExtraBits[t];
     std::uint64_t low;
     if (e <= 56) {
@@ -333,7 +359,19 @@ void EntropyBodyReader::read(std::uint64_t* out, std::size_t n) {
       low = take(32);
       low |= take(e - 32) << 32;
     }
-    out[i] = kTokenBase[t] | low;
+    return kTokenBase[t] | low;
+  };
+  if (!tokens_.empty()) {
+    const std::uint8_t* tokens = tokens_.data() + next_;
+    for (std::size_t i = 0; i < n; ++i) out[i] = value_of(tokens[i]);
+  } else {
+    for (std::size_t i = 0; i < n; ++i) {
+      const std::uint32_t slot = x & (kEntropyScale - 1);
+      const unsigned t = slot_token_[slot];
+      x = freq_[t] * (x >> kEntropyScaleBits) + slot - start_[t];
+      while (x < kEntropyStateLow) x = (x << 8) | *stream++;
+      out[i] = value_of(t);
+    }
   }
   state_ = x;
   stream_at_ = stream;

@@ -23,6 +23,7 @@ inline constexpr unsigned kEntropyTokenCount = 254;
 inline constexpr std::uint32_t kEntropyScaleBits = 14;
 inline constexpr std::uint32_t kEntropyScale = 1u << kEntropyScaleBits;
 inline constexpr std::uint32_t kEntropyStateLow = 1u << 23;
+inline constexpr std::uint64_t kKeptEntropyTokens = std::uint64_t{1} << 24;
 
 struct EntropyToken {
   std::uint8_t token;       // 0..253; 4 and 5 never occur
@@ -47,12 +48,15 @@ std::string encode_entropy_body(const std::vector<std::uint64_t>& values);
 
 // Decodes an entropy body in pieces. The constructor checks the whole body in the order the
 // format's checks run (table, stream, final state, extra bits, padding) and moves the cursor
-// past it while holding nothing per value; read() then yields the values in order. So a decoder
-// never holds a token or a word for every value at once, however many a tiny body claims.
+// past it; read() then yields the values in order. The constructor's walk through the stream
+// keeps each token (one byte) for read() when the body has at most kKeptEntropyTokens values,
+// so that the stream is decoded once; a longer body is walked again by read(), holding nothing
+// per value. So a decoder never holds more than that many tokens, nor a word for every value,
+// however many a tiny body claims.
 class EntropyBodyReader {
  public:
-  // count = 0 reads nothing.
-  EntropyBodyReader(ByteCursor& cursor, std::uint64_t count);
+  // count = 0 reads nothing. Tokens are kept for read() when count <= max_kept_tokens.
+  EntropyBodyReader(ByteCursor& cursor, std::uint64_t count, std::uint64_t max_kept_tokens = kKeptEntropyTokens);
 
   std::uint64_t left() const { return count_ - next_; }
   // Writes the next n values (n <= left()) to out.
@@ -66,6 +70,8 @@ class EntropyBodyReader {
   std::array<std::uint8_t, kEntropyScale> slot_token_{};
   const unsigned char* stream_ = nullptr;
   const unsigned char* extra_ = nullptr;
+  const unsigned char* extra_end_ = nullptr;
+  std::vector<std::uint8_t> tokens_;  // every token, or none when the body has too many
   std::uint64_t count_ = 0;
   std::uint32_t first_state_ = 0;
 

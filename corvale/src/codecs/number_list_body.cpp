@@ -433,18 +433,28 @@ void collect_bigints_offset_by_base(IntegerList& out, const IntegerList& magnitu
   if (!magnitudes.wide() && base.fits_i64()) {
     const std::int64_t b = base.to_i64();
     const std::vector<std::uint64_t>& m = magnitudes.words();
-    const std::uint64_t largest = m.empty() ? 0 : *std::max_element(m.begin(), m.end());
-    // Every base + m fits when the largest does (m is never negative).
-    if (static_cast<__int128>(b) + largest <= std::numeric_limits<std::int64_t>::max()) {
-      if (out.wide()) {
+    // Every base + m fits when the largest m does (m is never negative): at most this much.
+    const std::uint64_t room = static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max()) -
+                               static_cast<std::uint64_t>(b);
+    if (out.wide()) {
+      const std::uint64_t largest = m.empty() ? 0 : *std::max_element(m.begin(), m.end());
+      if (largest <= room) {
         for (std::uint64_t x : m) out.push_word(static_cast<std::uint64_t>(b) + x);
         return;
       }
+    } else {
+      // One pass that adds and ORs the magnitudes: the OR is at least the largest, and only
+      // when it leaves no room is the largest itself sought.
       std::vector<std::uint64_t>& w = out.words();
       const std::size_t old = w.size();
       w.resize(old + m.size());
-      for (std::size_t i = 0; i < m.size(); ++i) w[old + i] = static_cast<std::uint64_t>(b) + m[i];
-      return;
+      std::uint64_t any = 0;
+      for (std::size_t i = 0; i < m.size(); ++i) {
+        w[old + i] = static_cast<std::uint64_t>(b) + m[i];
+        any |= m[i];
+      }
+      if (any <= room || *std::max_element(m.begin(), m.end()) <= room) return;
+      w.resize(old);
     }
   }
   // Built in the list's own slots, whose storage earlier pieces already grew.

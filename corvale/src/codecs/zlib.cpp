@@ -5,8 +5,10 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstdint>
 #include <memory>
 #include <new>
+#include <optional>
 
 #include "codecs/error.h"
 #include "codecs/output_budget.h"
@@ -169,7 +171,50 @@ std::optional<std::uint64_t> deflate_compress_fast_within(std::string_view data,
   return Compressor(2).compress_within(data, max_size, out, capacity);
 }
 
+namespace {
+
+// libdeflate's inflate, where it can answer alone: the whole stream at once, several times
+// faster than zlib's steps, but into a buffer that must hold all of it and with no way to go
+// on from where a full one stopped. The buffer starts at a few times the stream's own size and
+// grows fourfold to the limit, each try from the start, so a stream that claims much more than
+// it holds costs memory only as far as its bytes really arrive (the tries together cost at most
+// a third more than the last). Answers the bytes when data is one complete stream of at most
+// limit bytes, which the patched library accepts only when zlib does; nothing on any other
+// outcome, whose message zlib's steps then find.
+std::optional<ByteBuffer> inflate_whole(std::string_view data, std::uint64_t limit, bool zlib) {
+  const std::unique_ptr<libdeflate_decompressor, void (*)(libdeflate_decompressor*)> decompressor(
+      libdeflate_alloc_decompressor(), libdeflate_free_decompressor);
+  if (!decompressor) return std::nullopt;
+  const std::uint64_t first = std::max<std::uint64_t>(kInflateWindow, data.size() < (UINT64_MAX >> 4) ? 8 * data.size() : UINT64_MAX);
+  std::uint64_t room = std::min({first, limit, std::uint64_t{SIZE_MAX}});
+  for (;;) {
+    ByteBuffer out;
+    try {
+      out = ByteBuffer(static_cast<std::size_t>(room));
+    } catch (const std::bad_alloc&) {
+      // zlib's steps allocate only for bytes that arrive.
+      return std::nullopt;
+    }
+    std::size_t used = 0;
+    std::size_t written = 0;
+    const libdeflate_result rc =
+        zlib ? libdeflate_zlib_decompress_ex(decompressor.get(), data.data(), data.size(), out.data(), out.size(), &used, &written)
+             : libdeflate_deflate_decompress_ex(decompressor.get(), data.data(), data.size(), out.data(), out.size(), &used, &written);
+    if (rc == LIBDEFLATE_SUCCESS) {
+      if (used != data.size()) return std::nullopt;
+      out.resize(written);
+      return out;
+    }
+    if (rc != LIBDEFLATE_INSUFFICIENT_SPACE || room >= std::min<std::uint64_t>(limit, SIZE_MAX)) return std::nullopt;
+    out = ByteBuffer();  // freed before the larger one is taken
+    room = std::min({room < (UINT64_MAX >> 2) ? 4 * room : UINT64_MAX, limit, std::uint64_t{SIZE_MAX}});
+  }
+}
+
+}  // namespace
+
 ByteBuffer inflate_limited(std::string_view data, std::uint64_t limit, bool zlib) {
+  if (std::optional<ByteBuffer> whole = inflate_whole(data, limit, zlib)) return std::move(*whole);
   Inflater inflater(zlib);
   ByteBuffer out;
   std::size_t consumed = 0;

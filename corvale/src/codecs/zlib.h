@@ -1,8 +1,9 @@
 #pragma once
 // The only door to the deflate libraries: raw deflate at the two levels the codecs use and the
 // CRC-32 of the container (through libdeflate, the faster of the two at both), and an inflater
-// that never produces more than its limit (through zlib, whose stepwise inflate bounds the work
-// on hostile data).
+// that never produces more than its limit: libdeflate's where it can tell the whole stream is
+// sound, else zlib's, whose stepwise inflate gives every failure its message and bounds the
+// work on hostile data.
 
 #include <cstdint>
 #include <optional>
@@ -57,7 +58,8 @@ class FastDeflateScope {
 };
 
 // Inflates a zlib stream (zlib = true, Adler-32 checked) or a raw deflate stream. The whole of
-// data must be one complete stream, producing at most limit bytes. Throws Error.
+// data must be one complete stream, producing at most limit bytes. Throws Error with the message
+// of zlib's steps, whichever library did the work.
 ByteBuffer inflate_limited(std::string_view data, std::uint64_t limit, bool zlib);
 
 inline constexpr const char kCorruptDeflateStream[] = "Invalid zlib payload: corrupt deflate stream";

@@ -12,6 +12,7 @@
 #include "codecs/container.h"
 #include "codecs/error.h"
 #include "main/atomic_output.h"
+#include "main/candidate_workers.h"
 #include "main/console.h"
 #include "main/help_text.h"
 #include "main/internal_fault.h"
@@ -106,6 +107,9 @@ Counts compress_road(const RunPlan& plan, ProgressReader reader) {
   const ByteBuffer input = read_whole_input(reader, plan.input);
   // The input file is closed before the compressor runs: compression may take a while.
   reader.close();
+  // One archive has no blocks to share among the threads: its measurements of candidate
+  // encodings are shared instead.
+  install_parallel_candidate_choice(static_cast<unsigned>(plan.threads));
   const std::string archive = plan.compress(input);
   write_output_atomically(plan.output, archive);
   return {input.size(), archive.size()};
