@@ -14,6 +14,7 @@
 #include "codecs/number_column.h"
 #include "codecs/output_budget.h"
 #include "codecs/table_column.h"
+#include "codecs/text_buffer.h"
 #include "codecs/varint.h"
 #include "codecs/zlib.h"
 
@@ -328,9 +329,47 @@ void add_column_tokens(const DecodedColumn& column, ColumnKind kind, LogTokenCou
   for (std::uint64_t r = 0; r < column.size(); ++r) count_log_tokens(reader.next(), count);
 }
 
-}  // namespace
+// The decoded lines, one after another, into text: with a sink a piece at a time. The line
+// groups' columns lie in group order, field after field.
+void write_log_text(TextBuffer& text, const std::vector<DecodedColumn>& columns,
+                    const std::vector<std::uint64_t>& field_counts, const std::vector<std::uint8_t>& group_of_line,
+                    std::uint64_t lines, bool crlf, bool final_newline) {
+  std::vector<DecodedColumn::Reader> readers;
+  std::vector<std::size_t> first_column(field_counts.size(), 0);
+  for (std::size_t k = 0; k < field_counts.size(); ++k) {
+    first_column[k] = readers.size();
+    for (std::uint64_t j = 0; j < field_counts[k]; ++j) readers.push_back(columns[readers.size()].reader());
+  }
+  const std::size_t ending_size = crlf ? 2 : 1;
+  std::array<std::string_view, kMaxLogGroups> fields;
+  for (std::uint64_t i = 0; i < lines; ++i) {
+    if (text.streams() && text.size() >= kOutputPiece) text.hand_on(text.size());
+    const std::size_t k = group_of_line.empty() ? 0 : group_of_line[i];
+    const std::uint64_t f = field_counts[k];
+    DecodedColumn::Reader* readers_of_group = readers.data() + first_column[k];
+    // Each line is weighed whole, then written with no check of its own.
+    std::uint64_t line_size = ending_size + f - 1;
+    for (std::uint64_t j = 0; j < f; ++j) {
+      fields[j] = readers_of_group[j].next();
+      line_size += fields[j].size();
+    }
+    char* p = text.room_within_limit(line_size);
+    if (i > 0) {
+      if (crlf) *p++ = '\r';
+      *p++ = '\n';
+    }
+    p = copy_cell(p, fields[0]);
+    for (std::uint64_t j = 1; j < f; ++j) {
+      *p++ = ' ';
+      p = copy_cell(p, fields[j]);
+    }
+    text.commit(p);
+  }
+  if (final_newline) text.append(crlf ? "\r\n" : "\n");
+}
 
-ByteBuffer decode_log_payload(std::string_view payload, std::uint64_t limit) {
+// The text of a payload, whole, or through sink (then the buffer returned is empty).
+ByteBuffer decode_log(std::string_view payload, std::uint64_t limit, OutputSink* sink) {
   if (payload.empty()) throw Error(kTruncatedLog);
   const auto flags = static_cast<std::uint8_t>(payload[0]);
   if (flags >= 4) throw Error(kInvalidLogFlags);
@@ -408,38 +447,42 @@ ByteBuffer decode_log_payload(std::string_view payload, std::uint64_t limit) {
   const std::uint64_t size = saturating_add(saturating_add(total, final_newline ? 1 : 0), crlf ? endings : 0);
   if (size > limit) throw output_limit_error();
 
-  std::vector<DecodedColumn::Reader> readers;
-  std::vector<std::size_t> first_column(g, 0);
-  for (std::uint64_t k = 0; k < g; ++k) {
-    first_column[k] = readers.size();
-    for (std::uint64_t j = 0; j < field_counts[k]; ++j) readers.push_back(columns[readers.size()].reader());
-  }
-  // Written in place: every byte of the text has been counted, so none of the appends below
-  // needs a check of its own.
-  ByteBuffer out(static_cast<std::size_t>(size));
-  char* p = out.data();
-  auto put_ending = [&p, crlf] {
-    if (crlf) *p++ = '\r';
-    *p++ = '\n';
+  // Every byte of the text has been weighed: size is its exact length, within the limit.
+  const auto write_text = [&](TextBuffer& text) {
+    write_log_text(text, columns, field_counts, group_of_line, lines, crlf, final_newline);
   };
-  for (std::uint64_t i = 0; i < lines; ++i) {
-    if (i > 0) put_ending();
-    const std::size_t k = group_of_line.empty() ? 0 : group_of_line[i];
-    DecodedColumn::Reader* fields = readers.data() + first_column[k];
-    p = fields[0].copy_next(p);
-    for (std::uint64_t j = 1; j < field_counts[k]; ++j) {
-      *p++ = ' ';
-      p = fields[j].copy_next(p);
-    }
-  }
-  if (final_newline) put_ending();
-
+  const auto reads_as_written = [&](const TextBuffer& text) {
+    return final_newline || text.size() == 0 || text.data()[text.size() - 1] != '\n';
+  };
   // A text that ends in LF without a final line ending (its last line empty) reads back with
   // one line fewer and a final line ending, so its cells' tokens no longer tell: it is read
-  // again as a whole.
-  const bool reads_as_written = final_newline || out.size() == 0 || out.data()[out.size() - 1] != '\n';
-  if (reads_as_written ? !counts_make_a_log(lines, tokens) : !is_log_text(out.view())) throw Error(kNotALog);
-  return out;
+  // again as a whole, and a streamed one is made again in memory.
+  if (sink != nullptr) {
+    TextBuffer streamed(limit, size, sink);
+    write_text(streamed);
+    if (reads_as_written(streamed)) {
+      if (!counts_make_a_log(lines, tokens)) throw Error(kNotALog);
+      return streamed.finish();
+    }
+    sink->restart();
+  }
+  TextBuffer text(limit, size, nullptr);
+  write_text(text);
+  if (reads_as_written(text) ? !counts_make_a_log(lines, tokens) : !is_log_text({text.data(), text.size()})) {
+    throw Error(kNotALog);
+  }
+  ByteBuffer out = text.finish();
+  if (sink == nullptr) return out;
+  sink->write(out);
+  return {};
+}
+
+}  // namespace
+
+ByteBuffer decode_log_payload(std::string_view payload, std::uint64_t limit) { return decode_log(payload, limit, nullptr); }
+
+void stream_log_payload(std::string_view payload, std::uint64_t limit, OutputSink& out) {
+  decode_log(payload, limit, &out);
 }
 
 }  // namespace corvale
