@@ -126,6 +126,8 @@ TEST(LogArchive, RestoresLogsByteForByteAndNeedsExactlyTheirSize) {
         }
         return t;
       }(),
+      // One field longer than a piece, among short ones.
+      lines_of({"1 a", "2 b", "3 " + std::string(1500000, 'c'), "4 d", "5 e", "6 f", "7 g", "8 h"}, "\n", true),
   };
   for (const std::string& text : texts) {
     SCOPED_TRACE(testing::PrintToString(text.substr(0, 100)));
@@ -135,7 +137,8 @@ TEST(LogArchive, RestoresLogsByteForByteAndNeedsExactlyTheirSize) {
     test::RecordingSink sink;
     stream_log_payload(payload, text.size(), sink);
     EXPECT_TRUE(sink.text == text);
-    EXPECT_EQ(sink.pieces > 1, text.size() > (std::size_t{1} << 20));
+    // Pieces of at least a megabyte, each ending with a whole record.
+    EXPECT_EQ(sink.pieces > 1, text.size() > (std::size_t{2} << 20));
     EXPECT_EQ(sink.restarts, 0);
     test::RecordingSink short_sink;
     EXPECT_ERROR(stream_log_payload(payload, text.size() - 1, short_sink), "Output exceeds decompression limit");

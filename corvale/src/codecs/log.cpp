@@ -329,42 +329,44 @@ void add_column_tokens(const DecodedColumn& column, ColumnKind kind, LogTokenCou
   for (std::uint64_t r = 0; r < column.size(); ++r) count_log_tokens(reader.next(), count);
 }
 
-// The decoded lines, one after another, into text: with a sink a piece at a time. The line
-// groups' columns lie in group order, field after field.
-void write_log_text(TextBuffer& text, const std::vector<DecodedColumn>& columns,
+// The decoded text of size bytes, line after line, into text: with a sink a piece at a time.
+// The line groups' columns lie in group order, field after field.
+void write_log_text(TextBuffer& text, std::uint64_t size, const std::vector<DecodedColumn>& columns,
                     const std::vector<std::uint64_t>& field_counts, const std::vector<std::uint8_t>& group_of_line,
                     std::uint64_t lines, bool crlf, bool final_newline) {
+  // A line needs no more room than the cell bounds of its group's columns give.
   std::vector<DecodedColumn::Reader> readers;
   std::vector<std::size_t> first_column(field_counts.size(), 0);
+  std::uint64_t line_bound = 0;
   for (std::size_t k = 0; k < field_counts.size(); ++k) {
     first_column[k] = readers.size();
-    for (std::uint64_t j = 0; j < field_counts[k]; ++j) readers.push_back(columns[readers.size()].reader());
-  }
-  const std::size_t ending_size = crlf ? 2 : 1;
-  std::array<std::string_view, kMaxLogGroups> fields;
-  for (std::uint64_t i = 0; i < lines; ++i) {
-    if (text.streams() && text.size() >= kOutputPiece) text.hand_on(text.size());
-    const std::size_t k = group_of_line.empty() ? 0 : group_of_line[i];
-    const std::uint64_t f = field_counts[k];
-    DecodedColumn::Reader* readers_of_group = readers.data() + first_column[k];
-    // Each line is weighed whole, then written with no check of its own.
-    std::uint64_t line_size = ending_size + f - 1;
-    for (std::uint64_t j = 0; j < f; ++j) {
-      fields[j] = readers_of_group[j].next();
-      line_size += fields[j].size();
+    std::uint64_t bound = (crlf ? 2 : 1) + field_counts[k] - 1;
+    for (std::uint64_t j = 0; j < field_counts[k]; ++j) {
+      bound = saturating_add(bound, columns[readers.size()].cell_bound());
+      readers.push_back(columns[readers.size()].reader());
     }
-    char* p = text.room_within_limit(line_size);
+    line_bound = std::max(line_bound, bound);
+  }
+  RecordWriter records(text, size - (final_newline ? (crlf ? 2 : 1) : 0), line_bound);
+  char* p = records.start();
+  for (std::uint64_t i = 0; i < lines; ++i) {
+    if (p > records.stop()) p = records.next_piece(p);
     if (i > 0) {
       if (crlf) *p++ = '\r';
       *p++ = '\n';
     }
-    p = copy_cell(p, fields[0]);
-    for (std::uint64_t j = 1; j < f; ++j) {
+    const std::size_t k = group_of_line.empty() ? 0 : group_of_line[i];
+    // Held apart from the vectors: a byte written could otherwise be one of theirs, as far as
+    // the compiler knows, which would then be read again after every cell.
+    DecodedColumn::Reader* field = readers.data() + first_column[k];
+    DecodedColumn::Reader* const last = field + field_counts[k];
+    p = field->copy_next(p);
+    while (++field != last) {
       *p++ = ' ';
-      p = copy_cell(p, fields[j]);
+      p = field->copy_next(p);
     }
-    text.commit(p);
   }
+  records.finish(p);
   if (final_newline) text.append(crlf ? "\r\n" : "\n");
 }
 
@@ -449,7 +451,7 @@ ByteBuffer decode_log(std::string_view payload, std::uint64_t limit, OutputSink*
 
   // Every byte of the text has been weighed: size is its exact length, within the limit.
   const auto write_text = [&](TextBuffer& text) {
-    write_log_text(text, columns, field_counts, group_of_line, lines, crlf, final_newline);
+    write_log_text(text, size, columns, field_counts, group_of_line, lines, crlf, final_newline);
   };
   const auto reads_as_written = [&](const TextBuffer& text) {
     return final_newline || text.size() == 0 || text.data()[text.size() - 1] != '\n';

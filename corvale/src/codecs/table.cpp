@@ -172,36 +172,38 @@ TableVerdict restored_table_verdict(bool has_header, std::string_view header, co
   return TableVerdict::NotATable;
 }
 
-// The decoded table's text, row after row, into text: with a sink a piece at a time.
-void write_table_text(TextBuffer& text, bool has_header, std::string_view header,
+// The decoded table's text of size bytes, row after row, into text: with a sink a piece at a
+// time.
+void write_table_text(TextBuffer& text, std::uint64_t size, bool has_header, std::string_view header,
                       const std::vector<DecodedColumn>& columns, std::uint64_t rows, char separator, bool crlf,
                       bool final_line_ending) {
   text.append(header);
-  const std::size_t ending_size = crlf ? 2 : 1;
+  // A row needs no more room than the cell bounds of the columns give.
+  std::uint64_t row_bound = (crlf ? 2 : 1) + columns.size() - 1;
+  for (const DecodedColumn& column : columns) row_bound = saturating_add(row_bound, column.cell_bound());
   std::vector<DecodedColumn::Reader> readers;
   readers.reserve(columns.size());
   for (const DecodedColumn& column : columns) readers.push_back(column.reader());
-  std::vector<std::string_view> cells(columns.size());
+  // Held apart from the vector: a byte written could otherwise be its end, as far as the
+  // compiler knows, which would then be read again after every cell.
+  DecodedColumn::Reader* const first = readers.data();
+  DecodedColumn::Reader* const last = first + readers.size();
+  const std::uint64_t ending_size = crlf ? 2 : 1;
+  RecordWriter records(text, size - header.size() - (final_line_ending ? ending_size : 0), row_bound);
+  char* p = records.start();
   for (std::uint64_t r = 0; r < rows; ++r) {
-    if (text.streams() && text.size() >= kOutputPiece) text.hand_on(text.size());
-    // Each row is weighed whole, then written with no check of its own.
-    std::uint64_t row_size = ending_size + columns.size() - 1;
-    for (std::size_t c = 0; c < columns.size(); ++c) {
-      cells[c] = readers[c].next();
-      row_size += cells[c].size();
-    }
-    char* p = text.room_within_limit(row_size);
+    if (p > records.stop()) p = records.next_piece(p);
     if (has_header || r > 0) {
       if (crlf) *p++ = '\r';
       *p++ = '\n';
     }
-    p = copy_cell(p, cells[0]);
-    for (std::size_t c = 1; c < columns.size(); ++c) {
+    p = first->copy_next(p);
+    for (DecodedColumn::Reader* reader = first + 1; reader != last; ++reader) {
       *p++ = separator;
-      p = copy_cell(p, cells[c]);
+      p = reader->copy_next(p);
     }
-    text.commit(p);
   }
+  records.finish(p);
   if (final_line_ending) text.append(crlf ? "\r\n" : "\n");
 }
 
@@ -344,7 +346,7 @@ ByteBuffer decode_table(std::string_view payload, std::uint64_t limit, OutputSin
   // Every piece has been weighed: total is the exact size of the text, within the limit.
   const bool crlf = (flags & kTableCrLf) != 0;
   const auto write_text = [&](TextBuffer& text) {
-    write_table_text(text, has_header, header, decoded, rows, separator, crlf, (flags & kTableFinalLineEnding) != 0);
+    write_table_text(text, total, has_header, header, decoded, rows, separator, crlf, (flags & kTableFinalLineEnding) != 0);
   };
   const TableVerdict verdict = restored_table_verdict(has_header, header, decoded, kinds, separator);
   if (verdict == TableVerdict::NotATable) throw Error(kNotATable);

@@ -741,6 +741,22 @@ void DecodedColumn::append_entry_index(std::uint64_t index) {
   ++count_;
 }
 
+std::uint64_t DecodedColumn::cell_bound() const {
+  std::uint64_t longest = 0;
+  if (!entries_.empty()) {
+    for (const auto& entry : entries_) longest = std::max(longest, entry.second);
+    return longest;
+  }
+  // Cells shorter than 128 bytes, the usual ones, are one varint byte each: the largest byte
+  // is the answer unless it is a varint's first of several.
+  const auto* begin = reinterpret_cast<const unsigned char*>(stream_.data());
+  const unsigned char largest = stream_.empty() ? 0 : *std::max_element(begin, begin + stream_.size());
+  if (largest < 0x80) return largest;
+  ByteCursor cursor{stream_};
+  while (!cursor.at_end()) longest = std::max(longest, cursor_read_varint_u64(cursor));
+  return longest;
+}
+
 std::uint64_t DecodedColumn::empty_cells() const {
   if (entries_.empty()) {
     // A length of 0 is the one varint with a zero byte: the others are canonical, their last
