@@ -297,19 +297,20 @@ std::vector<std::uint8_t> read_group_numbers(ByteCursor& cursor, std::uint64_t l
 // when not empty, holds a digit, and when its bytes hold no space, LF or forbidden byte it is
 // one token. A dictionary's entries are counted once each, as often as cells choose them (an
 // entry no cell chooses is in no text); other cells are read one by one.
-void add_column_tokens(const DecodedColumn& column, ColumnKind kind, LogTokenCount& count) {
-  if (column.entry_count() > 0) {
-    const std::vector<std::uint64_t> uses = column.entry_uses();
-    for (std::uint64_t e = 0; e < uses.size(); ++e) {
-      if (uses[e] == 0) continue;
-      LogTokenCount one;
-      count_log_tokens(column.entry(e), one);
-      count.tokens += uses[e] * one.tokens;
-      count.digit_tokens += uses[e] * one.digit_tokens;
-      count.forbidden = count.forbidden || one.forbidden;
-    }
-    return;
+// uses: of a dictionary column, how many cells choose each entry.
+void add_entry_tokens(const DecodedColumn& column, const std::vector<std::uint64_t>& uses, LogTokenCount& count) {
+  for (std::uint64_t e = 0; e < uses.size(); ++e) {
+    if (uses[e] == 0) continue;
+    LogTokenCount one;
+    count_log_tokens(column.entry(e), one);
+    count.tokens += uses[e] * one.tokens;
+    count.digit_tokens += uses[e] * one.digit_tokens;
+    count.forbidden = count.forbidden || one.forbidden;
   }
+}
+
+// The same for a column of any other kind.
+void add_column_tokens(const DecodedColumn& column, ColumnKind kind, LogTokenCount& count) {
   const bool numeric = kind == kColumnNumeric;
   const bool one_token_a_cell = numeric || holds_no_space_nor_forbidden_byte(column.all_bytes());
   if (one_token_a_cell && (numeric || kind == kColumnTemplate || kind == kColumnTemplateSlots)) {
@@ -423,19 +424,24 @@ ByteBuffer decode_log(std::string_view payload, std::uint64_t limit, OutputSink*
       if (kind > kColumnKindMask) throw Error(kInvalidLogColumnKind);
       DecodedColumn column = decode_table_column(in, kind, sizes[k], limit, limit - total, budget);
       const bool last_field = j == n && f == n + 1;
+      std::vector<std::uint64_t> uses;  // of a dictionary's entries
       if (column.entry_count() == 0) {
         // The cells lie back to back: one look at all of them.
         if (find_log_field_separator(column.all_bytes(), last_field)) throw Error(kInvalidLogField);
       } else {
-        // A dictionary's entries need not all be chosen: only the chosen ones count.
-        DecodedColumn::Reader reader = column.reader();
-        for (std::uint64_t r = 0; r < sizes[k]; ++r) {
-          if (find_log_field_separator(reader.next(), last_field)) throw Error(kInvalidLogField);
+        // A dictionary's entries need not all be chosen: only the chosen ones count, once each.
+        uses = column.entry_uses();
+        for (std::uint64_t e = 0; e < uses.size(); ++e) {
+          if (uses[e] != 0 && find_log_field_separator(column.entry(e), last_field)) throw Error(kInvalidLogField);
         }
       }
       total = saturating_add(total, column.total_bytes());
       if (total > limit) throw output_limit_error();
-      add_column_tokens(column, kind, tokens);
+      if (column.entry_count() == 0) {
+        add_column_tokens(column, kind, tokens);
+      } else {
+        add_entry_tokens(column, uses, tokens);
+      }
       columns.push_back(std::move(column));
     }
   }
