@@ -479,10 +479,7 @@ ByteBuffer decode_log(std::string_view payload, std::uint64_t limit, OutputSink*
   if (reads_as_written(text) ? !counts_make_a_log(lines, tokens) : !is_log_text({text.data(), text.size()})) {
     throw Error(kNotALog);
   }
-  ByteBuffer out = text.finish();
-  if (sink == nullptr) return out;
-  sink->write(out);
-  return {};
+  return deliver_whole(text.finish(), sink);
 }
 
 }  // namespace

@@ -359,9 +359,7 @@ ByteBuffer decode_table(std::string_view payload, std::uint64_t limit, OutputSin
   write_text(text);
   ByteBuffer out = text.finish();
   if (verdict == TableVerdict::ReadTheText && !is_table(out)) throw Error(kNotATable);
-  if (sink == nullptr) return out;
-  sink->write(out);
-  return {};
+  return deliver_whole(std::move(out), sink);
 }
 
 }  // namespace

@@ -95,6 +95,14 @@ class TextBuffer {
   std::uint64_t handed_on_ = 0;
 };
 
+// A text made whole in memory, for a decoder that returns it or, given a sink, writes it there
+// at once and returns an empty buffer.
+inline ByteBuffer deliver_whole(ByteBuffer text, OutputSink* sink) {
+  if (sink == nullptr) return text;
+  sink->write(text.view());
+  return {};
+}
+
 // Writes a text whose exact size is known, record after record (the rows of a table, the lines
 // of a log), each at most record_bound bytes: the room is taken a piece at a time, so that a
 // record costs one look at it, a pointer compare. With a sink, each piece is handed on before
