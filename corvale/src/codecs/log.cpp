@@ -297,7 +297,8 @@ std::vector<std::uint8_t> read_group_numbers(ByteCursor& cursor, std::uint64_t l
 // when not empty, holds a digit, and when its bytes hold no space, LF or forbidden byte it is
 // one token. A dictionary's entries are counted once each, as often as cells choose them (an
 // entry no cell chooses is in no text); other cells are read one by one.
-// uses: of a dictionary column, how many cells choose each entry.
+//
+// This one is for a dictionary column, of which uses tells how many cells choose each entry.
 void add_entry_tokens(const DecodedColumn& column, const std::vector<std::uint64_t>& uses, LogTokenCount& count) {
   for (std::uint64_t e = 0; e < uses.size(); ++e) {
     if (uses[e] == 0) continue;
