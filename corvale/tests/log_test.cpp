@@ -15,6 +15,7 @@
 #include "codecs/zlib.h"
 #include "support/expect_error.h"
 #include "support/column_bytes.h"
+#include "support/recording_sink.h"
 
 namespace corvale {
 namespace {
@@ -116,12 +117,31 @@ TEST(LogArchive, RestoresLogsByteForByteAndNeedsExactlyTheirSize) {
       lines_of(app, "\n", true),   lines_of(app, "\n", false), lines_of(app, "\r\n", true),
       lines_of(app, "\r\n", false), lines_of(carriage, "\n", true), lines_of(app, "\r\n", false) + "\r",
       "1\n\n2\n\n3\n\n4\n\n",
+      // Megabytes of lines: streamed, they go out in several pieces.
+      [] {
+        std::string t;
+        for (int i = 0; t.size() < 2500000; ++i) {
+          t += "10:" + std::to_string(i % 60) + " INFO [w" + std::to_string(i % 7) + "] took " + std::to_string(i % 997) +
+               " ms\n";
+        }
+        return t;
+      }(),
+      // One field longer than a piece, among short ones.
+      lines_of({"1 a", "2 b", "3 " + std::string(1500000, 'c'), "4 d", "5 e", "6 f", "7 g", "8 h"}, "\n", true),
   };
   for (const std::string& text : texts) {
-    SCOPED_TRACE(testing::PrintToString(text));
+    SCOPED_TRACE(testing::PrintToString(text.substr(0, 100)));
     const std::string payload = payload_of(text);
-    EXPECT_EQ(decode_log_payload(payload, text.size()), text);
+    EXPECT_TRUE(decode_log_payload(payload, text.size()) == text);
     EXPECT_ERROR(decode_log_payload(payload, text.size() - 1), "Output exceeds decompression limit");
+    test::RecordingSink sink;
+    stream_log_payload(payload, text.size(), sink);
+    EXPECT_TRUE(sink.text == text);
+    // Pieces of at least a megabyte, each ending with a whole record.
+    EXPECT_EQ(sink.pieces > 1, text.size() > (std::size_t{2} << 20));
+    EXPECT_EQ(sink.restarts, 0);
+    test::RecordingSink short_sink;
+    EXPECT_ERROR(stream_log_payload(payload, text.size() - 1, short_sink), "Output exceeds decompression limit");
   }
 }
 
@@ -469,6 +489,12 @@ TEST(LogArchive, CraftedPayloadsThatAreStillLogs) {
   for (int i = 0; i < 8; ++i) text += "1 a a a a\n";
   ASSERT_TRUE(is_log_text(text));
   EXPECT_EQ(decode_log_payload(p.bytes(), 1000), text);
+  // Streamed, the text is only known to read back differently once written: it is made again
+  // in memory.
+  test::RecordingSink sink;
+  stream_log_payload(p.bytes(), 1000, sink);
+  EXPECT_EQ(sink.text, text);
+  EXPECT_EQ(sink.restarts, 1);
 
   // A column scale is weighed against the whole limit, not against the room the line endings
   // leave: eight zeros stored under a scale of 10, every digit dropped again, in 16 bytes.
@@ -562,12 +588,28 @@ TEST(LogArchive, ColumnTokensDecideAsTheWholeTextWould) {
       text += std::string(c.first[i]) + " " + std::string(c.second[i]);
     }
     EXPECT_EQ(is_log_text(text), c.log);
+    test::RecordingSink sink;
     if (c.log) {
       EXPECT_EQ(decode_log_payload(p.bytes(), 1000), text);
+      stream_log_payload(p.bytes(), 1000, sink);
+      EXPECT_EQ(sink.text, text);
     } else {
       EXPECT_ERROR(decode_log_payload(p.bytes(), 1000), "Archive decodes to something that is not a log");
+      EXPECT_ERROR(stream_log_payload(p.bytes(), 1000, sink), "Archive decodes to something that is not a log");
     }
   }
+}
+
+TEST(LogArchive, StreamedTextThatFailsItsFinalCheckFailsAfterItsPieces) {
+  // A million lines of letters: well formed up to the final check, which needs every line.
+  Payload p;
+  p.lines = 1 << 20;
+  p.body.n = 0;
+  p.body.field_counts = {1};
+  p.body.rest = dictionary_column({"abcd"}, std::vector<std::uint8_t>(p.lines, 0));
+  test::RecordingSink sink;
+  EXPECT_ERROR(stream_log_payload(p.bytes(), 8 << 20, sink), "Archive decodes to something that is not a log");
+  EXPECT_GE(sink.pieces, 4);
 }
 
 TEST(LogArchive, ExpansionBombsStopAtTheLimit) {

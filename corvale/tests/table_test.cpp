@@ -17,6 +17,7 @@
 #include "codecs/zlib.h"
 #include "support/column_bytes.h"
 #include "support/expect_error.h"
+#include "support/recording_sink.h"
 
 namespace corvale {
 namespace {
@@ -91,11 +92,28 @@ TEST(TableArchive, RestoresTablesByteForByteAndNeedsExactlyTheirSize) {
   std::string near_limits = "a,b\n";
   for (int i = 0; i < 200; ++i) near_limits += (i % 2 ? "-9223372036854775807," : "9223372036854775807,") + std::to_string(i) + "\n";
   all.push_back(near_limits);
+  // Megabytes of rows: streamed, they go out in several pieces.
+  std::string long_table = "t,v,s\n";
+  for (int i = 0; long_table.size() < 2500000; ++i) {
+    long_table += std::to_string(1700000000 + i * 3) + "," + std::to_string(i % 977) + "." + std::to_string(i % 10) +
+                  ",s" + std::to_string(i % 13) + "\n";
+  }
+  all.push_back(long_table);
+  // One cell longer than a piece, among short ones.
+  all.push_back("a,b\n1,x\n2," + std::string(1500000, 'y') + "\n3,z\n");
   for (const std::string& text : all) {
     SCOPED_TRACE(testing::PrintToString(text.substr(0, 40)));
     const std::string payload = encode(text);
-    EXPECT_EQ(decode_table_archive(payload, text.size()), text);
+    EXPECT_TRUE(decode_table_archive(payload, text.size()) == text);
     EXPECT_ERROR(decode_table_archive(payload, text.size() - 1), "Output exceeds decompression limit");
+    test::RecordingSink sink;
+    stream_table_payload(payload, text.size(), sink);
+    EXPECT_TRUE(sink.text == text);
+    // Pieces of at least a megabyte, each ending with a whole record.
+    EXPECT_EQ(sink.pieces > 1, text.size() > (std::size_t{2} << 20));
+    EXPECT_EQ(sink.restarts, 0);
+    test::RecordingSink short_sink;
+    EXPECT_ERROR(stream_table_payload(payload, text.size() - 1, short_sink), "Output exceeds decompression limit");
   }
 }
 
@@ -345,10 +363,16 @@ TEST(TableArchive, FinalCheckAgreesWithTableRecognition) {
     if (c.flags & kTableFinalLineEnding) text += ending;
 
     ASSERT_EQ(is_table(text), c.table);
+    test::RecordingSink sink;
     if (c.table) {
       EXPECT_EQ(decode_table_archive(p.bytes(), 1000), text);
+      stream_table_payload(p.bytes(), 1000, sink);
+      EXPECT_EQ(sink.text, text);
     } else {
       EXPECT_ERROR(decode_table_archive(p.bytes(), 1000), "Archive decodes to something that is not a table");
+      // Settled before the text is written, or on the whole text before it goes out.
+      EXPECT_ERROR(stream_table_payload(p.bytes(), 1000, sink), "Archive decodes to something that is not a table");
+      EXPECT_EQ(sink.pieces, 0);
     }
   }
 }

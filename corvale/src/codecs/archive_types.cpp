@@ -30,10 +30,10 @@ constexpr ArchiveTypeRow kArchiveTypes[] = {
     {ArchiveType::PowerForm, "power form", as_buffer<decode_power_form_payload>, nullptr, true},
     {ArchiveType::NumberList, "number list", decode_number_list_payload, stream_number_list_payload, false},
     {ArchiveType::NumberText, "number text", decode_number_text_payload, stream_number_text_payload, false},
-    {ArchiveType::Table, "table", decode_table_payload, nullptr, false},
+    {ArchiveType::Table, "table", decode_table_payload, stream_table_payload, false},
     {ArchiveType::BlockArchive, "block archive", as_buffer<decode_block_list>, nullptr, false},
     {ArchiveType::Formula, "formula", as_buffer<decode_formula_payload>, nullptr, true},
-    {ArchiveType::Log, "log", decode_log_payload, nullptr, false},
+    {ArchiveType::Log, "log", decode_log_payload, stream_log_payload, false},
 };
 
 }  // namespace

@@ -14,6 +14,7 @@
 #include "codecs/number_column.h"
 #include "codecs/output_budget.h"
 #include "codecs/table_column.h"
+#include "codecs/text_buffer.h"
 #include "codecs/varint.h"
 #include "codecs/zlib.h"
 
@@ -296,19 +297,21 @@ std::vector<std::uint8_t> read_group_numbers(ByteCursor& cursor, std::uint64_t l
 // when not empty, holds a digit, and when its bytes hold no space, LF or forbidden byte it is
 // one token. A dictionary's entries are counted once each, as often as cells choose them (an
 // entry no cell chooses is in no text); other cells are read one by one.
-void add_column_tokens(const DecodedColumn& column, ColumnKind kind, LogTokenCount& count) {
-  if (column.entry_count() > 0) {
-    const std::vector<std::uint64_t> uses = column.entry_uses();
-    for (std::uint64_t e = 0; e < uses.size(); ++e) {
-      if (uses[e] == 0) continue;
-      LogTokenCount one;
-      count_log_tokens(column.entry(e), one);
-      count.tokens += uses[e] * one.tokens;
-      count.digit_tokens += uses[e] * one.digit_tokens;
-      count.forbidden = count.forbidden || one.forbidden;
-    }
-    return;
+//
+// This one is for a dictionary column, of which uses tells how many cells choose each entry.
+void add_entry_tokens(const DecodedColumn& column, const std::vector<std::uint64_t>& uses, LogTokenCount& count) {
+  for (std::uint64_t e = 0; e < uses.size(); ++e) {
+    if (uses[e] == 0) continue;
+    LogTokenCount one;
+    count_log_tokens(column.entry(e), one);
+    count.tokens += uses[e] * one.tokens;
+    count.digit_tokens += uses[e] * one.digit_tokens;
+    count.forbidden = count.forbidden || one.forbidden;
   }
+}
+
+// The same for a column of any other kind.
+void add_column_tokens(const DecodedColumn& column, ColumnKind kind, LogTokenCount& count) {
   const bool numeric = kind == kColumnNumeric;
   const bool one_token_a_cell = numeric || holds_no_space_nor_forbidden_byte(column.all_bytes());
   if (one_token_a_cell && (numeric || kind == kColumnTemplate || kind == kColumnTemplateSlots)) {
@@ -328,9 +331,49 @@ void add_column_tokens(const DecodedColumn& column, ColumnKind kind, LogTokenCou
   for (std::uint64_t r = 0; r < column.size(); ++r) count_log_tokens(reader.next(), count);
 }
 
-}  // namespace
+// The decoded text of size bytes, line after line, into text: with a sink a piece at a time.
+// The line groups' columns lie in group order, field after field.
+void write_log_text(TextBuffer& text, std::uint64_t size, const std::vector<DecodedColumn>& columns,
+                    const std::vector<std::uint64_t>& field_counts, const std::vector<std::uint8_t>& group_of_line,
+                    std::uint64_t lines, bool crlf, bool final_newline) {
+  // A line needs no more room than the cell bounds of its group's columns give.
+  std::vector<DecodedColumn::Reader> readers;
+  std::vector<std::size_t> first_column(field_counts.size(), 0);
+  std::uint64_t line_bound = 0;
+  for (std::size_t k = 0; k < field_counts.size(); ++k) {
+    first_column[k] = readers.size();
+    std::uint64_t bound = (crlf ? 2 : 1) + field_counts[k] - 1;
+    for (std::uint64_t j = 0; j < field_counts[k]; ++j) {
+      bound = saturating_add(bound, columns[readers.size()].cell_bound());
+      readers.push_back(columns[readers.size()].reader());
+    }
+    line_bound = std::max(line_bound, bound);
+  }
+  RecordWriter records(text, size - (final_newline ? (crlf ? 2 : 1) : 0), line_bound);
+  char* p = records.start();
+  for (std::uint64_t i = 0; i < lines; ++i) {
+    if (p > records.stop()) p = records.next_piece(p);
+    if (i > 0) {
+      if (crlf) *p++ = '\r';
+      *p++ = '\n';
+    }
+    const std::size_t k = group_of_line.empty() ? 0 : group_of_line[i];
+    // Held apart from the vectors: a byte written could otherwise be one of theirs, as far as
+    // the compiler knows, which would then be read again after every cell.
+    DecodedColumn::Reader* field = readers.data() + first_column[k];
+    DecodedColumn::Reader* const last = field + field_counts[k];
+    p = field->copy_next(p);
+    while (++field != last) {
+      *p++ = ' ';
+      p = field->copy_next(p);
+    }
+  }
+  records.finish(p);
+  if (final_newline) text.append(crlf ? "\r\n" : "\n");
+}
 
-ByteBuffer decode_log_payload(std::string_view payload, std::uint64_t limit) {
+// The text of a payload, whole, or through sink (then the buffer returned is empty).
+ByteBuffer decode_log(std::string_view payload, std::uint64_t limit, OutputSink* sink) {
   if (payload.empty()) throw Error(kTruncatedLog);
   const auto flags = static_cast<std::uint8_t>(payload[0]);
   if (flags >= 4) throw Error(kInvalidLogFlags);
@@ -382,19 +425,24 @@ ByteBuffer decode_log_payload(std::string_view payload, std::uint64_t limit) {
       if (kind > kColumnKindMask) throw Error(kInvalidLogColumnKind);
       DecodedColumn column = decode_table_column(in, kind, sizes[k], limit, limit - total, budget);
       const bool last_field = j == n && f == n + 1;
+      std::vector<std::uint64_t> uses;  // of a dictionary's entries
       if (column.entry_count() == 0) {
         // The cells lie back to back: one look at all of them.
         if (find_log_field_separator(column.all_bytes(), last_field)) throw Error(kInvalidLogField);
       } else {
-        // A dictionary's entries need not all be chosen: only the chosen ones count.
-        DecodedColumn::Reader reader = column.reader();
-        for (std::uint64_t r = 0; r < sizes[k]; ++r) {
-          if (find_log_field_separator(reader.next(), last_field)) throw Error(kInvalidLogField);
+        // A dictionary's entries need not all be chosen: only the chosen ones count, once each.
+        uses = column.entry_uses();
+        for (std::uint64_t e = 0; e < uses.size(); ++e) {
+          if (uses[e] != 0 && find_log_field_separator(column.entry(e), last_field)) throw Error(kInvalidLogField);
         }
       }
       total = saturating_add(total, column.total_bytes());
       if (total > limit) throw output_limit_error();
-      add_column_tokens(column, kind, tokens);
+      if (column.entry_count() == 0) {
+        add_column_tokens(column, kind, tokens);
+      } else {
+        add_entry_tokens(column, uses, tokens);
+      }
       columns.push_back(std::move(column));
     }
   }
@@ -408,38 +456,39 @@ ByteBuffer decode_log_payload(std::string_view payload, std::uint64_t limit) {
   const std::uint64_t size = saturating_add(saturating_add(total, final_newline ? 1 : 0), crlf ? endings : 0);
   if (size > limit) throw output_limit_error();
 
-  std::vector<DecodedColumn::Reader> readers;
-  std::vector<std::size_t> first_column(g, 0);
-  for (std::uint64_t k = 0; k < g; ++k) {
-    first_column[k] = readers.size();
-    for (std::uint64_t j = 0; j < field_counts[k]; ++j) readers.push_back(columns[readers.size()].reader());
-  }
-  // Written in place: every byte of the text has been counted, so none of the appends below
-  // needs a check of its own.
-  ByteBuffer out(static_cast<std::size_t>(size));
-  char* p = out.data();
-  auto put_ending = [&p, crlf] {
-    if (crlf) *p++ = '\r';
-    *p++ = '\n';
+  // Every byte of the text has been weighed: size is its exact length, within the limit.
+  const auto write_text = [&](TextBuffer& text) {
+    write_log_text(text, size, columns, field_counts, group_of_line, lines, crlf, final_newline);
   };
-  for (std::uint64_t i = 0; i < lines; ++i) {
-    if (i > 0) put_ending();
-    const std::size_t k = group_of_line.empty() ? 0 : group_of_line[i];
-    DecodedColumn::Reader* fields = readers.data() + first_column[k];
-    p = fields[0].copy_next(p);
-    for (std::uint64_t j = 1; j < field_counts[k]; ++j) {
-      *p++ = ' ';
-      p = fields[j].copy_next(p);
-    }
-  }
-  if (final_newline) put_ending();
-
+  const auto reads_as_written = [&](const TextBuffer& text) {
+    return final_newline || text.size() == 0 || text.data()[text.size() - 1] != '\n';
+  };
   // A text that ends in LF without a final line ending (its last line empty) reads back with
   // one line fewer and a final line ending, so its cells' tokens no longer tell: it is read
-  // again as a whole.
-  const bool reads_as_written = final_newline || out.size() == 0 || out.data()[out.size() - 1] != '\n';
-  if (reads_as_written ? !counts_make_a_log(lines, tokens) : !is_log_text(out.view())) throw Error(kNotALog);
-  return out;
+  // again as a whole, and a streamed one is made again in memory.
+  if (sink != nullptr) {
+    TextBuffer streamed(limit, size, sink);
+    write_text(streamed);
+    if (reads_as_written(streamed)) {
+      if (!counts_make_a_log(lines, tokens)) throw Error(kNotALog);
+      return streamed.finish();
+    }
+    sink->restart();
+  }
+  TextBuffer text(limit, size, nullptr);
+  write_text(text);
+  if (reads_as_written(text) ? !counts_make_a_log(lines, tokens) : !is_log_text({text.data(), text.size()})) {
+    throw Error(kNotALog);
+  }
+  return deliver_whole(text.finish(), sink);
+}
+
+}  // namespace
+
+ByteBuffer decode_log_payload(std::string_view payload, std::uint64_t limit) { return decode_log(payload, limit, nullptr); }
+
+void stream_log_payload(std::string_view payload, std::uint64_t limit, OutputSink& out) {
+  decode_log(payload, limit, &out);
 }
 
 }  // namespace corvale

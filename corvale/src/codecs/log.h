@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "codecs/byte_buffer.h"
+#include "codecs/output_sink.h"
 
 namespace corvale {
 
@@ -79,6 +80,8 @@ class LogColumnEncoder {
 
 // The text a type-14 payload restores, at most limit bytes. Throws Error.
 ByteBuffer decode_log_payload(std::string_view payload, std::uint64_t limit);
+// The same text written to out a piece at a time. Throws Error, also after pieces went out.
+void stream_log_payload(std::string_view payload, std::uint64_t limit, OutputSink& out);
 
 // True when field holds a byte it may not: LF always, a space unless it is the last field of a
 // line cut at all N spaces.

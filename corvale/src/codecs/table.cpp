@@ -11,6 +11,7 @@
 #include "codecs/output_budget.h"
 #include "codecs/table_column.h"
 #include "codecs/table_recognition.h"
+#include "codecs/text_buffer.h"
 #include "codecs/varint.h"
 #include "codecs/zlib.h"
 
@@ -102,22 +103,25 @@ std::uint64_t quote_selected_csv_fields(DecodedColumn& column, QuotedRows quoted
   return extra;
 }
 
-// Whether the restored text is a table, as is_table would answer. With no quote and no CR in
-// any cell or the header, reading the text again takes the road without quotes and finds the
-// separator on every line as often (columns - 1 times, from 1 to 1023). Another separator byte
-// can only win the shape when the first line holds it at least as often; when none does, the text
-// is read back in exactly the shape it was written in, and the answer depends only on each
-// column's class over the records after the first, with and without that first one. One usable
-// column is enough to say yes: most tables are settled by their first numeric column. Any other
-// text is read again.
+// What the columns alone tell of the restored text: a table, not one, or ask is_table of the
+// whole text.
+enum class TableVerdict { Table, NotATable, ReadTheText };
+
+// Whether the restored text is a table, as is_table would answer, told from the columns so that
+// the text can go out before it is whole. With no quote and no CR in any cell or the header,
+// reading the text again takes the road without quotes and finds the separator on every line as
+// often (columns - 1 times, from 1 to 1023). Another separator byte can only win the shape when
+// the first line holds it at least as often; when none does, the text is read back in exactly
+// the shape it was written in, and the answer depends only on each column's class over the
+// records after the first, with and without that first one. One usable column is enough to say
+// yes: most tables are settled by their first numeric column. Any other text is read again.
 //
 // A column decoded as numbers needs no classifying: each of its cells is empty or one number
 // ('-', digits, a point before further digits, an exponent marker before digits), which keeps
 // the class numeric, and such a column has at least one value. So it is usable under a header,
 // and without one whenever a record after the first holds a value.
-bool restored_text_is_table(std::string_view text, bool has_header, std::string_view header,
-                            const std::vector<DecodedColumn>& columns, const std::vector<ColumnKind>& kinds,
-                            char separator) {
+TableVerdict restored_table_verdict(bool has_header, std::string_view header, const std::vector<DecodedColumn>& columns,
+                                    const std::vector<ColumnKind>& kinds, char separator) {
   auto anywhere = [&](char c) {
     if (std::memchr(header.data(), c, header.size()) != nullptr) return true;
     for (const DecodedColumn& column : columns) {
@@ -135,15 +139,17 @@ bool restored_text_is_table(std::string_view text, bool has_header, std::string_
     }
     return n;
   };
-  if (anywhere('"') || anywhere('\r')) return is_table(text);
+  if (anywhere('"') || anywhere('\r')) return TableVerdict::ReadTheText;
   for (char other : {',', ';', '\t', '|'}) {
-    if (other != separator && anywhere(other) && in_first_line(other) >= columns.size() - 1) return is_table(text);
+    if (other != separator && anywhere(other) && in_first_line(other) >= columns.size() - 1) {
+      return TableVerdict::ReadTheText;
+    }
   }
 
   for (std::size_t c = 0; c < columns.size(); ++c) {
     if (kinds[c] != kColumnNumeric) continue;
     const std::uint64_t values = columns[c].size() - columns[c].empty_cells();
-    if (has_header || values > (columns[c].reader().next().empty() ? 0 : 1)) return true;
+    if (has_header || values > (columns[c].reader().next().empty() ? 0 : 1)) return TableVerdict::Table;
   }
 
   std::size_t field_start = 0;  // of this column's field in the header
@@ -160,10 +166,45 @@ bool restored_text_is_table(std::string_view text, bool has_header, std::string_
     ColumnClassifier classifier;
     for (std::uint64_t r = has_header ? 0 : 1; r < column.size(); ++r) classifier.add(reader.next());
     if (classifier.result() != ColumnClass::Unusable || classifier.result_with_first(first) != ColumnClass::Unusable) {
-      return true;
+      return TableVerdict::Table;
     }
   }
-  return false;
+  return TableVerdict::NotATable;
+}
+
+// The decoded table's text of size bytes, row after row, into text: with a sink a piece at a
+// time.
+void write_table_text(TextBuffer& text, std::uint64_t size, bool has_header, std::string_view header,
+                      const std::vector<DecodedColumn>& columns, std::uint64_t rows, char separator, bool crlf,
+                      bool final_line_ending) {
+  text.append(header);
+  // A row needs no more room than the cell bounds of the columns give.
+  std::uint64_t row_bound = (crlf ? 2 : 1) + columns.size() - 1;
+  for (const DecodedColumn& column : columns) row_bound = saturating_add(row_bound, column.cell_bound());
+  std::vector<DecodedColumn::Reader> readers;
+  readers.reserve(columns.size());
+  for (const DecodedColumn& column : columns) readers.push_back(column.reader());
+  // Held apart from the vector: a byte written could otherwise be its end, as far as the
+  // compiler knows, which would then be read again after every cell.
+  DecodedColumn::Reader* const first = readers.data();
+  DecodedColumn::Reader* const last = first + readers.size();
+  const std::uint64_t ending_size = crlf ? 2 : 1;
+  RecordWriter records(text, size - header.size() - (final_line_ending ? ending_size : 0), row_bound);
+  char* p = records.start();
+  for (std::uint64_t r = 0; r < rows; ++r) {
+    if (p > records.stop()) p = records.next_piece(p);
+    if (has_header || r > 0) {
+      if (crlf) *p++ = '\r';
+      *p++ = '\n';
+    }
+    p = first->copy_next(p);
+    for (DecodedColumn::Reader* reader = first + 1; reader != last; ++reader) {
+      *p++ = separator;
+      p = reader->copy_next(p);
+    }
+  }
+  records.finish(p);
+  if (final_line_ending) text.append(crlf ? "\r\n" : "\n");
 }
 
 }  // namespace
@@ -228,7 +269,10 @@ std::optional<std::string> encode_table_archive(std::string_view input) {
   return payload;
 }
 
-ByteBuffer decode_table_payload(std::string_view payload, std::uint64_t limit) {
+namespace {
+
+// The text of a payload, whole, or through sink (then the buffer returned is empty).
+ByteBuffer decode_table(std::string_view payload, std::uint64_t limit, OutputSink* sink) {
   if (payload.size() < 4) throw Error(kTruncatedTable);
   const auto flags = static_cast<std::uint8_t>(payload[0]);
   if (flags >= 8) throw Error(kInvalidTableFlags);
@@ -299,30 +343,33 @@ ByteBuffer decode_table_payload(std::string_view payload, std::uint64_t limit) {
   // Every cell has been copied out of the body: the text is assembled without it.
   body = ByteBuffer();
 
-  // Every piece has been weighed: total is the exact size of the text, within the limit, so
-  // the text is written in place with no check of its own.
+  // Every piece has been weighed: total is the exact size of the text, within the limit.
   const bool crlf = (flags & kTableCrLf) != 0;
-  ByteBuffer out(static_cast<std::size_t>(total));
-  char* p = copy_cell(out.data(), header);
-  auto put_ending = [&p, crlf] {
-    if (crlf) *p++ = '\r';
-    *p++ = '\n';
+  const auto write_text = [&](TextBuffer& text) {
+    write_table_text(text, total, has_header, header, decoded, rows, separator, crlf, (flags & kTableFinalLineEnding) != 0);
   };
-  std::vector<DecodedColumn::Reader> readers;
-  readers.reserve(columns);
-  for (const DecodedColumn& column : decoded) readers.push_back(column.reader());
-  for (std::uint64_t r = 0; r < rows; ++r) {
-    if (has_header || r > 0) put_ending();
-    p = readers[0].copy_next(p);
-    for (std::uint64_t c = 1; c < columns; ++c) {
-      *p++ = separator;
-      p = readers[c].copy_next(p);
-    }
+  const TableVerdict verdict = restored_table_verdict(has_header, header, decoded, kinds, separator);
+  if (verdict == TableVerdict::NotATable) throw Error(kNotATable);
+  if (verdict == TableVerdict::Table && sink != nullptr) {
+    TextBuffer streamed(limit, total, sink);
+    write_text(streamed);
+    return streamed.finish();
   }
-  if (flags & kTableFinalLineEnding) put_ending();
+  TextBuffer text(limit, total, nullptr);
+  write_text(text);
+  ByteBuffer out = text.finish();
+  if (verdict == TableVerdict::ReadTheText && !is_table(out)) throw Error(kNotATable);
+  return deliver_whole(std::move(out), sink);
+}
 
-  if (!restored_text_is_table(out, has_header, header, decoded, kinds, separator)) throw Error(kNotATable);
-  return out;
+}  // namespace
+
+ByteBuffer decode_table_payload(std::string_view payload, std::uint64_t limit) {
+  return decode_table(payload, limit, nullptr);
+}
+
+void stream_table_payload(std::string_view payload, std::uint64_t limit, OutputSink& out) {
+  decode_table(payload, limit, &out);
 }
 
 std::string decode_table_archive(std::string_view payload, std::uint64_t limit) {

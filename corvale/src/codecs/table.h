@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "codecs/byte_buffer.h"
+#include "codecs/output_sink.h"
 
 namespace corvale {
 
@@ -37,6 +38,8 @@ std::optional<std::string> encode_table_archive(std::string_view input);
 
 // The text a type-11 payload restores, at most limit bytes. Throws Error.
 ByteBuffer decode_table_payload(std::string_view payload, std::uint64_t limit);
+// The same text written to out a piece at a time. Throws Error, also after pieces went out.
+void stream_table_payload(std::string_view payload, std::uint64_t limit, OutputSink& out);
 // The same text as a string, for callers that keep strings.
 std::string decode_table_archive(std::string_view payload, std::uint64_t limit);
 

@@ -659,8 +659,22 @@ DecodedColumn decode_template_column(ByteCursor& cursor, std::uint64_t rows, std
   }
   if (text_bytes > room) throw output_limit_error();
 
+  // The column's bytes are known now: taken at once, with room for one cell more, so that a
+  // cell costs one look at the room for all its pieces.
+  std::uint64_t total = text_bytes;
+  std::uint64_t cell_bound = 0;
+  for (const TemplatePart& part : parts) {
+    std::uint64_t longest = 0;
+    for (std::string_view text : part.texts) longest = std::max<std::uint64_t>(longest, text.size());
+    cell_bound += longest;  // the parts are body bytes
+  }
+  for (const DecodedColumn& field : fields) {
+    total += field.total_bytes();
+    cell_bound += field.cell_bound();
+  }
   DecodedColumn column;
   column.reserve_cells(rows);  // the fields' cells and the empty rows' positions are held already
+  column.room(static_cast<std::size_t>(total + cell_bound));
   std::vector<DecodedColumn::Reader> readers;
   for (const DecodedColumn& field : fields) readers.push_back(field.reader());
   std::size_t next_empty = 0;
@@ -670,10 +684,12 @@ DecodedColumn decode_template_column(ByteCursor& cursor, std::uint64_t rows, std
     if (next_empty < empty.size() && empty[next_empty] == r) {
       ++next_empty;
     } else {
-      for (std::uint64_t i = 0; i <= m; ++i) {
-        column.put(parts[i].text(j));
-        if (i < m) column.put(readers[i].next());
+      char* p = column.room(static_cast<std::size_t>(cell_bound));
+      for (std::uint64_t i = 0; i < m; ++i) {
+        p = copy_cell(p, parts[i].text(j));
+        p = readers[i].copy_next(p);
       }
+      column.commit(copy_cell(p, parts[m].text(j)));
       ++j;
     }
     column.close_cell(start);
@@ -739,6 +755,22 @@ void DecodedColumn::append_entry_index(std::uint64_t index) {
   put_varint(index, stream_);
   total_ += entries_[index].second;
   ++count_;
+}
+
+std::uint64_t DecodedColumn::cell_bound() const {
+  std::uint64_t longest = 0;
+  if (!entries_.empty()) {
+    for (const auto& entry : entries_) longest = std::max(longest, entry.second);
+    return longest;
+  }
+  // Cells shorter than 128 bytes, the usual ones, are one varint byte each: the largest byte
+  // is the answer unless it is a varint's first of several.
+  const auto* begin = reinterpret_cast<const unsigned char*>(stream_.data());
+  const unsigned char largest = stream_.empty() ? 0 : *std::max_element(begin, begin + stream_.size());
+  if (largest < 0x80) return largest;
+  ByteCursor cursor{stream_};
+  while (!cursor.at_end()) longest = std::max(longest, cursor_read_varint_u64(cursor));
+  return longest;
 }
 
 std::uint64_t DecodedColumn::empty_cells() const {

@@ -108,6 +108,8 @@ class DecodedColumn {
  public:
   std::uint64_t size() const { return count_; }
   std::uint64_t total_bytes() const { return total_; }  // of all cells together
+  // The length of the longest cell (for a dictionary, of the longest entry).
+  std::uint64_t cell_bound() const;
   std::uint64_t empty_cells() const;  // cells of no byte
 
   // Reads a complete column: made once nothing more is appended to the column, which then stays

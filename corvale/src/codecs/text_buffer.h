@@ -95,4 +95,56 @@ class TextBuffer {
   std::uint64_t handed_on_ = 0;
 };
 
+// A text made whole in memory, for a decoder that returns it or, given a sink, writes it there
+// at once and returns an empty buffer.
+inline ByteBuffer deliver_whole(ByteBuffer text, OutputSink* sink) {
+  if (sink == nullptr) return text;
+  sink->write(text.view());
+  return {};
+}
+
+// Writes a text whose exact size is known, record after record (the rows of a table, the lines
+// of a log), each at most record_bound bytes: the room is taken a piece at a time, so that a
+// record costs one look at it, a pointer compare. With a sink, each piece is handed on before
+// the next one is taken.
+//
+//   char* p = records.start();
+//   for (...) { if (p > records.stop()) p = records.next_piece(p); ...write a record at p... }
+//   records.finish(p);
+class RecordWriter {
+ public:
+  // size: the bytes still to come, all of them within the text's limit.
+  RecordWriter(TextBuffer& text, std::uint64_t size, std::uint64_t record_bound)
+      : text_(text), left_(size), bound_(record_bound) {}
+
+  char* start() { return take_room(); }
+  // Past it, a record may not fit the room taken.
+  const char* stop() const { return stop_; }
+  char* next_piece(char* p) {
+    finish(p);
+    if (text_.streams() && text_.size() >= kOutputPiece) text_.hand_on(text_.size());
+    return take_room();
+  }
+  void finish(char* p) {
+    left_ -= static_cast<std::uint64_t>(p - at_);
+    text_.commit(p);
+  }
+
+ private:
+  char* take_room() {
+    const std::uint64_t n = std::min(left_, bound_ > kMaxRoom - kOutputPiece ? kMaxRoom : kOutputPiece + bound_);
+    at_ = text_.room_within_limit(n);
+    // When the rest of the text fits, every record does.
+    stop_ = n == left_ ? at_ + n : at_ + (n - bound_);
+    return at_;
+  }
+
+  static constexpr std::uint64_t kMaxRoom = ~std::uint64_t{0};
+  TextBuffer& text_;
+  std::uint64_t left_;
+  std::uint64_t bound_;
+  char* at_ = nullptr;  // where the room taken begins
+  const char* stop_ = nullptr;
+};
+
 }  // namespace corvale
