@@ -437,9 +437,7 @@ ByteBuffer decode_number_text(std::string_view payload, std::uint64_t limit, Out
   const bool well_formed = write_text(text);
   ByteBuffer out = text.finish();
   if (!well_formed && !is_number_text(out)) throw Error(kNotANumberList);
-  if (sink == nullptr) return out;
-  sink->write(out);
-  return {};
+  return deliver_whole(std::move(out), sink);
 }
 
 }  // namespace
