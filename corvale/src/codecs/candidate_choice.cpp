@@ -118,6 +118,14 @@ std::optional<ChosenCandidate> choose_candidate_on_road(CandidateSource& source,
   std::optional<ChosenCandidate> best;
   std::uint64_t best_size = 0;
   std::uint64_t best_index = 0;
+  // What is known of the candidates built so far: at most so many bytes once measured, and before
+  // that the most any data of its length can measure. A nearly incompressible candidate (an
+  // entropy-coded body, often the smallest) bounds every other measurement as soon as it is built.
+  struct Known {
+    std::uint64_t most;
+    std::uint64_t index;
+  };
+  std::vector<Known> known;
   // The batch opened last and its candidates not yet handed out; for every batch opened, the
   // builds of it that have not returned (handed out or not).
   bool in_batch = false;
@@ -143,22 +151,21 @@ std::optional<ChosenCandidate> choose_candidate_on_road(CandidateSource& source,
     if (!best) best.emplace();
     best_size = *slot.size;
     best_index = slot.index;
+    known.push_back({best_size, best_index});
     best->method = slot.method;
     best->bytes.swap(slot.bytes);
   };
-  // A built candidate is measured only as far as it could still win: strictly smaller than the
-  // kept one when that comes earlier, at most as large when it comes later.
+  // A built candidate is measured only as far as it could still win: strictly smaller than any
+  // other that comes earlier, at most as large as any that comes later.
   auto start_measuring = [&](RoadSlot& slot) {
     if (!slot.applies || slot.bytes.size() > max_bytes) return false;
+    known.push_back({deflate_compress_fast_bound(slot.bytes.size()), slot.index});
     slot.bound.reset();
-    if (best) {
-      if (best_index > slot.index) {
-        slot.bound = best_size;
-      } else if (best_size > 0) {
-        slot.bound = best_size - 1;
-      } else {
-        return false;
-      }
+    for (const Known& other : known) {
+      if (other.index == slot.index) continue;
+      if (other.index < slot.index && other.most == 0) return false;
+      const std::uint64_t bound = other.index > slot.index ? other.most : other.most - 1;
+      if (!slot.bound || bound < *slot.bound) slot.bound = bound;
     }
     slot.phase = RoadSlot::Phase::Measuring;
     return true;
