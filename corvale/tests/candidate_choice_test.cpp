@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdint>
 #include <mutex>
@@ -38,8 +39,10 @@ struct CandidatePool {
   std::vector<std::uint64_t> sizes_;
 };
 
-// Offers pool entries in a given order, the k-th with method k, in batches of 1 to 4 (a pick of
-// kSkipped does not apply); throws when building candidate fail_at.
+// Offers pool entries in a given order, the k-th with method k, in batches of 0 to 4 of which 1
+// to 3 may be open at once (a pick of kSkipped does not apply); throws when building candidate
+// fail_at. Records every way the road could misuse it: a build of a batch not open, too many
+// batches open, a batch closed twice or before its builds returned.
 constexpr std::size_t kSkipped = SIZE_MAX;
 class PickedCandidates final : public CandidateSource {
  public:
@@ -47,22 +50,49 @@ class PickedCandidates final : public CandidateSource {
                    std::size_t fail_at = SIZE_MAX)
       : pool_(pool), picks_(std::move(picks)), fail_at_(fail_at) {
     std::mt19937_64 rng(seed);
-    for (std::size_t k = 0; k < picks_.size(); k += batches_.back()) {
-      batches_.push_back(std::min<std::size_t>(1 + rng() % 4, picks_.size() - k));
+    open_batches_ = 1 + rng() % 3;
+    for (std::size_t k = 0; k < picks_.size(); k += sizes_.back()) {
+      sizes_.push_back(std::min<std::size_t>(rng() % 5, picks_.size() - k));
+      firsts_.push_back(k);
     }
+    unbuilt_ = sizes_;
   }
   bool next_batch() override {
-    if (batch_ < batches_.size() && started_) first_ += batches_[batch_++];
-    started_ = true;
-    return batch_ < batches_.size();
+    const std::lock_guard<std::mutex> lock(mutex_);
+    if (open_ >= open_batches_) misused_ = true;
+    if (opened_ == sizes_.size()) return false;
+    state_.push_back(State::Open);
+    ++opened_;
+    ++open_;
+    return true;
   }
-  std::size_t batch_size() const override { return batches_[batch_]; }
-  bool build(std::size_t i, std::string& bytes, std::uint8_t& method) const override {
+  std::size_t batch_size() const override { return sizes_[opened_ - 1]; }
+  std::size_t open_batches() const override { return open_batches_; }
+  void close_batch(std::size_t batch) override {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    if (batch >= opened_ || state_[batch] != State::Open || unbuilt_[batch] != 0) misused_ = true;
+    state_[batch] = State::Closed;
+    --open_;
+  }
+  bool build(std::size_t batch, std::size_t i, std::string& bytes, std::uint8_t& method) const override {
     {
       const std::lock_guard<std::mutex> lock(mutex_);
       builders_.insert(std::this_thread::get_id());
+      if (batch >= opened_ || state_[batch] != State::Open || i >= sizes_[batch]) {
+        misused_ = true;
+        return false;
+      }
     }
-    const std::size_t k = first_ + i;
+    // Counted once the candidate is built, so that a batch closed while one runs shows.
+    struct Built {
+      const PickedCandidates& source;
+      std::size_t batch;
+      ~Built() {
+        const std::lock_guard<std::mutex> lock(source.mutex_);
+        --source.unbuilt_[batch];
+      }
+    } built{*this, batch};
+    const std::size_t k = firsts_[batch] + i;
     if (k == fail_at_) throw Error("cannot build");
     if (picks_[k] == kSkipped) return false;
     bytes = pool_.bytes_[picks_[k]];
@@ -75,17 +105,31 @@ class PickedCandidates final : public CandidateSource {
     const std::lock_guard<std::mutex> lock(mutex_);
     return builders_;
   }
+  bool misused() const {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    return misused_;
+  }
+  // Every batch was opened and closed.
+  bool all_closed() const {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    return opened_ == sizes_.size() && std::all_of(state_.begin(), state_.end(), [](State s) { return s == State::Closed; });
+  }
 
  private:
+  enum class State { Open, Closed };
   const CandidatePool& pool_;
   std::vector<std::size_t> picks_;
   std::size_t fail_at_;
+  std::size_t open_batches_ = 1;
+  std::vector<std::size_t> sizes_;
+  std::vector<std::size_t> firsts_;
   mutable std::mutex mutex_;
   mutable std::set<std::thread::id> builders_;
-  std::vector<std::size_t> batches_;
-  std::size_t batch_ = 0;
-  std::size_t first_ = 0;
-  bool started_ = false;
+  mutable std::vector<std::size_t> unbuilt_;
+  mutable bool misused_ = false;
+  std::vector<State> state_;
+  std::size_t opened_ = 0;
+  std::size_t open_ = 0;
 };
 
 // The program's worker threads installed for the codecs while it lives.
@@ -135,6 +179,8 @@ TEST(CandidateChoice, KeepsTheFirstStrictlySmallestAsAPlainMeasurementWould) {
     const CandidateWorkers workers(2 + round % 7);
     PickedCandidates source(pool, picks, round);
     const std::optional<ChosenCandidate> chosen = choose_candidate(source, cap, true);
+    EXPECT_FALSE(source.misused());
+    EXPECT_TRUE(source.all_closed());
     ASSERT_EQ(chosen.has_value(), expected != none);
     if (chosen) {
       EXPECT_EQ(chosen->method, expected_method);
@@ -150,7 +196,7 @@ class NestedCandidates final : public CandidateSource {
   explicit NestedCandidates(const CandidatePool& pool) : pool_(pool) {}
   bool next_batch() override { return !std::exchange(started_, true); }
   std::size_t batch_size() const override { return 6; }
-  bool build(std::size_t i, std::string& bytes, std::uint8_t& method) const override {
+  bool build(std::size_t, std::size_t i, std::string& bytes, std::uint8_t& method) const override {
     PickedCandidates inner(pool_, {i, i + 6, i + 12, i + 1}, i);
     const std::optional<ChosenCandidate> chosen = choose_candidate(inner, UINT64_MAX, true);
     if (inner.builders() != std::set<std::thread::id>{std::this_thread::get_id()}) strayed_ = true;
@@ -178,6 +224,26 @@ TEST(CandidateChoice, AChoiceInsideACandidateOnWorkerThreadsRunsOnItsWorker) {
   ASSERT_TRUE(chosen && expected);
   EXPECT_EQ(chosen->method, expected->method);
   EXPECT_EQ(chosen->bytes, expected->bytes);
+}
+
+// The workers build a variant of the list from a copy while the variant before it is still
+// being built; on one thread each is made in place. Both must give the same encoding.
+TEST(CandidateChoice, ADifferenceEncodingOnWorkerThreadsIsTheOneOfOneThread) {
+  std::mt19937_64 rng(23);
+  IntegerList values(Signedness::Signed);
+  values.allow_packed_words();
+  std::int64_t v = 1000;
+  for (int i = 0; i < 70000; ++i) {
+    v += static_cast<std::int64_t>(rng() % 61) - 30 + (i % 89 == 0 ? 5000 : 0);
+    values.push_word(static_cast<std::uint64_t>(v));
+  }
+  const DifferenceFraming framing{false, "tail", UINT64_MAX};
+  const std::optional<DifferenceEncoding> alone = choose_difference_encoding(values, framing);
+  const CandidateWorkers workers(8);
+  const std::optional<DifferenceEncoding> shared = choose_difference_encoding(values, framing);
+  ASSERT_TRUE(alone && shared);
+  EXPECT_EQ(shared->method, alone->method);
+  EXPECT_TRUE(shared->bytes == alone->bytes);
 }
 
 TEST(CandidateChoice, AFailureToBuildACandidateOnWorkerThreadsReachesTheCaller) {

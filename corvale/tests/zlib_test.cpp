@@ -308,6 +308,16 @@ TEST(DeflateFast, MeasuresTheWholeStream) {
   EXPECT_GT(deflate_compress_fast(""), 0u);
 }
 
+// The bound lets a candidate that is not yet measured cut the others short, so no data of the
+// length may measure more: incompressible data, stored, comes closest.
+TEST(DeflateFast, NoDataMeasuresMoreThanTheBoundOfItsLength) {
+  for (const std::size_t n : {0, 1, 65535, 65536, 65537, 300000}) {
+    const std::string noise = random_bytes(n, n);
+    EXPECT_LE(deflate_compress_fast(noise), deflate_compress_fast_bound(n)) << n;
+    EXPECT_LE(deflate_compress_fast(repetitive_text(n)), deflate_compress_fast_bound(n)) << n;
+  }
+}
+
 TEST(DeflateFast, AReusedCompressorMeasuresExactlyAsAFreshOne) {
   // Sizes that grow and shrink, so the shared buffer is both reused and enlarged; a stale hash
   // table or buffer would change a measurement.

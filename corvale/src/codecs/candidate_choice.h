@@ -50,16 +50,25 @@ class CandidateChoice {
 };
 
 // The candidates of one choice in their fixed order, in batches: the candidates of one batch
-// may be built at once, and a batch begins only once the one before it is wholly built.
+// may be built at once. Batches are numbered from 0 in the order they open; a batch is open
+// from next_batch until close_batch.
 class CandidateSource {
  public:
   virtual ~CandidateSource() = default;
-  // Moves on to the next batch (the first, on the first call); false once none is left.
+  // Opens the next batch (the first, on the first call); false once none is left. Called only
+  // while fewer than open_batches() batches are open, and never beside close_batch.
   virtual bool next_batch() = 0;
+  // The number of candidates in the batch opened last.
   virtual std::size_t batch_size() const = 0;
-  // Builds candidate i of the current batch into bytes (empty on entry) and names its method;
-  // false when it does not apply. Calls for different candidates may run at once.
-  virtual bool build(std::size_t i, std::string& bytes, std::uint8_t& method) const = 0;
+  // Builds candidate i of open batch `batch` into bytes (empty on entry) and names its method;
+  // false when it does not apply. Calls for different candidates may run at once, and beside
+  // next_batch when more than one batch may be open.
+  virtual bool build(std::size_t batch, std::size_t i, std::string& bytes, std::uint8_t& method) const = 0;
+  // How many batches may be open at once: a source whose next batch is made from the one before
+  // it, in place, allows one, so that a batch opens only once the one before it is wholly built.
+  virtual std::size_t open_batches() const { return 1; }
+  // Every build of the batch has returned and none will come: what it was built from may go.
+  virtual void close_batch(std::size_t batch) { (void)batch; }
 };
 
 struct ChosenCandidate {

@@ -123,6 +123,11 @@ class Inflater {
 
 }  // namespace
 
+std::uint64_t deflate_compress_fast_bound(std::uint64_t length) {
+  // No compressor: the bound of every compressor this library can make, so none is allocated.
+  return libdeflate_deflate_compress_bound(nullptr, static_cast<std::size_t>(length));
+}
+
 FastDeflateScope::FastDeflateScope() : owner_(t_fast_deflate == nullptr) {
   if (owner_) t_fast_deflate = new FastDeflateState;
 }

@@ -43,6 +43,10 @@ std::uint64_t deflate_compress_fast(std::string_view data);
 // Throws Error.
 std::optional<std::uint64_t> deflate_compress_fast_within(std::string_view data, std::uint64_t max_size);
 
+// The most bytes deflate_compress_fast can answer for any data of this length: what a candidate
+// is known to measure at most before it is measured.
+std::uint64_t deflate_compress_fast_bound(std::uint64_t length);
+
 // While one lives on a thread, deflate_compress_fast on that thread reuses one compressor and one
 // output buffer instead of making both for every measurement. A codec that weighs thousands of
 // small candidates holds one for the length of its call; nested ones share the outermost.
