@@ -49,6 +49,9 @@ def numeric_text(text):
     return b"\x03" + text
 
 
+LINE_FEED = 0x02  # a single number's header flags: a line feed after it
+
+
 def power_form(base, exponent, offset=0, flags=0):
     """Type 8: factor 1 x base^exponent + offset; a negative offset sets flags bit 4."""
     if offset < 0:
