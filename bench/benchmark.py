@@ -40,8 +40,13 @@ machine the wall clock also counts the time other programs held the core) and pe
 memory in KiB."""
 
 
-def measured(argv, stdin_path=None, stdout_path=None):
-    """Runs argv under /usr/bin/time -v; returns its Measure."""
+Run = collections.namedtuple("Run", "returncode err measure")
+Run.__doc__ = """One run that may fail: its exit status, what it wrote to standard error (without
+the report of /usr/bin/time) and its Measure."""
+
+
+def run_measured(argv, stdin_path=None, stdout_path=None):
+    """Runs argv under /usr/bin/time -v; returns its Run, whether it failed or not."""
     stdin = open(stdin_path, "rb") if stdin_path else subprocess.DEVNULL
     stdout = open(stdout_path, "wb") if stdout_path else subprocess.DEVNULL
     try:
@@ -54,14 +59,23 @@ def measured(argv, stdin_path=None, stdout_path=None):
         if stdout_path:
             stdout.close()
     err = r.stderr.decode(errors="replace")
-    if r.returncode != 0:
-        sys.exit("failed (%d): %s\n%s" % (r.returncode, " ".join(argv), err))
 
     def field(label):
         return float(re.search(re.escape(label) + r": ([0-9.]+)", err).group(1))
 
     cpu = field("User time (seconds)") + field("System time (seconds)")
-    return Measure(seconds, cpu, int(field("Maximum resident set size (kbytes)")))
+    # time reports after all the program wrote, opening with how a failed run ended.
+    own = err[:err.rfind("\tCommand being timed:")]
+    own = re.sub(r"Command (exited with non-zero status|terminated by signal) \d+\n$", "", own)
+    return Run(r.returncode, own, Measure(seconds, cpu, int(field("Maximum resident set size (kbytes)"))))
+
+
+def measured(argv, stdin_path=None, stdout_path=None):
+    """Runs argv under /usr/bin/time -v and stops the benchmark when it fails; returns its Measure."""
+    run = run_measured(argv, stdin_path, stdout_path)
+    if run.returncode != 0:
+        sys.exit("failed (%d): %s\n%s" % (run.returncode, " ".join(argv), run.err))
+    return run.measure
 
 
 def stream_tool(compress_argv, decompress_argv):
@@ -110,12 +124,14 @@ def same_file(a, b):
                 return True
 
 
-def main(description, datasets):
-    """Runs every tool on every (name, make) of datasets(quick) and prints the table."""
+def main(description, datasets, tools=tools, quick_help="inputs a tenth of the size", in_seconds=False):
+    """Runs every tool of tools(corvale) on every (name, make) of datasets(quick, corvale), where
+    make() returns the input's bytes or text, and prints the table: speeds in MB/s, or with
+    in_seconds the seconds each run took (for inputs too small for a speed to mean much)."""
     ap = argparse.ArgumentParser(description=description)
     ap.add_argument("--corvale")
     ap.add_argument("--keep", help="generate the inputs into DIR and keep them")
-    ap.add_argument("--quick", action="store_true", help="inputs a tenth of the size")
+    ap.add_argument("--quick", action="store_true", help=quick_help)
     args = ap.parse_args()
     install_missing_tools()
     corvale = find_corvale(args.corvale)
@@ -124,9 +140,13 @@ def main(description, datasets):
     os.makedirs(work, exist_ok=True)
     try:
         print("corvale: %s" % corvale)
-        print("%-15s %-9s %11s %11s %8s %9s %9s %9s %9s" % (
-            "file", "tool", "input", "archive", "ratio", "comp MB/s", "dec MB/s", "comp MiB", "dec MiB"))
-        for name, make in datasets(args.quick):
+        if in_seconds:
+            print("%-22s %-9s %11s %11s %9s %9s %9s %9s" % (
+                "file", "tool", "input", "archive", "comp s", "dec s", "comp MiB", "dec MiB"))
+        else:
+            print("%-15s %-9s %11s %11s %8s %9s %9s %9s %9s" % (
+                "file", "tool", "input", "archive", "ratio", "comp MB/s", "dec MB/s", "comp MiB", "dec MiB"))
+        for name, make in datasets(args.quick, corvale):
             src = os.path.join(work, name)
             if not os.path.exists(src):
                 data = make()
@@ -144,9 +164,13 @@ def main(description, datasets):
                 if not same_file(src, out):
                     sys.exit("%s did not restore %s" % (tool, name))
                 packed = os.path.getsize(arc)
-                print("%-15s %-9s %11d %11d %8.2f %9.1f %9.1f %9.1f %9.1f" % (
-                    name, tool, size, packed, size / packed, size / 1e6 / c.seconds, size / 1e6 / d.seconds,
-                    c.rss / 1024, d.rss / 1024))
+                if in_seconds:
+                    print("%-22s %-9s %11d %11d %9.3f %9.3f %9.1f %9.1f" % (
+                        name, tool, size, packed, c.seconds, d.seconds, c.rss / 1024, d.rss / 1024))
+                else:
+                    print("%-15s %-9s %11d %11d %8.2f %9.1f %9.1f %9.1f %9.1f" % (
+                        name, tool, size, packed, size / packed, size / 1e6 / c.seconds, size / 1e6 / d.seconds,
+                        c.rss / 1024, d.rss / 1024))
                 os.remove(arc)
                 os.remove(out)
             sys.stdout.flush()

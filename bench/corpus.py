@@ -23,6 +23,8 @@ import tarfile
 import tempfile
 import zipfile
 
+import archive_bytes
+
 HERE = os.path.dirname(os.path.abspath(__file__))
 CORPUS = os.path.join(HERE, "corpus")
 PACKAGES = os.path.join(CORPUS, "packages")
@@ -243,17 +245,9 @@ def mersenne_prime(corvale):
     2024, restored by corvale from a power-form archive of a few bytes and checked against its
     digit count and last digits, which Python computes by itself."""
     def build(dest):
-        exponent = MERSENNE_EXPONENT
-        varint = bytearray()
-        while exponent >= 0x80:
-            varint.append((exponent & 0x7F) | 0x80)
-            exponent >>= 7
-        varint.append(exponent)
-        # Power form without checksum: flags 0x12 (line feed, negative offset), base 2, the
-        # exponent, factor 1, one offset byte 1.
         seed = dest + ".seed"
         with open(seed, "wb") as f:
-            f.write(bytes([0x08, 0x12, 0x02]) + bytes(varint) + bytes([0x01, 0x01, 0x01]))
+            f.write(archive_bytes.power_form(2, MERSENNE_EXPONENT, offset=-1, flags=archive_bytes.LINE_FEED))
         subprocess.run([corvale, "decompress", "-i", seed, "-o", dest], check=True, stdout=subprocess.DEVNULL)
         os.remove(seed)
         last = str(pow(2, MERSENNE_EXPONENT, 10 ** 30) - 1).rjust(30, "0")

@@ -13,7 +13,7 @@
 #include "support/archive_surgery.h"
 #include "support/block_archive.h"
 #include "support/process_runner.h"
-#include "support/temp_dir.h"
+#include "support/program_files.h"
 
 namespace corvale {
 namespace {
@@ -46,7 +46,7 @@ std::string sensor_lines(std::uint64_t size) {
   return out;
 }
 
-class BlockArchiveFiles : public ::testing::Test {
+class BlockArchiveFiles : public test::ProgramFiles {
  protected:
   void SetUp() override {
 #ifdef CORVALE_SANITIZED_BUILD
@@ -54,19 +54,11 @@ class BlockArchiveFiles : public ::testing::Test {
 #endif
   }
 
-  test::ProcessResult run(const std::vector<std::string>& args) {
-    test::ProcessOptions options;
-    options.cwd = dir_.path();
-    return test::run_process(CORVALE_EXE, args, options);
-  }
-
   // The files in the folder besides the given ones: none, after a failure.
   void expect_files(std::vector<std::string> names) {
     std::sort(names.begin(), names.end());
     EXPECT_EQ(dir_.names(), names);
   }
-
-  test::TempDir dir_;
 };
 
 TEST_F(BlockArchiveFiles, IntegerLinesOf100MiB) {

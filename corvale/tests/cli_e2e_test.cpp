@@ -12,7 +12,7 @@
 #include "support/archive_surgery.h"
 #include "support/block_archive.h"
 #include "support/process_runner.h"
-#include "support/temp_dir.h"
+#include "support/program_files.h"
 
 namespace corvale {
 namespace {
@@ -56,7 +56,7 @@ void expect_outcome(const test::ProcessResult& r, const Expected& e, const std::
 }
 
 // A folder with a few inputs in it, and the program run inside it.
-class Cli : public ::testing::Test {
+class Cli : public test::ProgramFiles {
  protected:
   void SetUp() override {
     dir_.write("prose", "Nothing but words in here.\n");
@@ -65,13 +65,6 @@ class Cli : public ::testing::Test {
     fs::create_directory(dir_ / "sub");
     fs::create_symlink("prose", dir_ / "link");
   }
-
-  test::ProcessResult run(const std::vector<std::string>& args, test::ProcessOptions options = {}) {
-    options.cwd = dir_.path();
-    return test::run_process(CORVALE_EXE, args, options);
-  }
-
-  test::TempDir dir_;
 };
 
 struct Case {

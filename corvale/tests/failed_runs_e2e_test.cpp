@@ -6,25 +6,21 @@
 
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <sys/resource.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <random>
 #include <string>
-#include <string_view>
 #include <thread>
 #include <vector>
 
+#include "support/process_runner.h"
+#include "support/program_files.h"
 #include "support/temp_dir.h"
 
 namespace corvale {
@@ -40,66 +36,9 @@ constexpr int kKillsPerRoad = 6;
 
 constexpr char kPrevious[] = "the previous output, which no failed run may touch\n";
 
-struct Limits {
-  rlim_t file_size = RLIM_INFINITY;  // bytes any one file may grow to: a full disk
-  bool unprivileged = false;         // as nobody, so that folder permissions bind even under root
-};
-
-// In a child just forked: the program in cwd under limits, its standard output to /dev/null.
-[[noreturn]] void exec_program(const std::vector<std::string>& args, const fs::path& cwd, const Limits& limits) {
-  std::vector<std::string> argv_text = {CORVALE_EXE};
-  argv_text.insert(argv_text.end(), args.begin(), args.end());
-  std::vector<char*> argv;
-  for (std::string& a : argv_text) argv.push_back(a.data());
-  argv.push_back(nullptr);
-  if (::chdir(cwd.c_str()) != 0) ::_exit(126);
-  if (!std::freopen("/dev/null", "w", stdout)) ::_exit(126);
-  // A write past the limit then fails with EFBIG instead of killing the process, as a
-  // write to a full disk fails with ENOSPC.
-  ::signal(SIGXFSZ, SIG_IGN);
-  const rlimit fsize{limits.file_size, limits.file_size};
-  if (::setrlimit(RLIMIT_FSIZE, &fsize) != 0) ::_exit(126);
-  if (limits.unprivileged && ::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) ::_exit(126);
-  ::execv(argv[0], argv.data());
-  ::_exit(127);
-}
-
-// fork and exec the program in cwd, its standard error into err_path.
-pid_t start(const std::vector<std::string>& args, const fs::path& cwd, const fs::path& err_path, const Limits& limits) {
-  std::fflush(stdout);
-  const pid_t pid = ::fork();
-  if (pid == 0) {
-    if (!std::freopen(err_path.c_str(), "w", stderr)) ::_exit(126);
-    exec_program(args, cwd, limits);
-  }
-  return pid;
-}
-
-// A run whose standard error the test reads as it comes.
-struct WatchedRun {
-  pid_t pid;
-  FILE* err;
-};
-
-WatchedRun start_watched(const std::vector<std::string>& args, const fs::path& cwd) {
-  int ends[2];
-  if (::pipe(ends) != 0) return {-1, nullptr};
-  std::fflush(stdout);
-  const pid_t pid = ::fork();
-  if (pid == 0) {
-    if (::dup2(ends[1], 2) < 0) ::_exit(126);
-    ::close(ends[0]);
-    ::close(ends[1]);
-    exec_program(args, cwd, {});
-  }
-  ::close(ends[1]);
-  return {pid, ::fdopen(ends[0], "r")};
-}
-
-int wait_status(pid_t pid) {
-  int wstatus = 0;
-  ::waitpid(pid, &wstatus, 0);
-  return WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus);
+test::ProcessResult run_in(const fs::path& cwd, const std::vector<std::string>& args, test::ProcessOptions options = {}) {
+  options.cwd = cwd;
+  return test::run_process(CORVALE_EXE, args, options);
 }
 
 // Integers a number-list archive cannot shrink much, so that archives as well as restored
@@ -126,16 +65,15 @@ const Road kRoads[] = {
 
 // One folder per test with both inputs of every road ready: "small" and "big" (over the 32 MiB
 // at which compress switches to blocks) and their archives. The runs write into "work/".
-class FailedRuns : public ::testing::Test {
+class FailedRuns : public test::ProgramFiles {
  protected:
   static void SetUpTestSuite() {
     inputs_ = new test::TempDir;
     inputs_->write("small", random_integers(2 << 20));
     inputs_->write("big", random_integers(34 << 20));
     for (const char* name : {"small", "big"}) {
-      const fs::path err = inputs_->path() / "err";
-      const int status = wait_status(start({"compress", "-i", name, "-o", std::string(name) + ".cv"}, inputs_->path(), err, {}));
-      ASSERT_EQ(status, 0);
+      const test::ProcessResult r = run_in(inputs_->path(), {"compress", "-i", name, "-o", std::string(name) + ".cv"});
+      ASSERT_EQ(r.status, 0) << r.err;
     }
     ASSERT_EQ(static_cast<unsigned char>(inputs_->read("big.cv")[0]), 0x8C);
     // Readable by nobody, for the permission test.
@@ -166,28 +104,22 @@ class FailedRuns : public ::testing::Test {
   }
 
   static test::TempDir* inputs_;
-  test::TempDir dir_;
 };
 test::TempDir* FailedRuns::inputs_ = nullptr;
-
-std::vector<std::string> names_in(const fs::path& folder) {
-  std::vector<std::string> out;
-  for (const auto& entry : fs::directory_iterator(folder)) out.push_back(entry.path().filename().string());
-  std::sort(out.begin(), out.end());
-  return out;
-}
 
 TEST_F(FailedRuns, AFullDiskFailsWithTheSystemErrorAndKeepsThePreviousOutput) {
   const fs::path work = dir_ / "work";
   fs::create_directory(work);
+  test::ProcessOptions full_disk;
+  full_disk.file_size = 64 << 10;
   for (const Road& road : kRoads) {
     SCOPED_TRACE(road.name);
     dir_.write("work/out", kPrevious);
-    const int status = wait_status(start(args(road, "out"), work, dir_ / "err", {.file_size = 64 << 10}));
-    EXPECT_EQ(status, 1);
-    EXPECT_EQ(read(dir_ / "err"), "Error: File too large (os error 27)\n");
+    const test::ProcessResult r = run_in(work, args(road, "out"), full_disk);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "Error: File too large (os error 27)\n");
     EXPECT_EQ(read(work / "out"), kPrevious);
-    EXPECT_EQ(names_in(work), std::vector<std::string>{"out"});
+    EXPECT_EQ(dir_.names("work"), std::vector<std::string>{"out"});
   }
 }
 
@@ -198,14 +130,15 @@ TEST_F(FailedRuns, AnUnwritableFolderFailsOnTheTemporaryFileAndKeepsThePreviousO
   fs::permissions(dir_.path(), fs::perms::others_exec | fs::perms::group_exec, fs::perm_options::add);
   fs::permissions(locked, fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read | fs::perms::group_exec |
                               fs::perms::others_read | fs::perms::others_exec);
+  test::ProcessOptions as_nobody;
+  as_nobody.unprivileged = true;
   for (const Road& road : kRoads) {
     SCOPED_TRACE(road.name);
-    const pid_t pid = start(args(road, "locked/out"), dir_.path(), inputs_->path() / "err", {.unprivileged = true});
-    EXPECT_EQ(wait_status(pid), 1);
-    EXPECT_EQ(read(inputs_->path() / "err"),
-              "Error: locked/.out." + std::to_string(pid) + ".tmp: Permission denied (os error 13)\n");
+    const test::ProcessResult r = run(args(road, "locked/out"), as_nobody);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "Error: locked/.out." + std::to_string(r.pid) + ".tmp: Permission denied (os error 13)\n");
     EXPECT_EQ(read(locked / "out"), kPrevious);
-    EXPECT_EQ(names_in(locked), std::vector<std::string>{"out"});
+    EXPECT_EQ(dir_.names("locked"), std::vector<std::string>{"out"});
   }
   fs::permissions(locked, fs::perms::owner_all);
 }
@@ -216,39 +149,32 @@ TEST_F(FailedRuns, AFailedFinalMoveNamesTheOutputAndLeavesNoTemporaryFile) {
   dir_.write("out/kept", kPrevious);
   for (const Road& road : kRoads) {
     SCOPED_TRACE(road.name);
-    const int status = wait_status(start(args(road, "out"), dir_.path(), inputs_->path() / "err", {}));
-    EXPECT_EQ(status, 1);
-    EXPECT_EQ(read(inputs_->path() / "err"), "Error: out: Is a directory (os error 21)\n");
-    EXPECT_EQ(names_in(dir_.path()), std::vector<std::string>{"out"});
-    EXPECT_EQ(names_in(dir_ / "out"), std::vector<std::string>{"kept"});
+    const test::ProcessResult r = run(args(road, "out"));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "Error: out: Is a directory (os error 21)\n");
+    EXPECT_EQ(dir_.names(), std::vector<std::string>{"out"});
+    EXPECT_EQ(dir_.names("out"), std::vector<std::string>{"kept"});
     EXPECT_EQ(read(dir_ / "out" / "kept"), kPrevious);
   }
 }
 
 // Reads the run's standard error up to its first PROGRESS line, which the program prints when it
 // has opened the input, long before it can have finished.
-bool wait_for_first_progress_line(const WatchedRun& run) {
-  char* text = nullptr;
-  std::size_t capacity = 0;
-  bool seen = false;
-  while (!seen && ::getline(&text, &capacity, run.err) > 0) seen = std::string_view(text).starts_with("PROGRESS ");
-  std::free(text);
-  return seen;
-}
-
-bool has_exited(pid_t pid) {
-  siginfo_t info{};
-  return ::waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOHANG | WNOWAIT) == 0 && info.si_pid == pid;
+bool wait_for_first_progress_line(test::RunningProcess& run) {
+  while (const std::optional<std::string> line = run.next_err_line()) {
+    if (line->starts_with("PROGRESS ")) return true;
+  }
+  return false;
 }
 
 // Waits until the run's temporary file holds at least `bytes` bytes (0: until it exists), or
 // the run has ended. True in the first case.
-bool wait_for_temporary_file(pid_t pid, const fs::path& temporary, std::uintmax_t bytes) {
+bool wait_for_temporary_file(const test::RunningProcess& run, const fs::path& temporary, std::uintmax_t bytes) {
   for (;;) {
     std::error_code ec;
     const std::uintmax_t size = fs::file_size(temporary, ec);
     if (!ec && size >= bytes) return true;
-    if (has_exited(pid)) return false;
+    if (run.has_exited()) return false;
     std::this_thread::sleep_for(std::chrono::microseconds(100));
   }
 }
@@ -257,6 +183,8 @@ TEST_F(FailedRuns, SigkillAtAnyMomentLeavesThePreviousOutputOrTheWholeNewOne) {
   std::mt19937_64 rng(3);
   const fs::path work = dir_ / "work";
   fs::create_directory(work);
+  test::ProcessOptions in_work;
+  in_work.cwd = work;
   for (const Road& road : kRoads) {
     SCOPED_TRACE(road.name);
     const std::string expected = read(expected_of(road));
@@ -265,27 +193,26 @@ TEST_F(FailedRuns, SigkillAtAnyMomentLeavesThePreviousOutputOrTheWholeNewOne) {
       dir_.write("work/out", kPrevious);
       std::vector<std::string> run_args = args(road, "out");
       run_args.push_back("--progress");
-      const WatchedRun run = start_watched(run_args, work);
-      ASSERT_GT(run.pid, 0);
-      ASSERT_NE(run.err, nullptr);
-      const fs::path temporary = work / (".out." + std::to_string(run.pid) + ".tmp");
+      test::RunningProcess run(CORVALE_EXE, run_args, in_work);
+      const fs::path temporary = work / (".out." + std::to_string(run.pid()) + ".tmp");
       // Moments the test sees, never a guessed delay: the input opened (the first kill of every
       // road, which no run can outlast), the temporary file made, and a random share of the
       // output written to it. A run that ends before its moment comes is not killed.
       std::string moment = "the input opened";
       bool reached = wait_for_first_progress_line(run);
+      // Every run prints that line, finished or not: a run without it was never watched.
+      ASSERT_TRUE(reached) << "no PROGRESS line";
       if (k % 3 == 1) {
         moment = "the temporary file made";
-        reached = wait_for_temporary_file(run.pid, temporary, 0);
+        reached = wait_for_temporary_file(run, temporary, 0);
       } else if (k % 3 == 2) {
         const std::uintmax_t share = expected.size() * (rng() % 1000) / 1000;
         moment = std::to_string(share) + " bytes written";
-        reached = wait_for_temporary_file(run.pid, temporary, share);
+        reached = wait_for_temporary_file(run, temporary, share);
       }
-      if (reached) ::kill(run.pid, SIGKILL);
-      std::fclose(run.err);
+      if (reached) run.kill();
       SCOPED_TRACE("killed after " + moment);
-      const int status = wait_status(run.pid);
+      const int status = run.wait().status;
       const std::string output = read(work / "out");
       if (status == 0) {
         EXPECT_TRUE(output == expected) << "a finished run left other bytes";
@@ -297,7 +224,7 @@ TEST_F(FailedRuns, SigkillAtAnyMomentLeavesThePreviousOutputOrTheWholeNewOne) {
         if (output == kPrevious) ++killed;
       }
       // Nothing but the output and, after a kill, the temporary file named for the process.
-      for (const std::string& name : names_in(work)) {
+      for (const std::string& name : dir_.names("work")) {
         if (name != "out") {
           EXPECT_EQ(name, temporary.filename().string());
         }

@@ -10,46 +10,14 @@
 #include "codecs/formula_numbers.h"
 #include "support/bytes.h"
 #include "support/process_runner.h"
-#include "support/temp_dir.h"
+#include "support/program_files.h"
 
 namespace corvale {
 namespace {
 
-class FormulaFiles : public ::testing::Test {
- protected:
-  test::ProcessResult run(const std::vector<std::string>& args) {
-    test::ProcessOptions options;
-    options.cwd = dir_.path();
-    return test::run_process(CORVALE_EXE, args, options);
-  }
+constexpr unsigned char kFormulaArchive = 0x8D;
 
-  // Compresses text, which must become a formula archive, restores it and returns the archive.
-  std::string round_trip(const std::string& name, const std::string& text) {
-    dir_.write(name, text);
-    const test::ProcessResult c = run({"compress", "-i", name, "-o", name + ".cv"});
-    EXPECT_EQ(c.status, 0) << name << ": " << c.err;
-    const std::string archive = dir_.read(name + ".cv");
-    EXPECT_FALSE(archive.empty()) << name;
-    if (archive.empty()) return archive;
-    EXPECT_EQ(static_cast<unsigned char>(archive[0]), 0x8D) << name;
-    const test::ProcessResult d = run({"decompress", "-i", name + ".cv", "-o", name + ".out"});
-    EXPECT_EQ(d.status, 0) << name << ": " << d.err;
-    EXPECT_EQ(dir_.read(name + ".out"), text) << name;
-    return archive;
-  }
-
-  // Decompresses archive bytes and expects the given error.
-  void expect_refused(const std::string& archive, const std::vector<std::string>& extra, const std::string& message) {
-    dir_.write("hostile.cv", archive);
-    std::vector<std::string> args{"decompress", "-i", "hostile.cv", "-o", "hostile.out"};
-    args.insert(args.end(), extra.begin(), extra.end());
-    const test::ProcessResult d = run(args);
-    EXPECT_EQ(d.status, 1);
-    EXPECT_EQ(d.err, "Error: " + message + "\n");
-  }
-
-  test::TempDir dir_;
-};
+class FormulaFiles : public test::ProgramFiles {};
 
 FormulaNode lit(std::uint64_t v) { return FormulaNode::literal(BigInt(v)); }
 
@@ -62,13 +30,13 @@ std::string formula_archive(const FormulaNode& formula) {
 
 TEST_F(FormulaFiles, StructuredNumbersBecomeFormulaArchives) {
   const std::string factorial = range_product(2, 20000).to_decimal() + "\n";
-  EXPECT_LT(round_trip("factorial.txt", factorial).size(), 12u);
+  EXPECT_LT(round_trip("factorial.txt", factorial, kFormulaArchive).size(), 12u);
   const std::string fibonacci = fibonacci_number(100000).to_decimal();
-  EXPECT_LT(round_trip("fibonacci.txt", fibonacci).size(), 12u);
+  EXPECT_LT(round_trip("fibonacci.txt", fibonacci, kFormulaArchive).size(), 12u);
   // Small prime powers times a large prime (2^127 - 1), with sign, leading zeros and CR LF.
   const BigInt product = BigInt::pow(2, 300) * BigInt::pow(3, 200) * BigInt::pow(7, 50) * ((BigInt(1) << 127) - BigInt(1));
   const std::string prime_powers = "-000" + product.to_decimal() + "\r\n";
-  EXPECT_LT(round_trip("prime-powers.txt", prime_powers).size(), 40u);
+  EXPECT_LT(round_trip("prime-powers.txt", prime_powers, kFormulaArchive).size(), 40u);
 }
 
 TEST_F(FormulaFiles, HostileFormulasFailAtOnce) {
@@ -83,10 +51,10 @@ TEST_F(FormulaFiles, HostileFormulasFailAtOnce) {
   }
   const std::string many_fibonacci = formula_archive(sum);
   for (const std::string* archive : {&huge_power, &huge_fibonacci, &many_fibonacci}) {
-    expect_refused(*archive, {"--max-output", "1K"}, kLimit);
+    expect_refused(*archive, kLimit, {"--max-output", "1K"});
   }
-  expect_refused(huge_power, {}, kLimit);
-  expect_refused(many_fibonacci, {}, kLimit);
+  expect_refused(huge_power, kLimit);
+  expect_refused(many_fibonacci, kLimit);
 }
 
 }  // namespace

@@ -5,20 +5,17 @@
 // and block lengths the file does not hold. Each one's peak memory is printed.
 
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
 #include <string>
-#include <thread>
 #include <vector>
 
-#include "support/temp_dir.h"
+#include "support/process_runner.h"
+#include "support/program_files.h"
 
 namespace corvale {
 namespace {
@@ -34,7 +31,7 @@ constexpr bool kSanitized = true;
 #else
 constexpr bool kSanitized = false;
 #endif
-constexpr rlim_t kAddressSpace = rlim_t{3} << 30;
+constexpr std::uint64_t kAddressSpace = std::uint64_t{3} << 30;
 constexpr int kQuickSeconds = 10;
 
 struct HostileArchive {
@@ -64,59 +61,11 @@ std::vector<HostileArchive> read_manifest() {
   return out;
 }
 
-struct Outcome {
-  int status = -1;  // 128 + signal when a signal ended it
-  std::string err;
-  bool timed_out = false;
-  long peak_kib = 0;
-};
+class HostileArchives : public test::ProgramFiles {};
 
-// Runs the program with standard error to a file, under the address space limit, killed when
-// it outlives its time.
-Outcome run_limited(const std::vector<std::string>& args, const fs::path& cwd, int seconds) {
-  const fs::path err_path = cwd / "stderr";
-  std::vector<std::string> argv_text = {CORVALE_EXE};
-  argv_text.insert(argv_text.end(), args.begin(), args.end());
-  std::vector<char*> argv;
-  for (std::string& a : argv_text) argv.push_back(a.data());
-  argv.push_back(nullptr);
-
-  std::fflush(stdout);  // else the child's freopen writes our buffered lines a second time
-  const pid_t pid = ::fork();
-  if (pid == 0) {
-    if (::chdir(cwd.c_str()) != 0) ::_exit(126);
-    if (!kSanitized) {
-      const rlimit as{kAddressSpace, kAddressSpace};
-      ::setrlimit(RLIMIT_AS, &as);
-    }
-    if (!std::freopen(err_path.c_str(), "w", stderr) || !std::freopen("/dev/null", "w", stdout)) ::_exit(126);
-    ::execv(argv[0], argv.data());
-    ::_exit(127);
-  }
-  Outcome outcome;
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
-  int wstatus = 0;
-  rusage usage{};
-  for (;;) {
-    const pid_t done = ::wait4(pid, &wstatus, WNOHANG, &usage);
-    if (done == pid) break;
-    if (std::chrono::steady_clock::now() > deadline && !outcome.timed_out) {
-      outcome.timed_out = true;
-      ::kill(pid, SIGKILL);
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  }
-  outcome.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus);
-  outcome.peak_kib = usage.ru_maxrss;
-  std::ifstream err(err_path, std::ios::binary);
-  outcome.err.assign(std::istreambuf_iterator<char>(err), std::istreambuf_iterator<char>());
-  return outcome;
-}
-
-TEST(HostileArchives, EachEndsInItsMessageWithinItsTimeAndMemory) {
+TEST_F(HostileArchives, EachEndsInItsMessageWithinItsTimeAndMemory) {
   const std::vector<HostileArchive> archives = read_manifest();
   ASSERT_GE(archives.size(), 20u);
-  test::TempDir dir;
   for (const HostileArchive& a : archives) {
     if (kSanitized && a.seconds > kQuickSeconds) continue;
     SCOPED_TRACE(a.name);
@@ -125,13 +74,16 @@ TEST(HostileArchives, EachEndsInItsMessageWithinItsTimeAndMemory) {
     args.insert(args.end(), a.options.begin(), a.options.end());
     const int seconds = kSanitized ? 6 * a.seconds : a.seconds;
     const auto start = std::chrono::steady_clock::now();
-    const Outcome r = run_limited(args, dir.path(), seconds);
+    test::ProcessOptions limits;
+    limits.seconds = seconds;
+    if (!kSanitized) limits.address_space = kAddressSpace;
+    const test::ProcessResult r = run(args, limits);
     const double took = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     std::printf("%-36s %7.2f s %8.1f MiB peak\n", a.name.c_str(), took, r.peak_kib / 1024.0);
     EXPECT_FALSE(r.timed_out) << "still running after " << seconds << " s";
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "Error: " + a.message + "\n");
-    EXPECT_EQ(dir.names(), std::vector<std::string>{"stderr"});
+    EXPECT_EQ(dir_.names(), std::vector<std::string>{});
   }
 }
 

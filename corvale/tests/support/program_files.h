@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -13,8 +14,8 @@ namespace corvale::test {
 
 class ProgramFiles : public ::testing::Test {
  protected:
-  ProcessResult run(const std::vector<std::string>& args) {
-    ProcessOptions options;
+  // The program run in the folder.
+  ProcessResult run(const std::vector<std::string>& args, ProcessOptions options = {}) {
     options.cwd = dir_.path();
     return run_process(CORVALE_EXE, args, options);
   }
@@ -31,8 +32,21 @@ class ProgramFiles : public ::testing::Test {
     EXPECT_EQ(static_cast<unsigned char>(archive[0]), type_byte) << name;
     const ProcessResult d = run({"decompress", "-i", name + ".cv", "-o", name + ".out"});
     EXPECT_EQ(d.status, 0) << name << ": " << d.err;
-    EXPECT_EQ(dir_.read(name + ".out"), text) << name;
+    EXPECT_TRUE(dir_.read(name + ".out") == text) << name << ": restored other bytes";
     return archive;
+  }
+
+  // Restores archive bytes under the extra options and expects them refused with the message,
+  // nothing written.
+  void expect_refused(const std::string& archive, const std::string& message,
+                      const std::vector<std::string>& extra = {}) {
+    dir_.write("refused.cv", archive);
+    std::vector<std::string> args{"decompress", "-i", "refused.cv", "-o", "refused.out"};
+    args.insert(args.end(), extra.begin(), extra.end());
+    const ProcessResult r = run(args);
+    EXPECT_EQ(r.status, 1) << message;
+    EXPECT_EQ(r.err, "Error: " + message + "\n");
+    EXPECT_FALSE(std::filesystem::exists(dir_ / "refused.out")) << message;
   }
 
   TempDir dir_;

@@ -45,10 +45,12 @@ class TempDir {
     return out;
   }
 
-  // The names in the folder, sorted.
-  std::vector<std::string> names() const {
+  // The names in the folder, or in one of its subfolders, sorted.
+  std::vector<std::string> names(const std::filesystem::path& subfolder = {}) const {
     std::vector<std::string> out;
-    for (const auto& entry : std::filesystem::directory_iterator(path_)) out.push_back(entry.path().filename().string());
+    for (const auto& entry : std::filesystem::directory_iterator(path_ / subfolder)) {
+      out.push_back(entry.path().filename().string());
+    }
     std::sort(out.begin(), out.end());
     return out;
   }
