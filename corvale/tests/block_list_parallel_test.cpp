@@ -98,7 +98,7 @@ TEST(ParallelBlockList, GivesWhatTheSequentialLoopGives) {
 std::atomic<unsigned> g_threads_seen{0};
 std::atomic<unsigned> g_decoding{0};
 std::atomic<unsigned> g_most_decoding{0};
-std::uint64_t g_room_seen = 0;
+std::atomic<std::uint64_t> g_room_seen{0};
 
 ByteBuffer watched_decode(std::string_view block, std::uint64_t room) {
   thread_local bool counted = false;
