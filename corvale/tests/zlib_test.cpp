@@ -414,6 +414,15 @@ TEST(Crc32, CarriesOnOverDataInPieces) {
   EXPECT_EQ(crc32_update(0xCBF43926u, std::string_view()), 0xCBF43926u);
 }
 
+TEST(Crc32, JoinsPiecesCheckedApart) {
+  const std::string data = "0123456789\n" + std::string(70000, '7') + "\n42";
+  for (std::size_t cut : {std::size_t{0}, std::size_t{1}, std::size_t{11}, data.size() - 1, data.size()}) {
+    const std::string_view a = std::string_view(data).substr(0, cut);
+    const std::string_view b = std::string_view(data).substr(cut);
+    EXPECT_EQ(crc32_combine_of(crc32_of(a), crc32_of(b), b.size()), crc32_of(data)) << cut;
+  }
+}
+
 // The checksum of every length and alignment up to a few hundred bytes, and of long buffers, as
 // the bit-by-bit definition gives it: the fast paths for long data must agree with it.
 TEST(Crc32, AgreesWithTheBitwiseDefinitionOnLongAndUnalignedData) {

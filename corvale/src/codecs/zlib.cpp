@@ -292,4 +292,13 @@ std::uint32_t crc32_update(std::uint32_t crc, std::string_view data) {
   return libdeflate_crc32(crc, data.data(), data.size());
 }
 
+std::uint32_t crc32_combine_of(std::uint32_t crc_a, std::uint32_t crc_b, std::uint64_t length_b) {
+  // zlib takes the length as a long, 32 bits on Windows; a longer b shifts crc_a in steps, as
+  // combining with a CRC of 0 only moves crc_a past that many bytes.
+  constexpr std::uint64_t kStep = 0x4000'0000;
+  uLong crc = crc_a;
+  for (; length_b > kStep; length_b -= kStep) crc = ::crc32_combine(crc, 0, static_cast<z_off_t>(kStep));
+  return static_cast<std::uint32_t>(::crc32_combine(crc, crc_b, static_cast<z_off_t>(length_b)));
+}
+
 }  // namespace corvale

@@ -80,5 +80,8 @@ std::uint32_t crc32_of(std::string_view data);
 // The CRC-32 of everything before data (0 for nothing) carried on over data, for data that
 // arrives in pieces: crc32_update(crc32_of(a), b) == crc32_of(a + b).
 std::uint32_t crc32_update(std::uint32_t crc, std::string_view data);
+// crc32_of(a + b) from crc32_of(a), crc32_of(b) and the length of b: pieces
+// checked on different threads are joined in order without being read again.
+std::uint32_t crc32_combine_of(std::uint32_t crc_a, std::uint32_t crc_b, std::uint64_t length_b);
 
 }  // namespace corvale

@@ -37,21 +37,25 @@ class InputBlocks {
     if (cut == 0) throw Error(kNotNumericMessage);  // an input without a single byte
     std::string block = buffer_.substr(0, cut);
     buffer_.erase(0, cut);
-    crc_ = crc32_update(crc_, block);
     count_ += cut;
     if (ended_ && buffer_.empty()) buffer_.shrink_to_fit();
     return block;
   }
 
-  std::uint32_t crc() const { return crc_; }
   std::uint64_t count() const { return count_; }
 
  private:
   ProgressReader& input_;
   std::string buffer_;
   bool ended_ = false;
-  std::uint32_t crc_ = 0;
   std::uint64_t count_ = 0;
+};
+
+// A block's archive with the CRC-32 of its input, taken on the worker, off the main thread.
+struct CompressedBlock {
+  std::string archive;
+  std::uint32_t crc;
+  std::uint64_t input_length;
 };
 
 }  // namespace
@@ -64,26 +68,27 @@ BlockArchiveCounts compress_block_archive_to_file(const std::filesystem::path& o
   std::uint64_t written = head.size();
 
   InputBlocks blocks(input);
-  run_ordered_blocks<std::string, std::string>(
+  std::uint32_t crc = 0;
+  run_ordered_blocks<std::string, CompressedBlock>(
       pool_worker_count(threads), [&] { return blocks.next(); },
       [compress](std::string&& block) {
-        std::string archive = compress(block);
+        CompressedBlock done{compress(block), crc32_of(block), block.size()};
         block = std::string();  // the job's copy of the input goes as soon as it is coded
-        return archive;
+        return done;
       },
-      [&](std::string&& archive) {
+      [&](CompressedBlock&& block) {
+        crc = crc32_combine_of(crc, block.crc, block.input_length);
         std::string length;
-        write_varint_u64(archive.size(), length);
+        write_varint_u64(block.archive.size(), length);
         file.write(length);
-        file.write(archive);
-        written += length.size() + archive.size();
+        file.write(block.archive);
+        written += length.size() + block.archive.size();
       },
       // A block takes far longer to compress than to cut, so one cut block in reserve keeps the
       // workers busy; more would only hold input nobody works on yet.
       /*waiting_jobs=*/1);
 
   std::string tail(1, '\0');
-  const std::uint32_t crc = blocks.crc();
   for (int shift = 24; shift >= 0; shift -= 8) tail.push_back(static_cast<char>((crc >> shift) & 0xFF));
   file.write(tail);
   written += tail.size();

@@ -7,9 +7,11 @@
 #include "codecs/container.h"
 #include "codecs/error.h"
 #include "codecs/zlib.h"
+#include "stream/block_credit.h"
 #include "stream/block_format.h"
 #include "stream/ordered_block_pool.h"
 #include "stream/output_file.h"
+#include "stream/writer_thread.h"
 
 namespace corvale {
 namespace {
@@ -59,43 +61,88 @@ void check_trailer(ProgressReader& input, std::uint32_t crc) {
   if (read_be32(trailer) != crc) throw Error(kArchiveChecksumMismatch);
 }
 
+// A restored block with the CRC-32 of its bytes, taken on the worker while they are still in its
+// cache, and the credit its block holds until written.
+struct RestoredBlock {
+  ByteBuffer bytes;
+  std::uint32_t crc;
+  std::uint64_t credit;
+};
+
+// What the blocks between reading and writing may hold: twice the limit and one more block's
+// archive, which lets a single block through under any limit (its archive and its room). Within
+// that, at most 2 blocks per worker.
+BlockCredit block_credit(std::uint64_t limit, unsigned workers) {
+  const std::uint64_t twice = limit > ~std::uint64_t{0} / 2 ? ~std::uint64_t{0} : 2 * limit;
+  const std::uint64_t bytes = twice + std::min(kMaxBlockSize, ~std::uint64_t{0} - twice);
+  return BlockCredit(bytes, 2 * static_cast<std::uint64_t>(std::max(workers, 1u)));
+}
+
 }  // namespace
 
 std::uint64_t decompress_block_archive_to_file(const std::filesystem::path& output, ProgressReader& input,
                                                std::optional<std::uint64_t> max_output, std::uint64_t threads) {
   const std::uint64_t limit = max_output.value_or(kDefaultBlockArchiveLimit);
+  const unsigned workers = pool_worker_count(threads);
   BlockOutputFile file(output);
+  BlockCredit credit = block_credit(limit, workers);
+  WriterThread writer(file, credit, /*threaded=*/workers >= 2);
   std::uint64_t total = 0;
   std::uint32_t crc = 0;
   bool end_seen = false;
+  std::optional<std::uint64_t> next_length;  // read ahead to learn the next block's cost
 
   // Every block is restored within the same room, whatever came before it, so its outcome does
   // not depend on the thread count.
   const std::uint64_t room = block_room(limit);
-  run_ordered_blocks<std::string, ByteBuffer>(
-      pool_worker_count(threads),
-      [&]() -> std::optional<std::string> {
-        if (end_seen) return std::nullopt;
-        const std::uint64_t length = read_block_varint(input);
-        if (length == 0) {
-          end_seen = true;
-          return std::nullopt;
-        }
-        if (length > kMaxBlockSize) throw Error(kInvalidBlockSize);
-        return read_block_bytes(input, length);
-      },
-      [room](std::string&& archive) {
-        ByteBuffer restored = decode_block(archive, room);
-        archive = std::string();
-        return restored;
-      },
-      [&](ByteBuffer&& restored) {
-        if (restored.size() > limit - total) throw Error(kOutputLimitExceeded);
-        total += restored.size();
-        crc = crc32_update(crc, restored);
-        file.write(restored);
-      });
+  const auto peek_length = [&] {
+    if (!next_length) next_length = read_block_varint(input);
+    return *next_length;
+  };
+  // A block holds its archive until decoded and then its restored bytes until written.
+  const auto cost = [room](std::uint64_t length) { return length + room; };
+  try {
+    run_ordered_blocks<std::string, RestoredBlock>(
+        workers,
+        [&]() -> std::optional<std::string> {
+          if (end_seen) return std::nullopt;
+          const std::uint64_t length = peek_length();
+          next_length.reset();
+          if (length == 0) {
+            end_seen = true;
+            return std::nullopt;
+          }
+          if (length > kMaxBlockSize) throw Error(kInvalidBlockSize);
+          if (!credit.take(cost(length))) {
+            writer.finish();  // the writer failed, which throws its message
+            throw Error(kWorkerThreadStopped);
+          }
+          return read_block_bytes(input, length);
+        },
+        [room, &cost](std::string&& archive) {
+          RestoredBlock block{decode_block(archive, room), 0, cost(archive.size())};
+          archive = std::string();
+          block.crc = crc32_of(block.bytes.view());
+          return block;
+        },
+        [&](RestoredBlock&& block) {
+          if (block.bytes.size() > limit - total) throw Error(kOutputLimitExceeded);
+          total += block.bytes.size();
+          crc = crc32_combine_of(crc, block.crc, block.bytes.size());
+          writer.write(std::move(block.bytes), block.credit);
+        },
+        kMaxWorkers,
+        [&] {
+          if (end_seen) return true;
+          const std::uint64_t length = peek_length();
+          return length == 0 || length > kMaxBlockSize || credit.fits(cost(length));
+        });
+  } catch (...) {
+    writer.abandon();  // a failed write came before whatever ended the run
+    throw;
+  }
 
+  writer.finish();
   check_trailer(input, crc);
   file.commit();
   return total;
