@@ -10,6 +10,7 @@
 #include "codecs/formula.h"
 #include "codecs/formula_numbers.h"
 #include "codecs/power_form.h"
+#include "codecs/saturating.h"
 #include "codecs/single_number.h"
 
 namespace corvale {
@@ -61,8 +62,6 @@ class FormulaLimits {
   std::uint64_t max_bits_;
   std::uint64_t budget_left_;
 };
-
-std::uint64_t saturating_add(std::uint64_t a, std::uint64_t b) { return a > UINT64_MAX - b ? UINT64_MAX : a + b; }
 
 // Upper bounds on bit lengths, computed before the values themselves. Rounding in the doubles
 // is far below one bit for every size the limits allow; the + 2 covers it and the floor.

@@ -5,14 +5,11 @@
 #include "codecs/container.h"
 #include "codecs/dispatch.h"
 #include "codecs/error.h"
+#include "codecs/saturating.h"
 #include "codecs/varint.h"
 
 namespace corvale {
 namespace {
-
-std::uint64_t saturating_add(std::uint64_t a, std::uint64_t b) {
-  return a > std::numeric_limits<std::uint64_t>::max() - b ? std::numeric_limits<std::uint64_t>::max() : a + b;
-}
 
 std::string_view line_ending_of(std::uint8_t flags) {
   switch (flags & kLineEndingBits) {

@@ -17,6 +17,7 @@
 #include "codecs/number_column.h"
 #include "codecs/number_pieces.h"
 #include "codecs/output_budget.h"
+#include "codecs/saturating.h"
 #include "codecs/written_number.h"
 #include "codecs/zlib.h"
 
@@ -25,9 +26,6 @@ namespace corvale {
 namespace {
 
 constexpr std::uint64_t kMaxU64 = std::numeric_limits<std::uint64_t>::max();
-
-std::uint64_t saturating_add(std::uint64_t a, std::uint64_t b) { return a > kMaxU64 - b ? kMaxU64 : a + b; }
-std::uint64_t saturating_mul(std::uint64_t a, std::uint64_t b) { return b != 0 && a > kMaxU64 / b ? kMaxU64 : a * b; }
 
 // A varint, its usual one byte written inline: columns write a few for every cell.
 inline void put_varint(std::uint64_t value, std::string& out) {
