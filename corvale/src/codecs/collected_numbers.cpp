@@ -5,6 +5,7 @@
 #include <unordered_map>
 
 #include "codecs/decimal_scale.h"
+#include "codecs/digits.h"
 #include "codecs/varint.h"
 
 namespace corvale {

@@ -13,6 +13,7 @@
 #include "codecs/bigint.h"
 #include "codecs/candidate_choice.h"
 #include "codecs/decimal.h"
+#include "codecs/digits.h"
 #include "codecs/integer_list.h"
 #include "codecs/magnitude_budget.h"
 #include "codecs/number_list_body.h"
@@ -41,7 +42,6 @@ struct ScannedLine {
   std::uint64_t narrow;  // the value of digits when there are at most kNarrowDigits of them
 };
 
-bool is_digit(char c) { return static_cast<unsigned char>(c - '0') <= 9; }
 
 // Walks the lines of text the way the recogniser defines them, in one pass that also parses
 // each line, handing it to on_line; false as soon as the text is not integer lines (on_line may
