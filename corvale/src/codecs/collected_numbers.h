@@ -70,14 +70,6 @@ struct CollectedNumbers {
   void release_values();
 
  private:
-  // A varint, most of them a byte: that one without a call.
-  static void put_varint(std::uint64_t v, std::string& out) {
-    if (v < 0x80) {
-      out.push_back(static_cast<char>(v));
-    } else {
-      write_varint_u64(v, out);
-    }
-  }
   void add_wide(std::uint64_t index, std::string_view token);
 
   std::uint64_t word_bits = 0;  // every bit set in some word value's magnitude

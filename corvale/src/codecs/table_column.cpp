@@ -27,31 +27,6 @@ namespace {
 
 constexpr std::uint64_t kMaxU64 = std::numeric_limits<std::uint64_t>::max();
 
-// A varint, its usual one byte written inline: columns write a few for every cell.
-inline void put_varint(std::uint64_t value, std::string& out) {
-  if (value < 0x80) {
-    out.push_back(static_cast<char>(value));
-  } else {
-    write_varint_u64(value, out);
-  }
-}
-
-// The same into room already made for it; returns the end.
-inline char* put_varint(std::uint64_t value, char* p) {
-  while (value >= 0x80) {
-    *p++ = static_cast<char>(value | 0x80);
-    value >>= 7;
-  }
-  *p++ = static_cast<char>(value);
-  return p;
-}
-
-constexpr std::size_t varint_size(std::uint64_t value) {
-  std::size_t n = 1;
-  for (; value >= 0x80; value >>= 7) ++n;
-  return n;
-}
-
 // Up to this many texts an index is one byte; beyond, a varint.
 constexpr std::uint64_t kByteIndexTexts = 256;
 
