@@ -6,6 +6,7 @@
 
 #include "codecs/decimal_scale.h"
 #include "codecs/digits.h"
+#include "codecs/u128.h"
 #include "codecs/varint.h"
 
 namespace corvale {
@@ -50,8 +51,7 @@ IntegerList CollectedNumbers::scaled_column(std::uint64_t j, std::uint64_t C, st
   return column;
 }
 
-unsigned __int128 CollectedNumbers::scaled_magnitude_floor(std::uint64_t j, std::uint64_t C, std::uint64_t s) const {
-  using u128 = unsigned __int128;
+u128 CollectedNumbers::scaled_magnitude_floor(std::uint64_t j, std::uint64_t C, std::uint64_t s) const {
   u128 bytes = 0;
   // Words of b bits at most, scaled by 10^s at most, stay within 64 bits: nothing to count.
   const std::uint64_t longest_word = word_bits == 0 ? 0 : 64 - __builtin_clzll(word_bits);

@@ -12,6 +12,7 @@
 #include "codecs/power_form.h"
 #include "codecs/saturating.h"
 #include "codecs/single_number.h"
+#include "codecs/u128.h"
 
 namespace corvale {
 namespace {
@@ -68,7 +69,7 @@ class FormulaLimits {
 std::uint64_t power_bits_bound(const BigInt& base, std::uint64_t exponent) {
   const std::uint64_t bits = base.bit_length();
   if (base.trailing_zero_bits() == bits - 1) {
-    const unsigned __int128 exact = static_cast<unsigned __int128>(bits - 1) * exponent + 1;
+    const u128 exact = static_cast<u128>(bits - 1) * exponent + 1;
     return exact > UINT64_MAX ? UINT64_MAX : static_cast<std::uint64_t>(exact);
   }
   return saturating_add(double_to_u64(static_cast<double>(exponent) * log2_estimate(base)), 2);

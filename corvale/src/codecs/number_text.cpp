@@ -21,6 +21,7 @@
 #include "codecs/position_list.h"
 #include "codecs/separator_sequence.h"
 #include "codecs/text_buffer.h"
+#include "codecs/u128.h"
 #include "codecs/varint.h"
 #include "codecs/written_number.h"
 #include "codecs/zlib.h"
@@ -28,8 +29,6 @@
 namespace corvale {
 
 namespace {
-
-using u128 = unsigned __int128;
 
 // How many runs of bytes other than separators text has: its number of numbers, when it is a
 // number text. Counted first so that what is kept of every number is allocated once; a byte that

@@ -6,6 +6,7 @@
 #include "codecs/dispatch.h"
 #include "codecs/error.h"
 #include "codecs/saturating.h"
+#include "codecs/u128.h"
 #include "codecs/varint.h"
 
 namespace corvale {
@@ -80,7 +81,7 @@ std::uint64_t decimal_digits_lower_bound(const BigInt& value) {
   // value >= 2^(bits - 1), and 1292913986 / 2^32 is below log10(2) by 1.2e-10: the bound is
   // exact or one short up to billions of bits, so a number one digit too long for its limit
   // is refused without printing it.
-  constexpr unsigned __int128 kLog10Of2Fixed32 = 1292913986;
+  constexpr u128 kLog10Of2Fixed32 = 1292913986;
   return static_cast<std::uint64_t>((bits - 1) * kLog10Of2Fixed32 >> 32) + 1;
 }
 

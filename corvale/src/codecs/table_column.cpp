@@ -18,6 +18,7 @@
 #include "codecs/number_pieces.h"
 #include "codecs/output_budget.h"
 #include "codecs/saturating.h"
+#include "codecs/u128.h"
 #include "codecs/written_number.h"
 #include "codecs/zlib.h"
 
@@ -412,7 +413,7 @@ DecodedColumn decode_numeric(ByteCursor& cursor, std::uint64_t rows, std::uint64
       number.exponent = Magnitude::of(exponents.values, k);
     }
     // Counts come from the payload and may be near 2^64 each: summed in 128 bits.
-    const unsigned __int128 length = number.length();
+    const u128 length = number.length();
     if (length > room_under_limit(start, room)) throw output_limit_error();
     column.commit(number.write(column.room(static_cast<std::size_t>(length) + kTextSlack)));
     column.close_cell(start);
