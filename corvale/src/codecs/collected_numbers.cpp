@@ -6,6 +6,7 @@
 
 #include "codecs/decimal_scale.h"
 #include "codecs/digits.h"
+#include "codecs/magnitude.h"
 #include "codecs/u128.h"
 #include "codecs/varint.h"
 
@@ -35,7 +36,7 @@ IntegerList CollectedNumbers::scaled_column(std::uint64_t j, std::uint64_t C, st
     const bool is_wide = next_wide != wide.end() && next_wide->first == i;
     const std::uint64_t d = s - fraction_digits[i];
     const std::int64_t v = values[i];
-    const std::uint64_t magnitude = v < 0 ? 0 - static_cast<std::uint64_t>(v) : static_cast<std::uint64_t>(v);
+    const std::uint64_t magnitude = magnitude_of(v);
     if (!is_wide && d <= 18 && magnitude <= static_cast<std::uint64_t>(INT64_MAX) / kPowersOfTen[d]) {
       column.push_word(static_cast<std::uint64_t>(v) * kPowersOfTen[d]);
       continue;
@@ -62,8 +63,7 @@ u128 CollectedNumbers::scaled_magnitude_floor(std::uint64_t j, std::uint64_t C, 
     const bool is_wide = next_wide != wide.end() && next_wide->first == i;
     const std::int64_t v = values[i];
     const u128 bits = is_wide ? next_wide->second.bit_length()
-                              : v == 0 ? 0 : 64 - __builtin_clzll(v < 0 ? 0 - static_cast<std::uint64_t>(v)
-                                                                        : static_cast<std::uint64_t>(v));
+                              : v == 0 ? 0 : 64 - __builtin_clzll(magnitude_of(v));
     if (bits == 0) continue;
     const u128 scaled = bits + static_cast<u128>(s - fraction_digits[i]) * 332 / 100;
     if (scaled > 64) bytes += (scaled + 7) / 8;

@@ -11,6 +11,7 @@
 
 #include "codecs/compact_values.h"
 #include "codecs/decimal.h"
+#include "codecs/magnitude.h"
 #include "codecs/text_buffer.h"
 #include "codecs/u128.h"
 #include "codecs/written_number.h"
@@ -44,7 +45,7 @@ struct Magnitude {
     return of_word(values.word(i));
   }
   static Magnitude of_word(std::int64_t v) {
-    const std::uint64_t word = v < 0 ? 0 - static_cast<std::uint64_t>(v) : static_cast<std::uint64_t>(v);
+    const std::uint64_t word = magnitude_of(v);
     return {word, decimal_digit_count(word), {}, false};
   }
 };

@@ -14,6 +14,7 @@
 #include "codecs/decimal_scale.h"
 #include "codecs/error.h"
 #include "codecs/exponent_column.h"
+#include "codecs/magnitude.h"
 #include "codecs/number_column.h"
 #include "codecs/number_list.h"
 #include "codecs/number_pieces.h"
@@ -249,7 +250,7 @@ class NumberWalk {
     NumberPieces p;  // the exponent's pieces are set, and read, only with a marker
     if constexpr (kPlain) {
       const std::int64_t v = column.values.word(row);
-      const std::uint64_t word = v < 0 ? 0 - static_cast<std::uint64_t>(v) : static_cast<std::uint64_t>(v);
+      const std::uint64_t word = magnitude_of(v);
       p.minus = v < 0;
       p.zeros = 0;
       p.mantissa = {word, decimal_digit_count(word), {}, false};
