@@ -228,11 +228,11 @@ void append_raw_candidate(const std::vector<std::string_view>& cells, std::strin
 
 // Numbers of up to 18 digits stay in 64-bit words, which no decoder charges to its magnitude
 // budget; a longer one makes its whole number column big integers.
-constexpr std::uint64_t kWordDigits = 18;
+constexpr std::uint64_t kWordDecimalDigits = 18;
 
 // A number of D significant digits has more than (D - 1) log2(10) bits.
 std::uint64_t least_bytes_of_digits(std::uint64_t significant_digits) {
-  if (significant_digits <= kWordDigits) return 0;
+  if (significant_digits <= kWordDecimalDigits) return 0;
   return ((significant_digits - 1) * 3321 / 1000 + 1 + 7) / 8;
 }
 
@@ -325,7 +325,7 @@ bool append_numeric_candidate(const std::vector<std::string_view>& cells, std::s
       return false;
     }
     wide = wide || std::any_of(exponent_digits.begin(), exponent_digits.end(), [](std::string_view digits) {
-      return significant_digits(digits) > kWordDigits;
+      return significant_digits(digits) > kWordDecimalDigits;
     });
   }
   out[1] = static_cast<char>(flags);
