@@ -5,6 +5,9 @@
 #include <unordered_map>
 
 #include "codecs/decimal_scale.h"
+#include "codecs/digits.h"
+#include "codecs/magnitude.h"
+#include "codecs/u128.h"
 #include "codecs/varint.h"
 
 namespace corvale {
@@ -33,7 +36,7 @@ IntegerList CollectedNumbers::scaled_column(std::uint64_t j, std::uint64_t C, st
     const bool is_wide = next_wide != wide.end() && next_wide->first == i;
     const std::uint64_t d = s - fraction_digits[i];
     const std::int64_t v = values[i];
-    const std::uint64_t magnitude = v < 0 ? 0 - static_cast<std::uint64_t>(v) : static_cast<std::uint64_t>(v);
+    const std::uint64_t magnitude = magnitude_of(v);
     if (!is_wide && d <= 18 && magnitude <= static_cast<std::uint64_t>(INT64_MAX) / kPowersOfTen[d]) {
       column.push_word(static_cast<std::uint64_t>(v) * kPowersOfTen[d]);
       continue;
@@ -49,8 +52,7 @@ IntegerList CollectedNumbers::scaled_column(std::uint64_t j, std::uint64_t C, st
   return column;
 }
 
-unsigned __int128 CollectedNumbers::scaled_magnitude_floor(std::uint64_t j, std::uint64_t C, std::uint64_t s) const {
-  using u128 = unsigned __int128;
+u128 CollectedNumbers::scaled_magnitude_floor(std::uint64_t j, std::uint64_t C, std::uint64_t s) const {
   u128 bytes = 0;
   // Words of b bits at most, scaled by 10^s at most, stay within 64 bits: nothing to count.
   const std::uint64_t longest_word = word_bits == 0 ? 0 : 64 - __builtin_clzll(word_bits);
@@ -61,8 +63,7 @@ unsigned __int128 CollectedNumbers::scaled_magnitude_floor(std::uint64_t j, std:
     const bool is_wide = next_wide != wide.end() && next_wide->first == i;
     const std::int64_t v = values[i];
     const u128 bits = is_wide ? next_wide->second.bit_length()
-                              : v == 0 ? 0 : 64 - __builtin_clzll(v < 0 ? 0 - static_cast<std::uint64_t>(v)
-                                                                        : static_cast<std::uint64_t>(v));
+                              : v == 0 ? 0 : 64 - __builtin_clzll(magnitude_of(v));
     if (bits == 0) continue;
     const u128 scaled = bits + static_cast<u128>(s - fraction_digits[i]) * 332 / 100;
     if (scaled > 64) bytes += (scaled + 7) / 8;

@@ -17,6 +17,7 @@
 #include "codecs/decimal_scale.h"
 #include "codecs/integer_list.h"
 #include "codecs/position_list.h"
+#include "codecs/u128.h"
 #include "codecs/varint.h"
 #include "codecs/written_number.h"
 
@@ -65,19 +66,11 @@ struct CollectedNumbers {
   // The bytes those scaled values take past 64 bits (v x 10^d has at least bits(v) + 3.32 d
   // bits), worked out before any is made: what a decoder's magnitude budget is charged for them
   // at the least.
-  unsigned __int128 scaled_magnitude_floor(std::uint64_t j, std::uint64_t C, std::uint64_t s) const;
+  u128 scaled_magnitude_floor(std::uint64_t j, std::uint64_t C, std::uint64_t s) const;
   // Lets the values go once the last column is scaled.
   void release_values();
 
  private:
-  // A varint, most of them a byte: that one without a call.
-  static void put_varint(std::uint64_t v, std::string& out) {
-    if (v < 0x80) {
-      out.push_back(static_cast<char>(v));
-    } else {
-      write_varint_u64(v, out);
-    }
-  }
   void add_wide(std::uint64_t index, std::string_view token);
 
   std::uint64_t word_bits = 0;  // every bit set in some word value's magnitude

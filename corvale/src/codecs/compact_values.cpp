@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "codecs/decimal_scale.h"
+#include "codecs/magnitude.h"
 
 namespace corvale {
 
@@ -131,7 +132,7 @@ void CompactValues::make_digits(MagnitudeBudget& budget, std::uint64_t dropped) 
 std::uint64_t undo_word_decimal_scale(CompactValues& values, std::size_t i, std::uint64_t s, std::uint64_t x,
                                       bool relative) {
   const std::int64_t v = values.word(i);
-  std::uint64_t magnitude = v < 0 ? 0 - static_cast<std::uint64_t>(v) : static_cast<std::uint64_t>(v);
+  std::uint64_t magnitude = magnitude_of(v);
   const std::uint64_t f = undo_decimal_scale(magnitude, s, x, relative);
   values.shrink_word(i, static_cast<std::int64_t>(v < 0 ? 0 - magnitude : magnitude));
   return f;

@@ -6,6 +6,7 @@
 #include <optional>
 #include <stdexcept>
 
+#include "codecs/big_endian.h"
 #include "codecs/compress.h"
 #include "codecs/dispatch.h"
 #include "codecs/error.h"
@@ -18,12 +19,6 @@ namespace {
 
 constexpr std::uint8_t kChecksumFlag = 0x80;
 constexpr std::size_t kTrailerSize = 4;
-
-std::uint32_t read_be32(std::string_view bytes) {
-  std::uint32_t v = 0;
-  for (unsigned char b : bytes.substr(0, 4)) v = (v << 8) | b;
-  return v;
-}
 
 // A non-empty archive taken apart. Unflagged archives carry nothing to check against; the
 // decoder's word is final.
@@ -38,7 +33,7 @@ ArchiveParts split_archive(std::string_view archive) {
   if (type_byte < kChecksumFlag) return {type_byte, archive.substr(1), std::nullopt};
   if (archive.size() < 1 + kTrailerSize) throw Error(kMissingArchiveChecksum);
   return {static_cast<std::uint8_t>(type_byte & 0x7F), archive.substr(1, archive.size() - 1 - kTrailerSize),
-          read_be32(archive.substr(archive.size() - kTrailerSize))};
+          read_be32(reinterpret_cast<const unsigned char*>(archive.data() + archive.size() - kTrailerSize))};
 }
 
 // Passes the output on, keeping its length and CRC-32.

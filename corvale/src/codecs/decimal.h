@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "codecs/bigint.h"
+#include "codecs/digits.h"
 
 namespace corvale {
 
@@ -18,22 +19,13 @@ inline constexpr const char kExpectedDecimalDigits[] = "Expected unsigned decima
 // separator). Throws Error otherwise.
 BigInt parse_decimal_digits(std::string_view digits);
 
-namespace detail {
-inline constexpr std::uint64_t kDecimalLengthPowers[20] = {
-    1ull,           10ull,           100ull,           1000ull,           10000ull,
-    100000ull,      1000000ull,      10000000ull,      100000000ull,      1000000000ull,
-    10000000000ull, 100000000000ull, 1000000000000ull, 10000000000000ull, 100000000000000ull,
-    1000000000000000ull, 10000000000000000ull, 100000000000000000ull, 1000000000000000000ull,
-    10000000000000000000ull};
-}  // namespace detail
-
 // How many decimal digits v has (1 for 0).
 inline unsigned decimal_digit_count(std::uint64_t v) {
   // v | 1 has the same digits (no power of ten is odd but 1) and a bit length of at least 1;
   // 1233 / 4096 is just above log10 2, so t is the digit count or one more.
   const std::uint64_t odd = v | 1;
   const unsigned t = static_cast<unsigned>((64 - __builtin_clzll(odd)) * 1233) >> 12;
-  return t + 1 - (odd < detail::kDecimalLengthPowers[t] ? 1 : 0);
+  return t + 1 - (odd < kPowersOfTen[t] ? 1 : 0);
 }
 
 // Bytes that write_decimal_digits and the writers built on it may put down past their end.

@@ -1,30 +1,10 @@
 #include "codecs/decimal_scale.h"
 
+#include "codecs/digits.h"
 #include "codecs/error.h"
 #include "codecs/zlib.h"
 
 namespace corvale {
-
-const std::uint64_t kPowersOfTen[20] = {1ull,
-                                        10ull,
-                                        100ull,
-                                        1000ull,
-                                        10000ull,
-                                        100000ull,
-                                        1000000ull,
-                                        10000000ull,
-                                        100000000ull,
-                                        1000000000ull,
-                                        10000000000ull,
-                                        100000000000ull,
-                                        1000000000000ull,
-                                        10000000000000ull,
-                                        100000000000000ull,
-                                        1000000000000000ull,
-                                        10000000000000000ull,
-                                        100000000000000000ull,
-                                        1000000000000000000ull,
-                                        10000000000000000000ull};
 
 std::uint64_t count_trailing_decimal_zeros(std::uint64_t value, std::uint64_t cap) {
   if (value == 0) return cap;

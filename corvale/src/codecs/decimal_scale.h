@@ -14,9 +14,6 @@ namespace corvale {
 
 inline constexpr const char kInvalidDecimalScale[] = "Invalid decimal scale";
 
-// 10^0 .. 10^19, every power of ten that fits in 64 bits.
-extern const std::uint64_t kPowersOfTen[20];
-
 // The trailing decimal zeros of value, at most cap; a zero value has cap of them.
 std::uint64_t count_trailing_decimal_zeros(std::uint64_t value, std::uint64_t cap);
 

@@ -9,11 +9,11 @@
 #include <stdexcept>
 #include <type_traits>
 
+#include "codecs/u128.h"
+
 namespace corvale {
 
 namespace {
-
-using u128 = unsigned __int128;
 
 constexpr unsigned extra_bits_of_token(unsigned t) { return t < 6 ? 0 : (t - 6) / 4; }
 

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "codecs/digits.h"
 #include "codecs/error.h"
 
 namespace corvale {
@@ -11,7 +12,6 @@ constexpr std::uint64_t kMaxDepth = 65;  // reaching it fails
 constexpr std::uint64_t kMaxExponent = 100000;
 
 bool is_blank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\f' || c == '\r'; }
-bool is_digit(char c) { return c >= '0' && c <= '9'; }
 bool is_hex_digit(char c) { return is_digit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
 bool is_alnum(char c) { return is_digit(c) || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 

@@ -10,7 +10,9 @@
 #include "codecs/formula.h"
 #include "codecs/formula_numbers.h"
 #include "codecs/power_form.h"
+#include "codecs/saturating.h"
 #include "codecs/single_number.h"
+#include "codecs/u128.h"
 
 namespace corvale {
 namespace {
@@ -62,14 +64,12 @@ class FormulaLimits {
   std::uint64_t budget_left_;
 };
 
-std::uint64_t saturating_add(std::uint64_t a, std::uint64_t b) { return a > UINT64_MAX - b ? UINT64_MAX : a + b; }
-
 // Upper bounds on bit lengths, computed before the values themselves. Rounding in the doubles
 // is far below one bit for every size the limits allow; the + 2 covers it and the floor.
 std::uint64_t power_bits_bound(const BigInt& base, std::uint64_t exponent) {
   const std::uint64_t bits = base.bit_length();
   if (base.trailing_zero_bits() == bits - 1) {
-    const unsigned __int128 exact = static_cast<unsigned __int128>(bits - 1) * exponent + 1;
+    const u128 exact = static_cast<u128>(bits - 1) * exponent + 1;
     return exact > UINT64_MAX ? UINT64_MAX : static_cast<std::uint64_t>(exact);
   }
   return saturating_add(double_to_u64(static_cast<double>(exponent) * log2_estimate(base)), 2);

@@ -13,6 +13,7 @@
 #include "codecs/magnitude_budget.h"
 #include "codecs/number_column.h"
 #include "codecs/output_budget.h"
+#include "codecs/saturating.h"
 #include "codecs/table_column.h"
 #include "codecs/text_buffer.h"
 #include "codecs/varint.h"
@@ -23,9 +24,6 @@ namespace corvale {
 namespace {
 
 constexpr std::uint64_t kMaxU64 = std::numeric_limits<std::uint64_t>::max();
-
-std::uint64_t saturating_add(std::uint64_t a, std::uint64_t b) { return a > kMaxU64 - b ? kMaxU64 : a + b; }
-std::uint64_t saturating_mul(std::uint64_t a, std::uint64_t b) { return b != 0 && a > kMaxU64 / b ? kMaxU64 : a * b; }
 
 // A field count of F occurs only for F <= N + 1 <= 256, so a group number fits a byte.
 constexpr std::size_t kMaxLogGroups = kMaxLogFieldCount + 1;

@@ -13,11 +13,13 @@
 #include "codecs/bigint.h"
 #include "codecs/candidate_choice.h"
 #include "codecs/decimal.h"
+#include "codecs/digits.h"
 #include "codecs/integer_list.h"
 #include "codecs/magnitude_budget.h"
 #include "codecs/number_list_body.h"
 #include "codecs/output_budget.h"
 #include "codecs/text_buffer.h"
+#include "codecs/u128.h"
 #include "codecs/value_pieces.h"
 #include "codecs/varint.h"
 #include "codecs/zlib.h"
@@ -25,8 +27,6 @@
 namespace corvale {
 
 namespace {
-
-using u128 = unsigned __int128;
 
 // Lines of up to 18 significant digits always fit in a 64-bit word, so they are parsed without
 // a big integer; longer ones go through the decimal parser and stay words when they fit.
@@ -40,8 +40,6 @@ struct ScannedLine {
   std::string_view digits;
   std::uint64_t narrow;  // the value of digits when there are at most kNarrowDigits of them
 };
-
-bool is_digit(char c) { return static_cast<unsigned char>(c - '0') <= 9; }
 
 // Walks the lines of text the way the recogniser defines them, in one pass that also parses
 // each line, handing it to on_line; false as soon as the text is not integer lines (on_line may

@@ -17,7 +17,6 @@ constexpr unsigned kMaxPlaneWidth = 32;
 constexpr std::uint64_t kLongValueBytes = 64;
 
 unsigned byte_length(std::uint64_t v) { return v == 0 ? 0 : (64 - __builtin_clzll(v) + 7) / 8; }
-unsigned varint_length(std::uint64_t v) { return (64 - __builtin_clzll(v | 1) + 6) / 7; }
 
 // Appends to a string through a small buffer, so that each byte is written to its place once
 // where a resize would first fill the whole range with zeros. The caller reserves the total.
@@ -60,7 +59,7 @@ std::size_t varints_size(const T* values, std::size_t n) {
     if constexpr (sizeof(T) <= 4) {
       size += varint_steps(values[i]);
     } else {
-      size += varint_length(values[i]) - 1;
+      size += varint_size(values[i]) - 1;
     }
   }
   return size;

@@ -11,7 +11,9 @@
 
 #include "codecs/compact_values.h"
 #include "codecs/decimal.h"
+#include "codecs/magnitude.h"
 #include "codecs/text_buffer.h"
+#include "codecs/u128.h"
 #include "codecs/written_number.h"
 
 namespace corvale {
@@ -43,7 +45,7 @@ struct Magnitude {
     return of_word(values.word(i));
   }
   static Magnitude of_word(std::int64_t v) {
-    const std::uint64_t word = v < 0 ? 0 - static_cast<std::uint64_t>(v) : static_cast<std::uint64_t>(v);
+    const std::uint64_t word = magnitude_of(v);
     return {word, decimal_digit_count(word), {}, false};
   }
 };
@@ -58,9 +60,9 @@ struct NumberPieces {
   std::uint64_t exponent_zeros;
   Magnitude exponent;
 
-  unsigned __int128 length() const {
-    unsigned __int128 total = static_cast<unsigned __int128>(minus) + zeros + fixed_point_length(mantissa.digit_count, fraction_digits);
-    if (!marker.empty()) total += marker.size() + static_cast<unsigned __int128>(exponent_zeros) + exponent.digit_count;
+  u128 length() const {
+    u128 total = static_cast<u128>(minus) + zeros + fixed_point_length(mantissa.digit_count, fraction_digits);
+    if (!marker.empty()) total += marker.size() + static_cast<u128>(exponent_zeros) + exponent.digit_count;
     return total;
   }
   // Whether what write() puts down reads back as one number: digits, and digits after any marker.

@@ -14,6 +14,7 @@
 #include "codecs/decimal_scale.h"
 #include "codecs/error.h"
 #include "codecs/exponent_column.h"
+#include "codecs/magnitude.h"
 #include "codecs/number_column.h"
 #include "codecs/number_list.h"
 #include "codecs/number_pieces.h"
@@ -21,6 +22,7 @@
 #include "codecs/position_list.h"
 #include "codecs/separator_sequence.h"
 #include "codecs/text_buffer.h"
+#include "codecs/u128.h"
 #include "codecs/varint.h"
 #include "codecs/written_number.h"
 #include "codecs/zlib.h"
@@ -28,8 +30,6 @@
 namespace corvale {
 
 namespace {
-
-using u128 = unsigned __int128;
 
 // How many runs of bytes other than separators text has: its number of numbers, when it is a
 // number text. Counted first so that what is kept of every number is allocated once; a byte that
@@ -174,8 +174,8 @@ std::optional<NumberTextPayload> encode_number_text(std::string_view text) {
 
 namespace {
 
-// One column as read back.
-struct DecodedColumn {
+// One column as read back: its values and the decimal scale they are written at.
+struct ScaledColumn {
   std::uint64_t scale = 0;
   // The digits of big values are made once: the decimal scale is taken off them, not off the
   // value.
@@ -184,7 +184,7 @@ struct DecodedColumn {
 
 // The numbers of the body, addressed by number index through their columns.
 struct DecodedNumbers {
-  std::vector<DecodedColumn> columns;
+  std::vector<ScaledColumn> columns;
   std::uint64_t C = 1;
 
   bool is_zero(std::uint64_t i) const { return columns[i % C].values.is_zero(i / C); }
@@ -200,14 +200,14 @@ PositionList read_minus_zeros(ByteCursor& cursor, const DecodedNumbers& numbers,
 
 // Takes every number's dropped digits off its stored value; returns the fraction digits.
 CountList undo_scales(ByteCursor& cursor, DecodedNumbers& numbers, std::uint64_t n, bool relative) {
-  if (std::all_of(numbers.columns.begin(), numbers.columns.end(), [](const DecodedColumn& c) { return c.scale == 0; })) {
+  if (std::all_of(numbers.columns.begin(), numbers.columns.end(), [](const ScaledColumn& c) { return c.scale == 0; })) {
     throw Error(kDecimalFlagWithoutFractions);
   }
   CountList fraction_digits;
   std::uint64_t j = 0;  // the column of number i, and its row
   std::uint64_t row = 0;
   for (std::uint64_t i = 0; i < n; ++i) {
-    DecodedColumn& column = numbers.columns[j];
+    ScaledColumn& column = numbers.columns[j];
     const std::uint64_t x = cursor_read_short_varint_u64(cursor);
     fraction_digits.push_back(undo_decimal_scale(column.values, row, column.scale, x, relative));
     if (++j == numbers.C) {
@@ -235,13 +235,13 @@ class NumberWalk {
   bool plain() const {
     return leading_zeros_.empty() && minus_zeros_.empty() && fraction_digits_.empty() && exponents_.forms.empty() &&
            std::none_of(numbers_.columns.begin(), numbers_.columns.end(),
-                        [](const DecodedColumn& c) { return c.values.wide(); });
+                        [](const ScaledColumn& c) { return c.values.wide(); });
   }
 
   // The pieces of number i, for i = 0, 1, ... in turn.
   template <bool kPlain = false>
   [[gnu::always_inline]] NumberPieces next(std::uint64_t i) {
-    const DecodedColumn& column = numbers_.columns[column_];
+    const ScaledColumn& column = numbers_.columns[column_];
     const std::uint64_t row = row_;
     if (++column_ == numbers_.C) {
       column_ = 0;
@@ -250,7 +250,7 @@ class NumberWalk {
     NumberPieces p;  // the exponent's pieces are set, and read, only with a marker
     if constexpr (kPlain) {
       const std::int64_t v = column.values.word(row);
-      const std::uint64_t word = v < 0 ? 0 - static_cast<std::uint64_t>(v) : static_cast<std::uint64_t>(v);
+      const std::uint64_t word = magnitude_of(v);
       p.minus = v < 0;
       p.zeros = 0;
       p.mantissa = {word, decimal_digit_count(word), {}, false};
@@ -390,7 +390,7 @@ ByteBuffer decode_number_text(std::string_view payload, std::uint64_t limit, Out
   numbers.columns.resize(numbers.C);
   IntegerList piece(Signedness::Signed);
   for (std::uint64_t j = 0; j < numbers.C; ++j) {
-    DecodedColumn& column = numbers.columns[j];
+    ScaledColumn& column = numbers.columns[j];
     if (flags & kTextDecimal) {
       column.scale = cursor_read_varint_u64(cursor);
       if (column.scale > limit) throw output_limit_error();

@@ -24,9 +24,9 @@ constexpr char kLastDigit = '~';
 constexpr unsigned kRadix = 94;
 // Nine digits make one 64-bit word (94^9 < 2^64); numbers of up to 32 words convert word by
 // word, longer ones by halving over squared powers, so that a long text costs n log n, not n^2.
-constexpr std::size_t kWordDigits = 9;
+constexpr std::size_t kWordRadixDigits = 9;
 constexpr std::uint64_t kWordBase = 572994802228616704ull;  // 94^9
-constexpr std::size_t kLeafDigits = 32 * kWordDigits;
+constexpr std::size_t kLeafDigits = 32 * kWordRadixDigits;
 
 // powers[j] = 94^(kLeafDigits * 2^j), squared from the one below as far as a call needs.
 class Base94Powers {
@@ -44,8 +44,8 @@ class Base94Powers {
 
 BigInt leaf_value(std::string_view digits) {
   BigInt v;
-  for (std::size_t at = 0; at < digits.size(); at += kWordDigits) {
-    const std::string_view word = digits.substr(at, kWordDigits);
+  for (std::size_t at = 0; at < digits.size(); at += kWordRadixDigits) {
+    const std::string_view word = digits.substr(at, kWordRadixDigits);
     std::uint64_t w = 0;
     std::uint64_t scale = 1;
     for (char c : word) {
@@ -82,7 +82,7 @@ void append_base94_digits(const BigInt& v, std::size_t level, std::size_t pad, B
       std::uint64_t word = x.rem_u64(kWordBase);
       x -= word;
       x.divide_exact(kWordBase);
-      for (std::size_t i = 0; i < kWordDigits; ++i, word /= kRadix) {
+      for (std::size_t i = 0; i < kWordRadixDigits; ++i, word /= kRadix) {
         reversed.push_back(static_cast<char>(kZeroDigit + word % kRadix));
       }
     }

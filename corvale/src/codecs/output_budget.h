@@ -11,6 +11,7 @@
 
 #include "codecs/bigint.h"
 #include "codecs/error.h"
+#include "codecs/u128.h"
 
 namespace corvale {
 
@@ -49,7 +50,7 @@ constexpr std::uint64_t inner_body_limit(std::uint64_t limit) {
 // more than the true one; 0 for no bit, so that a zero is never refused by it.
 constexpr std::uint64_t least_decimal_digits(std::uint64_t bits) {
   if (bits == 0) return 0;
-  return static_cast<std::uint64_t>(static_cast<unsigned __int128>(bits - 1) * 30102999566398u / 100000000000000u) + 1;
+  return static_cast<std::uint64_t>(static_cast<u128>(bits - 1) * 30102999566398u / 100000000000000u) + 1;
 }
 
 // Refuses, before the costly conversion, a number whose decimal form cannot fit in room bytes.

@@ -39,12 +39,6 @@ bool is_perfect_power(std::uint64_t a) {
   return false;
 }
 
-// The bytes of x's LEB128 form, from its bit length alone.
-std::uint64_t varint_length(std::uint64_t x) {
-  const std::uint64_t bits = 64 - static_cast<std::uint64_t>(std::countl_zero(x));
-  return std::max<std::uint64_t>(1, ((bits + 6) * 147) >> 10);
-}
-
 std::uint64_t offset_length(const BigInt& offset) { return (offset.bit_length() + 7) / 8; }
 
 }  // namespace
@@ -85,7 +79,7 @@ std::optional<PowerCandidate> find_power_form(const BigInt& n) {
       power *= factor;
       BigInt offset = n - power;
       const std::uint64_t k = offset_length(offset);
-      const std::uint64_t cost = varint_length(a) + varint_length(e) + varint_length(factor) + varint_length(k) + k;
+      const std::uint64_t cost = varint_size(a) + varint_size(e) + varint_size(factor) + varint_size(k) + k;
       if (!best || cost < best_cost) {
         best = PowerCandidate{std::move(offset), a, e, factor};
         best_cost = cost;

@@ -5,14 +5,12 @@
 #include "codecs/container.h"
 #include "codecs/dispatch.h"
 #include "codecs/error.h"
+#include "codecs/saturating.h"
+#include "codecs/u128.h"
 #include "codecs/varint.h"
 
 namespace corvale {
 namespace {
-
-std::uint64_t saturating_add(std::uint64_t a, std::uint64_t b) {
-  return a > std::numeric_limits<std::uint64_t>::max() - b ? std::numeric_limits<std::uint64_t>::max() : a + b;
-}
 
 std::string_view line_ending_of(std::uint8_t flags) {
   switch (flags & kLineEndingBits) {
@@ -83,7 +81,7 @@ std::uint64_t decimal_digits_lower_bound(const BigInt& value) {
   // value >= 2^(bits - 1), and 1292913986 / 2^32 is below log10(2) by 1.2e-10: the bound is
   // exact or one short up to billions of bits, so a number one digit too long for its limit
   // is refused without printing it.
-  constexpr unsigned __int128 kLog10Of2Fixed32 = 1292913986;
+  constexpr u128 kLog10Of2Fixed32 = 1292913986;
   return static_cast<std::uint64_t>((bits - 1) * kLog10Of2Fixed32 >> 32) + 1;
 }
 

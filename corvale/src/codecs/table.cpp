@@ -9,6 +9,7 @@
 #include "codecs/error.h"
 #include "codecs/magnitude_budget.h"
 #include "codecs/output_budget.h"
+#include "codecs/saturating.h"
 #include "codecs/table_column.h"
 #include "codecs/table_recognition.h"
 #include "codecs/text_buffer.h"
@@ -20,11 +21,6 @@ namespace corvale {
 namespace {
 
 constexpr std::uint64_t kMaxU64 = std::numeric_limits<std::uint64_t>::max();
-
-std::uint64_t saturating_add(std::uint64_t a, std::uint64_t b) { return a > kMaxU64 - b ? kMaxU64 : a + b; }
-std::uint64_t saturating_mul(std::uint64_t a, std::uint64_t b) {
-  return b != 0 && a > kMaxU64 / b ? kMaxU64 : a * b;
-}
 
 bool is_table_separator(char c) { return c == ',' || c == ';' || c == '\t' || c == '|'; }
 

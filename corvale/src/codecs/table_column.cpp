@@ -17,6 +17,8 @@
 #include "codecs/number_column.h"
 #include "codecs/number_pieces.h"
 #include "codecs/output_budget.h"
+#include "codecs/saturating.h"
+#include "codecs/u128.h"
 #include "codecs/written_number.h"
 #include "codecs/zlib.h"
 
@@ -25,34 +27,6 @@ namespace corvale {
 namespace {
 
 constexpr std::uint64_t kMaxU64 = std::numeric_limits<std::uint64_t>::max();
-
-std::uint64_t saturating_add(std::uint64_t a, std::uint64_t b) { return a > kMaxU64 - b ? kMaxU64 : a + b; }
-std::uint64_t saturating_mul(std::uint64_t a, std::uint64_t b) { return b != 0 && a > kMaxU64 / b ? kMaxU64 : a * b; }
-
-// A varint, its usual one byte written inline: columns write a few for every cell.
-inline void put_varint(std::uint64_t value, std::string& out) {
-  if (value < 0x80) {
-    out.push_back(static_cast<char>(value));
-  } else {
-    write_varint_u64(value, out);
-  }
-}
-
-// The same into room already made for it; returns the end.
-inline char* put_varint(std::uint64_t value, char* p) {
-  while (value >= 0x80) {
-    *p++ = static_cast<char>(value | 0x80);
-    value >>= 7;
-  }
-  *p++ = static_cast<char>(value);
-  return p;
-}
-
-constexpr std::size_t varint_size(std::uint64_t value) {
-  std::size_t n = 1;
-  for (; value >= 0x80; value >>= 7) ++n;
-  return n;
-}
 
 // Up to this many texts an index is one byte; beyond, a varint.
 constexpr std::uint64_t kByteIndexTexts = 256;
@@ -254,11 +228,11 @@ void append_raw_candidate(const std::vector<std::string_view>& cells, std::strin
 
 // Numbers of up to 18 digits stay in 64-bit words, which no decoder charges to its magnitude
 // budget; a longer one makes its whole number column big integers.
-constexpr std::uint64_t kWordDigits = 18;
+constexpr std::uint64_t kWordDecimalDigits = 18;
 
 // A number of D significant digits has more than (D - 1) log2(10) bits.
 std::uint64_t least_bytes_of_digits(std::uint64_t significant_digits) {
-  if (significant_digits <= kWordDigits) return 0;
+  if (significant_digits <= kWordDecimalDigits) return 0;
   return ((significant_digits - 1) * 3321 / 1000 + 1 + 7) / 8;
 }
 
@@ -351,7 +325,7 @@ bool append_numeric_candidate(const std::vector<std::string_view>& cells, std::s
       return false;
     }
     wide = wide || std::any_of(exponent_digits.begin(), exponent_digits.end(), [](std::string_view digits) {
-      return significant_digits(digits) > kWordDigits;
+      return significant_digits(digits) > kWordDecimalDigits;
     });
   }
   out[1] = static_cast<char>(flags);
@@ -439,7 +413,7 @@ DecodedColumn decode_numeric(ByteCursor& cursor, std::uint64_t rows, std::uint64
       number.exponent = Magnitude::of(exponents.values, k);
     }
     // Counts come from the payload and may be near 2^64 each: summed in 128 bits.
-    const unsigned __int128 length = number.length();
+    const u128 length = number.length();
     if (length > room_under_limit(start, room)) throw output_limit_error();
     column.commit(number.write(column.room(static_cast<std::size_t>(length) + kTextSlack)));
     column.close_cell(start);

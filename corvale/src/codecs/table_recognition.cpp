@@ -5,6 +5,7 @@
 #include <limits>
 #include <utility>
 
+#include "codecs/digits.h"
 #include "codecs/written_number.h"
 
 namespace corvale {
@@ -15,7 +16,6 @@ constexpr char kQuote = '"';
 // The separators in the order they are tried: on equal column counts the earlier one stays.
 constexpr std::array<char, 4> kSeparators = {',', ';', '\t', '|'};
 
-bool is_digit(char c) { return static_cast<unsigned char>(c - '0') <= 9; }
 
 bool is_one_number(std::string_view cell) {
   const NumberScan scan = scan_number(cell, 0);

@@ -10,6 +10,8 @@
 #include <string_view>
 #include <vector>
 
+#include "codecs/digits.h"
+
 namespace corvale {
 
 inline constexpr std::size_t kMinTableColumns = 2;
@@ -38,7 +40,6 @@ CellTemplate split_cell_template(std::string_view cell);
 // and last.
 template <class OnPart, class OnRun>
 void walk_cell_template(std::string_view cell, OnPart&& on_part, OnRun&& on_run) {
-  auto is_digit = [](char c) { return static_cast<unsigned char>(c - '0') <= 9; };
   std::size_t part_start = 0;
   std::size_t i = 0;
   while (i < cell.size()) {

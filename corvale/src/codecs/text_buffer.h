@@ -13,6 +13,7 @@
 #include "codecs/byte_buffer.h"
 #include "codecs/output_budget.h"
 #include "codecs/output_sink.h"
+#include "codecs/u128.h"
 
 namespace corvale {
 
@@ -24,14 +25,14 @@ inline constexpr std::size_t kTextSlack = 16;
 class TextBuffer {
  public:
   // first_size: the size to allocate first, held to the limit, and with a sink to about a piece.
-  TextBuffer(std::uint64_t limit, unsigned __int128 first_size, OutputSink* sink) : limit_(limit), sink_(sink) {
-    if (sink_ != nullptr) first_size = std::min<unsigned __int128>(first_size, kOutputPiece + kOutputPiece / 4);
-    grow(std::max<std::uint64_t>(static_cast<std::uint64_t>(std::min<unsigned __int128>(first_size, limit)), 1));
+  TextBuffer(std::uint64_t limit, u128 first_size, OutputSink* sink) : limit_(limit), sink_(sink) {
+    if (sink_ != nullptr) first_size = std::min<u128>(first_size, kOutputPiece + kOutputPiece / 4);
+    grow(std::max<std::uint64_t>(static_cast<std::uint64_t>(std::min<u128>(first_size, limit)), 1));
   }
 
   // Where the next n bytes go, with kTextSlack bytes to spare past them, or null when n more
   // bytes would pass the limit. The bytes count once commit() is given their end.
-  char* room(unsigned __int128 n) {
+  char* room(u128 n) {
     if (n <= static_cast<std::uint64_t>(end_ - at_)) return at_;
     const std::uint64_t used = size();
     if (n > limit_ - used) return nullptr;
@@ -40,7 +41,7 @@ class TextBuffer {
   }
   void commit(char* end) { at_ = end; }
   // The same for writers that fail at the limit: the output-limit error in place of null.
-  char* room_within_limit(unsigned __int128 n) {
+  char* room_within_limit(u128 n) {
     char* p = room(n);
     if (p == nullptr) throw output_limit_error();
     return p;

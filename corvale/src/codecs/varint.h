@@ -2,6 +2,7 @@
 // The byte cursor every payload decoder reads through and unsigned LEB128 varints in their
 // 64-bit and big-integer forms, all decoded by one core (scan_varint).
 
+#include <bit>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -80,5 +81,29 @@ std::pair<std::uint64_t, std::uint64_t> decode_varint_u64(std::string_view bytes
 
 void write_varint_big(const BigInt& value, std::string& out);
 void write_varint_u64(std::uint64_t value, std::string& out);
+
+// The bytes of value's varint, from its bit length alone.
+inline constexpr unsigned varint_size(std::uint64_t value) {
+  return static_cast<unsigned>(64 - std::countl_zero(value | 1) + 6) / 7;
+}
+
+// A varint, its usual one byte written inline: encoders write a few for every value.
+inline void put_varint(std::uint64_t value, std::string& out) {
+  if (value < 0x80) {
+    out.push_back(static_cast<char>(value));
+  } else {
+    write_varint_u64(value, out);
+  }
+}
+
+// The same into room already made for it (varint_size(value) bytes); returns the end.
+inline char* put_varint(std::uint64_t value, char* p) {
+  while (value >= 0x80) {
+    *p++ = static_cast<char>(value | 0x80);
+    value >>= 7;
+  }
+  *p++ = static_cast<char>(value);
+  return p;
+}
 
 }  // namespace corvale

@@ -3,12 +3,12 @@
 #include <algorithm>
 
 #include "codecs/decimal.h"
+#include "codecs/digits.h"
 
 namespace corvale {
 
 namespace {
 
-bool is_digit(unsigned char c) { return static_cast<unsigned char>(c - '0') <= 9; }
 
 }  // namespace
 
