@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <string>
 
+#include "codecs/big_endian.h"
 #include "codecs/block_list.h"
 #include "codecs/container.h"
 #include "codecs/error.h"
@@ -37,11 +38,6 @@ std::string read_block_bytes(ProgressReader& input, std::uint64_t length) {
     throw Error(kTruncatedBlockArchive);  // a read error inside a block reads as the same
   }
   return block;
-}
-
-std::uint32_t read_be32(const unsigned char* bytes) {
-  return (std::uint32_t{bytes[0]} << 24) | (std::uint32_t{bytes[1]} << 16) | (std::uint32_t{bytes[2]} << 8) |
-         std::uint32_t{bytes[3]};
 }
 
 // After the end mark: exactly four bytes, the CRC-32 of everything restored, and then the end.
