@@ -11,23 +11,20 @@
 #include <string>
 #include <vector>
 
+#include "support/files.h"
 #include "support/process_runner.h"
 #include "support/program_files.h"
 
 namespace corvale {
 namespace {
 
+using test::read_file;
+
 namespace fs = std::filesystem;
 
 constexpr unsigned char kTableArchive = 0x8B;
 constexpr unsigned char kStoredArchive = 0x80;
 constexpr const char kRefusalStart[] = "Error: Input is not numeric";
-
-std::string read_file(const fs::path& path) {
-  std::ifstream f(path, std::ios::binary);
-  EXPECT_TRUE(f) << path;
-  return std::string(std::istreambuf_iterator<char>(f), {});
-}
 
 std::vector<fs::path> files_in(const fs::path& folder, const std::string& extension) {
   std::vector<fs::path> out;
