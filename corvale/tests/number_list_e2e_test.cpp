@@ -106,10 +106,5 @@ TEST_F(NumberListFiles, ArchivesAreTheSameAtAnyThreadCount) {
   }
 }
 
-TEST_F(NumberListFiles, DamagedListArchiveReportsTheDecodersMessage) {
-  // Type 9 without a checksum, whose flags byte no writer produces.
-  expect_refused(std::string("\x09\x10\x02\x00\x03\x00", 6), "Invalid number list flags");
-}
-
 }  // namespace
 }  // namespace corvale

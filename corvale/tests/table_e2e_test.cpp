@@ -118,14 +118,5 @@ TEST_F(TableFiles, GeneratedTablesOfEveryShapeRestore) {
   }
 }
 
-TEST_F(TableFiles, DamagedTableArchiveReportsTheDecodersMessage) {
-  // Type 11 without a checksum, whose flags byte no writer produces.
-  dir_.write("bad.cv", std::string("\x0B\x08\x02\x02,\x03\x00", 7));
-  const test::ProcessResult r = run({"decompress", "-i", "bad.cv", "-o", "bad.out"});
-  EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.err, "Error: Invalid table flags\n");
-  EXPECT_FALSE(fs::exists(dir_ / "bad.out"));
-}
-
 }  // namespace
 }  // namespace corvale
