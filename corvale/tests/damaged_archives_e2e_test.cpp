@@ -5,11 +5,11 @@
 
 #include <cstddef>
 #include <filesystem>
-#include <sstream>
 #include <string>
 #include <vector>
 
-#include "support/files.h"
+#include "support/bytes.h"
+#include "support/data_rows.h"
 #include "support/program_files.h"
 
 namespace corvale {
@@ -22,31 +22,12 @@ struct DamagedArchive {
   std::string message;
 };
 
-std::string from_hex(const std::string& hex) {
-  std::istringstream in(hex);
-  std::string out;
-  for (std::string pair; in >> pair;) out.push_back(static_cast<char>(std::stoul(pair, nullptr, 16)));
-  return out;
-}
-
 std::vector<DamagedArchive> read_rows() {
+  std::vector<DamagedArchive> out;
   const std::filesystem::path file =
       std::filesystem::path(CORVALE_SOURCE_DIR) / "corvale" / "tests" / "data" / "damaged-archives.tsv";
-  std::istringstream lines(test::read_file(file));
-  std::vector<DamagedArchive> out;
-  for (std::string line; std::getline(lines, line);) {
-    if (line.empty() || line[0] == '#') continue;
-    std::istringstream fields(line);
-    DamagedArchive a;
-    std::string hex, options;
-    std::getline(fields, a.type, '\t');
-    std::getline(fields, hex, '\t');
-    std::getline(fields, options, '\t');
-    std::getline(fields, a.message, '\t');
-    a.bytes = from_hex(hex);
-    std::istringstream words(options);
-    for (std::string w; words >> w;) a.options.push_back(w);
-    out.push_back(a);
+  for (const std::vector<std::string>& row : test::read_data_rows(file, 4)) {
+    out.push_back({row[0], from_hex(row[1]), test::words_of(row[2]), row[3]});
   }
   return out;
 }

@@ -31,4 +31,28 @@ inline std::string random_bytes(std::size_t n, std::uint64_t seed) {
   return out;
 }
 
+// Hex digits in pairs, spaces between the pairs allowed.
+inline std::string from_hex(std::string_view hex) {
+  std::string out;
+  for (std::size_t i = 0; i < hex.size();) {
+    if (hex[i] == ' ') {
+      ++i;
+      continue;
+    }
+    out.push_back(static_cast<char>(std::stoi(std::string(hex.substr(i, 2)), nullptr, 16)));
+    i += 2;
+  }
+  return out;
+}
+
+inline std::string hex_of(std::string_view bytes) {
+  static const char digits[] = "0123456789abcdef";
+  std::string out;
+  for (unsigned char c : bytes) {
+    out.push_back(digits[c >> 4]);
+    out.push_back(digits[c & 15]);
+  }
+  return out;
+}
+
 }  // namespace corvale
