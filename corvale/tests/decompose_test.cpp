@@ -8,12 +8,13 @@
 
 #include "codecs/expression.h"
 #include "support/bytes.h"
+#include "support/literals.h"
 
 namespace corvale {
 namespace {
 
-BigInt big(const std::string& decimal) { return BigInt::from_decimal(decimal); }
-BigInt pow(std::uint64_t base, std::uint64_t exp) { return BigInt::pow(base, exp); }
+using test::big;
+using test::pow;
 
 std::string decompose(const BigInt& n, std::uint64_t depth = 0) {
   DecomposeCache cache;

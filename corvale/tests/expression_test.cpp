@@ -6,11 +6,12 @@
 
 #include "support/bytes.h"
 #include "support/expect_error.h"
+#include "support/literals.h"
 
 namespace corvale {
 namespace {
 
-BigInt big(const char* decimal) { return BigInt::from_decimal(decimal); }
+using test::big;
 
 TEST(Expression, PrecedenceAssociativityAndFloorDivision) {
   struct Case {

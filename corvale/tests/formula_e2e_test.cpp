@@ -9,7 +9,7 @@
 #include "codecs/formula.h"
 #include "codecs/formula_numbers.h"
 #include "support/bytes.h"
-#include "support/formula_literals.h"
+#include "support/literals.h"
 #include "support/process_runner.h"
 #include "support/program_files.h"
 

@@ -10,7 +10,7 @@
 #include "codecs/formula_numbers.h"
 #include "support/bytes.h"
 #include "support/expect_error.h"
-#include "support/formula_literals.h"
+#include "support/literals.h"
 
 namespace corvale {
 namespace {

@@ -6,7 +6,7 @@
 #include <utility>
 
 #include "support/bytes.h"
-#include "support/formula_literals.h"
+#include "support/literals.h"
 
 namespace corvale {
 namespace {

@@ -20,14 +20,13 @@ namespace corvale {
 namespace {
 
 using test::signed_bigints;
+using test::signed_list;
+using test::unsigned_list;
 using test::varints;
 
 std::vector<BigInt> big_list(std::initializer_list<std::uint64_t> values) {
   return std::vector<BigInt>(values.begin(), values.end());
 }
-
-IntegerList unsigned_bigints(const std::vector<BigInt>& values) { return test::integer_list(values, Signedness::Unsigned); }
-IntegerList signed_integers(const std::vector<BigInt>& values) { return test::integer_list(values, Signedness::Signed); }
 
 void expect_candidates(const std::vector<LayoutCandidate>& got, const std::vector<LayoutCandidate>& want) {
   ASSERT_EQ(got.size(), want.size());
@@ -38,7 +37,7 @@ void expect_candidates(const std::vector<LayoutCandidate>& got, const std::vecto
 }
 
 std::vector<LayoutCandidate> candidates_of(const std::vector<BigInt>& values) {
-  return encode_number_list_candidates(unsigned_bigints(values));
+  return encode_number_list_candidates(unsigned_list(values));
 }
 
 std::vector<BigInt> decode_body(const std::string& body, std::uint8_t method, std::uint64_t count) {
@@ -134,7 +133,7 @@ TEST(NumberListBody, EveryCandidateDecodesBack) {
   }
   // Whether the list keeps its values in words or in big integers does not change a byte, and
   // only the values from the first index on are encoded.
-  IntegerList wide = unsigned_bigints(random);
+  IntegerList wide = unsigned_list(random);
   wide.widen();
   const auto a = candidates_of(random);
   ASSERT_EQ(a.size(), 3u);
@@ -142,7 +141,7 @@ TEST(NumberListBody, EveryCandidateDecodesBack) {
   std::vector<LayoutCandidate> from_480;
   for (const std::uint8_t layout : kLayoutsInOrder) {
     std::string body = "head";
-    ASSERT_TRUE(append_number_list_body(unsigned_bigints(random), 480, layout, body));
+    ASSERT_TRUE(append_number_list_body(unsigned_list(random), 480, layout, body));
     from_480.push_back({layout, body.substr(4)});
   }
   expect_candidates(from_480, candidates_of(std::vector<BigInt>(random.begin() + 480, random.end())));
@@ -247,21 +246,21 @@ TEST(NumberListBody, SignedTransforms) {
   EXPECT_EQ(zigzag_decode_u64(~0ull), INT64_MIN);
 
   const std::vector<BigInt> values = signed_bigints({5, 3, 10});
-  IntegerList deltas = delta_encode_big(signed_integers(values));
+  IntegerList deltas = delta_encode_big(signed_list(values));
   EXPECT_EQ(test::bigints(deltas), signed_bigints({5, -2, 7}));
   prefix_sum_in_place(deltas);
   EXPECT_EQ(test::bigints(deltas), values);
 
-  IntegerList out = signed_integers(signed_bigints({1}));
-  collect_zigzag_decoded_bigints(out, unsigned_bigints(big_list({0, 1, 4})));
-  collect_bigints_offset_by_base(out, unsigned_bigints(big_list({0, 2})), BigInt::from_i64(-3));
+  IntegerList out = signed_list(signed_bigints({1}));
+  collect_zigzag_decoded_bigints(out, unsigned_list(big_list({0, 1, 4})));
+  collect_bigints_offset_by_base(out, unsigned_list(big_list({0, 2})), BigInt::from_i64(-3));
   EXPECT_EQ(test::bigints(out), signed_bigints({1, 0, -1, 2, -3, -1}));
 }
 
 TEST(NumberListBody, TransformsLeaveSixtyFourBitsExactly) {
   // Differences and sums that leave 64 bits go on in big integers, in the same list.
   const std::vector<BigInt> extremes = signed_bigints({INT64_MAX, INT64_MIN, INT64_MAX, -1});
-  IntegerList deltas = delta_encode_big(signed_integers(extremes));
+  IntegerList deltas = delta_encode_big(signed_list(extremes));
   EXPECT_TRUE(deltas.wide());
   EXPECT_EQ(test::bigints(deltas),
             (std::vector<BigInt>{BigInt::from_i64(INT64_MAX), -(BigInt(~0ull)), BigInt(~0ull), BigInt::from_i64(INT64_MIN)}));
@@ -270,18 +269,18 @@ TEST(NumberListBody, TransformsLeaveSixtyFourBitsExactly) {
 
   // A base plus a magnitude past 2^63 - 1.
   IntegerList offsets(Signedness::Signed);
-  collect_bigints_offset_by_base(offsets, unsigned_bigints(big_list({1, ~0ull})), BigInt::from_i64(-1));
+  collect_bigints_offset_by_base(offsets, unsigned_list(big_list({1, ~0ull})), BigInt::from_i64(-1));
   EXPECT_EQ(test::bigints(offsets), (std::vector<BigInt>{BigInt(0), BigInt(~0ull) - BigInt(1)}));
   IntegerList small(Signedness::Signed);
-  collect_bigints_offset_by_base(small, unsigned_bigints(big_list({0, ~0ull})), BigInt::from_i64(INT64_MIN));
+  collect_bigints_offset_by_base(small, unsigned_list(big_list({0, ~0ull})), BigInt::from_i64(INT64_MIN));
   EXPECT_FALSE(small.wide());
   EXPECT_EQ(test::bigints(small), signed_bigints({INT64_MIN, INT64_MAX}));
   // Magnitudes whose OR (7) passes the room a base leaves under 2^63 while their largest (5)
   // fits stay words; one more past the room widens the list, keeping what it held.
-  IntegerList near = signed_integers(signed_bigints({1}));
-  collect_bigints_offset_by_base(near, unsigned_bigints(big_list({5, 2})), BigInt::from_i64(INT64_MAX - 6));
+  IntegerList near = signed_list(signed_bigints({1}));
+  collect_bigints_offset_by_base(near, unsigned_list(big_list({5, 2})), BigInt::from_i64(INT64_MAX - 6));
   EXPECT_FALSE(near.wide());
-  collect_bigints_offset_by_base(near, unsigned_bigints(big_list({6, 7})), BigInt::from_i64(INT64_MAX - 6));
+  collect_bigints_offset_by_base(near, unsigned_list(big_list({6, 7})), BigInt::from_i64(INT64_MAX - 6));
   EXPECT_TRUE(near.wide());
   EXPECT_EQ(test::bigints(near), (std::vector<BigInt>{BigInt(1), BigInt::from_i64(INT64_MAX - 1),
                                                       BigInt::from_i64(INT64_MAX - 4), BigInt::from_i64(INT64_MAX),
@@ -293,13 +292,13 @@ TEST(NumberListBody, PrefixSumsCarryFromPieceToPiece) {
   // the pieces' sums leave 64 bits half way.
   std::vector<BigInt> values;
   for (int i = 0; i < 40; ++i) values.push_back(BigInt::from_i64(INT64_MAX / 16 + i));
-  IntegerList whole = signed_integers(values);
+  IntegerList whole = signed_list(values);
   prefix_sum_in_place(whole);
   BigInt carry;
   std::vector<BigInt> pieces;
   for (std::size_t first = 0; first < values.size(); first += 7) {
     const std::size_t last = std::min(values.size(), first + 7);
-    IntegerList piece = signed_integers(std::vector<BigInt>(values.begin() + first, values.begin() + last));
+    IntegerList piece = signed_list(std::vector<BigInt>(values.begin() + first, values.begin() + last));
     prefix_sum_in_place(piece, carry);
     for (const BigInt& v : test::bigints(piece)) pieces.push_back(v);
   }
@@ -309,7 +308,7 @@ TEST(NumberListBody, PrefixSumsCarryFromPieceToPiece) {
   // Big sums are charged to a budget, which stops them.
   MagnitudeBudget budget(10);  // 1044 bytes past the fixed part, spent here
   budget.charge_bytes(MagnitudeBudget::kFixedAllowance);
-  IntegerList repeats = signed_integers(std::vector<BigInt>(100, BigInt(0)));
+  IntegerList repeats = signed_list(std::vector<BigInt>(100, BigInt(0)));
   BigInt huge = BigInt(1) << 800;  // 101 bytes a sum
   EXPECT_ERROR(prefix_sum_in_place(repeats, huge, &budget), "Output exceeds decompression limit");
 }

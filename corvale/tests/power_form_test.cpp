@@ -10,14 +10,15 @@
 #include "codecs/varint.h"
 #include "support/bytes.h"
 #include "support/expect_error.h"
+#include "support/literals.h"
 #include "support/varints.h"
 
 namespace corvale {
 namespace {
 
-using test::varints;
+using test::pow;
 
-BigInt pow(std::uint64_t base, std::uint64_t exp) { return BigInt::pow(base, exp); }
+using test::varints;
 
 TEST(FindPowerForm, KnownForms) {
   struct Case {

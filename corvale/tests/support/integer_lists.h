@@ -17,6 +17,9 @@ inline IntegerList integer_list(const std::vector<BigInt>& values, Signedness si
   return list;
 }
 
+inline IntegerList signed_list(const std::vector<BigInt>& values) { return integer_list(values, Signedness::Signed); }
+inline IntegerList unsigned_list(const std::vector<BigInt>& values) { return integer_list(values, Signedness::Unsigned); }
+
 inline std::vector<BigInt> signed_bigints(std::initializer_list<std::int64_t> values) {
   std::vector<BigInt> out;
   for (std::int64_t v : values) out.push_back(BigInt::from_i64(v));
