@@ -25,6 +25,7 @@
 #include "codecs/zlib.h"
 #include "main/progress_reader.h"
 #include "stream/block_compress.h"
+#include "support/files.h"
 #include "support/integer_texts.h"
 #include "support/temp_dir.h"
 #include "support/structured_texts.h"
@@ -32,16 +33,12 @@
 namespace corvale {
 namespace {
 
+using test::read_file;
+
 namespace fs = std::filesystem;
 
 const fs::path kSourceDir = CORVALE_SOURCE_DIR;
 const fs::path kChecksumFile = kSourceDir / "corvale" / "tests" / "fixtures" / "archive_checksums.txt";
-
-std::string read_file(const fs::path& path) {
-  std::ifstream f(path, std::ios::binary);
-  if (!f) throw std::runtime_error("cannot read " + path.string());
-  return std::string(std::istreambuf_iterator<char>(f), {});
-}
 
 // Number texts the benchmark files do not show: runs without a period, numbers past 64 bits.
 std::string number_text_without_period() {

@@ -11,6 +11,7 @@
 #include "corvale_version.h"
 #include "support/archive_surgery.h"
 #include "support/block_archive.h"
+#include "support/files.h"
 #include "support/process_runner.h"
 #include "support/program_files.h"
 
@@ -24,9 +25,7 @@ namespace fs = std::filesystem;
 const fs::path kCliData = fs::path(CORVALE_SOURCE_DIR) / "corvale" / "tests" / "data" / "cli";
 
 std::string read_text(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  EXPECT_TRUE(in) << path;
-  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::string text = test::read_file(path);
   if (!text.empty() && text.back() == '\n') text.pop_back();
   return text;
 }

@@ -2,9 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <optional>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -13,6 +11,8 @@
 #include "codecs/formula_numbers.h"
 #include "codecs/log.h"
 #include "support/archive_surgery.h"
+#include "support/bytes.h"
+#include "support/data_rows.h"
 #include "support/expect_error.h"
 
 namespace corvale {
@@ -90,32 +90,17 @@ TEST(SingleNumberPath, NeverRefusedNeverStoredAndTheShortestEncodingWins) {
   }
 }
 
-std::string hex_of(std::string_view bytes) {
-  static const char digits[] = "0123456789abcdef";
-  std::string out;
-  for (unsigned char c : bytes) {
-    out.push_back(digits[c >> 4]);
-    out.push_back(digits[c & 15]);
-  }
-  return out;
-}
-
 // The Windows tests check the same file under Wine, so both builds write these very archives.
 TEST(SingleNumberPath, ArchivesMatchTheFixturesSharedWithTheWindowsTests) {
-  std::ifstream file(CORVALE_SOURCE_DIR "/corvale/tests/data/single-number-archives.tsv");
-  ASSERT_TRUE(file) << "fixture file missing";
   int rows = 0;
-  for (std::string line; std::getline(file, line);) {
-    if (line.empty() || line[0] == '#') continue;
-    std::istringstream fields(line);
-    std::string kind, number, ending, hex;
-    ASSERT_TRUE(std::getline(fields, kind, '\t') && std::getline(fields, number, '\t') &&
-                std::getline(fields, ending, '\t') && std::getline(fields, hex))
-        << line;
-    const std::string input = number + (ending == "LF" ? "\n" : ending == "CRLF" ? "\r\n" : "");
+  for (const std::vector<std::string>& row :
+       test::read_data_rows(CORVALE_SOURCE_DIR "/corvale/tests/data/single-number-archives.tsv", 4)) {
+    const std::string& kind = row[0];
+    const std::string& ending = row[2];
+    const std::string& hex = row[3];
+    const std::string input = row[1] + (ending == "LF" ? "\n" : ending == "CRLF" ? "\r\n" : "");
     SCOPED_TRACE(input.substr(0, 40));
-    std::string archive;
-    for (std::size_t i = 0; i + 1 < hex.size(); i += 2) archive.push_back(static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16)));
+    const std::string archive = from_hex(hex);
     if (kind == "archive") {
       EXPECT_EQ(hex_of(compress_verified(input)), hex);
     }

@@ -7,22 +7,18 @@
 #include <vector>
 
 #include "codecs/expression.h"
+#include "support/bytes.h"
+#include "support/literals.h"
 
 namespace corvale {
 namespace {
 
-BigInt big(const std::string& decimal) { return BigInt::from_decimal(decimal); }
-BigInt pow(std::uint64_t base, std::uint64_t exp) { return BigInt::pow(base, exp); }
+using test::big;
+using test::pow;
 
 std::string decompose(const BigInt& n, std::uint64_t depth = 0) {
   DecomposeCache cache;
   return decompose_integer_expression(n, depth, cache);
-}
-
-std::string repeated(const std::string& piece, int times) {
-  std::string s;
-  for (int i = 0; i < times; ++i) s += piece;
-  return s;
 }
 
 TEST(Decompose, ChoosesTheShortestTextInTheSearchOrder) {
@@ -47,7 +43,7 @@ TEST(Decompose, ChoosesTheShortestTextInTheSearchOrder) {
       {"trailing zeros", BigInt(5) * pow(10, 40), "(5)*10**40"},
       {"the cofactor is left when 5 * 5 exceeds it", pow(2, 100) * pow(3, 50) * BigInt(7), "2**100*3**50*(7)"},
       {"a repunit", big(std::string(22, '5')), "5*(10**22-1)//9"},
-      {"a repeated block", big(repeated("1234567890", 6)), "1234567890*(10**60-1)//9999999999"},
+      {"a repeated block", big(repeat("1234567890", 6)), "1234567890*(10**60-1)//9999999999"},
       {"hexadecimal", big("12345678901234567890"), "0xab54a98ceb1f0ad2"},
       {"stays decimal", big("123123123123"), "123123123123"},
       {"stays decimal too", big("600851475143"), "600851475143"},
@@ -96,7 +92,7 @@ TEST(Decompose, EveryTextEvaluatesBackToItsNumber) {
       numbers.push_back(p * BigInt(997) * BigInt(991));
     }
   }
-  numbers.push_back(big(repeated("9", 200)));
+  numbers.push_back(big(repeat("9", 200)));
   numbers.push_back(big("1" + std::string(199, '0')));
   numbers.push_back(big("10203" + std::string(60, '0') + "4005" + std::string(40, '0') + "7"));
   for (const BigInt& n : numbers) {

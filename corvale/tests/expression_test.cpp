@@ -4,18 +4,14 @@
 
 #include <string>
 
+#include "support/bytes.h"
 #include "support/expect_error.h"
+#include "support/literals.h"
 
 namespace corvale {
 namespace {
 
-BigInt big(const char* decimal) { return BigInt::from_decimal(decimal); }
-
-std::string repeated(const std::string& piece, int times) {
-  std::string s;
-  for (int i = 0; i < times; ++i) s += piece;
-  return s;
-}
+using test::big;
 
 TEST(Expression, PrecedenceAssociativityAndFloorDivision) {
   struct Case {
@@ -63,11 +59,11 @@ TEST(Expression, EveryMessage) {
       {"2**4294967296", kPowerMustBeNonnegative},
       {"1**100001", kPowerExceedsLimit},
       {"1024**100000", kPowerExceedsLimit},
-      {repeated("(", 65) + "1" + repeated(")", 65), kExpressionNestingExceedsLimit},
-      {repeated("-", 65) + "1", kExpressionNestingExceedsLimit},
-      {repeated("+", 65) + "1", kExpressionNestingExceedsLimit},
-      {"1" + repeated("+1", 128), kExpressionExceedsLimit},
-      {repeated("2**99999*", 10) + "1024", kExpressionExceedsLimit},  // 2**1000000: checked after the product
+      {repeat("(", 65) + "1" + repeat(")", 65), kExpressionNestingExceedsLimit},
+      {repeat("-", 65) + "1", kExpressionNestingExceedsLimit},
+      {repeat("+", 65) + "1", kExpressionNestingExceedsLimit},
+      {"1" + repeat("+1", 128), kExpressionExceedsLimit},
+      {repeat("2**99999*", 10) + "1024", kExpressionExceedsLimit},  // 2**1000000: checked after the product
       {"int 5", kExpectedBase36Literal},
       {"int", kExpectedBase36Literal},
       {"int(", kMissingBase36String},
@@ -89,18 +85,18 @@ TEST(Expression, EveryMessage) {
 
 TEST(Expression, LimitsAreReachableExactly) {
   // 64 levels of parentheses, minus signs or plus signs are fine; 65 are not (above).
-  EXPECT_EQ(parse_integer_expression(repeated("(", 64) + "7" + repeated(")", 64)), BigInt(7));
-  EXPECT_EQ(parse_integer_expression(repeated("-", 64) + "7"), BigInt(7));
-  EXPECT_EQ(parse_integer_expression(repeated("+", 64) + "7"), BigInt(7));
+  EXPECT_EQ(parse_integer_expression(repeat("(", 64) + "7" + repeat(")", 64)), BigInt(7));
+  EXPECT_EQ(parse_integer_expression(repeat("-", 64) + "7"), BigInt(7));
+  EXPECT_EQ(parse_integer_expression(repeat("+", 64) + "7"), BigInt(7));
   // 128 ones joined by 127 plus signs: 255 counted operations.
-  EXPECT_EQ(parse_integer_expression("1" + repeated("+1", 127)), BigInt(128));
+  EXPECT_EQ(parse_integer_expression("1" + repeat("+1", 127)), BigInt(128));
   // An exponent of 100000 on a base of 10 bits: exactly 1,000,000 estimated bits.
   EXPECT_EQ(parse_integer_expression("1000**100000").bit_length(), 996579u);
   EXPECT_EQ(parse_integer_expression("2**100000"), BigInt(1) << 100000);
   // 2**999999 has 1,000,000 bits exactly: the largest value allowed.
-  EXPECT_EQ(parse_integer_expression(repeated("2**99999*", 10) + "512"), BigInt(1) << 999999);
+  EXPECT_EQ(parse_integer_expression(repeat("2**99999*", 10) + "512"), BigInt(1) << 999999);
   // Exactly 4096 bytes are read, whatever they hold.
-  const std::string longest = "1" + repeated(" ", 4094) + "2";
+  const std::string longest = "1" + repeat(" ", 4094) + "2";
   EXPECT_ERROR(parse_integer_expression(longest), kUnexpectedExpressionToken);
   EXPECT_EQ(parse_integer_expression(std::string(4095, ' ') + "9"), BigInt(9));
 }

@@ -9,17 +9,18 @@
 #include "codecs/formula.h"
 #include "codecs/formula_numbers.h"
 #include "support/bytes.h"
+#include "support/literals.h"
 #include "support/process_runner.h"
 #include "support/program_files.h"
 
 namespace corvale {
 namespace {
 
+using test::lit;
+
 constexpr unsigned char kFormulaArchive = 0x8D;
 
 class FormulaFiles : public test::ProgramFiles {};
-
-FormulaNode lit(std::uint64_t v) { return FormulaNode::literal(BigInt(v)); }
 
 // An archive of type 13 without a checksum: no flags, then the formula.
 std::string formula_archive(const FormulaNode& formula) {

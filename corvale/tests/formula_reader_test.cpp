@@ -10,14 +10,15 @@
 #include "codecs/formula_numbers.h"
 #include "support/bytes.h"
 #include "support/expect_error.h"
+#include "support/literals.h"
 
 namespace corvale {
 namespace {
 
+using test::lit;
+
 constexpr std::uint64_t kDefaultRoom = 536'870'912;  // the in-memory decode limit, 512 MiB
 
-FormulaNode lit(BigInt v) { return FormulaNode::literal(std::move(v)); }
-FormulaNode lit(std::uint64_t v) { return FormulaNode::literal(BigInt(v)); }
 FormulaNode op2(FormulaOp op, FormulaNode a, FormulaNode b) { return FormulaNode::binary(op, std::move(a), std::move(b)); }
 FormulaNode op1(FormulaOp op, FormulaNode a) { return FormulaNode::unary(op, std::move(a)); }
 

@@ -6,12 +6,12 @@
 #include <utility>
 
 #include "support/bytes.h"
+#include "support/literals.h"
 
 namespace corvale {
 namespace {
 
-FormulaNode lit(BigInt v) { return FormulaNode::literal(std::move(v)); }
-FormulaNode lit(std::uint64_t v) { return FormulaNode::literal(BigInt(v)); }
+using test::lit;
 
 std::string written(const FormulaNode& node) {
   std::string out;

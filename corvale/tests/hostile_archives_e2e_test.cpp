@@ -9,11 +9,10 @@
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
+#include "support/data_rows.h"
 #include "support/process_runner.h"
 #include "support/program_files.h"
 
@@ -42,21 +41,9 @@ struct HostileArchive {
 };
 
 std::vector<HostileArchive> read_manifest() {
-  std::ifstream in(kHostileDir / "messages.tsv");
   std::vector<HostileArchive> out;
-  for (std::string line; std::getline(in, line);) {
-    if (line.empty() || line[0] == '#') continue;
-    std::istringstream fields(line);
-    HostileArchive a;
-    std::string options, seconds;
-    std::getline(fields, a.name, '\t');
-    std::getline(fields, options, '\t');
-    std::getline(fields, a.message, '\t');
-    std::getline(fields, seconds, '\t');
-    std::istringstream words(options);
-    for (std::string w; words >> w;) a.options.push_back(w);
-    a.seconds = std::stoi(seconds);
-    out.push_back(a);
+  for (const std::vector<std::string>& row : test::read_data_rows(kHostileDir / "messages.tsv", 4)) {
+    out.push_back({row[0], test::words_of(row[1]), row[2], std::stoi(row[3])});
   }
   return out;
 }

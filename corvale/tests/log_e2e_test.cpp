@@ -165,10 +165,5 @@ TEST_F(LogFiles, RandomBase64IsRefusedWithTheLogCodecsMessage) {
   EXPECT_FALSE(fs::exists(dir_ / "blob.cv"));
 }
 
-TEST_F(LogFiles, DamagedLogArchiveReportsTheDecodersMessage) {
-  // Type 14 without a checksum, whose flags byte no writer produces.
-  expect_refused(std::string("\x0E\x04\x08", 3), "Invalid log flags");
-}
-
 }  // namespace
 }  // namespace corvale

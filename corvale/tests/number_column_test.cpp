@@ -16,12 +16,8 @@ namespace corvale {
 namespace {
 
 using test::bigints;
-
-IntegerList signed_list(const std::vector<BigInt>& values) { return test::integer_list(values, Signedness::Signed); }
-
-IntegerList unsigned_list(const std::vector<BigInt>& values) {
-  return test::integer_list(values, Signedness::Unsigned);
-}
+using test::signed_list;
+using test::unsigned_list;
 
 std::string encode(const std::vector<BigInt>& values) { return encode_number_column(signed_list(values)).value(); }
 

@@ -48,14 +48,5 @@ TEST_F(NumberTextFiles, ShortTextWhosePayloadIsNotShorterIsStored) {
   EXPECT_EQ(archive.size(), 6u + 5u);
 }
 
-TEST_F(NumberTextFiles, DamagedArchiveReportsTheDecodersMessage) {
-  // Type 10 without a checksum, whose flags byte no writer produces.
-  dir_.write("bad.cv", std::string("\x0A\x01\x02\x03\x00", 5));
-  const test::ProcessResult r = run({"decompress", "-i", "bad.cv", "-o", "bad.out"});
-  EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.err, "Error: Invalid number text flags\n");
-  EXPECT_FALSE(fs::exists(dir_ / "bad.out"));
-}
-
 }  // namespace
 }  // namespace corvale

@@ -13,9 +13,12 @@
 #include "support/bytes.h"
 #include "support/expect_error.h"
 #include "support/recording_sink.h"
+#include "support/varints.h"
 
 namespace corvale {
 namespace {
+
+using test::varints;
 
 std::string encode(std::string_view text) {
   std::optional<NumberTextPayload> payload = encode_number_text(text);
@@ -31,12 +34,6 @@ std::string body_of(const std::string& payload) {
 }
 
 // ---- A small writer of payloads, for the ones the encoder would never make ----
-
-std::string varints(std::initializer_list<std::uint64_t> values) {
-  std::string out;
-  for (std::uint64_t v : values) write_varint_u64(v, out);
-  return out;
-}
 
 std::string run(std::string_view s) { return varints({s.size()}) + std::string(s); }
 

@@ -17,24 +17,11 @@ std::string encode(const std::string& input) {
   return encode_numeric_text_payload(n, BigInt::from_decimal(n.significant));
 }
 
-std::string random_bytes(std::size_t n, std::uint64_t seed) {
-  std::mt19937_64 rng(seed);
-  std::string out(n, '\0');
-  for (char& c : out) c = static_cast<char>(rng() & 0xFF);
-  return out;
-}
-
 std::string random_digits(std::size_t n, std::uint64_t seed) {
   std::mt19937_64 rng(seed);
   std::string out(1, static_cast<char>('1' + rng() % 9));
   while (out.size() < n) out.push_back(static_cast<char>('0' + rng() % 10));
   return out;
-}
-
-std::string repeated(const std::string& piece, int times) {
-  std::string s;
-  for (int i = 0; i < times; ++i) s += piece;
-  return s;
 }
 
 TEST(Base94, KnownTexts) {
@@ -266,16 +253,16 @@ TEST(NumericTextChunks, EveryMessage) {
 TEST(NumericTextChunks, EveryChunkIsReadLikeAWholeText) {
   // Each chunk has an expression budget of its own: 257 chunks of one operation each, and 25
   // chunks of 13 operations each.
-  EXPECT_EQ(read_numeric_text_payload("C1\n" + repeated("M1\n", 256) + "M1", 1000), std::string(257, '1'));
+  EXPECT_EQ(read_numeric_text_payload("C1\n" + repeat("M1\n", 256) + "M1", 1000), std::string(257, '1'));
   const std::string product = "M(10**99+1)*(10**99+7)+12345";
   const BigInt e99 = BigInt::pow(10, 99);
   const std::string value = ((e99 + BigInt(1)) * (e99 + BigInt(7)) + BigInt(12345)).to_decimal();
   ASSERT_EQ(value.size(), 199u);
   std::string expected;
   for (int i = 0; i < 25; ++i) expected += value;
-  EXPECT_EQ(read_numeric_text_payload("C199\n" + repeated(product + "\n", 24) + product, 10000), expected);
+  EXPECT_EQ(read_numeric_text_payload("C199\n" + repeat(product + "\n", 24) + product, 10000), expected);
   // One chunk over its own budget still fails.
-  EXPECT_ERROR(read_numeric_text_payload("C1\nM1\nM1" + repeated("+0", 128), 1000),
+  EXPECT_ERROR(read_numeric_text_payload("C1\nM1\nM1" + repeat("+0", 128), 1000),
                "Integer expression exceeds evaluation limit");
 
   // Each chunk's bytes are held to the limit, not to the width nor to what earlier chunks took:

@@ -10,17 +10,15 @@
 #include "codecs/varint.h"
 #include "support/bytes.h"
 #include "support/expect_error.h"
+#include "support/literals.h"
+#include "support/varints.h"
 
 namespace corvale {
 namespace {
 
-BigInt pow(std::uint64_t base, std::uint64_t exp) { return BigInt::pow(base, exp); }
+using test::pow;
 
-std::string varints(std::initializer_list<std::uint64_t> values) {
-  std::string out;
-  for (std::uint64_t v : values) write_varint_u64(v, out);
-  return out;
-}
+using test::varints;
 
 TEST(FindPowerForm, KnownForms) {
   struct Case {

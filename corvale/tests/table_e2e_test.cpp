@@ -11,23 +11,20 @@
 #include <string>
 #include <vector>
 
+#include "support/files.h"
 #include "support/process_runner.h"
 #include "support/program_files.h"
 
 namespace corvale {
 namespace {
 
+using test::read_file;
+
 namespace fs = std::filesystem;
 
 constexpr unsigned char kTableArchive = 0x8B;
 constexpr unsigned char kStoredArchive = 0x80;
 constexpr const char kRefusalStart[] = "Error: Input is not numeric";
-
-std::string read_file(const fs::path& path) {
-  std::ifstream f(path, std::ios::binary);
-  EXPECT_TRUE(f) << path;
-  return std::string(std::istreambuf_iterator<char>(f), {});
-}
 
 std::vector<fs::path> files_in(const fs::path& folder, const std::string& extension) {
   std::vector<fs::path> out;
@@ -119,15 +116,6 @@ TEST_F(TableFiles, GeneratedTablesOfEveryShapeRestore) {
     if (shape.final_ending) text += shape.ending;
     round_trip(shape.name, text, kTableArchive);
   }
-}
-
-TEST_F(TableFiles, DamagedTableArchiveReportsTheDecodersMessage) {
-  // Type 11 without a checksum, whose flags byte no writer produces.
-  dir_.write("bad.cv", std::string("\x0B\x08\x02\x02,\x03\x00", 7));
-  const test::ProcessResult r = run({"decompress", "-i", "bad.cv", "-o", "bad.out"});
-  EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.err, "Error: Invalid table flags\n");
-  EXPECT_FALSE(fs::exists(dir_ / "bad.out"));
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "codecs/table_recognition.h"
 #include "codecs/written_number.h"
+#include "support/bytes.h"
 
 #include <gtest/gtest.h>
 
@@ -27,12 +28,6 @@ struct Case {
   std::string text;
   std::optional<Expected> table;  // absent: not a table
 };
-
-std::string repeat(const std::string& s, int n) {
-  std::string out;
-  for (int i = 0; i < n; ++i) out += s;
-  return out;
-}
 
 // Rows of `columns` cells "1" joined by separators, two lines.
 std::string wide_lines(int columns) {

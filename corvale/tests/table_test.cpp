@@ -17,6 +17,7 @@
 #include "codecs/zlib.h"
 #include "support/column_bytes.h"
 #include "support/expect_error.h"
+#include "support/files.h"
 #include "support/recording_sink.h"
 
 namespace corvale {
@@ -123,8 +124,7 @@ TEST(TableArchive, EveryFileOfTheCsvEdgeCaseSuiteIsATableAndRestores) {
                                                                "corvale/tests/data/csv-spectrum")) {
     if (entry.path().extension() != ".csv") continue;
     SCOPED_TRACE(entry.path().filename().string());
-    std::ifstream f(entry.path(), std::ios::binary);
-    const std::string text(std::istreambuf_iterator<char>(f), {});
+    const std::string text = test::read_file(entry.path());
     EXPECT_EQ(decode_table_archive(encode(text), text.size()), text);
     ++files;
   }

@@ -10,8 +10,6 @@
 namespace corvale {
 namespace {
 
-std::string repeat(unsigned byte, int n) { return std::string(n, static_cast<char>(byte)); }
-
 BigInt read_big(const std::string& s) {
   ByteCursor c{s};
   return cursor_read_varint_big(c, false, 0);
@@ -25,7 +23,7 @@ std::uint64_t read_u64(const std::string& s) {
 TEST(Varint, ReadsSmallValuesInEveryReader) {
   struct Case { std::string in; std::uint64_t value; };
   for (const Case& k : {Case{bytes({0x00}), 0}, Case{bytes({0x80, 0x01}), 128}, Case{bytes({0xAC, 0x02}), 300},
-                        Case{repeat(0xFF, 9) + bytes({0x01}), ~0ull}}) {
+                        Case{repeat(bytes({0xFF}), 9) + bytes({0x01}), ~0ull}}) {
     EXPECT_EQ(read_u64(k.in), k.value);
     EXPECT_EQ(read_big(k.in), BigInt(k.value));
     EXPECT_EQ(decode_varint_u64(k.in), (std::pair<std::uint64_t, std::uint64_t>{k.value, k.in.size()}));
@@ -33,8 +31,8 @@ TEST(Varint, ReadsSmallValuesInEveryReader) {
 }
 
 TEST(Varint, BigReaderHasNoWidthLimit) {
-  EXPECT_EQ(read_big(repeat(0xFF, 9) + bytes({0x03})), (BigInt(1) << 65) - BigInt(1));
-  std::string long_one = repeat(0x80, 300) + bytes({0x01});
+  EXPECT_EQ(read_big(repeat(bytes({0xFF}), 9) + bytes({0x03})), (BigInt(1) << 65) - BigInt(1));
+  std::string long_one = repeat(bytes({0x80}), 300) + bytes({0x01});
   EXPECT_EQ(read_big(long_one), BigInt(1) << 2100);
 }
 
@@ -42,15 +40,15 @@ TEST(Varint, RejectsMalformedEncodings) {
   EXPECT_ERROR(read_u64(bytes({0x80, 0x00})), "Non-canonical varint");
   EXPECT_ERROR(read_big(bytes({0x80, 0x00})), "Non-canonical varint");
   EXPECT_ERROR(decode_varint_u64(bytes({0x80, 0x00})), "Non-canonical varint");
-  EXPECT_ERROR(read_u64(repeat(0xFF, 9) + bytes({0x02})), "Invalid varint");
-  EXPECT_ERROR(decode_varint_u64(repeat(0xFF, 9) + bytes({0x02})), "Invalid varint");
+  EXPECT_ERROR(read_u64(repeat(bytes({0xFF}), 9) + bytes({0x02})), "Invalid varint");
+  EXPECT_ERROR(decode_varint_u64(repeat(bytes({0xFF}), 9) + bytes({0x02})), "Invalid varint");
   // The 10th byte continues: too long, whatever follows.
-  EXPECT_ERROR(read_u64(repeat(0x80, 10) + bytes({0x01})), "Invalid varint");
-  EXPECT_ERROR(decode_varint_u64(repeat(0x80, 9) + bytes({0x81, 0x00})), "Invalid varint");
-  EXPECT_ERROR(read_u64(repeat(0x80, 9) + bytes({0x00})), "Non-canonical varint");
-  EXPECT_ERROR(decode_varint_u64(repeat(0x80, 9) + bytes({0x00})), "Non-canonical varint");
+  EXPECT_ERROR(read_u64(repeat(bytes({0x80}), 10) + bytes({0x01})), "Invalid varint");
+  EXPECT_ERROR(decode_varint_u64(repeat(bytes({0x80}), 9) + bytes({0x81, 0x00})), "Invalid varint");
+  EXPECT_ERROR(read_u64(repeat(bytes({0x80}), 9) + bytes({0x00})), "Non-canonical varint");
+  EXPECT_ERROR(decode_varint_u64(repeat(bytes({0x80}), 9) + bytes({0x00})), "Non-canonical varint");
   {
-    std::string s = repeat(0x80, 5) + bytes({0x01});
+    std::string s = repeat(bytes({0x80}), 5) + bytes({0x01});
     ByteCursor c{s};
     EXPECT_ERROR(cursor_read_varint_big(c, true, 5), "Invalid varint");
   }
@@ -73,7 +71,7 @@ TEST(Varint, WritersProduceCanonicalFormsThatReadBack) {
   EXPECT_EQ(w64(0), bytes({0x00}));
   EXPECT_EQ(w64(127), bytes({0x7F}));
   EXPECT_EQ(w64(128), bytes({0x80, 0x01}));
-  EXPECT_EQ(wbig(BigInt(1) << 64), repeat(0x80, 9) + bytes({0x02}));
+  EXPECT_EQ(wbig(BigInt(1) << 64), repeat(bytes({0x80}), 9) + bytes({0x02}));
   for (std::uint64_t v : {0ull, 1ull, 127ull, 128ull, 16383ull, 16384ull, (1ull << 63), ~0ull}) {
     EXPECT_EQ(w64(v), wbig(BigInt(v)));
     EXPECT_EQ(read_u64(w64(v)), v);

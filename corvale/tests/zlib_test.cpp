@@ -9,17 +9,11 @@
 #include <string>
 #include <vector>
 
+#include "support/bytes.h"
 #include "support/expect_error.h"
 
 namespace corvale {
 namespace {
-
-std::string random_bytes(std::size_t n, std::uint64_t seed) {
-  std::mt19937_64 rng(seed);
-  std::string out(n, '\0');
-  for (char& c : out) c = static_cast<char>(rng() & 0xFF);
-  return out;
-}
 
 // Text that deflates well but still spans several inflate windows.
 std::string repetitive_text(std::size_t n) {

@@ -8,15 +8,9 @@
 #include <vector>
 
 #include "codecs/table_column.h"
-#include "codecs/varint.h"
+#include "support/varints.h"
 
 namespace corvale::test {
-
-inline std::string varint(std::uint64_t v) {
-  std::string out;
-  write_varint_u64(v, out);
-  return out;
-}
 
 // A varint length, then the bytes.
 inline std::string text_bytes(std::string_view s) { return varint(s.size()) + std::string(s); }

@@ -10,6 +10,8 @@
 #include <string_view>
 #include <vector>
 
+#include "support/files.h"
+
 namespace corvale::test {
 
 class TempDir {
@@ -35,15 +37,7 @@ class TempDir {
     if (!f) throw std::runtime_error("cannot write test file");
   }
 
-  std::string read(const std::filesystem::path& name) const {
-    std::ifstream f(path_ / name, std::ios::binary);
-    if (!f) throw std::runtime_error("cannot read test file " + (path_ / name).string());
-    // In one read: files of a hundred MiB are read back, also under the sanitizers.
-    std::string out(std::filesystem::file_size(path_ / name), '\0');
-    f.read(out.data(), static_cast<std::streamsize>(out.size()));
-    if (f.gcount() != static_cast<std::streamsize>(out.size())) throw std::runtime_error("short read of test file");
-    return out;
-  }
+  std::string read(const std::filesystem::path& name) const { return read_file(path_ / name); }
 
   // The names in the folder, or in one of its subfolders, sorted.
   std::vector<std::string> names(const std::filesystem::path& subfolder = {}) const {
