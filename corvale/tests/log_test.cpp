@@ -132,16 +132,9 @@ TEST(LogArchive, RestoresLogsByteForByteAndNeedsExactlyTheirSize) {
   for (const std::string& text : texts) {
     SCOPED_TRACE(testing::PrintToString(text.substr(0, 100)));
     const std::string payload = payload_of(text);
-    EXPECT_TRUE(decode_log_payload(payload, text.size()) == text);
-    EXPECT_ERROR(decode_log_payload(payload, text.size() - 1), "Output exceeds decompression limit");
-    test::RecordingSink sink;
-    stream_log_payload(payload, text.size(), sink);
-    EXPECT_TRUE(sink.text == text);
-    // Pieces of at least a megabyte, each ending with a whole record.
-    EXPECT_EQ(sink.pieces > 1, text.size() > (std::size_t{2} << 20));
-    EXPECT_EQ(sink.restarts, 0);
-    test::RecordingSink short_sink;
-    EXPECT_ERROR(stream_log_payload(payload, text.size() - 1, short_sink), "Output exceeds decompression limit");
+    test::expect_restores_whole_and_streamed(
+        payload, text, [](std::string_view p, std::uint64_t limit) { return decode_log_payload(p, limit); },
+        [](std::string_view p, std::uint64_t limit, OutputSink& sink) { stream_log_payload(p, limit, sink); });
   }
 }
 

@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "codecs/output_sink.h"
+#include "support/expect_error.h"
 
 namespace corvale::test {
 
@@ -26,5 +27,22 @@ struct RecordingSink final : OutputSink {
   int restarts = 0;
   std::size_t dropped = 0;
 };
+
+// A payload of text restores under a limit equal to its length, whole through decode(payload,
+// limit) and in pieces through stream(payload, limit, sink), and fails one byte short either way.
+// Texts over 2 MiB go out in several pieces (of at least a megabyte each), shorter ones in one.
+template <class Decode, class Stream>
+void expect_restores_whole_and_streamed(const std::string& payload, const std::string& text, Decode&& decode,
+                                        Stream&& stream) {
+  EXPECT_TRUE(decode(payload, text.size()) == text);
+  EXPECT_ERROR(decode(payload, text.size() - 1), "Output exceeds decompression limit");
+  RecordingSink sink;
+  stream(payload, text.size(), sink);
+  EXPECT_TRUE(sink.text == text);
+  EXPECT_EQ(sink.pieces > 1, text.size() > (std::size_t{2} << 20));
+  EXPECT_EQ(sink.restarts, 0);
+  RecordingSink short_sink;
+  EXPECT_ERROR(stream(payload, text.size() - 1, short_sink), "Output exceeds decompression limit");
+}
 
 }  // namespace corvale::test
