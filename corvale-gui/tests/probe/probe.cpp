@@ -322,29 +322,61 @@ int cmd_wait_state(HWND window, const wchar_t* argument) {
   }
 }
 
-// SECONDS: prints "seen=<line 1>|<line 3>|bar=<position>|visible or hidden|ms=<since start>"
-// each time one of them changes, until the window is gone or the time is up, then gone= and
-// gone_ms=. A window being destroyed is hidden first (Wine may then take a while).
-int cmd_watch(HWND window, const wchar_t* argument) {
-  const DWORD wait_ms = argument ? static_cast<DWORD>(wcstod(argument, nullptr) * 1000) : kWaitMs;
-  const DWORD start = GetTickCount();
+// One reading of line 1, line 3, the bar and the window's visibility, as the watch prints it.
+std::string watched_state(HWND window) {
+  Controls c = find_controls(window);
+  std::string now = "seen=";
+  now += escaped(control_value(c, L"line1"));
+  now += '|';
+  now += escaped(control_value(c, L"line3"));
+  now += "|bar=";
+  now += utf8(control_value(c, L"bar"));
+  now += IsWindowVisible(window) ? "|visible" : "|hidden";
+  return now;
+}
+
+struct Watch {
+  HWND window;
+  DWORD start;
+  CRITICAL_SECTION print_lock;
+};
+
+DWORD WINAPI print_watched_states(void* data) {
+  auto* watch = static_cast<Watch*>(data);
   std::string last;
-  while (IsWindow(window) && GetTickCount() - start < wait_ms) {
-    Controls c = find_controls(window);
-    std::string now = "seen=";
-    now += escaped(control_value(c, L"line1"));
-    now += '|';
-    now += escaped(control_value(c, L"line3"));
-    now += "|bar=";
-    now += utf8(control_value(c, L"bar"));
-    now += IsWindowVisible(window) ? "|visible" : "|hidden";
-    if (now != last) print(now + "|ms=" + std::to_string(GetTickCount() - start));
+  for (;;) {
+    std::string now = watched_state(watch->window);
+    if (now != last) {
+      EnterCriticalSection(&watch->print_lock);
+      print(now + "|ms=" + std::to_string(GetTickCount() - watch->start));
+      LeaveCriticalSection(&watch->print_lock);
+    }
     last = now;
     Sleep(10);
   }
+}
+
+// SECONDS: prints "seen=<line 1>|<line 3>|bar=<position>|visible or hidden|ms=<since start>"
+// each time one of them changes, until the window is gone or the time is up, then gone= and
+// gone_ms=. A window being destroyed is hidden first (Wine may then take a while), and reading
+// a control of a window being torn down can stall however it is asked; so the controls are read
+// on a thread of their own, and whether the window is still there is asked here, where nothing
+// else can hold it up.
+int cmd_watch(HWND window, const wchar_t* argument) {
+  const DWORD wait_ms = argument ? static_cast<DWORD>(wcstod(argument, nullptr) * 1000) : kWaitMs;
+  static Watch watch;
+  watch.window = window;
+  watch.start = GetTickCount();
+  InitializeCriticalSection(&watch.print_lock);
+  HANDLE reader = CreateThread(nullptr, 0, print_watched_states, &watch, 0, nullptr);
+  if (!reader) return 1;
+  while (IsWindow(window) && GetTickCount() - watch.start < wait_ms) Sleep(5);
+  // The reader may be stuck in a call: it prints nothing more once the verdict is out, and the
+  // process ends without waiting for it.
+  EnterCriticalSection(&watch.print_lock);
   print(IsWindow(window) ? "gone=0" : "gone=1");
-  print("gone_ms=" + std::to_string(GetTickCount() - start));
-  return 0;
+  print("gone_ms=" + std::to_string(GetTickCount() - watch.start));
+  ExitProcess(0);
 }
 
 // PATH: drops one file on the window. The drop block is written into the window's own
