@@ -15,7 +15,7 @@
 #include "codecs/byte_buffer.h"
 #include "codecs/magnitude_budget.h"
 #include "codecs/position_list.h"
-#include "codecs/table_recognition.h"
+#include "codecs/column_class.h"
 #include "codecs/varint.h"
 
 namespace corvale {
