@@ -21,6 +21,7 @@
 #include "codecs/bigint.h"
 #include "codecs/compress.h"
 #include "codecs/container.h"
+#include "codecs/verification.h"
 #include "codecs/formula_numbers.h"
 #include "codecs/zlib.h"
 #include "main/progress_reader.h"

@@ -8,6 +8,7 @@
 
 #include "codecs/bigint.h"
 #include "codecs/container.h"
+#include "codecs/verification.h"
 #include "codecs/formula_numbers.h"
 #include "codecs/log.h"
 #include "support/archive_surgery.h"

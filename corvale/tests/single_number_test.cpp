@@ -107,5 +107,23 @@ TEST(RenderNumberText, BitLengthBoundNeverExceedsTheDigitsAndIsTight) {
   }
 }
 
+TEST(SingleNumberCheck, AcceptsOneOptionallySignedRunOfDigitsWithOneLineEnding) {
+  struct Case {
+    std::string text;
+    bool number;
+  };
+  const Case cases[] = {
+      {"0", true},       {"007", true},    {"-0\r\n", true},  {"-42\n", true},  {"123456789012345678901234567890", true},
+      {"", false},       {"-", false},     {"-\n", false},    {"\n", false},    {"\r\n", false},
+      {" 1", false},     {"1 ", false},    {"+1", false},     {"--1", false},   {"1-", false},
+      {"1\n\n", false},  {"1\r", false},   {"1\r\n\n", false}, {"1\n\r\n", false}, {"1.5", false},
+      {std::string("1\0", 2), false},      {"\xD9\xA1", false},  // a non-ASCII digit
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::PrintToString(c.text));
+    EXPECT_EQ(is_single_number_text(c.text), c.number);
+  }
+}
+
 }  // namespace
 }  // namespace corvale

@@ -5,6 +5,7 @@
 #include "codecs/archive_types.h"
 #include "codecs/error.h"
 #include "codecs/output_budget.h"
+#include "codecs/single_number.h"
 
 namespace corvale {
 
@@ -17,20 +18,6 @@ std::string decode_stored_payload(std::string_view payload, std::uint64_t limit)
 void stream_stored_payload(std::string_view payload, std::uint64_t limit, OutputSink& out) {
   check_output_room(0, payload.size(), limit);
   out.write(payload);
-}
-
-bool is_single_number_text(std::string_view text) {
-  if (text.size() >= 2 && text.substr(text.size() - 2) == "\r\n") {
-    text.remove_suffix(2);
-  } else if (!text.empty() && text.back() == '\n') {
-    text.remove_suffix(1);
-  }
-  if (!text.empty() && text.front() == '-') text.remove_prefix(1);
-  if (text.empty()) return false;
-  for (unsigned char c : text) {
-    if (c < '0' || c > '9') return false;
-  }
-  return true;
 }
 
 namespace {

@@ -24,8 +24,4 @@ std::string decode_stored_payload(std::string_view payload, std::uint64_t limit)
 // The same, written to out without a copy of its own. Throws Error.
 void stream_stored_payload(std::string_view payload, std::uint64_t limit, OutputSink& out);
 
-// True when text, without one final CR LF (else one final LF) and then without one leading '-',
-// is one or more ASCII digits: the shape of every single-number archive's output.
-bool is_single_number_text(std::string_view text);
-
 }  // namespace corvale

@@ -5,7 +5,7 @@
 #include <optional>
 #include <vector>
 
-#include "codecs/container.h"
+#include "codecs/limited_append.h"
 #include "codecs/decompose.h"
 #include "codecs/error.h"
 #include "codecs/expression.h"

@@ -2,8 +2,7 @@
 
 #include <limits>
 
-#include "codecs/container.h"
-#include "codecs/dispatch.h"
+#include "codecs/limited_append.h"
 #include "codecs/error.h"
 #include "codecs/saturating.h"
 #include "codecs/u128.h"
@@ -24,6 +23,20 @@ std::string_view line_ending_of(std::uint8_t flags) {
 }
 
 }  // namespace
+
+bool is_single_number_text(std::string_view text) {
+  if (text.size() >= 2 && text.substr(text.size() - 2) == "\r\n") {
+    text.remove_suffix(2);
+  } else if (!text.empty() && text.back() == '\n') {
+    text.remove_suffix(1);
+  }
+  if (!text.empty() && text.front() == '-') text.remove_prefix(1);
+  if (text.empty()) return false;
+  for (unsigned char c : text) {
+    if (c < '0' || c > '9') return false;
+  }
+  return true;
+}
 
 std::optional<SingleNumber> split_single_number(std::string_view input) {
   if (!is_single_number_text(input)) return std::nullopt;

@@ -38,6 +38,10 @@ struct SingleNumber {
   std::uint8_t flags = 0;        // the header flags of sign, line ending and leading zeros
 };
 
+// True when text, without one final CR LF (else one final LF) and then without one leading '-',
+// is one or more ASCII digits: the shape of every single-number archive's output.
+bool is_single_number_text(std::string_view text);
+
 // The parts of input when it is one optionally negative run of digits with at most one final
 // line ending; none otherwise.
 std::optional<SingleNumber> split_single_number(std::string_view input);

@@ -10,6 +10,7 @@
 #include "codecs/byte_buffer.h"
 #include "codecs/compress.h"
 #include "codecs/container.h"
+#include "codecs/verification.h"
 #include "codecs/error.h"
 #include "main/atomic_output.h"
 #include "main/candidate_workers.h"
