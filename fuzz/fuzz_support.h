@@ -11,7 +11,7 @@
 #include <string>
 #include <string_view>
 
-#include "codecs/error.h"
+#include "core/error.h"
 
 namespace corvale::fuzz {
 

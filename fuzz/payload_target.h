@@ -10,9 +10,9 @@
 #include <string>
 #include <string_view>
 
-#include "codecs/archive_types.h"
-#include "codecs/dispatch.h"
-#include "codecs/zlib.h"
+#include "archive/archive_types.h"
+#include "archive/dispatch.h"
+#include "core/zlib.h"
 #include "fuzz_support.h"
 
 namespace corvale::fuzz {

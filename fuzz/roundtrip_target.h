@@ -7,8 +7,8 @@
 #include <string>
 #include <string_view>
 
-#include "codecs/compress.h"
-#include "codecs/container.h"
+#include "archive/compress.h"
+#include "archive/container.h"
 #include "fuzz_support.h"
 
 namespace corvale::fuzz {

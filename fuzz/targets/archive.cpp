@@ -1,6 +1,6 @@
 // Any bytes through the whole-archive decoder (container, checksum, every payload type), under
 // the output limit that the first byte picks.
-#include "codecs/container.h"
+#include "archive/container.h"
 #include "fuzz_support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

@@ -10,7 +10,7 @@
 #include <string>
 
 #include "fuzz_support.h"
-#include "main/progress_reader.h"
+#include "io/progress_reader.h"
 #include "stream/block_decompress.h"
 
 namespace {

@@ -1,7 +1,7 @@
 // Any bytes through the decoder of block lists held in memory (archive type 12). Bit 7 of the
 // first byte sends the blocks to worker threads, as the program does; both roads must keep the
 // same promises.
-#include "codecs/block_list.h"
+#include "archive/block_list.h"
 #include "payload_target.h"
 #include "stream/block_list_parallel.h"
 

@@ -1,6 +1,6 @@
 // Any text through the integer-expression parser, which evaluates what archives of type 3 hold:
 // it answers a value or its message, within its caps on length, operations and bits.
-#include "codecs/expression.h"
+#include "codecs/single/expression.h"
 #include "fuzz_support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

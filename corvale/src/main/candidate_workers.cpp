@@ -7,7 +7,7 @@
 #include <thread>
 #include <vector>
 
-#include "codecs/candidate_road.h"
+#include "codecs/numbers/candidate_road.h"
 
 namespace corvale {
 

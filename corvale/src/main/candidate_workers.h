@@ -4,7 +4,7 @@
 
 #include <functional>
 
-#include "codecs/candidate_road.h"
+#include "codecs/numbers/candidate_road.h"
 
 namespace corvale {
 

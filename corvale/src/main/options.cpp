@@ -2,7 +2,7 @@
 
 #include <array>
 
-#include "codecs/error.h"
+#include "core/error.h"
 #include "main/help_text.h"
 
 namespace corvale {

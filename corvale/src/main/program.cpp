@@ -7,24 +7,24 @@
 #include <optional>
 #include <string>
 
-#include "codecs/byte_buffer.h"
-#include "codecs/compress.h"
-#include "codecs/container.h"
-#include "codecs/verification.h"
-#include "codecs/error.h"
-#include "main/atomic_output.h"
+#include "archive/compress.h"
+#include "archive/container.h"
+#include "archive/verification.h"
+#include "core/byte_buffer.h"
+#include "core/error.h"
+#include "io/atomic_output.h"
+#include "io/console.h"
+#include "io/io_error.h"
+#include "io/output_file.h"
+#include "io/progress_reader.h"
 #include "main/candidate_workers.h"
-#include "main/console.h"
 #include "main/help_text.h"
 #include "main/internal_fault.h"
-#include "main/io_error.h"
 #include "main/options.h"
-#include "main/progress_reader.h"
 #include "stream/block_compress.h"
 #include "stream/block_decompress.h"
 #include "stream/block_format.h"
 #include "stream/block_list_parallel.h"
-#include "stream/output_file.h"
 
 namespace corvale {
 namespace {

@@ -3,12 +3,12 @@
 #include <optional>
 #include <string>
 
-#include "codecs/error.h"
-#include "codecs/varint.h"
-#include "codecs/zlib.h"
+#include "core/error.h"
+#include "core/varint.h"
+#include "core/zlib.h"
+#include "io/output_file.h"
 #include "stream/block_format.h"
 #include "stream/ordered_block_pool.h"
-#include "stream/output_file.h"
 
 namespace corvale {
 namespace {

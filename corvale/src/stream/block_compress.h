@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <filesystem>
 
-#include "codecs/compress.h"
-#include "main/progress_reader.h"
+#include "archive/compress.h"
+#include "io/progress_reader.h"
 
 namespace corvale {
 

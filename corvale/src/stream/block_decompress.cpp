@@ -3,15 +3,15 @@
 #include <algorithm>
 #include <string>
 
-#include "codecs/big_endian.h"
-#include "codecs/block_list.h"
-#include "codecs/container.h"
-#include "codecs/error.h"
-#include "codecs/zlib.h"
+#include "archive/block_list.h"
+#include "archive/container.h"
+#include "core/big_endian.h"
+#include "core/error.h"
+#include "core/zlib.h"
+#include "io/output_file.h"
 #include "stream/block_credit.h"
 #include "stream/block_format.h"
 #include "stream/ordered_block_pool.h"
-#include "stream/output_file.h"
 #include "stream/writer_thread.h"
 
 namespace corvale {

@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <optional>
 
-#include "main/progress_reader.h"
+#include "io/progress_reader.h"
 
 namespace corvale {
 

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "codecs/error.h"
-#include "codecs/varint.h"
+#include "core/error.h"
+#include "core/varint.h"
 
 namespace corvale {
 namespace {

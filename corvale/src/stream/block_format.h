@@ -8,7 +8,7 @@
 #include <optional>
 #include <string_view>
 
-#include "main/progress_reader.h"
+#include "io/progress_reader.h"
 
 namespace corvale {
 

@@ -4,7 +4,7 @@
 #include <optional>
 #include <string_view>
 
-#include "codecs/block_list.h"
+#include "archive/block_list.h"
 #include "platform/platform.h"
 #include "stream/ordered_block_pool.h"
 

@@ -6,9 +6,9 @@
 #include <string>
 #include <string_view>
 
-#include "codecs/byte_buffer.h"
+#include "core/byte_buffer.h"
 
-#include "codecs/varint.h"
+#include "core/varint.h"
 
 namespace corvale {
 

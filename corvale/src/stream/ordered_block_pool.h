@@ -26,7 +26,7 @@
 #include <variant>
 #include <vector>
 
-#include "codecs/error.h"
+#include "core/error.h"
 #include "stream/channel.h"
 
 namespace corvale {

@@ -3,7 +3,7 @@
 #include <optional>
 #include <utility>
 
-#include "codecs/error.h"
+#include "core/error.h"
 #include "stream/ordered_block_pool.h"
 
 namespace corvale {

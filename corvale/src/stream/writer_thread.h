@@ -14,10 +14,10 @@
 #include <string_view>
 #include <thread>
 
-#include "codecs/byte_buffer.h"
+#include "core/byte_buffer.h"
+#include "io/output_file.h"
 #include "stream/block_credit.h"
 #include "stream/channel.h"
-#include "stream/output_file.h"
 
 namespace corvale {
 

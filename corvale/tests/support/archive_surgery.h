@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "codecs/zlib.h"
+#include "core/zlib.h"
 
 namespace corvale::test {
 

@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "codecs/varint.h"
+#include "core/varint.h"
 #include "support/archive_surgery.h"
 
 namespace corvale::test {

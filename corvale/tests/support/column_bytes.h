@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "codecs/table_column.h"
+#include "codecs/columns/table_column.h"
 #include "support/varints.h"
 
 namespace corvale::test {

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "codecs/error.h"
+#include "core/error.h"
 
 #define EXPECT_ERROR(expr, message)                                              \
   do {                                                                           \

@@ -6,8 +6,8 @@
 #include <initializer_list>
 #include <vector>
 
-#include "codecs/bigint.h"
-#include "codecs/integer_list.h"
+#include "core/bigint.h"
+#include "core/integer_list.h"
 
 namespace corvale::test {
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "codecs/bigint.h"
+#include "core/bigint.h"
 
 namespace corvale::test {
 

@@ -5,8 +5,8 @@
 #include <string>
 #include <utility>
 
-#include "codecs/bigint.h"
-#include "codecs/formula.h"
+#include "codecs/single/formula/formula.h"
+#include "core/bigint.h"
 
 namespace corvale::test {
 

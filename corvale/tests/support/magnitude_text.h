@@ -5,8 +5,8 @@
 #include <cstddef>
 #include <string>
 
-#include "codecs/compact_values.h"
-#include "codecs/number_pieces.h"
+#include "codecs/written/compact_values.h"
+#include "codecs/written/number_pieces.h"
 
 namespace corvale::test {
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "codecs/output_sink.h"
+#include "core/output_sink.h"
 #include "support/expect_error.h"
 
 namespace corvale::test {

@@ -5,7 +5,7 @@
 #include <initializer_list>
 #include <string>
 
-#include "codecs/varint.h"
+#include "core/varint.h"
 
 namespace corvale::test {
 

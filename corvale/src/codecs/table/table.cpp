@@ -1,0 +1,375 @@
+#include "codecs/table/table.h"
+
+#include <algorithm>
+#include <cstring>
+#include <limits>
+#include <utility>
+#include <vector>
+
+#include "codecs/columns/table_column.h"
+#include "codecs/table/table_recognition.h"
+#include "core/error.h"
+#include "core/magnitude_budget.h"
+#include "core/output_budget.h"
+#include "core/saturating.h"
+#include "core/text_buffer.h"
+#include "core/varint.h"
+#include "core/zlib.h"
+
+namespace corvale {
+
+namespace {
+
+constexpr std::uint64_t kMaxU64 = std::numeric_limits<std::uint64_t>::max();
+
+bool is_table_separator(char c) { return c == ',' || c == ';' || c == '\t' || c == '|'; }
+
+bool unquoted_cell_needs_quotes(std::string_view cell, char separator) {
+  for (char c : cell) {
+    if (c == separator || c == '\n' || c == '\r') return true;
+  }
+  return false;
+}
+
+// The same answer as unquoted_cell_needs_quotes, for long texts.
+bool holds_byte_needing_quotes(std::string_view text, char separator) {
+  return std::memchr(text.data(), separator, text.size()) != nullptr ||
+         std::memchr(text.data(), '\n', text.size()) != nullptr || std::memchr(text.data(), '\r', text.size()) != nullptr;
+}
+
+std::size_t count_quotes(std::string_view cell) {
+  std::size_t n = 0;
+  for (char c : cell) n += c == '"';
+  return n;
+}
+
+// Which rows of a column are quoted, read in row order.
+class QuotedRows {
+ public:
+  QuotedRows(bool all, const PositionList& listed) : all_(all), listed_(&listed) {}
+  bool any() const { return all_ || !listed_->empty(); }
+  bool next() {
+    if (all_) return true;
+    const bool quoted = next_ < listed_->size() && (*listed_)[next_] == row_;
+    next_ += quoted;
+    ++row_;
+    return quoted;
+  }
+
+ private:
+  bool all_;
+  const PositionList* listed_;
+  std::size_t next_ = 0;
+  std::uint64_t row_ = 0;
+};
+
+// Writes the quoted rows' cells back as they were written: in quotes, every quote doubled. The
+// quotes are weighed against room before anything is copied; returns the bytes they add.
+std::uint64_t quote_selected_csv_fields(DecodedColumn& column, QuotedRows quoted, std::uint64_t room) {
+  std::uint64_t extra = 0;
+  {
+    QuotedRows rows = quoted;
+    DecodedColumn::Reader reader = column.reader();
+    for (std::uint64_t r = 0; r < column.size(); ++r) {
+      const std::string_view cell = reader.next();
+      if (!rows.next()) continue;
+      extra = saturating_add(extra, 2 + count_quotes(cell));
+      if (extra > room) throw output_limit_error();
+    }
+  }
+  DecodedColumn requoted;
+  DecodedColumn::Reader reader = column.reader();
+  for (std::uint64_t r = 0; r < column.size(); ++r) {
+    const std::string_view cell = reader.next();
+    if (!quoted.next()) {
+      requoted.append(cell);
+      continue;
+    }
+    const std::size_t start = requoted.byte_size();
+    char* p = requoted.grow(2 + cell.size() + count_quotes(cell));
+    *p++ = '"';
+    for (char c : cell) {
+      *p++ = c;
+      if (c == '"') *p++ = '"';
+    }
+    *p = '"';
+    requoted.close_cell(start);
+  }
+  column = std::move(requoted);
+  return extra;
+}
+
+// What the columns alone tell of the restored text: a table, not one, or ask is_table of the
+// whole text.
+enum class TableVerdict { Table, NotATable, ReadTheText };
+
+// Whether the restored text is a table, as is_table would answer, told from the columns so that
+// the text can go out before it is whole. With no quote and no CR in any cell or the header,
+// reading the text again takes the road without quotes and finds the separator on every line as
+// often (columns - 1 times, from 1 to 1023). Another separator byte can only win the shape when
+// the first line holds it at least as often; when none does, the text is read back in exactly
+// the shape it was written in, and the answer depends only on each column's class over the
+// records after the first, with and without that first one. One usable column is enough to say
+// yes: most tables are settled by their first numeric column. Any other text is read again.
+//
+// A column decoded as numbers needs no classifying: each of its cells is empty or one number
+// ('-', digits, a point before further digits, an exponent marker before digits), which keeps
+// the class numeric, and such a column has at least one value. So it is usable under a header,
+// and without one whenever a record after the first holds a value.
+TableVerdict restored_table_verdict(bool has_header, std::string_view header, const std::vector<DecodedColumn>& columns,
+                                    const std::vector<ColumnKind>& kinds, char separator) {
+  auto anywhere = [&](char c) {
+    if (std::memchr(header.data(), c, header.size()) != nullptr) return true;
+    for (const DecodedColumn& column : columns) {
+      const std::string_view bytes = column.all_bytes();
+      if (std::memchr(bytes.data(), c, bytes.size()) != nullptr) return true;
+    }
+    return false;
+  };
+  auto in_first_line = [&](char c) {
+    if (has_header) return static_cast<std::size_t>(std::count(header.begin(), header.end(), c));
+    std::size_t n = 0;
+    for (const DecodedColumn& column : columns) {
+      const std::string_view cell = column.reader().next();
+      n += static_cast<std::size_t>(std::count(cell.begin(), cell.end(), c));
+    }
+    return n;
+  };
+  if (anywhere('"') || anywhere('\r')) return TableVerdict::ReadTheText;
+  for (char other : {',', ';', '\t', '|'}) {
+    if (other != separator && anywhere(other) && in_first_line(other) >= columns.size() - 1) {
+      return TableVerdict::ReadTheText;
+    }
+  }
+
+  for (std::size_t c = 0; c < columns.size(); ++c) {
+    if (kinds[c] != kColumnNumeric) continue;
+    const std::uint64_t values = columns[c].size() - columns[c].empty_cells();
+    if (has_header || values > (columns[c].reader().next().empty() ? 0 : 1)) return TableVerdict::Table;
+  }
+
+  std::size_t field_start = 0;  // of this column's field in the header
+  for (const DecodedColumn& column : columns) {
+    DecodedColumn::Reader reader = column.reader();
+    std::string_view first;
+    if (has_header) {
+      const std::size_t end = std::min(header.find(separator, field_start), header.size());
+      first = header.substr(field_start, end - field_start);
+      field_start = end + 1;
+    } else {
+      first = reader.next();
+    }
+    ColumnClassifier classifier;
+    for (std::uint64_t r = has_header ? 0 : 1; r < column.size(); ++r) classifier.add(reader.next());
+    if (classifier.result() != ColumnClass::Unusable || classifier.result_with_first(first) != ColumnClass::Unusable) {
+      return TableVerdict::Table;
+    }
+  }
+  return TableVerdict::NotATable;
+}
+
+// The decoded table's text of size bytes, row after row, into text: with a sink a piece at a
+// time.
+void write_table_text(TextBuffer& text, std::uint64_t size, bool has_header, std::string_view header,
+                      const std::vector<DecodedColumn>& columns, std::uint64_t rows, char separator, bool crlf,
+                      bool final_line_ending) {
+  text.append(header);
+  // A row needs no more room than the cell bounds of the columns give.
+  std::uint64_t row_bound = (crlf ? 2 : 1) + columns.size() - 1;
+  for (const DecodedColumn& column : columns) row_bound = saturating_add(row_bound, column.cell_bound());
+  std::vector<DecodedColumn::Reader> readers;
+  readers.reserve(columns.size());
+  for (const DecodedColumn& column : columns) readers.push_back(column.reader());
+  // Held apart from the vector: a byte written could otherwise be its end, as far as the
+  // compiler knows, which would then be read again after every cell.
+  DecodedColumn::Reader* const first = readers.data();
+  DecodedColumn::Reader* const last = first + readers.size();
+  const std::uint64_t ending_size = crlf ? 2 : 1;
+  RecordWriter records(text, size - header.size() - (final_line_ending ? ending_size : 0), row_bound);
+  char* p = records.start();
+  for (std::uint64_t r = 0; r < rows; ++r) {
+    if (p > records.stop()) p = records.next_piece(p);
+    if (has_header || r > 0) {
+      if (crlf) *p++ = '\r';
+      *p++ = '\n';
+    }
+    p = first->copy_next(p);
+    for (DecodedColumn::Reader* reader = first + 1; reader != last; ++reader) {
+      *p++ = separator;
+      p = reader->copy_next(p);
+    }
+  }
+  records.finish(p);
+  if (final_line_ending) text.append(crlf ? "\r\n" : "\n");
+}
+
+}  // namespace
+
+std::optional<std::string> encode_table_archive(std::string_view input) {
+  std::optional<ParsedTable> table = detect_table(input);
+  if (!table) return std::nullopt;
+  const std::size_t rows = table->row_count();
+  const std::size_t columns = table->column_count();
+
+  std::string payload;
+  payload.push_back(static_cast<char>((table->final_newline ? kTableFinalLineEnding : 0) |
+                                      (table->crlf ? kTableCrLf : 0) | (table->header ? kTableHeader : 0)));
+  write_varint_u64(rows, payload);
+  write_varint_u64(columns, payload);
+  payload.push_back(table->separator);
+
+  std::string body;
+  if (table->header) {
+    write_varint_u64(table->header->size(), body);
+    body += *table->header;
+  }
+  std::vector<std::string_view> cells;
+  PositionList quoted;
+  std::string quoted_list;
+  // Verification decodes under the input's exact length: the decoder's magnitude budget for that
+  // limit is charged here as it will be, column after column, and the body must stay within the
+  // cap it is inflated under. Each column may take twice its share of the text (its cells, the
+  // separator or line ending after each and the quotes around quoted cells) less its list of
+  // quoted rows; all of them together then stay within 2 x the input's length.
+  MagnitudeBudget budget(input.size());
+  for (std::size_t c = 0; c < columns; ++c) {
+    std::uint64_t share = 0;
+    quoted.clear();
+    table->cut_column(c, cells);
+    for (std::size_t r = 0; r < rows; ++r) {
+      share += cells[r].size() + 1;
+      if (table->quoted(r, c)) {
+        quoted.push_back(r);
+        share += 2;
+      }
+    }
+    quoted_list.clear();
+    if (!quoted.empty() && quoted.size() < rows) write_position_list(quoted, quoted_list);
+    const std::string column = encode_table_column(cells, table->column_class(c), budget, 2 * share - quoted_list.size());
+    if (quoted.empty()) {
+      body += column;
+    } else if (quoted.size() == rows) {
+      body.push_back(static_cast<char>(column[0] | kColumnAllQuoted));
+      body.append(column, 1);
+    } else {
+      body.push_back(static_cast<char>(column[0] | kColumnQuotedRows));
+      body += quoted_list;
+      body.append(column, 1);
+    }
+  }
+
+  // The cells and the table's own lists give their memory to the deflate.
+  std::vector<std::string_view>().swap(cells);
+  table.reset();
+  payload += deflate_compress_best(body);
+  return payload;
+}
+
+namespace {
+
+// The text of a payload, whole, or through sink (then the buffer returned is empty).
+ByteBuffer decode_table(std::string_view payload, std::uint64_t limit, OutputSink* sink) {
+  if (payload.size() < 4) throw Error(kTruncatedTable);
+  const auto flags = static_cast<std::uint8_t>(payload[0]);
+  if (flags >= 8) throw Error(kInvalidTableFlags);
+  ByteCursor cursor{payload, 1};
+  const std::uint64_t rows = cursor_read_varint_u64(cursor);
+  const std::uint64_t columns = cursor_read_varint_u64(cursor);
+  const char separator = static_cast<char>(cursor_take_byte(cursor));
+  if (!is_table_separator(separator) || columns < kMinTableColumns || columns > kMaxTableColumns) {
+    throw Error(kInvalidTableShape);
+  }
+  const bool has_header = (flags & kTableHeader) != 0;
+  const std::uint64_t lines = saturating_add(rows, has_header ? 1 : 0);
+  // Every field but the last of each line is followed by a separator, every line but the last
+  // by a line ending: a table of this shape cannot be shorter.
+  if (lines < 2 || saturating_mul(lines, columns) - 1 > limit) throw Error(kInvalidTableSize);
+
+  ByteBuffer body = inflate_limited(payload.substr(cursor.pos), inner_body_limit(limit), false);
+  ByteCursor in{body};
+  std::string header;
+  if (has_header) {
+    header = cursor_take_bytes(in, cursor_read_varint_u64(in));
+    if (!header_line_matches(header, separator, columns)) throw Error(kInvalidHeaderLine);
+  }
+
+  // The output as it will be, kept as a running total: the header, the separators and line
+  // endings every row needs, then each column's cells as they are decoded. A column may only
+  // use the room the others left, so all of them together never hold more than the limit.
+  const std::uint64_t ending_size = (flags & kTableCrLf) ? 2 : 1;
+  const std::uint64_t endings = lines - 1 + ((flags & kTableFinalLineEnding) ? 1 : 0);
+  std::uint64_t total = saturating_add(saturating_add(header.size(), saturating_mul(rows, columns - 1)),
+                                       saturating_mul(endings, ending_size));
+  if (total > limit) throw output_limit_error();
+
+  // Scaled values, their differences and bases can be far longer than what they print as.
+  MagnitudeBudget budget(limit);
+  std::vector<DecodedColumn> decoded;
+  std::vector<ColumnKind> kinds;
+  decoded.reserve(columns);
+  kinds.reserve(columns);
+  PositionList listed;
+  for (std::uint64_t c = 0; c < columns; ++c) {
+    const std::uint8_t kind = cursor_take_byte(in);
+    if ((kind & kColumnQuotingMask) == kColumnQuotingMask) throw Error(kInvalidColumnKind);
+    listed.clear();
+    if (kind & kColumnQuotedRows) {
+      listed = read_position_list(in, rows);
+      if (listed.empty()) throw Error(kInvalidQuotedPositions);
+    }
+    const QuotedRows quoted((kind & kColumnAllQuoted) != 0, listed);
+    DecodedColumn column = decode_table_column(in, kind & kColumnKindMask, rows, limit, limit - total, budget);
+    total += column.total_bytes();
+
+    // A column of which no byte needs quotes, the usual one, is cleared without going through
+    // its cells.
+    if (quoted.any() || holds_byte_needing_quotes(column.all_bytes(), separator)) {
+      QuotedRows rows_quoted = quoted;
+      DecodedColumn::Reader reader = column.reader();
+      for (std::uint64_t r = 0; r < rows; ++r) {
+        const std::string_view cell = reader.next();
+        if (!rows_quoted.next() && unquoted_cell_needs_quotes(cell, separator)) throw Error(kInvalidFieldBytes);
+      }
+    }
+    if (quoted.any()) total += quote_selected_csv_fields(column, quoted, limit - total);
+    decoded.push_back(std::move(column));
+    kinds.push_back(kind & kColumnKindMask);
+  }
+  if (!in.at_end()) throw Error(kTrailingTableData);
+  // Every cell has been copied out of the body: the text is assembled without it.
+  body = ByteBuffer();
+
+  // Every piece has been weighed: total is the exact size of the text, within the limit.
+  const bool crlf = (flags & kTableCrLf) != 0;
+  const auto write_text = [&](TextBuffer& text) {
+    write_table_text(text, total, has_header, header, decoded, rows, separator, crlf, (flags & kTableFinalLineEnding) != 0);
+  };
+  const TableVerdict verdict = restored_table_verdict(has_header, header, decoded, kinds, separator);
+  if (verdict == TableVerdict::NotATable) throw Error(kNotATable);
+  if (verdict == TableVerdict::Table && sink != nullptr) {
+    TextBuffer streamed(limit, total, sink);
+    write_text(streamed);
+    return streamed.finish();
+  }
+  TextBuffer text(limit, total, nullptr);
+  write_text(text);
+  ByteBuffer out = text.finish();
+  if (verdict == TableVerdict::ReadTheText && !is_table(out)) throw Error(kNotATable);
+  return deliver_whole(std::move(out), sink);
+}
+
+}  // namespace
+
+ByteBuffer decode_table_payload(std::string_view payload, std::uint64_t limit) {
+  return decode_table(payload, limit, nullptr);
+}
+
+void stream_table_payload(std::string_view payload, std::uint64_t limit, OutputSink& out) {
+  decode_table(payload, limit, &out);
+}
+
+std::string decode_table_archive(std::string_view payload, std::uint64_t limit) {
+  return std::string(decode_table_payload(payload, limit));
+}
+
+}  // namespace corvale

@@ -1,0 +1,96 @@
+# Fails when a source includes a folder above its own, or when the libraries that take bytes and
+# give bytes (core, codecs, archive) call for threads, files, the console or the platform layer.
+# Run by CTest: cmake -DSOURCES=<corvale/src> -DLIBRARIES=<lib;...> -DNM=<nm> -P layers.cmake
+
+# The folders, lowest first: a file includes only its own folder and those before it here. The
+# codec families sit side by side and include none of each other; formulas build on single numbers.
+set(order core codecs/numbers codecs/written codecs/columns FAMILIES archive platform io stream main entry)
+set(families codecs/number_list codecs/number_text codecs/table codecs/log codecs/single codecs/single/formula)
+
+# allowed_below(folder): the folders a file of folder may include besides its own
+function(allowed_below folder out)
+  list(FIND families ${folder} family_at)
+  if(NOT family_at EQUAL -1)
+    set(allowed core codecs/numbers codecs/written codecs/columns)
+    if(folder STREQUAL "codecs/single/formula")
+      list(APPEND allowed codecs/single)
+    endif()
+    set(${out} ${allowed} PARENT_SCOPE)
+    return()
+  endif()
+  list(FIND order ${folder} at)
+  if(at EQUAL -1)
+    message(FATAL_ERROR "src/${folder} is in no layer: add it to layers.cmake")
+  endif()
+  set(allowed "")
+  foreach(i RANGE ${at})
+    list(GET order ${i} below)
+    if(i EQUAL at)
+      break()
+    elseif(below STREQUAL "FAMILIES")
+      list(APPEND allowed ${families})
+    else()
+      list(APPEND allowed ${below})
+    endif()
+  endforeach()
+  set(${out} ${allowed} PARENT_SCOPE)
+endfunction()
+
+file(GLOB_RECURSE sources RELATIVE ${SOURCES} ${SOURCES}/*.h ${SOURCES}/*.cpp)
+set(upward "")
+foreach(source IN LISTS sources)
+  get_filename_component(folder ${source} DIRECTORY)
+  string(REGEX REPLACE "^platform/(posix|win32)$" "platform" folder "${folder}")
+  allowed_below(${folder} allowed)
+  file(STRINGS ${SOURCES}/${source} includes REGEX "^#include \"[a-z_/]+/[a-z_0-9]+\\.h\"")
+  foreach(line IN LISTS includes)
+    string(REGEX REPLACE "^#include \"(.+)/[a-z_0-9]+\\.h\".*$" "\\1" included "${line}")
+    if(included STREQUAL folder)
+      continue()
+    endif()
+    list(FIND allowed ${included} ok)
+    if(ok EQUAL -1)
+      list(APPEND upward "src/${source}: ${line}")
+    endif()
+  endforeach()
+endforeach()
+if(upward)
+  list(JOIN upward "\n  " lines)
+  message(SEND_ERROR "Includes that run upward or across families:\n  ${lines}")
+endif()
+
+set(forbidden
+  "corvale::platform::"
+  "pthread_create" "std::thread::" "std::jthread"
+  "fopen" "freopen" "fwrite" "fread" "fputs" "fprintf" "printf" "puts" "putchar"
+  "open" "open64" "openat" "creat" "read" "write" "pread" "pwrite" "unlink" "rename"
+  "std::basic_ofstream" "std::basic_ifstream" "std::basic_fstream" "std::cout" "std::cerr" "std::clog")
+
+foreach(library IN LISTS LIBRARIES)
+  execute_process(COMMAND ${NM} --undefined-only --demangle ${library}
+                  OUTPUT_VARIABLE symbols RESULT_VARIABLE status)
+  if(NOT status EQUAL 0)
+    message(FATAL_ERROR "${NM} failed on ${library}")
+  endif()
+  string(REPLACE "\n" ";" lines "${symbols}")
+  set(found "")
+  foreach(line IN LISTS lines)
+    if(NOT line MATCHES "^ +U (.+)$")
+      continue()
+    endif()
+    set(symbol "${CMAKE_MATCH_1}")
+    foreach(name IN LISTS forbidden)
+      string(FIND "${symbol}" "${name}" at)
+      # A C function must match whole; a C++ name may have its arguments after it.
+      if((at EQUAL 0 AND (symbol STREQUAL name OR name MATCHES ":" OR symbol MATCHES "^${name}[@(]")))
+        list(APPEND found "${symbol}")
+      endif()
+    endforeach()
+  endforeach()
+  if(found)
+    list(REMOVE_DUPLICATES found)
+    list(JOIN found "\n  " names)
+    get_filename_component(library_name ${library} NAME)
+    message(SEND_ERROR "${library_name} must not use:\n  ${names}")
+  endif()
+endforeach()
