@@ -25,13 +25,13 @@ ByteBuffer as_buffer(std::string_view payload, std::uint64_t limit) {
 // In type order.
 constexpr ArchiveTypeRow kArchiveTypes[] = {
     {ArchiveType::Stored, "stored", as_buffer<decode_stored_payload>, stream_stored_payload, false},
-    {ArchiveType::NumericText, "numeric text", as_buffer<read_numeric_text_payload>, nullptr, true},
+    {ArchiveType::NumericText, "numeric text", as_buffer<decode_numeric_text_archive>, nullptr, true},
     {ArchiveType::BinaryNumeric, "binary numeric", as_buffer<decode_binary_numeric_payload>, nullptr, true},
     {ArchiveType::PowerForm, "power form", as_buffer<decode_power_form_payload>, nullptr, true},
     {ArchiveType::NumberList, "number list", decode_number_list_payload, stream_number_list_payload, false},
     {ArchiveType::NumberText, "number text", decode_number_text_payload, stream_number_text_payload, false},
     {ArchiveType::Table, "table", decode_table_payload, stream_table_payload, false},
-    {ArchiveType::BlockArchive, "block archive", as_buffer<decode_block_list>, nullptr, false},
+    {ArchiveType::BlockArchive, "block archive", as_buffer<decode_block_list_payload>, nullptr, false},
     {ArchiveType::Formula, "formula", as_buffer<decode_formula_payload>, nullptr, true},
     {ArchiveType::Log, "log", decode_log_payload, stream_log_payload, false},
 };

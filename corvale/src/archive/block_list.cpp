@@ -55,7 +55,7 @@ void append_block_output(std::string& output, std::string_view restored, std::ui
   output.append(restored);
 }
 
-std::string decode_block_list(std::string_view payload, std::uint64_t limit) {
+std::string decode_block_list_payload(std::string_view payload, std::uint64_t limit) {
   ByteCursor cursor{payload};
   std::string output;
   if (g_road.decode != nullptr && g_road.workers >= 2) {

@@ -46,7 +46,7 @@ std::uint64_t block_room(std::uint64_t limit);
 void append_block_output(std::string& output, std::string_view restored, std::uint64_t limit);
 
 // The payload of an archive of type 12 restored, at most limit bytes. Throws Error.
-std::string decode_block_list(std::string_view payload, std::uint64_t limit);
+std::string decode_block_list_payload(std::string_view payload, std::uint64_t limit);
 
 // How block lists in memory are decoded beyond the calling thread. decode must leave the cursor
 // just after the closing length 0 and output holding the restored blocks, with the messages of
@@ -56,8 +56,8 @@ struct BlockListRoad {
   unsigned workers = 0;  // below 2: the calling thread decodes the blocks itself
 };
 
-// Installs the road for every later decode_block_list. Call it before anything is decoded and
-// never while a decode may run: it is read without a lock.
+// Installs the road for every later decode_block_list_payload. Call it before anything is decoded
+// and never while a decode may run: it is read without a lock.
 void set_block_list_road(BlockListRoad road);
 
 }  // namespace corvale

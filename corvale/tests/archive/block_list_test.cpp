@@ -63,17 +63,17 @@ TEST(BlockList, DamagedListsFailWithTheFirstFaultInTheirOrder) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.label);
-    EXPECT_ERROR(decode_block_list(c.payload, 1000), c.message);
+    EXPECT_ERROR(decode_block_list_payload(c.payload, 1000), c.message);
   }
 }
 
 TEST(BlockList, TheLimitCountsTheWholeOutput) {
   const std::string payload = block_list({stored_archive("12345"), stored_archive("678")});
-  EXPECT_EQ(decode_block_list(payload, 8), "12345678");
-  EXPECT_ERROR(decode_block_list(payload, 7), "Output exceeds decompression limit");
-  EXPECT_ERROR(decode_block_list(payload, 4), "Output exceeds decompression limit");
-  EXPECT_ERROR(decode_block_list(block_list({stored_archive("x")}), 0), "Output exceeds decompression limit");
-  EXPECT_EQ(decode_block_list(block_list({stored_archive("")}), 0), "");
+  EXPECT_EQ(decode_block_list_payload(payload, 8), "12345678");
+  EXPECT_ERROR(decode_block_list_payload(payload, 7), "Output exceeds decompression limit");
+  EXPECT_ERROR(decode_block_list_payload(payload, 4), "Output exceeds decompression limit");
+  EXPECT_ERROR(decode_block_list_payload(block_list({stored_archive("x")}), 0), "Output exceeds decompression limit");
+  EXPECT_EQ(decode_block_list_payload(block_list({stored_archive("")}), 0), "");
 }
 
 TEST(DecodeBlock, AcceptsEveryArchiveButABlockList) {
@@ -123,14 +123,14 @@ void counting_road(ByteCursor& cursor, std::string& output, std::uint64_t, unsig
 TEST(BlockListRoad, AnInstalledRoadDecodesWhenItHasTwoWorkersOrMore) {
   const std::string payload = block_list({stored_archive("1"), stored_archive("2")});
   set_block_list_road({counting_road, 1});
-  EXPECT_EQ(decode_block_list(payload, 10), "12");
+  EXPECT_EQ(decode_block_list_payload(payload, 10), "12");
   EXPECT_EQ(g_road_calls, 0u);
   set_block_list_road({counting_road, 3});
-  EXPECT_EQ(decode_block_list(payload, 10), "bb");
-  EXPECT_ERROR(decode_block_list(payload + "x", 10), "Trailing data in block archive");
+  EXPECT_EQ(decode_block_list_payload(payload, 10), "bb");
+  EXPECT_ERROR(decode_block_list_payload(payload + "x", 10), "Trailing data in block archive");
   EXPECT_EQ(g_road_calls, 2u);
   set_block_list_road({});
-  EXPECT_EQ(decode_block_list(payload, 10), "12");
+  EXPECT_EQ(decode_block_list_payload(payload, 10), "12");
 }
 
 }  // namespace

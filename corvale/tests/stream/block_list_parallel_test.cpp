@@ -35,7 +35,7 @@ std::string outcome(std::string_view payload, std::uint64_t limit, unsigned work
   set_block_list_road({decode_block_archive_parallel, workers});
   std::string result;
   try {
-    result = "ok: " + decode_block_list(payload, limit);
+    result = "ok: " + decode_block_list_payload(payload, limit);
   } catch (const Error& e) {
     result = std::string("error: ") + e.what();
   }

@@ -338,7 +338,7 @@ std::string encode_numeric_text_payload(const SingleNumber& number, const BigInt
   return best;
 }
 
-std::string read_numeric_text_payload(std::string_view payload, std::uint64_t limit) {
+std::string decode_numeric_text_archive(std::string_view payload, std::uint64_t limit) {
   std::string_view ending;
   if (payload.ends_with("\r\n")) {
     ending = payload.substr(payload.size() - 2);

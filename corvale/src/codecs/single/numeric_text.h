@@ -40,6 +40,6 @@ std::string encode_numeric_text_payload(const SingleNumber& number, const BigInt
 
 // A whole type-3 payload back to the number's text and line ending, at most limit bytes.
 // Throws Error.
-std::string read_numeric_text_payload(std::string_view payload, std::uint64_t limit);
+std::string decode_numeric_text_archive(std::string_view payload, std::uint64_t limit);
 
 }  // namespace corvale

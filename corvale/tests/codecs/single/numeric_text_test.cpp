@@ -103,7 +103,7 @@ TEST(NumericTextWriter, LongNumbersGetBytesInBase94) {
   EXPECT_EQ(encode("-" + noise), "b-" + encode_base94(value.to_bytes_be()));
   for (const std::string& input : {power, noise, "-" + noise + "\r\n", random_digits(4000, 2) + "\n"}) {
     SCOPED_TRACE(input.substr(0, 20));
-    EXPECT_EQ(read_numeric_text_payload(encode(input), input.size()), input);
+    EXPECT_EQ(decode_numeric_text_archive(encode(input), input.size()), input);
   }
 }
 
@@ -134,7 +134,7 @@ TEST(NumericTextReader, EachPrefix) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.text);
     EXPECT_EQ(decode_numeric_text_payload(c.text, 100), c.number);
-    EXPECT_EQ(read_numeric_text_payload(c.text + "\n", 100), c.number + "\n");
+    EXPECT_EQ(decode_numeric_text_archive(c.text + "\n", 100), c.number + "\n");
   }
 }
 
@@ -178,14 +178,14 @@ TEST(NumericTextReader, EveryMessageOfASingleText) {
 }
 
 TEST(NumericTextReader, LineEndingAndLimit) {
-  EXPECT_EQ(read_numeric_text_payload("R12\r\n", 4), "12\r\n");
-  EXPECT_ERROR(read_numeric_text_payload("R12\r\n", 3), "Output exceeds decompression limit");
-  EXPECT_EQ(read_numeric_text_payload("M10**9\n", 11), "1000000000\n");
-  EXPECT_ERROR(read_numeric_text_payload("M10**9\n", 10), "Output exceeds decompression limit");
+  EXPECT_EQ(decode_numeric_text_archive("R12\r\n", 4), "12\r\n");
+  EXPECT_ERROR(decode_numeric_text_archive("R12\r\n", 3), "Output exceeds decompression limit");
+  EXPECT_EQ(decode_numeric_text_archive("M10**9\n", 11), "1000000000\n");
+  EXPECT_ERROR(decode_numeric_text_archive("M10**9\n", 10), "Output exceeds decompression limit");
   // Only one line ending is cut; what stays must still read as a text.
-  EXPECT_ERROR(read_numeric_text_payload("\n", 10), kEmptyNumericPayload);
-  EXPECT_ERROR(read_numeric_text_payload("R1\xFF", 10), kNumericPayloadMustBeAscii);
-  EXPECT_ERROR(read_numeric_text_payload("R1\xC3\xA9", 10), kNumericPayloadMustBeAscii);
+  EXPECT_ERROR(decode_numeric_text_archive("\n", 10), kEmptyNumericPayload);
+  EXPECT_ERROR(decode_numeric_text_archive("R1\xFF", 10), kNumericPayloadMustBeAscii);
+  EXPECT_ERROR(decode_numeric_text_archive("R1\xC3\xA9", 10), kNumericPayloadMustBeAscii);
 }
 
 TEST(NumericTextChunks, DigitsOfEveryChunkPaddedToTheWidth) {
@@ -203,7 +203,7 @@ TEST(NumericTextChunks, DigitsOfEveryChunkPaddedToTheWidth) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.payload);
-    EXPECT_EQ(read_numeric_text_payload(c.payload, 100), c.number);
+    EXPECT_EQ(decode_numeric_text_archive(c.payload, 100), c.number);
   }
 }
 
@@ -244,37 +244,37 @@ TEST(NumericTextChunks, EveryMessage) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.payload.substr(0, 40));
-    EXPECT_ERROR(read_numeric_text_payload(c.payload, c.limit), c.message);
+    EXPECT_ERROR(decode_numeric_text_archive(c.payload, c.limit), c.message);
   }
-  EXPECT_EQ(read_numeric_text_payload("C3\nR1\nR2", 4), "1002");
-  EXPECT_EQ(read_numeric_text_payload("C3\nR1\nR2\n", 5), "1002\n");
+  EXPECT_EQ(decode_numeric_text_archive("C3\nR1\nR2", 4), "1002");
+  EXPECT_EQ(decode_numeric_text_archive("C3\nR1\nR2\n", 5), "1002\n");
 }
 
 TEST(NumericTextChunks, EveryChunkIsReadLikeAWholeText) {
   // Each chunk has an expression budget of its own: 257 chunks of one operation each, and 25
   // chunks of 13 operations each.
-  EXPECT_EQ(read_numeric_text_payload("C1\n" + repeat("M1\n", 256) + "M1", 1000), std::string(257, '1'));
+  EXPECT_EQ(decode_numeric_text_archive("C1\n" + repeat("M1\n", 256) + "M1", 1000), std::string(257, '1'));
   const std::string product = "M(10**99+1)*(10**99+7)+12345";
   const BigInt e99 = BigInt::pow(10, 99);
   const std::string value = ((e99 + BigInt(1)) * (e99 + BigInt(7)) + BigInt(12345)).to_decimal();
   ASSERT_EQ(value.size(), 199u);
   std::string expected;
   for (int i = 0; i < 25; ++i) expected += value;
-  EXPECT_EQ(read_numeric_text_payload("C199\n" + repeat(product + "\n", 24) + product, 10000), expected);
+  EXPECT_EQ(decode_numeric_text_archive("C199\n" + repeat(product + "\n", 24) + product, 10000), expected);
   // One chunk over its own budget still fails.
-  EXPECT_ERROR(read_numeric_text_payload("C1\nM1\nM1" + repeat("+0", 128), 1000),
+  EXPECT_ERROR(decode_numeric_text_archive("C1\nM1\nM1" + repeat("+0", 128), 1000),
                "Integer expression exceeds evaluation limit");
 
   // Each chunk's bytes are held to the limit, not to the width nor to what earlier chunks took:
   // three chunks of 1000 zero bytes restore 2001 digits under 2001; 20 zero bytes and 07 make
   // the digit 7 of a chunk of width 5; 11 zero bytes make the digit 0 of a chunk of width 10.
   const std::string zeros = "Z" + encode_base94(zlib_compress_best(std::string(1000, '\0')));
-  EXPECT_EQ(read_numeric_text_payload("C1000\n" + zeros + "\n" + zeros + "\n" + zeros, 2001),
+  EXPECT_EQ(decode_numeric_text_archive("C1000\n" + zeros + "\n" + zeros + "\n" + zeros, 2001),
             "0" + std::string(2000, '0'));
   std::string seven(20, '\0');
   seven += '\x07';
-  EXPECT_EQ(read_numeric_text_payload("C5\nR1\nB" + encode_base94(seven), 100), "100007");
-  EXPECT_EQ(read_numeric_text_payload("C10\nZ" + encode_base94(zlib_compress_best(std::string(11, '\0'))), 100), "0");
+  EXPECT_EQ(decode_numeric_text_archive("C5\nR1\nB" + encode_base94(seven), 100), "100007");
+  EXPECT_EQ(decode_numeric_text_archive("C10\nZ" + encode_base94(zlib_compress_best(std::string(11, '\0'))), 100), "0");
 }
 
 }  // namespace
