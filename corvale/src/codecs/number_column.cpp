@@ -77,4 +77,13 @@ bool stays_in_words(const IntegerList& values) {
   });
 }
 
+CompactValues read_compact_number_column(ByteCursor& cursor, std::uint64_t count, std::uint64_t dropped,
+                                         MagnitudeBudget& budget) {
+  NumberColumnReader reader(cursor, count, budget);
+  CompactValues values;
+  IntegerList piece(Signedness::Signed);
+  while (reader.next(piece)) values.append(piece, &budget, dropped);
+  return values;
+}
+
 }  // namespace corvale

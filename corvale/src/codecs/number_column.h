@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 
+#include "codecs/compact_values.h"
 #include "codecs/integer_list.h"
 #include "codecs/magnitude_budget.h"
 #include "codecs/number_list_body.h"
@@ -58,5 +59,11 @@ class NumberColumnReader {
 
 // All count values at once (a signed list), for callers whose count is bounded already.
 IntegerList decode_number_column(ByteCursor& cursor, std::uint64_t count, MagnitudeBudget& budget);
+
+// The same values taken piece by piece into as few bytes as they need: a column of small
+// numbers then holds a byte or two a value while it is read, not a full word. Each is printed
+// less at most dropped digits.
+CompactValues read_compact_number_column(ByteCursor& cursor, std::uint64_t count, std::uint64_t dropped,
+                                         MagnitudeBudget& budget);
 
 }  // namespace corvale

@@ -8,6 +8,7 @@
 
 #include "codecs/candidate_choice.h"
 #include "codecs/collected_numbers.h"
+#include "codecs/column_bytes.h"
 #include "codecs/compact_values.h"
 #include "codecs/count_list.h"
 #include "codecs/decimal.h"
@@ -27,37 +28,6 @@ namespace corvale {
 namespace {
 
 constexpr std::uint64_t kMaxU64 = std::numeric_limits<std::uint64_t>::max();
-
-// Up to this many texts an index is one byte; beyond, a varint.
-constexpr std::uint64_t kByteIndexTexts = 256;
-
-void write_bytes(std::string_view bytes, std::string& out) {
-  put_varint(bytes.size(), out);
-  out += bytes;
-}
-
-void write_index(std::uint64_t index, std::uint64_t texts, std::string& out) {
-  if (texts <= kByteIndexTexts) {
-    out.push_back(static_cast<char>(index));
-  } else {
-    put_varint(index, out);
-  }
-}
-
-// A reader of the few bytes every decoded cell takes, inline for the usual case; anything else
-// goes to the full reader, which reports every fault as before.
-inline std::string_view take_cell_bytes(ByteCursor& cursor, std::uint64_t n) {
-  if (n > cursor.remaining()) return cursor_take_bytes(cursor, n);
-  const std::string_view bytes = cursor.data.substr(cursor.pos, n);
-  cursor.pos += n;
-  return bytes;
-}
-
-std::uint64_t read_index(ByteCursor& cursor, std::uint64_t texts) {
-  if (texts > kByteIndexTexts) return cursor_read_short_varint_u64(cursor);
-  if (cursor.at_end()) return cursor_take_byte(cursor);
-  return static_cast<unsigned char>(cursor.data[cursor.pos++]);
-}
 
 // The n < 8 bytes at p as one word, read as at most two overlapping loads rather than by a
 // library call: texts of the same length are equal exactly when these words are.
@@ -243,13 +213,6 @@ std::uint64_t significant_digits(std::string_view digits) {
 
 // ---- Numeric columns ----
 
-// Flag bits of a numeric column body.
-constexpr std::uint8_t kNumericLeadingZeros = 0x01;
-constexpr std::uint8_t kNumericMinusZeros = 0x02;
-constexpr std::uint8_t kNumericScale = 0x04;
-constexpr std::uint8_t kNumericRelativeCounts = 0x08;
-constexpr std::uint8_t kNumericEmptyCells = 0x10;
-constexpr std::uint8_t kNumericExponents = 0x20;
 
 // Appends the numeric candidate of cells to out; false, with out left as it may be, when it
 // would take more than max_bytes or its numbers more than magnitude_room bytes of magnitude
@@ -332,106 +295,7 @@ bool append_numeric_candidate(const std::vector<std::string_view>& cells, std::s
   return out.size() <= max_bytes;
 }
 
-// A number column's values, taken piece by piece into as few bytes as they need: a column of
-// small numbers then holds a byte or two a value while it is read, not a full word. Each is
-// printed less at most dropped digits.
-CompactValues read_compact_number_column(ByteCursor& cursor, std::uint64_t count, std::uint64_t dropped,
-                                         MagnitudeBudget& budget) {
-  NumberColumnReader reader(cursor, count, budget);
-  CompactValues values;
-  IntegerList piece(Signedness::Signed);
-  while (reader.next(piece)) values.append(piece, &budget, dropped);
-  return values;
-}
-
-DecodedColumn decode_numeric(ByteCursor& cursor, std::uint64_t rows, std::uint64_t limit, std::uint64_t room,
-                             MagnitudeBudget& budget) {
-  const std::uint8_t flags = cursor_take_byte(cursor);
-  if (flags > 0x3F || (flags & (kNumericScale | kNumericRelativeCounts)) == kNumericRelativeCounts) {
-    throw Error(kInvalidNumericColumnFlags);
-  }
-  const PositionList empty = (flags & kNumericEmptyCells) ? read_position_list(cursor, rows) : PositionList{};
-  const std::uint64_t n = rows - empty.size();
-  if (n == 0) throw Error(kNumericColumnWithoutValues);
-  std::uint64_t s = 0;
-  if (flags & kNumericScale) {
-    s = cursor_read_varint_u64(cursor);
-    if (s == 0 || s > limit) throw Error(kInvalidColumnScale);
-  }
-  CompactValues values = read_compact_number_column(cursor, n, s, budget);
-  // Big magnitudes are written in decimal once; the budget they were charged to bounds them.
-  values.make_digits(budget, s);
-  const CountList zeros = (flags & kNumericLeadingZeros) ? read_count_list(cursor, n) : CountList{};
-  const PositionList minus_zeros = (flags & kNumericMinusZeros) ? read_position_list(cursor, n) : PositionList{};
-  for (std::uint64_t j : minus_zeros) {
-    if (!values.is_zero(j)) throw Error(kInvalidMinusZeroPosition);
-  }
-  CountList fraction_digits;
-  if (s > 0) {
-    const bool relative = (flags & kNumericRelativeCounts) != 0;
-    for (std::uint64_t j = 0; j < n; ++j) {
-      const std::uint64_t x = cursor_read_short_varint_u64(cursor);
-      fraction_digits.push_back(undo_decimal_scale(values, j, s, x, relative));
-    }
-  }
-  const ExponentColumn exponents = (flags & kNumericExponents) ? decode_exponents(cursor, n, budget) : no_exponents();
-
-  // Each cell is measured against the room left before it is written.
-  DecodedColumn column;
-  column.reserve_cells(rows);  // the values and the empty rows' positions are held already
-  std::size_t next_empty = 0;
-  std::size_t next_minus_zero = 0;
-  std::size_t next_exponent = 0;
-  std::uint64_t j = 0;
-  const bool wide = values.wide();  // else no value is big, and none need be asked
-  for (std::uint64_t r = 0; r < rows; ++r) {
-    const std::size_t start = column.byte_size();
-    if (next_empty < empty.size() && empty[next_empty] == r) {
-      ++next_empty;
-      column.close_cell(start);
-      continue;
-    }
-    const bool minus_zero = next_minus_zero < minus_zeros.size() && minus_zeros[next_minus_zero] == j;
-    next_minus_zero += minus_zero;
-    // A word is read once for its sign and its digits, which are written straight into the cell.
-    NumberPieces number;  // the exponent's pieces are set, and read, only with a marker
-    if (wide && values.is_big(j)) {
-      number.minus = values.is_negative(j);
-      number.mantissa = Magnitude::of(values, j);
-    } else {
-      const std::int64_t v = values.word(j);
-      number.minus = v < 0;
-      number.mantissa = Magnitude::of_word(v);
-    }
-    number.minus |= minus_zero;
-    number.zeros = zeros.empty() ? 0 : zeros[j];
-    number.fraction_digits = fraction_digits.empty() ? 0 : fraction_digits[j];
-    if (exponents.form(j) != ExponentForm::kNone) {
-      const std::size_t k = next_exponent++;
-      number.marker = exponent_form_text(exponents.form(j));
-      number.exponent_zeros = exponents.leading_zeros[k];
-      number.exponent = Magnitude::of(exponents.values, k);
-    }
-    // Counts come from the payload and may be near 2^64 each: summed in 128 bits.
-    const u128 length = number.length();
-    if (length > room_under_limit(start, room)) throw output_limit_error();
-    column.commit(number.write(column.room(static_cast<std::size_t>(length) + kTextSlack)));
-    column.close_cell(start);
-    ++j;
-  }
-  return column;
-}
-
 // ---- Template columns ----
-
-constexpr std::uint8_t kTemplateEmptyCells = 0x10;
-
-bool holds_digit(std::string_view text) {
-  for (char c : text) {
-    if (static_cast<unsigned char>(c - '0') <= 9) return true;
-  }
-  return false;
-}
 
 // The digit runs of the non-empty cells (m a cell, cell after cell) and, for text slots, every
 // part position's distinct texts and each value's index among them.
@@ -488,34 +352,20 @@ bool append_template_candidate(const std::vector<std::string_view>& cells, bool 
   if (!t.empty.empty()) write_position_list(t.empty, out);
   write_varint_u64(m, out);
   if (!with_slots) {
-    walk_cell_template(first, [&](std::string_view part) { write_bytes(part, out); }, [](std::string_view) {});
+    walk_cell_template(first, [&](std::string_view part) { write_column_bytes(part, out); }, [](std::string_view) {});
   } else {
     for (std::size_t i = 0; i <= m; ++i) {
       const std::vector<std::string_view>& texts = t.slots[i].texts();
       write_varint_u64(texts.size(), out);
-      for (std::string_view text : texts) write_bytes(text, out);
+      for (std::string_view text : texts) write_column_bytes(text, out);
       if (texts.size() > 1) {
-        for (std::uint32_t index : t.slot_indices[i]) write_index(index, texts.size(), out);
+        for (std::uint32_t index : t.slot_indices[i]) write_column_index(index, texts.size(), out);
       }
     }
   }
   t.slots = {};
   t.slot_indices = {};
   return encode_template_body(t.runs, m, out, max_bytes);
-}
-
-// One text part position of a template body as read: a constant, or a slot of k texts with an
-// index a value.
-struct TemplatePart {
-  std::vector<std::string_view> texts;
-  CountList indices;  // empty for a constant
-  std::string_view text(std::uint64_t j) const { return indices.empty() ? texts[0] : texts[indices[j]]; }
-};
-
-std::string_view read_template_text(ByteCursor& cursor, bool inner) {
-  const std::string_view text = cursor_take_bytes(cursor, cursor_read_varint_u64(cursor));
-  if (holds_digit(text) || (inner && text.empty())) throw Error(kInvalidTemplatePart);
-  return text;
 }
 
 }  // namespace
@@ -545,225 +395,6 @@ bool encode_template_body(const std::vector<std::string_view>& digit_runs, std::
     if (out.size() > max_bytes) return false;
   }
   return true;
-}
-
-DecodedColumn decode_template_column(ByteCursor& cursor, std::uint64_t rows, std::uint64_t limit, bool with_slots,
-                                     MagnitudeBudget& budget) {
-  const std::uint8_t flags = cursor_take_byte(cursor);
-  if (flags & ~kTemplateEmptyCells) throw Error(kInvalidTemplateColumnFlags);
-  const PositionList empty = (flags & kTemplateEmptyCells) ? read_position_list(cursor, rows) : PositionList{};
-  const std::uint64_t n = rows - empty.size();
-  if (n == 0) throw Error(kTemplateColumnWithoutValues);
-  const std::uint64_t m = cursor_read_varint_u64(cursor);
-  if (m == 0 || m > cursor.remaining()) throw Error(kInvalidTemplate);
-
-  // Grown part by part and field by field: every one of them takes body bytes, so m, checked
-  // against the bytes left, is never trusted for memory.
-  std::vector<TemplatePart> parts;
-  for (std::uint64_t i = 0; i <= m; ++i) {
-    const bool inner = i > 0 && i < m;
-    TemplatePart& part = parts.emplace_back();
-    if (!with_slots) {
-      part.texts.push_back(read_template_text(cursor, inner));
-      continue;
-    }
-    const std::uint64_t k = cursor_read_varint_u64(cursor);
-    if (k == 0 || k > n) throw Error(kInvalidTextSlotSize);
-    for (std::uint64_t t = 0; t < k; ++t) part.texts.push_back(read_template_text(cursor, inner));
-    if (k == 1) continue;
-    for (std::uint64_t j = 0; j < n; ++j) {
-      const std::uint64_t index = read_index(cursor, k);
-      if (index >= k) throw Error(kInvalidTextSlotIndex);
-      part.indices.push_back(index);
-    }
-  }
-
-  // Each digit field's texts are made before the next field is read, under the room left.
-  std::uint64_t room = limit;
-  std::vector<DecodedColumn> fields;
-  for (std::uint64_t i = 0; i < m; ++i) {
-    const CompactValues values = read_compact_number_column(cursor, n, 0, budget);
-    const bool wide = values.wide();  // else no value is big, and none need be asked
-    const CompactValues::Words words = values.words();
-    for (std::uint64_t j = 0; j < n; ++j) {
-      if (wide ? values.is_negative(j) : words[j] < 0) throw Error(kNegativeTemplateDigits);
-    }
-    const std::uint8_t marker = cursor_take_byte(cursor);
-    if (marker > 1) throw Error(kInvalidTemplateZerosMarker);
-    const CountList zeros = marker ? read_count_list(cursor, n) : CountList{};
-    DecodedColumn& field = fields.emplace_back();
-    field.reserve_cells(n);  // its values are held already
-    std::string big_digits;
-    for (std::uint64_t j = 0; j < n; ++j) {
-      const std::size_t start = field.byte_size();
-      const std::uint64_t z = zeros.empty() ? 0 : zeros[j];
-      if (z > room) throw output_limit_error();
-      if (!wide || !values.is_big(j)) {
-        // None is negative: a word's digits are written in place.
-        const auto v = static_cast<std::uint64_t>(words[j]);
-        const unsigned count = decimal_digit_count(v);
-        if (count > room - z) throw output_limit_error();
-        char* p = field.room(static_cast<std::size_t>(z) + count + kTextSlack);
-        if (z != 0) p = put_zeros(p, z);
-        field.commit(write_decimal_digits(v, count, p));
-        room -= z + count;
-        field.close_cell(start);
-        continue;
-      }
-      const BigInt& value = values.big_value(j);
-      check_decimal_output_size(value, room - z);
-      big_digits.clear();
-      value.append_decimal_magnitude(big_digits);
-      const std::string_view digits = big_digits;
-      if (digits.size() > room - z) throw output_limit_error();
-      char* p = put_zeros(field.room(static_cast<std::size_t>(z) + digits.size() + kTextSlack), z);
-      field.commit(std::copy(digits.begin(), digits.end(), p));
-      room -= z + digits.size();
-      field.close_cell(start);
-    }
-  }
-  // sum_selected_slot_lengths: the text parts every value will carry.
-  std::uint64_t text_bytes = 0;
-  for (const TemplatePart& part : parts) {
-    if (part.indices.empty()) {
-      text_bytes = saturating_add(text_bytes, saturating_mul(part.texts[0].size(), n));
-    } else {
-      for (std::uint64_t j = 0; j < n; ++j) text_bytes = saturating_add(text_bytes, part.text(j).size());
-    }
-  }
-  if (text_bytes > room) throw output_limit_error();
-
-  // The column's bytes are known now: taken at once, with room for one cell more, so that a
-  // cell costs one look at the room for all its pieces.
-  std::uint64_t total = text_bytes;
-  std::uint64_t cell_bound = 0;
-  for (const TemplatePart& part : parts) {
-    std::uint64_t longest = 0;
-    for (std::string_view text : part.texts) longest = std::max<std::uint64_t>(longest, text.size());
-    cell_bound += longest;  // the parts are body bytes
-  }
-  for (const DecodedColumn& field : fields) {
-    total += field.total_bytes();
-    cell_bound += field.cell_bound();
-  }
-  DecodedColumn column;
-  column.reserve_cells(rows);  // the fields' cells and the empty rows' positions are held already
-  column.room(static_cast<std::size_t>(total + cell_bound));
-  std::vector<DecodedColumn::Reader> readers;
-  for (const DecodedColumn& field : fields) readers.push_back(field.reader());
-  std::size_t next_empty = 0;
-  std::uint64_t j = 0;
-  for (std::uint64_t r = 0; r < rows; ++r) {
-    const std::size_t start = column.byte_size();
-    if (next_empty < empty.size() && empty[next_empty] == r) {
-      ++next_empty;
-    } else {
-      char* p = column.room(static_cast<std::size_t>(cell_bound));
-      for (std::uint64_t i = 0; i < m; ++i) {
-        p = copy_cell(p, parts[i].text(j));
-        p = readers[i].copy_next(p);
-      }
-      column.commit(copy_cell(p, parts[m].text(j)));
-      ++j;
-    }
-    column.close_cell(start);
-  }
-  return column;
-}
-
-namespace {
-
-DecodedColumn decode_dictionary(ByteCursor& cursor, std::uint64_t rows, std::uint64_t limit) {
-  const std::uint64_t k = cursor_read_varint_u64(cursor);
-  if (k == 0 || k > rows) throw Error(kInvalidDictionarySize);
-  DecodedColumn column;
-  // An index takes at least a byte of the body.
-  column.reserve_cells(std::min<std::uint64_t>(rows, cursor.remaining()));
-  // Each entry takes at least its length byte, so the body bounds how many there can be.
-  for (std::uint64_t e = 0; e < k; ++e) {
-    const std::uint64_t length = cursor_read_varint_u64(cursor);
-    column.add_entry(cursor_take_bytes(cursor, length));
-  }
-  // The cells are weighed as their indices arrive and never copied: a long entry chosen by
-  // every row fails here, before it costs anything.
-  std::uint64_t total = 0;
-  for (std::uint64_t r = 0; r < rows; ++r) {
-    const std::uint64_t index = read_index(cursor, k);
-    if (index >= k) throw Error(kInvalidDictionaryIndex);
-    total = saturating_add(total, column.entry_length(index));
-    if (total > limit) throw output_limit_error();
-    column.append_entry_index(index);
-  }
-  return column;
-}
-
-DecodedColumn decode_raw(ByteCursor& cursor, std::uint64_t rows, std::uint64_t limit) {
-  DecodedColumn column;
-  // A cell's length takes at least a byte of the body.
-  column.reserve_cells(std::min<std::uint64_t>(rows, cursor.remaining()));
-  std::uint64_t room = limit;
-  for (std::uint64_t r = 0; r < rows; ++r) {
-    const std::uint64_t length = cursor_read_short_varint_u64(cursor);
-    const std::string_view cell = take_cell_bytes(cursor, length);
-    if (cell.size() > room) throw output_limit_error();
-    room -= cell.size();
-    column.append(cell);
-  }
-  return column;
-}
-
-}  // namespace
-
-void DecodedColumn::make_room(std::size_t n) {
-  // Doubles, so that a column written a cell at a time moves its bytes a bounded number of times.
-  const std::size_t room = std::max({used_ + n, 2 * bytes_.size(), std::size_t{64}});
-  bytes_.resize(room);
-}
-
-void DecodedColumn::add_entry(std::string_view entry) {
-  entries_.emplace_back(used_, entry.size());
-  put(entry);
-}
-
-void DecodedColumn::append_entry_index(std::uint64_t index) {
-  put_varint(index, stream_);
-  total_ += entries_[index].second;
-  ++count_;
-}
-
-std::uint64_t DecodedColumn::cell_bound() const {
-  std::uint64_t longest = 0;
-  if (!entries_.empty()) {
-    for (const auto& entry : entries_) longest = std::max(longest, entry.second);
-    return longest;
-  }
-  // Cells shorter than 128 bytes, the usual ones, are one varint byte each: the largest byte
-  // is the answer unless it is a varint's first of several.
-  const auto* begin = reinterpret_cast<const unsigned char*>(stream_.data());
-  const unsigned char largest = stream_.empty() ? 0 : *std::max_element(begin, begin + stream_.size());
-  if (largest < 0x80) return largest;
-  ByteCursor cursor{stream_};
-  while (!cursor.at_end()) longest = std::max(longest, cursor_read_varint_u64(cursor));
-  return longest;
-}
-
-std::uint64_t DecodedColumn::empty_cells() const {
-  if (entries_.empty()) {
-    // A length of 0 is the one varint with a zero byte: the others are canonical, their last
-    // byte not 0 and every other byte at least 0x80.
-    return static_cast<std::uint64_t>(std::count(stream_.begin(), stream_.end(), '\0'));
-  }
-  std::uint64_t n = 0;
-  Reader reader(*this);
-  for (std::uint64_t r = 0; r < count_; ++r) n += reader.next().empty();
-  return n;
-}
-
-std::vector<std::uint64_t> DecodedColumn::entry_uses() const {
-  std::vector<std::uint64_t> uses(entries_.size(), 0);
-  ByteCursor cursor{stream_};
-  for (std::uint64_t r = 0; r < count_; ++r) ++uses[cursor_read_short_varint_u64(cursor)];
-  return uses;
 }
 
 std::string encode_numeric_candidate(const std::vector<std::string_view>& cells) {
@@ -831,20 +462,10 @@ std::string encode_table_column(const std::vector<std::string_view>& cells, Colu
 
 DecodedColumn decode_table_column(ByteCursor& cursor, ColumnKind kind, std::uint64_t rows, std::uint64_t limit,
                                   std::uint64_t room, MagnitudeBudget& budget) {
-  switch (kind) {
-    case kColumnDictionary:
-      return decode_dictionary(cursor, rows, room);
-    case kColumnRaw:
-      return decode_raw(cursor, rows, room);
-    case kColumnNumeric:
-      return decode_numeric(cursor, rows, limit, room, budget);
-    case kColumnTemplate:
-      return decode_template_column(cursor, rows, room, false, budget);
-    case kColumnTemplateSlots:
-      return decode_template_column(cursor, rows, room, true, budget);
-    default:
-      throw Error(kInvalidColumnKind);
-  }
+  const std::unique_ptr<ColumnSource> source = open_table_column(cursor, kind, rows, limit, room, budget);
+  DecodedColumn column;
+  source->read(rows, column);
+  return column;
 }
 
 }  // namespace corvale

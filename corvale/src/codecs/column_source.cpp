@@ -1,0 +1,35 @@
+#include "codecs/column_source.h"
+
+#include <cstring>
+
+#include "codecs/error.h"
+#include "codecs/table_column.h"
+
+namespace corvale {
+
+std::unique_ptr<ColumnSource> open_table_column(ByteCursor& cursor, ColumnKind kind, std::uint64_t rows,
+                                                std::uint64_t limit, std::uint64_t room, MagnitudeBudget& budget) {
+  switch (kind) {
+    case kColumnDictionary:
+      return open_dictionary_column(cursor, rows, room);
+    case kColumnRaw:
+      return open_raw_column(cursor, rows, room);
+    case kColumnNumeric:
+      return open_numeric_column(cursor, rows, limit, room, budget);
+    case kColumnTemplate:
+      return open_template_column(cursor, rows, room, false, budget);
+    case kColumnTemplateSlots:
+      return open_template_column(cursor, rows, room, true, budget);
+    default:
+      throw Error(kInvalidColumnKind);
+  }
+}
+
+bool holds_any_of(std::string_view text, std::string_view bytes) {
+  for (char c : bytes) {
+    if (std::memchr(text.data(), c, text.size()) != nullptr) return true;
+  }
+  return false;
+}
+
+}  // namespace corvale
