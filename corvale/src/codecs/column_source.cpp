@@ -1,9 +1,11 @@
 #include "codecs/column_source.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "codecs/error.h"
 #include "codecs/table_column.h"
+#include "codecs/u128.h"
 
 namespace corvale {
 
@@ -23,6 +25,14 @@ std::unique_ptr<ColumnSource> open_table_column(ByteCursor& cursor, ColumnKind k
     default:
       throw Error(kInvalidColumnKind);
   }
+}
+
+std::uint64_t range_rows(std::uint64_t rows, std::uint64_t cell_bytes) {
+  constexpr std::uint64_t kRangeRows = 1 << 16;
+  constexpr std::uint64_t kRangeBytes = 4 << 20;
+  if (cell_bytes <= kRangeBytes) return std::min(std::max<std::uint64_t>(rows, 1), kRangeRows);
+  const u128 fitting = static_cast<u128>(rows) * kRangeBytes / cell_bytes;
+  return static_cast<std::uint64_t>(std::clamp<u128>(fitting, 1, kRangeRows));
 }
 
 bool holds_any_of(std::string_view text, std::string_view bytes) {

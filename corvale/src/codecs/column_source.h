@@ -63,6 +63,10 @@ std::unique_ptr<ColumnSource> open_template_column(ByteCursor& cursor, std::uint
 std::unique_ptr<ColumnSource> open_dictionary_column(ByteCursor& cursor, std::uint64_t rows, std::uint64_t room);
 std::unique_ptr<ColumnSource> open_raw_column(ByteCursor& cursor, std::uint64_t rows, std::uint64_t room);
 
+// How many rows a range of a text's rows takes, for rows rows of cell_bytes bytes of cells: about
+// a few MiB of cells, at most 64 Ki rows, at least one.
+std::uint64_t range_rows(std::uint64_t rows, std::uint64_t cell_bytes);
+
 // Whether any byte of text is one of bytes.
 bool holds_any_of(std::string_view text, std::string_view bytes);
 

@@ -12,6 +12,7 @@ void DecodedColumn::make_room(std::size_t n) {
 
 void DecodedColumn::add_entry(std::string_view entry) {
   entries_.emplace_back(used_, entry.size());
+  longest_entry_ = std::max<std::uint64_t>(longest_entry_, entry.size());
   put(entry);
 }
 
@@ -23,10 +24,7 @@ void DecodedColumn::append_entry_index(std::uint64_t index) {
 
 std::uint64_t DecodedColumn::cell_bound() const {
   std::uint64_t longest = 0;
-  if (!entries_.empty()) {
-    for (const auto& entry : entries_) longest = std::max(longest, entry.second);
-    return longest;
-  }
+  if (!entries_.empty()) return longest_entry_;
   // Cells shorter than 128 bytes, the usual ones, are one varint byte each: the largest byte
   // is the answer unless it is a varint's first of several.
   const auto* begin = reinterpret_cast<const unsigned char*>(stream_.data());

@@ -117,6 +117,13 @@ class DecodedColumn {
     total_ = 0;
     if (entries_.empty()) used_ = 0;
   }
+  // Empties the column for another column's cells, keeping its room.
+  void clear() {
+    entries_.clear();
+    longest_entry_ = 0;
+    used_ = 0;
+    clear_cells();
+  }
   void close_cell(std::size_t start) {
     const std::uint64_t length = used_ - start;
     if (length < 0x80) {
@@ -148,6 +155,7 @@ class DecodedColumn {
   std::vector<std::pair<std::uint64_t, std::uint64_t>> entries_;  // offset and length in bytes_
   std::uint64_t count_ = 0;
   std::uint64_t total_ = 0;
+  std::uint64_t longest_entry_ = 0;
 };
 
 inline std::string_view DecodedColumn::Reader::next() {
