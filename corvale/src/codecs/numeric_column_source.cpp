@@ -1,6 +1,7 @@
 #include "codecs/column_source.h"
 #include "codecs/compact_values.h"
 #include "codecs/count_list.h"
+#include "codecs/count_stream.h"
 #include "codecs/decimal_scale.h"
 #include "codecs/error.h"
 #include "codecs/exponent_column.h"
@@ -24,7 +25,7 @@ class NumericColumn final : public ColumnSource {
   // A cell is a sign, digits, a point and an exponent marker with its sign.
   bool may_hold(std::string_view bytes) const override { return holds_any_of(bytes, "0123456789-+.eE"); }
   void read(std::uint64_t count, DecodedColumn& out) override;
-  void rewind() override { at_ = Place{}; }
+  void rewind() override { at_ = Place{.zeros = zeros_}; }
 
  private:
   // Where the next cell is: its row, its value and the lists' next entries.
@@ -34,6 +35,7 @@ class NumericColumn final : public ColumnSource {
     std::size_t empty = 0;
     std::size_t minus_zero = 0;
     std::size_t exponent = 0;
+    CountStream zeros;
   };
   void read_values(ByteCursor& cursor, std::uint8_t flags, std::uint64_t s, MagnitudeBudget& budget);
   // The pieces of the cell at place, which is a value's; moves place past it.
@@ -42,7 +44,7 @@ class NumericColumn final : public ColumnSource {
 
   PositionList empty_rows_;
   CompactValues values_;
-  CountList zeros_;
+  CountStream zeros_;  // at the first count
   PositionList minus_zeros_;
   CountList fraction_digits_;
   ExponentColumn exponents_;
@@ -67,9 +69,10 @@ NumericColumn::NumericColumn(ByteCursor& cursor, std::uint64_t rows, std::uint64
   read_values(cursor, flags, s, budget);
   empty_ = empty_rows_.size();
   first_empty_ = !empty_rows_.empty() && empty_rows_[0] == 0;
+  at_.zeros = zeros_;
 
   // Each cell is measured against the room left before any is written.
-  Place place;
+  Place place{.zeros = zeros_};
   for (; place.row < rows; ++place.row) {
     if (at_empty(place)) {
       ++place.empty;
@@ -88,7 +91,7 @@ void NumericColumn::read_values(ByteCursor& cursor, std::uint8_t flags, std::uin
   // Big magnitudes are written in decimal once; the budget they were charged to bounds them.
   values_.make_digits(budget, s);
   wide_ = values_.wide();  // else no value is big, and none need be asked
-  if (flags & kNumericLeadingZeros) zeros_ = read_count_list(cursor, n);
+  if (flags & kNumericLeadingZeros) zeros_ = CountStream(cursor, n);
   if (flags & kNumericMinusZeros) minus_zeros_ = read_position_list(cursor, n);
   for (std::uint64_t j : minus_zeros_) {
     if (!values_.is_zero(j)) throw Error(kInvalidMinusZeroPosition);
@@ -118,7 +121,7 @@ NumberPieces NumericColumn::take_number(Place& place) const {
     number.mantissa = Magnitude::of_word(v);
   }
   number.minus |= minus_zero;
-  number.zeros = zeros_.empty() ? 0 : zeros_[j];
+  number.zeros = place.zeros.next();
   number.fraction_digits = fraction_digits_.empty() ? 0 : fraction_digits_[j];
   if (exponents_.form(j) != ExponentForm::kNone) {
     const std::size_t k = place.exponent++;

@@ -6,6 +6,7 @@
 #include "codecs/column_source.h"
 #include "codecs/compact_values.h"
 #include "codecs/count_list.h"
+#include "codecs/count_stream.h"
 #include "codecs/decimal.h"
 #include "codecs/error.h"
 #include "codecs/number_column.h"
@@ -43,7 +44,7 @@ struct TemplatePart {
 // digits, in value order.
 struct DigitField {
   CompactValues values;
-  CountList zeros;
+  CountStream zeros;
   std::vector<std::string> big_digits;
 };
 
@@ -135,10 +136,10 @@ void TemplateColumn::read_field(ByteCursor& cursor, std::uint64_t n, std::uint64
   }
   const std::uint8_t marker = cursor_take_byte(cursor);
   if (marker > 1) throw Error(kInvalidTemplateZerosMarker);
-  if (marker) field.zeros = read_count_list(cursor, n);
+  if (marker) field.zeros = CountStream(cursor, n);
   std::uint64_t longest = 0;
   for (std::uint64_t j = 0; j < n; ++j) {
-    const std::uint64_t z = field.zeros.empty() ? 0 : field.zeros[j];
+    const std::uint64_t z = field.zeros.next();
     if (z > room) throw output_limit_error();
     std::uint64_t count = 0;
     if (!wide || !values.is_big(j)) {
@@ -155,6 +156,7 @@ void TemplateColumn::read_field(ByteCursor& cursor, std::uint64_t n, std::uint64
     longest = std::max(longest, z + count);
   }
   cell_bound_ += longest;
+  field.zeros.rewind();
 }
 
 // The text parts every value carries.
@@ -182,7 +184,7 @@ bool TemplateColumn::may_hold(std::string_view bytes) const {
 
 char* TemplateColumn::write_digits(std::size_t i, std::uint64_t j, char* p) {
   DigitField& field = fields_[i];
-  if (!field.zeros.empty()) p = put_zeros(p, field.zeros[j]);
+  p = put_zeros(p, field.zeros.next());
   if (!field.values.wide() || !field.values.is_big(j)) {
     const auto v = static_cast<std::uint64_t>(field.values.word(j));
     return write_decimal_digits(v, decimal_digit_count(v), p);
@@ -217,6 +219,7 @@ void TemplateColumn::rewind() {
   value_ = 0;
   next_empty_ = 0;
   next_big_.assign(fields_.size(), 0);
+  for (DigitField& field : fields_) field.zeros.rewind();
 }
 
 }  // namespace
