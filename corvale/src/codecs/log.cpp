@@ -381,6 +381,30 @@ struct LogGroups {
   std::vector<std::uint8_t> group_of_line;  // empty: every line is in group 0
 };
 
+// Opens the columns of every group, in group order, field after field, adding their bytes to
+// total and their tokens to tokens. Each column may use only the room the others left, so
+// together they never hold more than the limit. Throws Error.
+std::vector<std::unique_ptr<ColumnSource>> open_log_columns(ByteCursor& in, const LogGroups& groups,
+                                                            const std::vector<std::uint64_t>& sizes, std::uint64_t n,
+                                                            std::uint64_t limit, std::uint64_t& total,
+                                                            MagnitudeBudget& budget, LogTokenCount& tokens) {
+  std::vector<std::unique_ptr<ColumnSource>> columns;
+  DecodedColumn cells;  // one range of a column's cells
+  for (std::size_t k = 0; k < groups.field_counts.size(); ++k) {
+    const std::uint64_t f = groups.field_counts[k];
+    for (std::uint64_t j = 0; j < f; ++j) {
+      const std::uint8_t kind = cursor_take_byte(in);
+      if (kind > kColumnKindMask) throw Error(kInvalidLogColumnKind);
+      std::unique_ptr<ColumnSource> column = open_table_column(in, kind, sizes[k], limit, limit - total, budget);
+      look_at_log_cells(*column, kind, j == n && f == n + 1, tokens, cells);
+      total = saturating_add(total, column->total_bytes());
+      if (total > limit) throw output_limit_error();
+      columns.push_back(std::move(column));
+    }
+  }
+  return columns;
+}
+
 // Writes count lines, from line first on, of the ranges in cells (which hold every group's
 // cells of those lines) into text.
 void write_log_lines(TextBuffer& text, std::vector<DecodedColumn>& cells, const LogGroups& groups,
@@ -495,25 +519,10 @@ ByteBuffer decode_log(std::string_view payload, std::uint64_t limit, OutputSink*
   }
   if (total > limit) throw Error(kInvalidLogGroups);
 
-  // Each column may use only the room the others left, so together they never hold more than
-  // the limit. Their tokens are counted as they are checked (see add_column_tokens).
-  std::vector<std::unique_ptr<ColumnSource>> columns;
   LogTokenCount tokens;
-  DecodedColumn cells;  // one range of a column's cells
-  for (std::uint64_t k = 0; k < g; ++k) {
-    const std::uint64_t f = groups.field_counts[k];
-    for (std::uint64_t j = 0; j < f; ++j) {
-      const std::uint8_t kind = cursor_take_byte(in);
-      if (kind > kColumnKindMask) throw Error(kInvalidLogColumnKind);
-      std::unique_ptr<ColumnSource> column = open_table_column(in, kind, sizes[k], limit, limit - total, budget);
-      look_at_log_cells(*column, kind, j == n && f == n + 1, tokens, cells);
-      total = saturating_add(total, column->total_bytes());
-      if (total > limit) throw output_limit_error();
-      columns.push_back(std::move(column));
-    }
-  }
+  const std::vector<std::unique_ptr<ColumnSource>> columns =
+      open_log_columns(in, groups, sizes, n, limit, total, budget, tokens);
   if (!in.at_end()) throw Error(kTrailingLogData);
-  cells = DecodedColumn();
 
   // The exact size of the text: the fields and spaces weighed so far, the LF of a final line
   // ending, and a CR before every LF of a CR LF log.
