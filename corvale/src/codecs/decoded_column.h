@@ -42,11 +42,11 @@ inline char* copy_cell(char* p, std::string_view cell) {
   return p + n;
 }
 
-// The cells of one decoded column, in order. Their bytes lie back to back in one buffer (a
-// dictionary's entries once each, however often they are chosen) and each cell is one varint in
-// a second buffer: its length, or a dictionary cell's entry index. A column of short cells costs
-// about a byte a cell beyond its text; a crafted dictionary that repeats one long entry costs
-// nothing before its total is weighed against the limit.
+// The cells of a decoded column, or of one range of its rows, in order. Their bytes lie back to
+// back in one buffer (a dictionary's entries once each, however often they are chosen) and each
+// cell is one varint in a second buffer: its length, or a dictionary cell's entry index. A column
+// of short cells costs about a byte a cell beyond its text; a crafted dictionary that repeats one
+// long entry costs nothing before its total is weighed against the limit.
 class DecodedColumn {
  public:
   std::uint64_t size() const { return count_; }
@@ -55,8 +55,8 @@ class DecodedColumn {
   std::uint64_t cell_bound() const;
   std::uint64_t empty_cells() const;  // cells of no byte
 
-  // Reads a complete column: made once nothing more is appended to the column, which then stays
-  // where it is.
+  // Reads the column's cells: made once nothing more is appended to them, which then stay where
+  // they are until the column is cleared.
   class Reader {
    public:
     // The next cell; valid while the column lives. At most size() calls.
