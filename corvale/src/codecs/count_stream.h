@@ -15,7 +15,7 @@ class CountStream {
   // The count varints at cursor, checked as read_count_list checks them; leaves the cursor past
   // them.
   CountStream(ByteCursor& cursor, std::uint64_t count) : present_(true), start_(cursor), at_(cursor) {
-    for (std::uint64_t i = 0; i < count; ++i) cursor_read_varint_u64(cursor);
+    for (std::uint64_t i = 0; i < count; ++i) cursor_read_short_varint_u64(cursor);
   }
 
   // The next count; at most as many calls as counts since the last rewind.

@@ -16,12 +16,6 @@ void DecodedColumn::add_entry(std::string_view entry) {
   put(entry);
 }
 
-void DecodedColumn::append_entry_index(std::uint64_t index) {
-  put_varint(index, stream_);
-  total_ += entries_[index].second;
-  ++count_;
-}
-
 std::uint64_t DecodedColumn::cell_bound() const {
   std::uint64_t longest = 0;
   if (!entries_.empty()) return longest_entry_;

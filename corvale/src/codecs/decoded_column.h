@@ -144,7 +144,15 @@ class DecodedColumn {
   }
   // How many cells choose each entry, in entry order.
   std::vector<std::uint64_t> entry_uses() const;
-  void append_entry_index(std::uint64_t index);
+  void append_entry_index(std::uint64_t index) {
+    if (index < 0x80) {
+      stream_.push_back(static_cast<char>(index));
+    } else {
+      write_varint_u64(index, stream_);
+    }
+    total_ += entries_[index].second;
+    ++count_;
+  }
 
  private:
   void make_room(std::size_t n);
