@@ -52,6 +52,32 @@ class NumericColumn final : public ColumnSource {
   Place at_;
 };
 
+[[gnu::always_inline]] inline NumberPieces NumericColumn::take_number(Place& place) const {
+  const std::uint64_t j = place.value++;
+  const bool minus_zero = place.minus_zero < minus_zeros_.size() && minus_zeros_[place.minus_zero] == j;
+  place.minus_zero += minus_zero;
+  // A word is read once for its sign and its digits, which are written straight into the cell.
+  NumberPieces number;  // the exponent's pieces are set, and read, only with a marker
+  if (wide_ && values_.is_big(j)) {
+    number.minus = values_.is_negative(j);
+    number.mantissa = Magnitude::of(values_, j);
+  } else {
+    const std::int64_t v = values_.word(j);
+    number.minus = v < 0;
+    number.mantissa = Magnitude::of_word(v);
+  }
+  number.minus |= minus_zero;
+  number.zeros = place.zeros.next();
+  number.fraction_digits = fraction_digits_.empty() ? 0 : fraction_digits_[j];
+  if (exponents_.form(j) != ExponentForm::kNone) {
+    const std::size_t k = place.exponent++;
+    number.marker = exponent_form_text(exponents_.form(j));
+    number.exponent_zeros = exponents_.leading_zeros[k];
+    number.exponent = Magnitude::of(exponents_.values, k);
+  }
+  return number;
+}
+
 NumericColumn::NumericColumn(ByteCursor& cursor, std::uint64_t rows, std::uint64_t limit, std::uint64_t room,
                              MagnitudeBudget& budget)
     : ColumnSource(rows, true) {
@@ -106,31 +132,6 @@ void NumericColumn::read_values(ByteCursor& cursor, std::uint8_t flags, std::uin
   exponents_ = (flags & kNumericExponents) ? decode_exponents(cursor, n, budget) : no_exponents();
 }
 
-NumberPieces NumericColumn::take_number(Place& place) const {
-  const std::uint64_t j = place.value++;
-  const bool minus_zero = place.minus_zero < minus_zeros_.size() && minus_zeros_[place.minus_zero] == j;
-  place.minus_zero += minus_zero;
-  // A word is read once for its sign and its digits, which are written straight into the cell.
-  NumberPieces number;  // the exponent's pieces are set, and read, only with a marker
-  if (wide_ && values_.is_big(j)) {
-    number.minus = values_.is_negative(j);
-    number.mantissa = Magnitude::of(values_, j);
-  } else {
-    const std::int64_t v = values_.word(j);
-    number.minus = v < 0;
-    number.mantissa = Magnitude::of_word(v);
-  }
-  number.minus |= minus_zero;
-  number.zeros = place.zeros.next();
-  number.fraction_digits = fraction_digits_.empty() ? 0 : fraction_digits_[j];
-  if (exponents_.form(j) != ExponentForm::kNone) {
-    const std::size_t k = place.exponent++;
-    number.marker = exponent_form_text(exponents_.form(j));
-    number.exponent_zeros = exponents_.leading_zeros[k];
-    number.exponent = Magnitude::of(exponents_.values, k);
-  }
-  return number;
-}
 
 void NumericColumn::read(std::uint64_t count, DecodedColumn& out) {
   out.reserve_cells(count);  // the values and the empty rows' positions are held already
