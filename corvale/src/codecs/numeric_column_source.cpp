@@ -25,14 +25,14 @@ class NumericColumn final : public ColumnSource {
   // A cell is a sign, digits, a point and an exponent marker with its sign.
   bool may_hold(std::string_view bytes) const override { return holds_any_of(bytes, "0123456789-+.eE"); }
   void read(std::uint64_t count, DecodedColumn& out) override;
-  void rewind() override { at_ = Place{.zeros = zeros_}; }
+  void rewind() override { at_ = start(); }
 
  private:
   // Where the next cell is: its row, its value and the lists' next entries.
   struct Place {
     std::uint64_t row = 0;
     std::uint64_t value = 0;
-    std::size_t empty = 0;
+    PositionStream empty;
     std::size_t minus_zero = 0;
     std::size_t exponent = 0;
     CountStream zeros;
@@ -40,9 +40,10 @@ class NumericColumn final : public ColumnSource {
   void read_values(ByteCursor& cursor, std::uint8_t flags, std::uint64_t s, MagnitudeBudget& budget);
   // The pieces of the cell at place, which is a value's; moves place past it.
   NumberPieces take_number(Place& place) const;
-  bool at_empty(const Place& place) const { return place.empty < empty_rows_.size() && empty_rows_[place.empty] == place.row; }
+  Place start() const { return Place{.empty = empty_rows_, .zeros = zeros_}; }
+  static bool at_empty(const Place& place) { return place.empty.next() == place.row; }
 
-  PositionList empty_rows_;
+  PositionStream empty_rows_;
   CompactValues values_;
   CountStream zeros_;  // at the first count
   PositionList minus_zeros_;
@@ -85,7 +86,7 @@ NumericColumn::NumericColumn(ByteCursor& cursor, std::uint64_t rows, std::uint64
   if (flags > 0x3F || (flags & (kNumericScale | kNumericRelativeCounts)) == kNumericRelativeCounts) {
     throw Error(kInvalidNumericColumnFlags);
   }
-  if (flags & kNumericEmptyCells) empty_rows_ = read_position_list(cursor, rows);
+  if (flags & kNumericEmptyCells) empty_rows_ = read_position_stream(cursor, rows);
   if (rows == empty_rows_.size()) throw Error(kNumericColumnWithoutValues);
   std::uint64_t s = 0;
   if (flags & kNumericScale) {
@@ -94,14 +95,14 @@ NumericColumn::NumericColumn(ByteCursor& cursor, std::uint64_t rows, std::uint64
   }
   read_values(cursor, flags, s, budget);
   empty_ = empty_rows_.size();
-  first_empty_ = !empty_rows_.empty() && empty_rows_[0] == 0;
-  at_.zeros = zeros_;
+  first_empty_ = empty_rows_.next() == 0;
+  at_ = start();
 
   // Each cell is measured against the room left before any is written.
-  Place place{.zeros = zeros_};
+  Place place = start();
   for (; place.row < rows; ++place.row) {
     if (at_empty(place)) {
-      ++place.empty;
+      place.empty.advance();
       continue;
     }
     // Counts come from the payload and may be near 2^64 each: summed in 128 bits.
@@ -134,11 +135,11 @@ void NumericColumn::read_values(ByteCursor& cursor, std::uint8_t flags, std::uin
 
 
 void NumericColumn::read(std::uint64_t count, DecodedColumn& out) {
-  out.reserve_cells(count);  // the values and the empty rows' positions are held already
+  out.reserve_cells(count);  // the values are held already, and each empty row took a body byte
   for (const std::uint64_t end = at_.row + count; at_.row < end; ++at_.row) {
     const std::size_t start = out.byte_size();
     if (at_empty(at_)) {
-      ++at_.empty;
+      at_.empty.advance();
     } else {
       const NumberPieces number = take_number(at_);
       // Measured when the column was opened: the length fits the limit.

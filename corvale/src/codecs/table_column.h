@@ -61,6 +61,9 @@ inline constexpr const char kRepeatedPosition[] = "Repeated position";
 inline PositionList read_position_list(ByteCursor& cursor, std::uint64_t limit) {
   return read_position_list(cursor, limit, {kRepeatedPosition, kInvalidPosition});
 }
+inline PositionStream read_position_stream(ByteCursor& cursor, std::uint64_t limit) {
+  return PositionStream(cursor, limit, {kRepeatedPosition, kInvalidPosition});
+}
 
 // The column's best encoding, its kind byte first. Throws Error only when a number column or a
 // deflate measurement fails.

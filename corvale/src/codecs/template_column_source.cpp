@@ -65,14 +65,13 @@ class TemplateColumn final : public ColumnSource {
   std::uint64_t text_bytes(std::uint64_t n) const;
   char* write_digits(std::size_t i, std::uint64_t j, char* p);
 
-  PositionList empty_rows_;
+  PositionStream empty_rows_;
   std::vector<TemplatePart> parts_;
   std::vector<DigitField> fields_;
   std::uint64_t cell_bound_ = 0;  // no cell is longer
   // Where the next cell is.
   std::uint64_t row_ = 0;
   std::uint64_t value_ = 0;
-  std::size_t next_empty_ = 0;
   std::vector<std::size_t> next_big_;  // of each field
 };
 
@@ -81,7 +80,7 @@ TemplateColumn::TemplateColumn(ByteCursor& cursor, std::uint64_t rows, std::uint
     : ColumnSource(rows) {
   const std::uint8_t flags = cursor_take_byte(cursor);
   if (flags & ~kTemplateEmptyCells) throw Error(kInvalidTemplateColumnFlags);
-  if (flags & kTemplateEmptyCells) empty_rows_ = read_position_list(cursor, rows);
+  if (flags & kTemplateEmptyCells) empty_rows_ = read_position_stream(cursor, rows);
   const std::uint64_t n = rows - empty_rows_.size();
   if (n == 0) throw Error(kTemplateColumnWithoutValues);
   read_parts(cursor, n, with_slots);
@@ -97,7 +96,7 @@ TemplateColumn::TemplateColumn(ByteCursor& cursor, std::uint64_t rows, std::uint
     cell_bound_ += longest;  // the parts are body bytes
   }
   empty_ = empty_rows_.size();
-  first_empty_ = !empty_rows_.empty() && empty_rows_[0] == 0;
+  first_empty_ = empty_rows_.next() == 0;
   next_big_.assign(fields_.size(), 0);
 }
 
@@ -194,12 +193,12 @@ char* TemplateColumn::write_digits(std::size_t i, std::uint64_t j, char* p) {
 }
 
 void TemplateColumn::read(std::uint64_t count, DecodedColumn& out) {
-  out.reserve_cells(count);  // the fields' cells and the empty rows' positions are held already
+  out.reserve_cells(count);  // the fields' values are held already, and each empty row took a body byte
   const std::size_t m = fields_.size();
   for (const std::uint64_t end = row_ + count; row_ < end; ++row_) {
     const std::size_t start = out.byte_size();
-    if (next_empty_ < empty_rows_.size() && empty_rows_[next_empty_] == row_) {
-      ++next_empty_;
+    if (empty_rows_.next() == row_) {
+      empty_rows_.advance();
     } else {
       // Digits are written with slack past them, which the next part covers.
       char* p = out.room(static_cast<std::size_t>(cell_bound_) + kTextSlack);
@@ -217,7 +216,7 @@ void TemplateColumn::read(std::uint64_t count, DecodedColumn& out) {
 void TemplateColumn::rewind() {
   row_ = 0;
   value_ = 0;
-  next_empty_ = 0;
+  empty_rows_.rewind();
   next_big_.assign(fields_.size(), 0);
   for (DigitField& field : fields_) field.zeros.rewind();
 }
