@@ -68,6 +68,15 @@ class TextBuffer {
     end_ = out_.data() + std::min<std::uint64_t>(out_.size() - kTextSlack, limit_);
   }
 
+  // Hands the buffer's text on once it makes a piece (with a sink; without one it stays).
+  void hand_on_full_piece() {
+    if (streams() && size() >= kOutputPiece) hand_on(size());
+  }
+  // The same for the whole pieces it holds, keeping the rest: many short ranges of records then
+  // still go out a piece at a time.
+  void hand_on_whole_pieces() {
+    if (streams() && size() >= kOutputPiece) hand_on(size() / kOutputPiece * kOutputPiece);
+  }
   // The text, or with a sink the rest of it handed on and an empty buffer.
   ByteBuffer finish() {
     out_.resize(static_cast<std::size_t>(size()));
@@ -112,6 +121,10 @@ inline ByteBuffer deliver_whole(ByteBuffer text, OutputSink* sink) {
 //   char* p = records.start();
 //   for (...) { if (p > records.stop()) p = records.next_piece(p); ...write a record at p... }
 //   records.finish(p);
+//
+// A text written a range of records at a time takes a writer a range, and before each range
+// but the first hands on the whole pieces the earlier ones left: a text of one range goes out as
+// it would in one writer.
 class RecordWriter {
  public:
   // size: the bytes still to come, all of them within the text's limit.
@@ -123,7 +136,7 @@ class RecordWriter {
   const char* stop() const { return stop_; }
   char* next_piece(char* p) {
     finish(p);
-    if (text_.streams() && text_.size() >= kOutputPiece) text_.hand_on(text_.size());
+    text_.hand_on_full_piece();
     return take_room();
   }
   void finish(char* p) {

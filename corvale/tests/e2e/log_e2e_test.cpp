@@ -165,5 +165,16 @@ TEST_F(LogFiles, RandomBase64IsRefusedWithTheLogCodecsMessage) {
   EXPECT_FALSE(fs::exists(dir_ / "blob.cv"));
 }
 
+TEST_F(LogFiles, ALogOfManyRangesRestoresUnderALimitOfExactlyItsSize) {
+  LogWriter writer(31);
+  const std::string text = writer.access_log(150000);
+  const std::string archive = round_trip("long.log", text, kLogArchive);
+  const test::ProcessResult d =
+      run({"decompress", "-i", "long.log.cv", "-o", "limit.out", "--max-output", std::to_string(text.size())});
+  EXPECT_EQ(d.status, 0) << d.err;
+  EXPECT_TRUE(dir_.read("limit.out") == text);
+  expect_refused(archive, "Output exceeds decompression limit", {"--max-output", std::to_string(text.size() - 1)});
+}
+
 }  // namespace
 }  // namespace corvale

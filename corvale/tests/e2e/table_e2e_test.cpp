@@ -118,5 +118,19 @@ TEST_F(TableFiles, GeneratedTablesOfEveryShapeRestore) {
   }
 }
 
+TEST_F(TableFiles, ATableOfManyRangesRestoresUnderALimitOfExactlyItsSize) {
+  std::string text = "t,v,kind\n";
+  for (int r = 0; r < 100000; ++r) {
+    text += std::to_string(1700000000 + 3 * r) + "," + std::to_string(r % 1000) + "." + std::to_string(r % 7) + "," +
+            (r % 4 ? "up" : "down") + "\n";
+  }
+  const std::string archive = round_trip("long.csv", text, kTableArchive);
+  const test::ProcessResult d =
+      run({"decompress", "-i", "long.csv.cv", "-o", "limit.out", "--max-output", std::to_string(text.size())});
+  EXPECT_EQ(d.status, 0) << d.err;
+  EXPECT_TRUE(dir_.read("limit.out") == text);
+  expect_refused(archive, "Output exceeds decompression limit", {"--max-output", std::to_string(text.size() - 1)});
+}
+
 }  // namespace
 }  // namespace corvale

@@ -5,9 +5,11 @@
 #include <cstring>
 #include <limits>
 #include <map>
+#include <memory>
 #include <stdexcept>
 #include <utility>
 
+#include "codecs/columns/column_source.h"
 #include "codecs/columns/table_column.h"
 #include "codecs/log/log_lines.h"
 #include "codecs/numbers/number_column.h"
@@ -329,37 +331,114 @@ void add_column_tokens(const DecodedColumn& column, ColumnKind kind, LogTokenCou
   for (std::uint64_t r = 0; r < column.size(); ++r) count_log_tokens(reader.next(), count);
 }
 
-// The decoded text of size bytes, line after line, into text: with a sink a piece at a time.
-// The line groups' columns lie in group order, field after field.
-void write_log_text(TextBuffer& text, std::uint64_t size, const std::vector<DecodedColumn>& columns,
-                    const std::vector<std::uint64_t>& field_counts, const std::vector<std::uint8_t>& group_of_line,
-                    std::uint64_t lines, bool crlf, bool final_newline) {
-  // A line needs no more room than the cell bounds of its group's columns give.
-  std::vector<DecodedColumn::Reader> readers;
-  std::vector<std::size_t> first_column(field_counts.size(), 0);
+// Bytes that make a cell more than one token, or a forbidden one, or end its line: a cell of
+// none of them is one token.
+std::string log_looked_at_bytes() {
+  std::string bytes = " \x7F";
+  for (int c = 0; c < ' '; ++c) {
+    if (c != '\t' && c != '\r') bytes.push_back(static_cast<char>(c));
+  }
+  return bytes;
+}
+
+// Checks that no cell of a column ends its line early (or splits it, but for the last field)
+// and adds their tokens to count, reading the cells a range at a time when they must be read.
+void look_at_log_cells(ColumnSource& source, ColumnKind kind, bool last_field, LogTokenCount& count,
+                       DecodedColumn& cells) {
+  static const std::string looked_at = log_looked_at_bytes();
+  if ((kind == kColumnNumeric || kind == kColumnTemplate || kind == kColumnTemplateSlots) &&
+      !source.may_hold(looked_at)) {
+    // One token a cell, with a digit unless empty.
+    count.tokens += source.size();
+    count.digit_tokens += source.size() - source.empty_cells();
+    return;
+  }
+  const std::uint64_t range = range_rows(source.size(), source.total_bytes());
+  cells.clear();
+  for (std::uint64_t done = 0; done < source.size(); done += range) {
+    cells.clear_cells();
+    source.read(std::min(range, source.size() - done), cells);
+    if (cells.entry_count() == 0) {
+      // The cells lie back to back: one look at all of them.
+      if (find_log_field_separator(cells.all_bytes(), last_field)) throw Error(kInvalidLogField);
+      add_column_tokens(cells, kind, count);
+      continue;
+    }
+    // A dictionary's entries need not all be chosen: only the chosen ones count, once each.
+    const std::vector<std::uint64_t> uses = cells.entry_uses();
+    for (std::uint64_t e = 0; e < uses.size(); ++e) {
+      if (uses[e] != 0 && find_log_field_separator(cells.entry(e), last_field)) throw Error(kInvalidLogField);
+    }
+    add_entry_tokens(cells, uses, count);
+  }
+  source.rewind();
+}
+
+// The line groups of a log: how many fields each has and where its columns start.
+struct LogGroups {
+  std::vector<std::uint64_t> field_counts;
+  std::vector<std::size_t> first_column;
+  std::vector<std::uint8_t> group_of_line;  // empty: every line is in group 0
+};
+
+// Opens the columns of every group, in group order, field after field, adding their bytes to
+// total and their tokens to tokens. Each column may use only the room the others left, so
+// together they never hold more than the limit. Throws Error.
+std::vector<std::unique_ptr<ColumnSource>> open_log_columns(ByteCursor& in, const LogGroups& groups,
+                                                            const std::vector<std::uint64_t>& sizes, std::uint64_t n,
+                                                            std::uint64_t limit, std::uint64_t& total,
+                                                            MagnitudeBudget& budget, LogTokenCount& tokens) {
+  std::vector<std::unique_ptr<ColumnSource>> columns;
+  DecodedColumn cells;  // one range of a column's cells
+  for (std::size_t k = 0; k < groups.field_counts.size(); ++k) {
+    const std::uint64_t f = groups.field_counts[k];
+    for (std::uint64_t j = 0; j < f; ++j) {
+      const std::uint8_t kind = cursor_take_byte(in);
+      if (kind > kColumnKindMask) throw Error(kInvalidLogColumnKind);
+      std::unique_ptr<ColumnSource> column = open_table_column(in, kind, sizes[k], limit, limit - total, budget);
+      look_at_log_cells(*column, kind, j == n && f == n + 1, tokens, cells);
+      total = saturating_add(total, column->total_bytes());
+      if (total > limit) throw output_limit_error();
+      columns.push_back(std::move(column));
+    }
+  }
+  return columns;
+}
+
+// Writes count lines, from line first on, of the ranges in cells (which hold every group's
+// cells of those lines) into text.
+void write_log_lines(TextBuffer& text, std::vector<DecodedColumn>& cells, const LogGroups& groups,
+                     const std::vector<std::uint64_t>& group_lines, std::uint64_t first, std::uint64_t count,
+                     bool crlf) {
+  // The range's exact size, and no more room a line than the cell bounds of its group give.
+  const std::uint64_t ending_size = crlf ? 2 : 1;
+  std::uint64_t size = (count - (first == 0 ? 1 : 0)) * ending_size;
   std::uint64_t line_bound = 0;
-  for (std::size_t k = 0; k < field_counts.size(); ++k) {
-    first_column[k] = readers.size();
-    std::uint64_t bound = (crlf ? 2 : 1) + field_counts[k] - 1;
-    for (std::uint64_t j = 0; j < field_counts[k]; ++j) {
-      bound = saturating_add(bound, columns[readers.size()].cell_bound());
-      readers.push_back(columns[readers.size()].reader());
+  std::vector<DecodedColumn::Reader> readers;
+  for (std::size_t k = 0; k < groups.field_counts.size(); ++k) {
+    size += group_lines[k] * (groups.field_counts[k] - 1);
+    std::uint64_t bound = ending_size + groups.field_counts[k] - 1;
+    for (std::uint64_t j = 0; j < groups.field_counts[k]; ++j) {
+      const DecodedColumn& column = cells[readers.size()];
+      size += column.total_bytes();
+      bound = saturating_add(bound, column.cell_bound());
+      readers.push_back(column.reader());
     }
     line_bound = std::max(line_bound, bound);
   }
-  RecordWriter records(text, size - (final_newline ? (crlf ? 2 : 1) : 0), line_bound);
+  RecordWriter records(text, size, line_bound);
   char* p = records.start();
-  for (std::uint64_t i = 0; i < lines; ++i) {
+  for (std::uint64_t i = first; i < first + count; ++i) {
     if (p > records.stop()) p = records.next_piece(p);
     if (i > 0) {
       if (crlf) *p++ = '\r';
       *p++ = '\n';
     }
-    const std::size_t k = group_of_line.empty() ? 0 : group_of_line[i];
+    const std::size_t k = groups.group_of_line.empty() ? 0 : groups.group_of_line[i];
     // Held apart from the vectors: a byte written could otherwise be one of theirs, as far as
     // the compiler knows, which would then be read again after every cell.
-    DecodedColumn::Reader* field = readers.data() + first_column[k];
-    DecodedColumn::Reader* const last = field + field_counts[k];
+    DecodedColumn::Reader* field = readers.data() + groups.first_column[k];
+    DecodedColumn::Reader* const last = field + groups.field_counts[k];
     p = field->copy_next(p);
     while (++field != last) {
       *p++ = ' ';
@@ -367,6 +446,34 @@ void write_log_text(TextBuffer& text, std::uint64_t size, const std::vector<Deco
     }
   }
   records.finish(p);
+}
+
+// The decoded text of size bytes, a range of lines after another, into text: with a sink a
+// piece at a time. The line groups' columns lie in group order, field after field.
+void write_log_text(TextBuffer& text, std::uint64_t size, const std::vector<std::unique_ptr<ColumnSource>>& columns,
+                    const LogGroups& groups, std::uint64_t lines, bool crlf, bool final_newline) {
+  const std::uint64_t range = range_rows(lines, size);
+  std::vector<DecodedColumn> cells(columns.size());
+  std::vector<std::uint64_t> group_lines(groups.field_counts.size());
+  for (std::uint64_t done = 0; done < lines;) {
+    const std::uint64_t count = std::min(range, lines - done);
+    std::fill(group_lines.begin(), group_lines.end(), 0);
+    if (groups.group_of_line.empty()) {
+      group_lines[0] = count;
+    } else {
+      for (std::uint64_t i = done; i < done + count; ++i) ++group_lines[groups.group_of_line[i]];
+    }
+    for (std::size_t k = 0; k < group_lines.size(); ++k) {
+      for (std::uint64_t j = 0; j < groups.field_counts[k]; ++j) {
+        const std::size_t c = groups.first_column[k] + j;
+        cells[c].clear_cells();
+        columns[c]->read(group_lines[k], cells[c]);
+      }
+    }
+    if (done > 0) text.hand_on_whole_pieces();
+    write_log_lines(text, cells, groups, group_lines, done, count, crlf);
+    done += count;
+  }
   if (final_newline) text.append(crlf ? "\r\n" : "\n");
 }
 
@@ -387,66 +494,35 @@ ByteBuffer decode_log(std::string_view payload, std::uint64_t limit, OutputSink*
   const std::uint64_t n = cursor_read_varint_u64(in);
   const std::uint64_t g = cursor_read_varint_u64(in);
   if (n > kMaxLogFieldCount || g == 0 || g > lines || g > n + 1) throw Error(kInvalidLogGroups);
-  std::vector<std::uint64_t> field_counts;
+  LogGroups groups;
   std::array<bool, kMaxLogGroups + 1> seen{};
   for (std::uint64_t k = 0; k < g; ++k) {
     const std::uint64_t f = cursor_read_varint_u64(in);
     if (f == 0 || f > n + 1 || seen[f]) throw Error(kInvalidLogGroup);
     seen[f] = true;
-    field_counts.push_back(f);
+    groups.first_column.push_back(k == 0 ? 0 : groups.first_column.back() + groups.field_counts.back());
+    groups.field_counts.push_back(f);
   }
 
   MagnitudeBudget budget(limit);
   std::vector<std::uint64_t> sizes(g, 0);
-  std::vector<std::uint8_t> group_of_line;  // empty: every line is in group 0
   if (g == 1) {
     sizes[0] = lines;
   } else {
-    group_of_line = read_group_numbers(in, lines, g, sizes, budget);
+    groups.group_of_line = read_group_numbers(in, lines, g, sizes, budget);
   }
   // Every line but the last ends with a line ending, and a line of F fields holds F - 1 spaces.
   std::uint64_t total = lines - 1;
   for (std::uint64_t k = 0; k < g; ++k) {
     if (sizes[k] == 0) throw Error(kInvalidLogGroups);
-    total = saturating_add(total, saturating_mul(field_counts[k] - 1, sizes[k]));
+    total = saturating_add(total, saturating_mul(groups.field_counts[k] - 1, sizes[k]));
   }
   if (total > limit) throw Error(kInvalidLogGroups);
 
-  // Each column may use only the room the others left, so together they never hold more than
-  // the limit. Their tokens are counted as they arrive (see add_column_tokens).
-  std::vector<DecodedColumn> columns;
   LogTokenCount tokens;
-  for (std::uint64_t k = 0; k < g; ++k) {
-    const std::uint64_t f = field_counts[k];
-    for (std::uint64_t j = 0; j < f; ++j) {
-      const std::uint8_t kind = cursor_take_byte(in);
-      if (kind > kColumnKindMask) throw Error(kInvalidLogColumnKind);
-      DecodedColumn column = decode_table_column(in, kind, sizes[k], limit, limit - total, budget);
-      const bool last_field = j == n && f == n + 1;
-      std::vector<std::uint64_t> uses;  // of a dictionary's entries
-      if (column.entry_count() == 0) {
-        // The cells lie back to back: one look at all of them.
-        if (find_log_field_separator(column.all_bytes(), last_field)) throw Error(kInvalidLogField);
-      } else {
-        // A dictionary's entries need not all be chosen: only the chosen ones count, once each.
-        uses = column.entry_uses();
-        for (std::uint64_t e = 0; e < uses.size(); ++e) {
-          if (uses[e] != 0 && find_log_field_separator(column.entry(e), last_field)) throw Error(kInvalidLogField);
-        }
-      }
-      total = saturating_add(total, column.total_bytes());
-      if (total > limit) throw output_limit_error();
-      if (column.entry_count() == 0) {
-        add_column_tokens(column, kind, tokens);
-      } else {
-        add_entry_tokens(column, uses, tokens);
-      }
-      columns.push_back(std::move(column));
-    }
-  }
+  const std::vector<std::unique_ptr<ColumnSource>> columns =
+      open_log_columns(in, groups, sizes, n, limit, total, budget, tokens);
   if (!in.at_end()) throw Error(kTrailingLogData);
-  // The columns own their cells: the body need not stay beside them and the text.
-  body = ByteBuffer();
 
   // The exact size of the text: the fields and spaces weighed so far, the LF of a final line
   // ending, and a CR before every LF of a CR LF log.
@@ -456,7 +532,7 @@ ByteBuffer decode_log(std::string_view payload, std::uint64_t limit, OutputSink*
 
   // Every byte of the text has been weighed: size is its exact length, within the limit.
   const auto write_text = [&](TextBuffer& text) {
-    write_log_text(text, size, columns, field_counts, group_of_line, lines, crlf, final_newline);
+    write_log_text(text, size, columns, groups, lines, crlf, final_newline);
   };
   const auto reads_as_written = [&](const TextBuffer& text) {
     return final_newline || text.size() == 0 || text.data()[text.size() - 1] != '\n';
@@ -472,6 +548,7 @@ ByteBuffer decode_log(std::string_view payload, std::uint64_t limit, OutputSink*
       return streamed.finish();
     }
     sink->restart();
+    for (const auto& column : columns) column->rewind();
   }
   TextBuffer text(limit, size, nullptr);
   write_text(text);

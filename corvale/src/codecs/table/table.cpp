@@ -3,9 +3,12 @@
 #include <algorithm>
 #include <cstring>
 #include <limits>
+#include <memory>
+#include <string>
 #include <utility>
 #include <vector>
 
+#include "codecs/columns/column_source.h"
 #include "codecs/columns/table_column.h"
 #include "codecs/table/table_recognition.h"
 #include "core/error.h"
@@ -63,45 +66,118 @@ class QuotedRows {
   std::uint64_t row_ = 0;
 };
 
-// Writes the quoted rows' cells back as they were written: in quotes, every quote doubled. The
-// quotes are weighed against room before anything is copied; returns the bytes they add.
-std::uint64_t quote_selected_csv_fields(DecodedColumn& column, QuotedRows quoted, std::uint64_t room) {
+// One column of a table between its ranges: its cells, which rows are quoted, and what the
+// verdict needs to know of its bytes.
+struct TableColumn {
+  std::unique_ptr<ColumnSource> source;
+  bool all_quoted = false;
+  PositionList listed;  // the quoted rows, unless all are
+  std::uint8_t held = 0;  // a bit for each byte of kVerdictBytes its restored cells hold
+  std::string first_cell;  // kept when the cells were read for their bytes
+
+  QuotedRows quoted() const { return QuotedRows(all_quoted, listed); }
+  bool holds(std::size_t byte) const { return (held >> byte) & 1; }
+};
+
+// The bytes whose presence decides whether the restored text is read again: the quote, CR and
+// the separators.
+constexpr std::string_view kVerdictBytes = "\"\r,;\t|";
+constexpr std::size_t kQuoteByte = 0;
+constexpr std::size_t kCrByte = 1;
+// A cell holding none of these needs no look: no quoting check, no byte for the verdict.
+constexpr std::string_view kLookedAtBytes = "\"\r\n,;\t|";
+
+// Reads a column's cells a range at a time before any text is made: every cell that is not
+// quoted must need no quotes, the quotes of the quoted ones are counted (the bytes they add are
+// returned) and the bytes of kVerdictBytes they hold are noted. A fault in any cell is found
+// before the quotes are weighed against the room, as when the column was read whole.
+std::uint64_t look_at_cells(TableColumn& column, char separator, DecodedColumn& cells) {
+  ColumnSource& source = *column.source;
+  QuotedRows quoted = column.quoted();
+  const bool any_quoted = quoted.any();
+  const std::uint64_t range = range_rows(source.size(), source.total_bytes());
   std::uint64_t extra = 0;
-  {
-    QuotedRows rows = quoted;
-    DecodedColumn::Reader reader = column.reader();
-    for (std::uint64_t r = 0; r < column.size(); ++r) {
+  cells.clear();
+  for (std::uint64_t done = 0; done < source.size();) {
+    const std::uint64_t count = std::min(range, source.size() - done);
+    cells.clear_cells();
+    source.read(count, cells);
+    if (done == 0) column.first_cell = cells.reader().next();
+    done += count;
+    const std::string_view bytes = cells.all_bytes();
+    for (std::size_t i = 0; i < kVerdictBytes.size(); ++i) {
+      if (std::memchr(bytes.data(), kVerdictBytes[i], bytes.size()) != nullptr) column.held |= 1 << i;
+    }
+    // A range of which no byte needs quotes, the usual one, is cleared without going through its
+    // cells.
+    if (!any_quoted && !holds_byte_needing_quotes(bytes, separator)) continue;
+    DecodedColumn::Reader reader = cells.reader();
+    for (std::uint64_t r = 0; r < count; ++r) {
       const std::string_view cell = reader.next();
-      if (!rows.next()) continue;
-      extra = saturating_add(extra, 2 + count_quotes(cell));
-      if (extra > room) throw output_limit_error();
+      if (quoted.next()) {
+        extra = saturating_add(extra, 2 + count_quotes(cell));
+      } else if (unquoted_cell_needs_quotes(cell, separator)) {
+        throw Error(kInvalidFieldBytes);
+      }
     }
   }
-  DecodedColumn requoted;
-  DecodedColumn::Reader reader = column.reader();
-  for (std::uint64_t r = 0; r < column.size(); ++r) {
+  if (any_quoted) column.held |= 1 << kQuoteByte;
+  source.rewind();
+  return extra;
+}
+
+// Writes a range's cells as they were written into quoted: the quoted rows' in quotes, every
+// quote doubled.
+void quote_cells(const DecodedColumn& cells, QuotedRows& rows, DecodedColumn& quoted) {
+  quoted.clear_cells();
+  DecodedColumn::Reader reader = cells.reader();
+  for (std::uint64_t r = 0; r < cells.size(); ++r) {
     const std::string_view cell = reader.next();
-    if (!quoted.next()) {
-      requoted.append(cell);
+    if (!rows.next()) {
+      quoted.append(cell);
       continue;
     }
-    const std::size_t start = requoted.byte_size();
-    char* p = requoted.grow(2 + cell.size() + count_quotes(cell));
+    const std::size_t start = quoted.byte_size();
+    char* p = quoted.grow(2 + cell.size() + count_quotes(cell));
     *p++ = '"';
     for (char c : cell) {
       *p++ = c;
       if (c == '"') *p++ = '"';
     }
     *p = '"';
-    requoted.close_cell(start);
+    quoted.close_cell(start);
   }
-  column = std::move(requoted);
-  return extra;
 }
 
 // What the columns alone tell of the restored text: a table, not one, or ask is_table of the
 // whole text.
 enum class TableVerdict { Table, NotATable, ReadTheText };
+
+// Whether a column is usable, read as the classifier of is_table reads it: its cells after the
+// first record, with and without that first one (the header's field, or its first cell).
+bool column_is_usable(ColumnSource& source, std::string_view header_field, bool has_header, DecodedColumn& cells) {
+  ColumnClassifier classifier;
+  std::string first(header_field);
+  const std::uint64_t range = range_rows(source.size(), source.total_bytes());
+  cells.clear();
+  for (std::uint64_t done = 0; done < source.size();) {
+    const std::uint64_t count = std::min(range, source.size() - done);
+    cells.clear_cells();
+    source.read(count, cells);
+    DecodedColumn::Reader reader = cells.reader();
+    for (std::uint64_t r = 0; r < count; ++r) {
+      const std::string_view cell = reader.next();
+      if (done + r == 0 && !has_header) {
+        first = cell;
+      } else {
+        classifier.add(cell);
+      }
+    }
+    done += count;
+  }
+  source.rewind();
+  return classifier.result() != ColumnClass::Unusable || classifier.result_with_first(first) != ColumnClass::Unusable;
+}
 
 // Whether the restored text is a table, as is_table would answer, told from the columns so that
 // the text can go out before it is whole. With no quote and no CR in any cell or the header,
@@ -116,80 +192,84 @@ enum class TableVerdict { Table, NotATable, ReadTheText };
 // ('-', digits, a point before further digits, an exponent marker before digits), which keeps
 // the class numeric, and such a column has at least one value. So it is usable under a header,
 // and without one whenever a record after the first holds a value.
-TableVerdict restored_table_verdict(bool has_header, std::string_view header, const std::vector<DecodedColumn>& columns,
-                                    const std::vector<ColumnKind>& kinds, char separator) {
-  auto anywhere = [&](char c) {
-    if (std::memchr(header.data(), c, header.size()) != nullptr) return true;
-    for (const DecodedColumn& column : columns) {
-      const std::string_view bytes = column.all_bytes();
-      if (std::memchr(bytes.data(), c, bytes.size()) != nullptr) return true;
-    }
-    return false;
+TableVerdict restored_table_verdict(bool has_header, std::string_view header, std::vector<TableColumn>& columns,
+                                    char separator) {
+  auto anywhere = [&](std::size_t byte) {
+    if (std::memchr(header.data(), kVerdictBytes[byte], header.size()) != nullptr) return true;
+    return std::any_of(columns.begin(), columns.end(), [byte](const TableColumn& column) { return column.holds(byte); });
   };
   auto in_first_line = [&](char c) {
     if (has_header) return static_cast<std::size_t>(std::count(header.begin(), header.end(), c));
     std::size_t n = 0;
-    for (const DecodedColumn& column : columns) {
-      const std::string_view cell = column.reader().next();
-      n += static_cast<std::size_t>(std::count(cell.begin(), cell.end(), c));
+    for (const TableColumn& column : columns) {
+      n += static_cast<std::size_t>(std::count(column.first_cell.begin(), column.first_cell.end(), c));
     }
     return n;
   };
-  if (anywhere('"') || anywhere('\r')) return TableVerdict::ReadTheText;
-  for (char other : {',', ';', '\t', '|'}) {
-    if (other != separator && anywhere(other) && in_first_line(other) >= columns.size() - 1) {
+  if (anywhere(kQuoteByte) || anywhere(kCrByte)) return TableVerdict::ReadTheText;
+  for (std::size_t byte = kCrByte + 1; byte < kVerdictBytes.size(); ++byte) {
+    const char other = kVerdictBytes[byte];
+    if (other != separator && anywhere(byte) && in_first_line(other) >= columns.size() - 1) {
       return TableVerdict::ReadTheText;
     }
   }
 
-  for (std::size_t c = 0; c < columns.size(); ++c) {
-    if (kinds[c] != kColumnNumeric) continue;
-    const std::uint64_t values = columns[c].size() - columns[c].empty_cells();
-    if (has_header || values > (columns[c].reader().next().empty() ? 0 : 1)) return TableVerdict::Table;
+  for (const TableColumn& column : columns) {
+    const ColumnSource& source = *column.source;
+    if (!source.is_numeric()) continue;
+    const std::uint64_t values = source.size() - source.empty_cells();
+    if (has_header || values > (source.first_cell_empty() ? 0 : 1)) return TableVerdict::Table;
   }
 
+  DecodedColumn cells;
   std::size_t field_start = 0;  // of this column's field in the header
-  for (const DecodedColumn& column : columns) {
-    DecodedColumn::Reader reader = column.reader();
-    std::string_view first;
+  for (TableColumn& column : columns) {
+    std::string_view field;
     if (has_header) {
       const std::size_t end = std::min(header.find(separator, field_start), header.size());
-      first = header.substr(field_start, end - field_start);
+      field = header.substr(field_start, end - field_start);
       field_start = end + 1;
-    } else {
-      first = reader.next();
     }
-    ColumnClassifier classifier;
-    for (std::uint64_t r = has_header ? 0 : 1; r < column.size(); ++r) classifier.add(reader.next());
-    if (classifier.result() != ColumnClass::Unusable || classifier.result_with_first(first) != ColumnClass::Unusable) {
-      return TableVerdict::Table;
-    }
+    if (column_is_usable(*column.source, field, has_header, cells)) return TableVerdict::Table;
   }
   return TableVerdict::NotATable;
 }
 
-// The decoded table's text of size bytes, row after row, into text: with a sink a piece at a
-// time.
-void write_table_text(TextBuffer& text, std::uint64_t size, bool has_header, std::string_view header,
-                      const std::vector<DecodedColumn>& columns, std::uint64_t rows, char separator, bool crlf,
-                      bool final_line_ending) {
-  text.append(header);
-  // A row needs no more room than the cell bounds of the columns give.
-  std::uint64_t row_bound = (crlf ? 2 : 1) + columns.size() - 1;
-  for (const DecodedColumn& column : columns) row_bound = saturating_add(row_bound, column.cell_bound());
+// The shape of a table's text around its cells.
+struct TableLayout {
+  bool has_header;
+  char separator;
+  bool crlf;
+  bool final_line_ending;
+  std::uint64_t ending_size() const { return crlf ? 2 : 1; }
+};
+
+// Writes count rows of shown (one range of each column) into text, first_row telling whether
+// they include the text's first line.
+void write_table_rows(TextBuffer& text, const std::vector<const DecodedColumn*>& shown, std::uint64_t count,
+                      bool first_row, const TableLayout& layout) {
+  // The range's exact size, and no more room a row than the cell bounds of the columns give.
+  const std::uint64_t endings = count - (first_row && !layout.has_header ? 1 : 0);
+  std::uint64_t size = count * (shown.size() - 1) + endings * layout.ending_size();
+  std::uint64_t row_bound = layout.ending_size() + shown.size() - 1;
   std::vector<DecodedColumn::Reader> readers;
-  readers.reserve(columns.size());
-  for (const DecodedColumn& column : columns) readers.push_back(column.reader());
+  readers.reserve(shown.size());
+  for (const DecodedColumn* column : shown) {
+    size += column->total_bytes();
+    row_bound = saturating_add(row_bound, column->cell_bound());
+    readers.push_back(column->reader());
+  }
   // Held apart from the vector: a byte written could otherwise be its end, as far as the
   // compiler knows, which would then be read again after every cell.
   DecodedColumn::Reader* const first = readers.data();
   DecodedColumn::Reader* const last = first + readers.size();
-  const std::uint64_t ending_size = crlf ? 2 : 1;
-  RecordWriter records(text, size - header.size() - (final_line_ending ? ending_size : 0), row_bound);
+  const char separator = layout.separator;
+  const bool crlf = layout.crlf;
+  RecordWriter records(text, size, row_bound);
   char* p = records.start();
-  for (std::uint64_t r = 0; r < rows; ++r) {
+  for (std::uint64_t r = 0; r < count; ++r) {
     if (p > records.stop()) p = records.next_piece(p);
-    if (has_header || r > 0) {
+    if (r > 0 || !first_row || layout.has_header) {
       if (crlf) *p++ = '\r';
       *p++ = '\n';
     }
@@ -200,7 +280,34 @@ void write_table_text(TextBuffer& text, std::uint64_t size, bool has_header, std
     }
   }
   records.finish(p);
-  if (final_line_ending) text.append(crlf ? "\r\n" : "\n");
+}
+
+// The decoded table's text of size bytes, a range of rows after another, into text: with a sink
+// a piece at a time.
+void write_table_text(TextBuffer& text, std::uint64_t size, std::string_view header, std::vector<TableColumn>& columns,
+                      std::uint64_t rows, const TableLayout& layout) {
+  text.append(header);
+  const std::uint64_t range = range_rows(rows, size);
+  std::vector<DecodedColumn> cells(columns.size());
+  std::vector<DecodedColumn> quoted(columns.size());
+  std::vector<QuotedRows> quoted_rows;
+  std::vector<const DecodedColumn*> shown;
+  for (std::size_t c = 0; c < columns.size(); ++c) {
+    quoted_rows.push_back(columns[c].quoted());
+    shown.push_back(quoted_rows.back().any() ? &quoted[c] : &cells[c]);
+  }
+  for (std::uint64_t done = 0; done < rows;) {
+    const std::uint64_t count = std::min(range, rows - done);
+    for (std::size_t c = 0; c < columns.size(); ++c) {
+      cells[c].clear_cells();
+      columns[c].source->read(count, cells[c]);
+      if (quoted_rows[c].any()) quote_cells(cells[c], quoted_rows[c], quoted[c]);
+    }
+    if (done > 0) text.hand_on_whole_pieces();
+    write_table_rows(text, shown, count, done == 0, layout);
+    done += count;
+  }
+  if (layout.final_line_ending) text.append(layout.crlf ? "\r\n" : "\n");
 }
 
 }  // namespace
@@ -304,55 +411,38 @@ ByteBuffer decode_table(std::string_view payload, std::uint64_t limit, OutputSin
 
   // Scaled values, their differences and bases can be far longer than what they print as.
   MagnitudeBudget budget(limit);
-  std::vector<DecodedColumn> decoded;
-  std::vector<ColumnKind> kinds;
-  decoded.reserve(columns);
-  kinds.reserve(columns);
-  PositionList listed;
-  for (std::uint64_t c = 0; c < columns; ++c) {
+  std::vector<TableColumn> decoded(columns);
+  DecodedColumn cells;  // one range of a column's cells
+  for (TableColumn& column : decoded) {
     const std::uint8_t kind = cursor_take_byte(in);
     if ((kind & kColumnQuotingMask) == kColumnQuotingMask) throw Error(kInvalidColumnKind);
-    listed.clear();
     if (kind & kColumnQuotedRows) {
-      listed = read_position_list(in, rows);
-      if (listed.empty()) throw Error(kInvalidQuotedPositions);
+      column.listed = read_position_list(in, rows);
+      if (column.listed.empty()) throw Error(kInvalidQuotedPositions);
     }
-    const QuotedRows quoted((kind & kColumnAllQuoted) != 0, listed);
-    DecodedColumn column = decode_table_column(in, kind & kColumnKindMask, rows, limit, limit - total, budget);
-    total += column.total_bytes();
-
-    // A column of which no byte needs quotes, the usual one, is cleared without going through
-    // its cells.
-    if (quoted.any() || holds_byte_needing_quotes(column.all_bytes(), separator)) {
-      QuotedRows rows_quoted = quoted;
-      DecodedColumn::Reader reader = column.reader();
-      for (std::uint64_t r = 0; r < rows; ++r) {
-        const std::string_view cell = reader.next();
-        if (!rows_quoted.next() && unquoted_cell_needs_quotes(cell, separator)) throw Error(kInvalidFieldBytes);
-      }
+    column.all_quoted = (kind & kColumnAllQuoted) != 0;
+    column.source = open_table_column(in, kind & kColumnKindMask, rows, limit, limit - total, budget);
+    total += column.source->total_bytes();
+    if (column.quoted().any() || column.source->may_hold(kLookedAtBytes)) {
+      const std::uint64_t extra = look_at_cells(column, separator, cells);
+      if (extra > limit - total) throw output_limit_error();
+      total += extra;
     }
-    if (quoted.any()) total += quote_selected_csv_fields(column, quoted, limit - total);
-    decoded.push_back(std::move(column));
-    kinds.push_back(kind & kColumnKindMask);
   }
   if (!in.at_end()) throw Error(kTrailingTableData);
-  // Every cell has been copied out of the body: the text is assembled without it.
-  body = ByteBuffer();
+  cells = DecodedColumn();
 
   // Every piece has been weighed: total is the exact size of the text, within the limit.
-  const bool crlf = (flags & kTableCrLf) != 0;
-  const auto write_text = [&](TextBuffer& text) {
-    write_table_text(text, total, has_header, header, decoded, rows, separator, crlf, (flags & kTableFinalLineEnding) != 0);
-  };
-  const TableVerdict verdict = restored_table_verdict(has_header, header, decoded, kinds, separator);
+  const TableLayout layout{has_header, separator, (flags & kTableCrLf) != 0, (flags & kTableFinalLineEnding) != 0};
+  const TableVerdict verdict = restored_table_verdict(has_header, header, decoded, separator);
   if (verdict == TableVerdict::NotATable) throw Error(kNotATable);
   if (verdict == TableVerdict::Table && sink != nullptr) {
     TextBuffer streamed(limit, total, sink);
-    write_text(streamed);
+    write_table_text(streamed, total, header, decoded, rows, layout);
     return streamed.finish();
   }
   TextBuffer text(limit, total, nullptr);
-  write_text(text);
+  write_table_text(text, total, header, decoded, rows, layout);
   ByteBuffer out = text.finish();
   if (verdict == TableVerdict::ReadTheText && !is_table(out)) throw Error(kNotATable);
   return deliver_whole(std::move(out), sink);

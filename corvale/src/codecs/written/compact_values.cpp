@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "codecs/numbers/number_column.h"
 #include "codecs/written/decimal_scale.h"
 #include "core/magnitude.h"
 
@@ -136,6 +137,15 @@ std::uint64_t undo_word_decimal_scale(CompactValues& values, std::size_t i, std:
   const std::uint64_t f = undo_decimal_scale(magnitude, s, x, relative);
   values.shrink_word(i, static_cast<std::int64_t>(v < 0 ? 0 - magnitude : magnitude));
   return f;
+}
+
+CompactValues read_compact_number_column(ByteCursor& cursor, std::uint64_t count, std::uint64_t dropped,
+                                         MagnitudeBudget& budget) {
+  NumberColumnReader reader(cursor, count, budget);
+  CompactValues values;
+  IntegerList piece(Signedness::Signed);
+  while (reader.next(piece)) values.append(piece, &budget, dropped);
+  return values;
 }
 
 }  // namespace corvale

@@ -15,6 +15,7 @@
 #include "core/byte_buffer.h"
 #include "core/integer_list.h"
 #include "core/magnitude_budget.h"
+#include "core/varint.h"
 
 namespace corvale {
 
@@ -150,5 +151,10 @@ inline std::uint64_t undo_decimal_scale(CompactValues& values, std::size_t i, st
   return undo_word_decimal_scale(values, i, s, x, relative);
 }
 
+// A number column's values taken piece by piece into as few bytes as they need: a column of small
+// numbers then holds a byte or two a value while it is read, not a full word. Each is printed
+// less at most dropped digits.
+CompactValues read_compact_number_column(ByteCursor& cursor, std::uint64_t count, std::uint64_t dropped,
+                                         MagnitudeBudget& budget);
 
 }  // namespace corvale

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "codecs/columns/column_source.h"
 #include "codecs/numbers/number_column.h"
 #include "core/varint.h"
 #include "core/zlib.h"
@@ -350,6 +351,59 @@ TEST(TableColumn, LongColumnsWidenAsTheirValuesGrow) {
     const std::string candidate = c == ColumnClass::Numeric ? encode_numeric_candidate(cells)
                                                             : encode_template_candidate(cells, false);
     EXPECT_EQ(decode_column(candidate, cells.size()), *texts);
+  }
+}
+
+// The cells of an encoded column (kind byte first) read count at a time from one source, twice:
+// after a rewind the source starts again from the first cell.
+std::vector<std::string> read_in_ranges(const std::string& encoded, std::uint64_t rows, std::uint64_t count) {
+  ByteCursor cursor{encoded, 1};
+  MagnitudeBudget budget(1 << 20);
+  const std::unique_ptr<ColumnSource> source =
+      open_table_column(cursor, static_cast<std::uint8_t>(encoded[0]), rows, 1 << 20, 1 << 20, budget);
+  EXPECT_TRUE(cursor.at_end());
+  std::vector<std::string> first_pass;
+  DecodedColumn cells;
+  for (int pass = 0; pass < 2; ++pass) {
+    std::vector<std::string> out;
+    std::uint64_t total = 0;
+    for (std::uint64_t done = 0; done < rows; done += count) {
+      cells.clear_cells();
+      source->read(std::min(count, rows - done), cells);
+      total += cells.total_bytes();
+      for (std::string& cell : read_all(cells)) out.push_back(std::move(cell));
+    }
+    EXPECT_EQ(total, source->total_bytes());
+    if (pass == 0) first_pass = out;
+    EXPECT_EQ(out, first_pass);
+    source->rewind();
+  }
+  return first_pass;
+}
+
+TEST(ColumnSource, EveryKindReadInRangesGivesTheCellsOfTheWholeColumn) {
+  // Rows where a range may end: on an empty cell, a minus zero, an exponent, a big value, a
+  // slot's change of text.
+  std::vector<std::string> numbers, templates, slotted, texts;
+  for (int i = 0; i < 700; ++i) {
+    const std::string n = std::to_string(i * 37 % 1009);
+    numbers.push_back(i % 11 == 0 ? "" : i % 13 == 0 ? "-0" : i % 17 == 0 ? n + "e-0" + n : i == 333 ? "-" + std::string(30, '8') : i % 3 == 0 ? "0" + n + ".5" : n);
+    templates.push_back(i % 19 == 0 ? "" : "id-" + n + ":" + (i == 401 ? std::string(40, '7') : "00" + std::to_string(i % 7)) + "s");
+    slotted.push_back(std::string(i % 5 == 0 ? "ab" : "cde") + n + (i % 3 == 0 ? "/" : "+") + std::to_string(i));
+    texts.push_back(i % 23 == 0 ? "" : "t\"," + std::string(static_cast<std::size_t>(i % 4), 'q'));
+  }
+  const auto views = [](const std::vector<std::string>& cells) { return std::vector<std::string_view>(cells.begin(), cells.end()); };
+  const std::pair<std::string, std::vector<std::string>> columns[] = {
+      {encode_numeric_candidate(views(numbers)), numbers},
+      {encode_template_candidate(views(templates), false), templates},
+      {encode_template_candidate(views(slotted), true), slotted},
+      {encode_dictionary_candidate(views(texts)), texts},
+      {encode_raw_candidate(views(texts)), texts},
+  };
+  for (const auto& [encoded, cells] : columns) {
+    SCOPED_TRACE(static_cast<int>(encoded[0]));
+    ASSERT_EQ(decode_column(encoded, cells.size()), cells);
+    for (std::uint64_t count : {1, 2, 64, 699, 700}) EXPECT_EQ(read_in_ranges(encoded, cells.size(), count), cells);
   }
 }
 

@@ -126,6 +126,16 @@ TEST(LogArchive, RestoresLogsByteForByteAndNeedsExactlyTheirSize) {
         }
         return t;
       }(),
+      // More lines than one range of lines, in two groups of fields, with a dictionary and a
+      // raw column across its ends.
+      [] {
+        std::string t;
+        for (int i = 0; i < 70000; ++i) {
+          t += std::to_string(i % 60) + " " + (i % 3 ? "GET /a/" + std::to_string(i % 11) + " 200" : "tick") +
+               (i % 7 == 0 ? " x" + std::to_string(i * 31 % 977) + "y" : i % 7 == 1 ? " q" : "") + "\n";
+        }
+        return t;
+      }(),
       // One field longer than a piece, among short ones.
       lines_of({"1 a", "2 b", "3 " + std::string(1500000, 'c'), "4 d", "5 e", "6 f", "7 g", "8 h"}, "\n", true),
   };

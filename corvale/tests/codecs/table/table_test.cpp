@@ -102,6 +102,16 @@ TEST(TableArchive, RestoresTablesByteForByteAndNeedsExactlyTheirSize) {
   all.push_back(long_table);
   // One cell longer than a piece, among short ones.
   all.push_back("a,b\n1,x\n2," + std::string(1500000, 'y') + "\n3,z\n");
+  // More rows than one range of rows, with quoted cells and a column of each kind across its
+  // ends.
+  std::string ranges = "n,when,kind,note\r\n";
+  for (int i = 0; i < 70000; ++i) {
+    ranges += (i % 9 == 0 ? "" : std::to_string(i * 7 % 1000) + "." + std::to_string(i % 10)) + ",2026-" +
+              std::to_string(1 + i % 12) + "-" + std::to_string(10 + i % 18) + "T" + std::to_string(i % 24) + "," +
+              (i % 3 == 0 ? "open" : i % 3 == 1 ? "shut" : "") + "," +
+              (i % 997 == 0 ? "\"a, \"\"quoted\"\" note\"" : "w" + std::to_string(i % 5 == 0 ? i : 0)) + "\r\n";
+  }
+  all.push_back(ranges);
   for (const std::string& text : all) {
     SCOPED_TRACE(testing::PrintToString(text.substr(0, 40)));
     const std::string payload = encode(text);

@@ -1,0 +1,51 @@
+#include "codecs/columns/decoded_column.h"
+
+#include <algorithm>
+
+namespace corvale {
+
+void DecodedColumn::make_room(std::size_t n) {
+  // Doubles, so that a column written a cell at a time moves its bytes a bounded number of times.
+  const std::size_t room = std::max({used_ + n, 2 * bytes_.size(), std::size_t{64}});
+  bytes_.resize(room);
+}
+
+void DecodedColumn::add_entry(std::string_view entry) {
+  entries_.emplace_back(used_, entry.size());
+  longest_entry_ = std::max<std::uint64_t>(longest_entry_, entry.size());
+  put(entry);
+}
+
+std::uint64_t DecodedColumn::cell_bound() const {
+  std::uint64_t longest = 0;
+  if (!entries_.empty()) return longest_entry_;
+  // Cells shorter than 128 bytes, the usual ones, are one varint byte each: the largest byte
+  // is the answer unless it is a varint's first of several.
+  const auto* begin = reinterpret_cast<const unsigned char*>(stream_.data());
+  const unsigned char largest = stream_.empty() ? 0 : *std::max_element(begin, begin + stream_.size());
+  if (largest < 0x80) return largest;
+  ByteCursor cursor{stream_};
+  while (!cursor.at_end()) longest = std::max(longest, cursor_read_varint_u64(cursor));
+  return longest;
+}
+
+std::uint64_t DecodedColumn::empty_cells() const {
+  if (entries_.empty()) {
+    // A length of 0 is the one varint with a zero byte: the others are canonical, their last
+    // byte not 0 and every other byte at least 0x80.
+    return static_cast<std::uint64_t>(std::count(stream_.begin(), stream_.end(), '\0'));
+  }
+  std::uint64_t n = 0;
+  Reader reader(*this);
+  for (std::uint64_t r = 0; r < count_; ++r) n += reader.next().empty();
+  return n;
+}
+
+std::vector<std::uint64_t> DecodedColumn::entry_uses() const {
+  std::vector<std::uint64_t> uses(entries_.size(), 0);
+  ByteCursor cursor{stream_};
+  for (std::uint64_t r = 0; r < count_; ++r) ++uses[cursor_read_short_varint_u64(cursor)];
+  return uses;
+}
+
+}  // namespace corvale
