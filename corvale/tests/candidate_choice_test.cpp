@@ -190,7 +190,7 @@ TEST(CandidateChoice, KeepsTheFirstStrictlySmallestAsAPlainMeasurementWould) {
 }
 
 // A candidate whose building makes a choice of its own, as a table's column would: the inner
-// choice runs on its worker alone, and both choose as on one thread.
+// choices share the installed threads with the outer one, and all choose as on one thread.
 class NestedCandidates final : public CandidateSource {
  public:
   explicit NestedCandidates(const CandidatePool& pool) : pool_(pool) {}
@@ -199,31 +199,82 @@ class NestedCandidates final : public CandidateSource {
   bool build(std::size_t, std::size_t i, std::string& bytes, std::uint8_t& method) const override {
     PickedCandidates inner(pool_, {i, i + 6, i + 12, i + 1}, i);
     const std::optional<ChosenCandidate> chosen = choose_candidate(inner, UINT64_MAX, true);
-    if (inner.builders() != std::set<std::thread::id>{std::this_thread::get_id()}) strayed_ = true;
+    {
+      const std::lock_guard<std::mutex> lock(mutex_);
+      const std::set<std::thread::id> builders = inner.builders();
+      threads_.insert(builders.begin(), builders.end());
+      threads_.insert(std::this_thread::get_id());
+    }
     bytes = chosen->bytes;
     method = static_cast<std::uint8_t>(i);
     return true;
   }
-  bool strayed() const { return strayed_; }
+  std::size_t threads() const {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    return threads_.size();
+  }
 
  private:
   const CandidatePool& pool_;
   bool started_ = false;
-  mutable std::atomic<bool> strayed_{false};
+  mutable std::mutex mutex_;
+  mutable std::set<std::thread::id> threads_;
 };
 
-TEST(CandidateChoice, AChoiceInsideACandidateOnWorkerThreadsRunsOnItsWorker) {
+TEST(CandidateChoice, ChoicesInsideCandidatesShareTheWorkerThreads) {
   std::mt19937_64 rng(5);
   const CandidatePool pool(rng);
   NestedCandidates alone(pool);
   const std::optional<ChosenCandidate> expected = choose_candidate(alone, UINT64_MAX, false);
-  const CandidateWorkers workers(4);
-  NestedCandidates nested(pool);
-  const std::optional<ChosenCandidate> chosen = choose_candidate(nested, UINT64_MAX, true);
-  EXPECT_FALSE(nested.strayed()) << "an inner choice took workers of its own";
-  ASSERT_TRUE(chosen && expected);
-  EXPECT_EQ(chosen->method, expected->method);
-  EXPECT_EQ(chosen->bytes, expected->bytes);
+  ASSERT_TRUE(expected);
+  for (int round = 0; round < 20; ++round) {
+    const CandidateWorkers workers(4);
+    NestedCandidates nested(pool);
+    const std::optional<ChosenCandidate> chosen = choose_candidate(nested, UINT64_MAX, true);
+    EXPECT_LE(nested.threads(), 4u) << "inner choices started threads of their own";
+    ASSERT_TRUE(chosen);
+    EXPECT_EQ(chosen->method, expected->method);
+    EXPECT_EQ(chosen->bytes, expected->bytes);
+  }
+}
+
+// Items of uneven work on the workers: every item is started, worked and kept once, starts and
+// keeps in order, and never more weight held at once than allowed.
+TEST(CandidateRoad, ItemsRunInOrderWithinTheirWeight) {
+  auto mix = [](std::size_t i) {
+    std::uint64_t x = i;
+    for (std::size_t k = 0; k < (i % 7) * 20000; ++k) x = x * 6364136223846793005u + 1442695040888963407u;
+    return x;
+  };
+  for (const unsigned threads : {1u, 3u, 8u}) {
+    const CandidateWorkers workers(threads);
+    constexpr std::size_t kItems = 200;
+    std::vector<std::uint64_t> made(kItems), kept;
+    std::size_t next_start = 0;
+    std::uint64_t held = 0, most_held = 0;
+    bool out_of_order = false;
+    OrderedWork items;
+    items.count = kItems;
+    items.weight = [](std::size_t i) -> std::uint64_t { return 1 + i % 5; };
+    items.most_weight = 9;
+    items.start = [&](std::size_t i) {
+      out_of_order |= i != next_start++;
+      held += items.weight(i);
+      most_held = std::max(most_held, held);
+    };
+    items.work = [&](std::size_t i) { made[i] = mix(i); };
+    items.keep = [&](std::size_t i) {
+      out_of_order |= i != kept.size();
+      kept.push_back(made[i]);
+      held -= items.weight(i);
+    };
+    run_in_order(items, true);
+    SCOPED_TRACE(threads);
+    EXPECT_FALSE(out_of_order);
+    EXPECT_LE(most_held, 9u);
+    ASSERT_EQ(kept.size(), kItems);
+    for (std::size_t i = 0; i < kItems; ++i) EXPECT_EQ(kept[i], mix(i)) << i;
+  }
 }
 
 // The workers build a variant of the list from a copy while the variant before it is still
