@@ -298,7 +298,7 @@ std::optional<std::string> encode_table_archive(std::string_view input) {
     }
   };
   work.weight = [&](std::size_t) { return column_weight; };
-  work.most_weight = input.size();
+  work.most_weight = 4 * input.size();
   run_in_order(work, rows * columns >= kParallelTableCells);
   std::vector<ColumnState>().swap(states);
   std::vector<std::string_view>().swap(spare);
