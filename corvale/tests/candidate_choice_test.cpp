@@ -68,6 +68,14 @@ class PickedCandidates final : public CandidateSource {
   }
   std::size_t batch_size() const override { return sizes_[opened_ - 1]; }
   std::size_t open_batches() const override { return open_batches_; }
+  std::uint64_t most_held_bytes() const override { return most_held_; }
+  // Allows the workers to hold only one built candidate at a time: once one build has returned
+  // (and the road knows how large they come), no build may start beside another.
+  void hold_one() { most_held_ = 1; }
+  bool crowded() const {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    return crowded_;
+  }
   void close_batch(std::size_t batch) override {
     const std::lock_guard<std::mutex> lock(mutex_);
     if (batch >= opened_ || state_[batch] != State::Open || unbuilt_[batch] != 0) misused_ = true;
@@ -78,6 +86,8 @@ class PickedCandidates final : public CandidateSource {
     {
       const std::lock_guard<std::mutex> lock(mutex_);
       builders_.insert(std::this_thread::get_id());
+      if (most_held_ == 1 && any_built_ && building_ > 0) crowded_ = true;
+      ++building_;
       if (batch >= opened_ || state_[batch] != State::Open || i >= sizes_[batch]) {
         misused_ = true;
         return false;
@@ -90,6 +100,8 @@ class PickedCandidates final : public CandidateSource {
       ~Built() {
         const std::lock_guard<std::mutex> lock(source.mutex_);
         --source.unbuilt_[batch];
+        --source.building_;
+        source.any_built_ = true;
       }
     } built{*this, batch};
     const std::size_t k = firsts_[batch] + i;
@@ -121,6 +133,10 @@ class PickedCandidates final : public CandidateSource {
   std::vector<std::size_t> picks_;
   std::size_t fail_at_;
   std::size_t open_batches_ = 1;
+  std::uint64_t most_held_ = UINT64_MAX;
+  mutable std::size_t building_ = 0;
+  mutable bool any_built_ = false;
+  mutable bool crowded_ = false;
   std::vector<std::size_t> sizes_;
   std::vector<std::size_t> firsts_;
   mutable std::mutex mutex_;
@@ -181,8 +197,10 @@ TEST(CandidateChoice, KeepsTheFirstStrictlySmallestAsAPlainMeasurementWould) {
     // Every other round the kept candidates are deflated beside the measurements as well: the
     // stream handed back is the winner's, however often the kept one changed.
     const bool deflate = round % 2 == 0;
+    if (round % 5 == 0) source.hold_one();
     const std::optional<ChosenCandidate> chosen = choose_candidate(source, cap, true, deflate);
     EXPECT_FALSE(source.misused());
+    EXPECT_FALSE(source.crowded()) << "more candidates held than allowed";
     EXPECT_TRUE(source.all_closed());
     ASSERT_EQ(chosen.has_value(), expected != none);
     if (chosen) {

@@ -110,6 +110,7 @@ struct RoadSlot {
   bool applies = false;
   std::optional<std::uint64_t> bound;  // the size it must not pass to win; none: unbounded
   std::optional<std::uint64_t> size;   // none: over its bound
+  std::uint64_t held = 0;              // the bytes its buffer is counted for
   // Deflating: the kept candidate of that index, held here while its level-9 stream is made.
   std::shared_ptr<const std::string> deflating;
   std::uint64_t deflating_index = 0;
@@ -186,15 +187,33 @@ std::optional<ChosenCandidate> choose_candidate_on_road(CandidateSource& source,
     slot.phase = RoadSlot::Phase::Measuring;
     return true;
   };
+  // The buffers of built candidates held at once: a slot is counted for the buffer it keeps,
+  // and while it builds for at least the largest candidate built so far.
+  const std::uint64_t most_held = source.most_held_bytes();
+  std::uint64_t largest = 0;
+  auto room_to_build = [&](const RoadSlot& slot) {
+    std::uint64_t held = best_bytes ? best_bytes->capacity() : 0;
+    bool others_busy = false;
+    for (const RoadSlot& other : slots) {
+      if (&other == &slot) continue;
+      held += other.held;
+      others_busy = others_busy || other.phase != RoadSlot::Phase::Idle;
+    }
+    return !others_busy || held + std::max(slot.held, largest) <= most_held;
+  };
   auto claim = [&](unsigned worker) {
     RoadSlot& slot = slots[worker];
     if (slot.phase == RoadSlot::Phase::Building) {
+      slot.held = slot.bytes.capacity();
+      largest = std::max(largest, slot.held);
       built(slot.batch);
       slot.phase = RoadSlot::Phase::Idle;
       if (start_measuring(slot)) return RoadStep::Work;
     } else if (slot.phase == RoadSlot::Phase::Measuring) {
       slot.phase = RoadSlot::Phase::Idle;
-      if (weigh(slot) && deflate) {
+      const bool kept = weigh(slot);
+      slot.held = slot.bytes.capacity();
+      if (kept && deflate) {
         slot.deflating = best_bytes;
         slot.deflating_index = best_index;
         slot.phase = RoadSlot::Phase::Deflating;
@@ -208,6 +227,8 @@ std::optional<ChosenCandidate> choose_candidate_on_road(CandidateSource& source,
     }
     for (;;) {
       if (in_batch && batch_next < batch_size) {
+        if (!room_to_build(slot)) return RoadStep::Wait;
+        slot.held = std::max(slot.held, largest);
         slot.batch = batch;
         slot.in_batch = batch_next++;
         slot.index = batch_first + slot.in_batch;
@@ -295,6 +316,14 @@ class DifferenceCandidates final : public CandidateSource {
   // Three variants at once keep eight workers building while holding at most two copies of the
   // list.
   std::size_t open_batches() const override { return 3; }
+
+  // Three bodies at their cap at once, about six times the text: room for the four to six
+  // candidates that keep eight workers busy on an ordinary list, while a list whose candidates
+  // are several times its text (wide values, byte planes) holds no more than that.
+  std::uint64_t most_held_bytes() const override {
+    const std::uint64_t cap = framing_.max_bytes;
+    return cap > std::numeric_limits<std::uint64_t>::max() / 3 ? cap : 3 * cap;
+  }
 
   void close_batch(std::size_t batch) override {
     closed_[batch] = true;

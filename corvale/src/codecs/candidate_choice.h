@@ -69,6 +69,9 @@ class CandidateSource {
   virtual std::size_t open_batches() const { return 1; }
   // Every build of the batch has returned and none will come: what it was built from may go.
   virtual void close_batch(std::size_t batch) { (void)batch; }
+  // How many bytes of built candidates workers may hold at once (the kept one included): a
+  // build that would pass it waits for one in progress, unless none is.
+  virtual std::uint64_t most_held_bytes() const { return std::numeric_limits<std::uint64_t>::max(); }
 };
 
 struct ChosenCandidate {
