@@ -69,8 +69,8 @@ class PickedCandidates final : public CandidateSource {
   std::size_t batch_size() const override { return sizes_[opened_ - 1]; }
   std::size_t open_batches() const override { return open_batches_; }
   std::uint64_t most_held_bytes() const override { return most_held_; }
-  // Allows the workers to hold only one built candidate at a time: once one build has returned
-  // (and the road knows how large they come), no build may start beside another.
+  // Allows the workers to hold only one built candidate at a time: once the road knows how large
+  // candidates come, no build may start beside another.
   void hold_one() { most_held_ = 1; }
   bool crowded() const {
     const std::lock_guard<std::mutex> lock(mutex_);
@@ -85,8 +85,10 @@ class PickedCandidates final : public CandidateSource {
   bool build(std::size_t batch, std::size_t i, std::string& bytes, std::uint8_t& method) const override {
     {
       const std::lock_guard<std::mutex> lock(mutex_);
-      builders_.insert(std::this_thread::get_id());
-      if (most_held_ == 1 && any_built_ && building_ > 0) crowded_ = true;
+      // A thread's second build comes after the road weighed its first: from then on the road
+      // knows how large candidates come.
+      sized_ = sized_ || !builders_.insert(std::this_thread::get_id()).second;
+      if (most_held_ == 1 && sized_ && building_ > 0) crowded_ = true;
       ++building_;
       if (batch >= opened_ || state_[batch] != State::Open || i >= sizes_[batch]) {
         misused_ = true;
@@ -101,7 +103,6 @@ class PickedCandidates final : public CandidateSource {
         const std::lock_guard<std::mutex> lock(source.mutex_);
         --source.unbuilt_[batch];
         --source.building_;
-        source.any_built_ = true;
       }
     } built{*this, batch};
     const std::size_t k = firsts_[batch] + i;
@@ -135,7 +136,7 @@ class PickedCandidates final : public CandidateSource {
   std::size_t open_batches_ = 1;
   std::uint64_t most_held_ = UINT64_MAX;
   mutable std::size_t building_ = 0;
-  mutable bool any_built_ = false;
+  mutable bool sized_ = false;
   mutable bool crowded_ = false;
   std::vector<std::size_t> sizes_;
   std::vector<std::size_t> firsts_;
