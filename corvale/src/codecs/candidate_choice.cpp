@@ -201,6 +201,17 @@ std::optional<ChosenCandidate> choose_candidate_on_road(CandidateSource& source,
     }
     return !others_busy || held + std::max(slot.held, largest) <= most_held;
   };
+  // A loop with nothing to build deflates the kept candidate, unless that is under way: the
+  // winner's stream is then often ready when the last measurement ends, and no build waits.
+  std::optional<std::uint64_t> deflating_best;
+  auto idle = [&](RoadSlot& slot, RoadStep otherwise) {
+    if (!deflate || !found || deflating_best == best_index) return otherwise;
+    deflating_best = best_index;
+    slot.deflating = best_bytes;
+    slot.deflating_index = best_index;
+    slot.phase = RoadSlot::Phase::Deflating;
+    return RoadStep::Work;
+  };
   auto claim = [&](unsigned worker) {
     RoadSlot& slot = slots[worker];
     if (slot.phase == RoadSlot::Phase::Building) {
@@ -211,14 +222,8 @@ std::optional<ChosenCandidate> choose_candidate_on_road(CandidateSource& source,
       if (start_measuring(slot)) return RoadStep::Work;
     } else if (slot.phase == RoadSlot::Phase::Measuring) {
       slot.phase = RoadSlot::Phase::Idle;
-      const bool kept = weigh(slot);
+      weigh(slot);
       slot.held = slot.bytes.capacity();
-      if (kept && deflate) {
-        slot.deflating = best_bytes;
-        slot.deflating_index = best_index;
-        slot.phase = RoadSlot::Phase::Deflating;
-        return RoadStep::Work;
-      }
     } else if (slot.phase == RoadSlot::Phase::Deflating) {
       if (slot.deflating_index == best_index) best_deflated = std::move(slot.deflated);
       slot.deflated = std::string();
@@ -227,7 +232,7 @@ std::optional<ChosenCandidate> choose_candidate_on_road(CandidateSource& source,
     }
     for (;;) {
       if (in_batch && batch_next < batch_size) {
-        if (!room_to_build(slot)) return RoadStep::Wait;
+        if (!room_to_build(slot)) return idle(slot, RoadStep::Wait);
         slot.held = std::max(slot.held, largest);
         slot.batch = batch;
         slot.in_batch = batch_next++;
@@ -235,15 +240,15 @@ std::optional<ChosenCandidate> choose_candidate_on_road(CandidateSource& source,
         slot.phase = RoadSlot::Phase::Building;
         return RoadStep::Work;
       }
-      if (exhausted) return RoadStep::Done;
-      if (open >= most_open) return RoadStep::Wait;
+      if (exhausted) return idle(slot, RoadStep::Done);
+      if (open >= most_open) return idle(slot, RoadStep::Wait);
       if (in_batch) {
         ++batch;
         batch_first += batch_size;
       }
       if (!source.next_batch()) {
         exhausted = true;
-        return RoadStep::Done;
+        return idle(slot, RoadStep::Done);
       }
       in_batch = true;
       batch_size = source.batch_size();

@@ -85,10 +85,10 @@ struct ChosenCandidate {
 // passing over those longer than max_bytes; none when no candidate was measured. With parallel
 // set and a road installed (candidate_road.h), candidates are built and measured on the road's
 // workers, and the same candidate is chosen: worth it only when candidates are large enough to
-// outweigh starting the workers. With deflate set as well, each candidate that becomes the kept
-// one is also deflated at level 9 by the worker that weighed it, beside the measurements still
-// running, so that the winner's stream is often ready when the choice ends. Throws the deflate
-// wrapper's error.
+// outweigh starting the workers. With deflate set as well, a worker with nothing left to build
+// deflates the kept candidate at level 9 beside the measurements still running, and again
+// whenever another takes its place, so that the winner's stream comes back with it. Throws the
+// deflate wrapper's error.
 std::optional<ChosenCandidate> choose_candidate(CandidateSource& source, std::uint64_t max_bytes, bool parallel,
                                                 bool deflate = false);
 
