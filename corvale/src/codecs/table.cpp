@@ -298,6 +298,8 @@ std::optional<std::string> encode_table_archive(std::string_view input) {
     }
   };
   work.weight = [&](std::size_t) { return column_weight; };
+  // Columns in progress hold at most about four times the text (or one column alone): on eight
+  // threads a table of a few long columns keeps two of them going, one of many short ones eight.
   work.most_weight = 4 * input.size();
   run_in_order(work, rows * columns >= kParallelTableCells);
   std::vector<ColumnState>().swap(states);
