@@ -110,6 +110,7 @@ Counts compress_road(const RunPlan& plan, ProgressReader reader) {
   reader.close();
   // One archive has no blocks to share among the threads: its measurements of candidate
   // encodings are shared instead.
+  if (plan.threads > 1) platform::hand_back_large_freed_blocks();
   install_parallel_candidate_choice(static_cast<unsigned>(plan.threads));
   const std::string archive = plan.compress(input);
   write_output_atomically(plan.output, archive);

@@ -65,6 +65,11 @@ void keep_freed_memory_for_reuse() noexcept;
 // in 4 KiB at a time before advise_large_block reaches it. For a restore on one thread, where
 // page faults are much of the time; the heap's peak may end up a few MiB higher.
 void back_heap_growth_with_large_pages() noexcept;
+// Asks the memory allocator to hand blocks of a megabyte or more back to the system as soon as
+// they are freed. Worker threads each allocate from a heap of their own, and a freed block kept
+// in one is of no use to the others: several threads building and dropping buffers of tens of
+// megabytes would otherwise hold the most each of them ever held.
+void hand_back_large_freed_blocks() noexcept;
 
 unsigned processor_count();  // as the system reports it; may be 0
 std::uint64_t process_id();

@@ -644,6 +644,7 @@ std::string encode_number_list_payload(IntegerLines lines) {
   DifferenceFraming framing;
   framing.tail = tail;
   framing.max_bytes = inner_body_limit(lines.text_length);
+  framing.deflate = true;
   std::optional<DifferenceEncoding> chosen = choose_difference_encoding(std::move(lines.values), framing);
   if (!chosen) throw std::logic_error("no number-list body fits under its own decoder's cap");
 
@@ -651,7 +652,7 @@ std::string encode_number_list_payload(IntegerLines lines) {
   payload.push_back(static_cast<char>(flags));
   write_varint_u64(n, payload);
   payload.push_back(static_cast<char>(chosen->method));
-  payload += deflate_compress_best(chosen->bytes);
+  payload += chosen->deflated ? *chosen->deflated : deflate_compress_best(chosen->bytes);
   return payload;
 }
 

@@ -100,7 +100,7 @@ constexpr std::size_t kParallelMinValues = 1 << 16;
 // One worker's candidate on the road: built in one work, weighed up at the next claim, measured
 // in the next work, weighed against the kept one at the claim after.
 struct RoadSlot {
-  enum class Phase { Idle, Building, Measuring };
+  enum class Phase { Idle, Building, Measuring, Deflating };
   Phase phase = Phase::Idle;
   std::size_t batch = 0;
   std::size_t in_batch = 0;
@@ -110,14 +110,24 @@ struct RoadSlot {
   bool applies = false;
   std::optional<std::uint64_t> bound;  // the size it must not pass to win; none: unbounded
   std::optional<std::uint64_t> size;   // none: over its bound
+  std::uint64_t held = 0;              // the bytes its buffer is counted for
+  // Deflating: the kept candidate of that index, held here while its level-9 stream is made.
+  std::shared_ptr<const std::string> deflating;
+  std::uint64_t deflating_index = 0;
+  std::string deflated;
 };
 
 std::optional<ChosenCandidate> choose_candidate_on_road(CandidateSource& source, std::uint64_t max_bytes,
-                                                        const CandidateRoad& road) {
+                                                        const CandidateRoad& road, bool deflate) {
   std::vector<RoadSlot> slots(road.workers);
-  std::optional<ChosenCandidate> best;
+  // The kept candidate's bytes are shared with a worker deflating them; otherwise its buffer and
+  // a slot's trade places, so that neither is copied.
+  bool found = false;
+  std::uint8_t best_method = 0;
+  std::shared_ptr<std::string> best_bytes;
   std::uint64_t best_size = 0;
   std::uint64_t best_index = 0;
+  std::optional<std::string> best_deflated;
   // What is known of the candidates built so far: at most so many bytes once measured, and before
   // that the most any data of its length can measure. A nearly incompressible candidate (an
   // entropy-coded body, often the smallest) bounds every other measurement as soon as it is built.
@@ -146,14 +156,21 @@ std::optional<ChosenCandidate> choose_candidate_on_road(CandidateSource& source,
   // Measurements end in any order, so the kept candidate is the smallest, the earliest of equals:
   // the one the calling thread alone would keep.
   auto weigh = [&](RoadSlot& slot) {
-    if (!slot.size) return;
-    if (best && (*slot.size > best_size || (*slot.size == best_size && slot.index > best_index))) return;
-    if (!best) best.emplace();
+    if (!slot.size) return false;
+    if (found && (*slot.size > best_size || (*slot.size == best_size && slot.index > best_index))) return false;
+    found = true;
     best_size = *slot.size;
     best_index = slot.index;
     known.push_back({best_size, best_index});
-    best->method = slot.method;
-    best->bytes.swap(slot.bytes);
+    best_method = slot.method;
+    best_deflated.reset();
+    if (best_bytes && best_bytes.use_count() == 1) {
+      best_bytes->swap(slot.bytes);
+    } else {
+      best_bytes = std::make_shared<std::string>(std::move(slot.bytes));
+      slot.bytes = std::string();
+    }
+    return true;
   };
   // A built candidate is measured only as far as it could still win: strictly smaller than any
   // other that comes earlier, at most as large as any that comes later.
@@ -170,33 +187,68 @@ std::optional<ChosenCandidate> choose_candidate_on_road(CandidateSource& source,
     slot.phase = RoadSlot::Phase::Measuring;
     return true;
   };
+  // The buffers of built candidates held at once: a slot is counted for the buffer it keeps,
+  // and while it builds for at least the largest candidate built so far.
+  const std::uint64_t most_held = source.most_held_bytes();
+  std::uint64_t largest = 0;
+  auto room_to_build = [&](const RoadSlot& slot) {
+    std::uint64_t held = best_bytes ? best_bytes->capacity() : 0;
+    bool others_busy = false;
+    for (const RoadSlot& other : slots) {
+      if (&other == &slot) continue;
+      held += other.held;
+      others_busy = others_busy || other.phase != RoadSlot::Phase::Idle;
+    }
+    return !others_busy || held + std::max(slot.held, largest) <= most_held;
+  };
+  // A loop with nothing to build deflates the kept candidate, unless that is under way: the
+  // winner's stream is then often ready when the last measurement ends, and no build waits.
+  std::optional<std::uint64_t> deflating_best;
+  auto idle = [&](RoadSlot& slot, RoadStep otherwise) {
+    if (!deflate || !found || deflating_best == best_index) return otherwise;
+    deflating_best = best_index;
+    slot.deflating = best_bytes;
+    slot.deflating_index = best_index;
+    slot.phase = RoadSlot::Phase::Deflating;
+    return RoadStep::Work;
+  };
   auto claim = [&](unsigned worker) {
     RoadSlot& slot = slots[worker];
     if (slot.phase == RoadSlot::Phase::Building) {
+      slot.held = slot.bytes.capacity();
+      largest = std::max(largest, slot.held);
       built(slot.batch);
       slot.phase = RoadSlot::Phase::Idle;
       if (start_measuring(slot)) return RoadStep::Work;
     } else if (slot.phase == RoadSlot::Phase::Measuring) {
+      slot.phase = RoadSlot::Phase::Idle;
       weigh(slot);
+      slot.held = slot.bytes.capacity();
+    } else if (slot.phase == RoadSlot::Phase::Deflating) {
+      if (slot.deflating_index == best_index) best_deflated = std::move(slot.deflated);
+      slot.deflated = std::string();
+      slot.deflating.reset();
       slot.phase = RoadSlot::Phase::Idle;
     }
     for (;;) {
       if (in_batch && batch_next < batch_size) {
+        if (!room_to_build(slot)) return idle(slot, RoadStep::Wait);
+        slot.held = std::max(slot.held, largest);
         slot.batch = batch;
         slot.in_batch = batch_next++;
         slot.index = batch_first + slot.in_batch;
         slot.phase = RoadSlot::Phase::Building;
         return RoadStep::Work;
       }
-      if (exhausted) return RoadStep::Done;
-      if (open >= most_open) return RoadStep::Wait;
+      if (exhausted) return idle(slot, RoadStep::Done);
+      if (open >= most_open) return idle(slot, RoadStep::Wait);
       if (in_batch) {
         ++batch;
         batch_first += batch_size;
       }
       if (!source.next_batch()) {
         exhausted = true;
-        return RoadStep::Done;
+        return idle(slot, RoadStep::Done);
       }
       in_batch = true;
       batch_size = source.batch_size();
@@ -210,6 +262,10 @@ std::optional<ChosenCandidate> choose_candidate_on_road(CandidateSource& source,
   };
   auto work = [&](unsigned worker) {
     RoadSlot& slot = slots[worker];
+    if (slot.phase == RoadSlot::Phase::Deflating) {
+      slot.deflated = deflate_compress_best(*slot.deflating);
+      return;
+    }
     if (slot.phase == RoadSlot::Phase::Building) {
       slot.bytes.clear();
       slot.applies = source.build(slot.batch, slot.in_batch, slot.bytes, slot.method);
@@ -219,7 +275,9 @@ std::optional<ChosenCandidate> choose_candidate_on_road(CandidateSource& source,
                            : std::optional<std::uint64_t>(deflate_compress_fast(slot.bytes));
   };
   road.run(road.workers, claim, work);
-  return best;
+  if (!found) return std::nullopt;
+  ChosenCandidate chosen{best_method, std::move(*best_bytes), std::move(best_deflated)};
+  return chosen;
 }
 
 // The candidates of choose_difference_encoding in their order: a batch for each variant, its
@@ -263,6 +321,14 @@ class DifferenceCandidates final : public CandidateSource {
   // Three variants at once keep eight workers building while holding at most two copies of the
   // list.
   std::size_t open_batches() const override { return 3; }
+
+  // Three bodies at their cap at once, about six times the text: room for the four to six
+  // candidates that keep eight workers busy on an ordinary list, while a list whose candidates
+  // are several times its text (wide values, byte planes) holds no more than that.
+  std::uint64_t most_held_bytes() const override {
+    const std::uint64_t cap = framing_.max_bytes;
+    return cap > std::numeric_limits<std::uint64_t>::max() / 3 ? cap : 3 * cap;
+  }
 
   void close_batch(std::size_t batch) override {
     closed_[batch] = true;
@@ -327,9 +393,12 @@ class DifferenceCandidates final : public CandidateSource {
 
 }  // namespace
 
-std::optional<ChosenCandidate> choose_candidate(CandidateSource& source, std::uint64_t max_bytes, bool parallel) {
+std::optional<ChosenCandidate> choose_candidate(CandidateSource& source, std::uint64_t max_bytes, bool parallel,
+                                                bool deflate) {
   const CandidateRoad& road = candidate_road();
-  if (parallel && road.run != nullptr && road.workers >= 2) return choose_candidate_on_road(source, max_bytes, road);
+  if (parallel && road.run != nullptr && road.workers >= 2) {
+    return choose_candidate_on_road(source, max_bytes, road, deflate);
+  }
   CandidateChoice choice(max_bytes);
   std::uint8_t method = 0;
   for (std::size_t batch = 0; source.next_batch(); ++batch) {
@@ -345,7 +414,7 @@ std::optional<ChosenCandidate> choose_candidate(CandidateSource& source, std::ui
 std::optional<DifferenceEncoding> choose_difference_encoding(IntegerList values, const DifferenceFraming& framing) {
   const bool parallel = values.size() >= kParallelMinValues;
   DifferenceCandidates candidates(std::move(values), framing);
-  return choose_candidate(candidates, framing.max_bytes, parallel);
+  return choose_candidate(candidates, framing.max_bytes, parallel, framing.deflate);
 }
 
 }  // namespace corvale

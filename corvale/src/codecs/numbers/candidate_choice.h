@@ -69,19 +69,28 @@ class CandidateSource {
   virtual std::size_t open_batches() const { return 1; }
   // Every build of the batch has returned and none will come: what it was built from may go.
   virtual void close_batch(std::size_t batch) { (void)batch; }
+  // How many bytes of built candidates workers may hold at once (the kept one included): a
+  // build that would pass it waits for one in progress, unless none is.
+  virtual std::uint64_t most_held_bytes() const { return std::numeric_limits<std::uint64_t>::max(); }
 };
 
 struct ChosenCandidate {
   std::uint8_t method;
   std::string bytes;
+  // deflate_compress_best(bytes), when it was made on the road's workers during the choice.
+  std::optional<std::string> deflated = std::nullopt;
 };
 
 // Draws every candidate from source and keeps the first strictly smallest after level-2 deflate,
 // passing over those longer than max_bytes; none when no candidate was measured. With parallel
 // set and a road installed (candidate_road.h), candidates are built and measured on the road's
 // workers, and the same candidate is chosen: worth it only when candidates are large enough to
-// outweigh starting the workers. Throws the deflate wrapper's error.
-std::optional<ChosenCandidate> choose_candidate(CandidateSource& source, std::uint64_t max_bytes, bool parallel);
+// outweigh starting the workers. With deflate set as well, a worker with nothing left to build
+// deflates the kept candidate at level 9 beside the measurements still running, and again
+// whenever another takes its place, so that the winner's stream comes back with it. Throws the
+// deflate wrapper's error.
+std::optional<ChosenCandidate> choose_candidate(CandidateSource& source, std::uint64_t max_bytes, bool parallel,
+                                                bool deflate = false);
 
 // How a codec stores one encoding of a list: the method byte either opens the bytes (a number
 // column) or is kept apart (a number list), then the first d values of the d-th differences
@@ -90,6 +99,7 @@ struct DifferenceFraming {
   bool method_byte_first = false;
   std::string_view tail;
   std::uint64_t max_bytes = std::numeric_limits<std::uint64_t>::max();
+  bool deflate = false;  // the chosen encoding is stored deflated at level 9 (see choose_candidate)
 };
 
 // method: d | 8 when a base is stored | the layout; bytes framed as the DifferenceFraming says.

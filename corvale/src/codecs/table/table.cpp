@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "codecs/columns/column_source.h"
+#include "codecs/numbers/candidate_road.h"
 #include "codecs/columns/table_column.h"
 #include "codecs/table/table_recognition.h"
 #include "core/error.h"
@@ -24,6 +25,9 @@ namespace corvale {
 namespace {
 
 constexpr std::uint64_t kMaxU64 = std::numeric_limits<std::uint64_t>::max();
+// Tables with fewer cells have their columns encoded on the calling thread: handing them to
+// workers would cost more than it saves.
+constexpr std::size_t kParallelTableCells = 1 << 16;
 
 bool is_table_separator(char c) { return c == ',' || c == ';' || c == '\t' || c == '|'; }
 
@@ -330,19 +334,16 @@ std::optional<std::string> encode_table_archive(std::string_view input) {
     write_varint_u64(table->header->size(), body);
     body += *table->header;
   }
-  std::vector<std::string_view> cells;
-  PositionList quoted;
-  std::string quoted_list;
   // Verification decodes under the input's exact length: the decoder's magnitude budget for that
   // limit is charged here as it will be, column after column, and the body must stay within the
   // cap it is inflated under. Each column may take twice its share of the text (its cells, the
   // separator or line ending after each and the quotes around quoted cells) less its list of
   // quoted rows; all of them together then stay within 2 x the input's length.
   MagnitudeBudget budget(input.size());
-  for (std::size_t c = 0; c < columns; ++c) {
+  auto encode_column = [&](std::size_t c, const std::vector<std::string_view>& cells, MagnitudeBudget& charged) {
+    PositionList quoted;
+    std::string quoted_list;
     std::uint64_t share = 0;
-    quoted.clear();
-    table->cut_column(c, cells);
     for (std::size_t r = 0; r < rows; ++r) {
       share += cells[r].size() + 1;
       if (table->quoted(r, c)) {
@@ -350,23 +351,68 @@ std::optional<std::string> encode_table_archive(std::string_view input) {
         share += 2;
       }
     }
-    quoted_list.clear();
     if (!quoted.empty() && quoted.size() < rows) write_position_list(quoted, quoted_list);
-    const std::string column = encode_table_column(cells, table->column_class(c), budget, 2 * share - quoted_list.size());
-    if (quoted.empty()) {
-      body += column;
-    } else if (quoted.size() == rows) {
-      body.push_back(static_cast<char>(column[0] | kColumnAllQuoted));
-      body.append(column, 1);
+    std::string column = encode_table_column(cells, table->column_class(c), charged, 2 * share - quoted_list.size());
+    if (quoted.empty()) return column;
+    std::string stored;
+    stored.reserve(column.size() + quoted_list.size());
+    stored.push_back(static_cast<char>(column[0] | (quoted.size() == rows ? kColumnAllQuoted : kColumnQuotedRows)));
+    stored += quoted_list;
+    stored.append(column, 1);
+    return stored;
+  };
+  // Columns are encoded apart and joined in order. Only a column of big numbers charges the
+  // budget, so each is encoded against the budget left when it starts, and again, in its turn,
+  // in the rare case that a column before it changed the budget meanwhile: the body is the one
+  // of encoding every column in turn.
+  struct ColumnState {
+    std::vector<std::string_view> cells;
+    MagnitudeBudget before{0};
+    MagnitudeBudget after{0};
+    std::string stored;
+  };
+  std::vector<ColumnState> states(columns);
+  // What one column holds while it is encoded: its cells, and its candidates, a few times its
+  // share of the text.
+  const std::uint64_t column_weight = rows * sizeof(std::string_view) + 4 * (input.size() / columns);
+  OrderedWork work;
+  work.count = columns;
+  // A column is cut from where the one before it ended, so columns are cut in turn: from the
+  // cells of the one before, copied while it is still being encoded, else taken over.
+  std::vector<std::string_view> spare;
+  std::size_t started = 0;
+  work.start = [&](std::size_t c) {
+    std::vector<std::string_view> cells = c > 0 && !states[c - 1].cells.empty() ? states[c - 1].cells : std::move(spare);
+    table->cut_column(c, cells);
+    states[c].cells = std::move(cells);
+    states[c].before = states[c].after = budget;
+    started = c + 1;
+  };
+  work.work = [&](std::size_t c) { states[c].stored = encode_column(c, states[c].cells, states[c].after); };
+  work.keep = [&](std::size_t c) {
+    ColumnState& state = states[c];
+    if (state.before.remaining() != budget.remaining() || state.before.printed_left() != budget.printed_left()) {
+      state.stored = encode_column(c, state.cells, budget);
     } else {
-      body.push_back(static_cast<char>(column[0] | kColumnQuotedRows));
-      body += quoted_list;
-      body.append(column, 1);
+      budget = state.after;
     }
-  }
+    body += state.stored;
+    std::string().swap(state.stored);
+    if (started == c + 1) {
+      spare = std::move(state.cells);  // the next column is cut from these
+    } else {
+      std::vector<std::string_view>().swap(state.cells);
+    }
+  };
+  work.weight = [&](std::size_t) { return column_weight; };
+  // Columns in progress hold at most about four times the text (or one column alone): on eight
+  // threads a table of a few long columns keeps two of them going, one of many short ones eight.
+  work.most_weight = 4 * input.size();
+  run_in_order(work, rows * columns >= kParallelTableCells);
+  std::vector<ColumnState>().swap(states);
+  std::vector<std::string_view>().swap(spare);
 
-  // The cells and the table's own lists give their memory to the deflate.
-  std::vector<std::string_view>().swap(cells);
+  // The table's own lists give their memory to the deflate.
   table.reset();
   payload += deflate_compress_best(body);
   return payload;

@@ -34,6 +34,13 @@ void keep_freed_memory_for_reuse() noexcept {
 #endif
 }
 
+void hand_back_large_freed_blocks() noexcept {
+#ifdef M_MMAP_THRESHOLD
+  // A threshold set here stays: the allocator no longer raises it after a large block is freed.
+  ::mallopt(M_MMAP_THRESHOLD, 1 << 20);
+#endif
+}
+
 void back_heap_growth_with_large_pages() noexcept {
 #if defined(M_TOP_PAD) && defined(MADV_HUGEPAGE)
   // Once freed memory is kept, the heap holds buffers of tens of megabytes too, and each grows

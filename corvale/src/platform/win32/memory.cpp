@@ -11,5 +11,6 @@ void advise_large_block(void*, std::size_t) noexcept {}
 // The C runtime's heap has no setting for it; its policy stays as it is.
 void keep_freed_memory_for_reuse() noexcept {}
 void back_heap_growth_with_large_pages() noexcept {}
+void hand_back_large_freed_blocks() noexcept {}
 
 }  // namespace corvale::platform

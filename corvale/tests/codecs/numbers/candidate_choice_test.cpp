@@ -68,6 +68,14 @@ class PickedCandidates final : public CandidateSource {
   }
   std::size_t batch_size() const override { return sizes_[opened_ - 1]; }
   std::size_t open_batches() const override { return open_batches_; }
+  std::uint64_t most_held_bytes() const override { return most_held_; }
+  // Allows the workers to hold only one built candidate at a time: once the road knows how large
+  // candidates come, no build may start beside another.
+  void hold_one() { most_held_ = 1; }
+  bool crowded() const {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    return crowded_;
+  }
   void close_batch(std::size_t batch) override {
     const std::lock_guard<std::mutex> lock(mutex_);
     if (batch >= opened_ || state_[batch] != State::Open || unbuilt_[batch] != 0) misused_ = true;
@@ -77,7 +85,11 @@ class PickedCandidates final : public CandidateSource {
   bool build(std::size_t batch, std::size_t i, std::string& bytes, std::uint8_t& method) const override {
     {
       const std::lock_guard<std::mutex> lock(mutex_);
-      builders_.insert(std::this_thread::get_id());
+      // A thread's second build comes after the road weighed its first: from then on the road
+      // knows how large candidates come.
+      sized_ = sized_ || !builders_.insert(std::this_thread::get_id()).second;
+      if (most_held_ == 1 && sized_ && building_ > 0) crowded_ = true;
+      ++building_;
       if (batch >= opened_ || state_[batch] != State::Open || i >= sizes_[batch]) {
         misused_ = true;
         return false;
@@ -90,6 +102,7 @@ class PickedCandidates final : public CandidateSource {
       ~Built() {
         const std::lock_guard<std::mutex> lock(source.mutex_);
         --source.unbuilt_[batch];
+        --source.building_;
       }
     } built{*this, batch};
     const std::size_t k = firsts_[batch] + i;
@@ -121,6 +134,10 @@ class PickedCandidates final : public CandidateSource {
   std::vector<std::size_t> picks_;
   std::size_t fail_at_;
   std::size_t open_batches_ = 1;
+  std::uint64_t most_held_ = UINT64_MAX;
+  mutable std::size_t building_ = 0;
+  mutable bool sized_ = false;
+  mutable bool crowded_ = false;
   std::vector<std::size_t> sizes_;
   std::vector<std::size_t> firsts_;
   mutable std::mutex mutex_;
@@ -178,19 +195,26 @@ TEST(CandidateChoice, KeepsTheFirstStrictlySmallestAsAPlainMeasurementWould) {
     // bounded by whatever was weighed when it began; the choice must not depend on it.
     const CandidateWorkers workers(2 + round % 7);
     PickedCandidates source(pool, picks, round);
-    const std::optional<ChosenCandidate> chosen = choose_candidate(source, cap, true);
+    // Every other round the kept candidates are deflated beside the measurements as well: the
+    // stream handed back is the winner's, however often the kept one changed.
+    const bool deflate = round % 2 == 0;
+    if (round % 5 == 0) source.hold_one();
+    const std::optional<ChosenCandidate> chosen = choose_candidate(source, cap, true, deflate);
     EXPECT_FALSE(source.misused());
+    EXPECT_FALSE(source.crowded()) << "more candidates held than allowed";
     EXPECT_TRUE(source.all_closed());
     ASSERT_EQ(chosen.has_value(), expected != none);
     if (chosen) {
       EXPECT_EQ(chosen->method, expected_method);
       EXPECT_EQ(chosen->bytes, pool.bytes_[expected]);
+      ASSERT_EQ(chosen->deflated.has_value(), deflate);
+      if (deflate) EXPECT_TRUE(*chosen->deflated == deflate_compress_best(chosen->bytes));
     }
   }
 }
 
 // A candidate whose building makes a choice of its own, as a table's column would: the inner
-// choice runs on its worker alone, and both choose as on one thread.
+// choices share the installed threads with the outer one, and all choose as on one thread.
 class NestedCandidates final : public CandidateSource {
  public:
   explicit NestedCandidates(const CandidatePool& pool) : pool_(pool) {}
@@ -199,31 +223,82 @@ class NestedCandidates final : public CandidateSource {
   bool build(std::size_t, std::size_t i, std::string& bytes, std::uint8_t& method) const override {
     PickedCandidates inner(pool_, {i, i + 6, i + 12, i + 1}, i);
     const std::optional<ChosenCandidate> chosen = choose_candidate(inner, UINT64_MAX, true);
-    if (inner.builders() != std::set<std::thread::id>{std::this_thread::get_id()}) strayed_ = true;
+    {
+      const std::lock_guard<std::mutex> lock(mutex_);
+      const std::set<std::thread::id> builders = inner.builders();
+      threads_.insert(builders.begin(), builders.end());
+      threads_.insert(std::this_thread::get_id());
+    }
     bytes = chosen->bytes;
     method = static_cast<std::uint8_t>(i);
     return true;
   }
-  bool strayed() const { return strayed_; }
+  std::size_t threads() const {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    return threads_.size();
+  }
 
  private:
   const CandidatePool& pool_;
   bool started_ = false;
-  mutable std::atomic<bool> strayed_{false};
+  mutable std::mutex mutex_;
+  mutable std::set<std::thread::id> threads_;
 };
 
-TEST(CandidateChoice, AChoiceInsideACandidateOnWorkerThreadsRunsOnItsWorker) {
+TEST(CandidateChoice, ChoicesInsideCandidatesShareTheWorkerThreads) {
   std::mt19937_64 rng(5);
   const CandidatePool pool(rng);
   NestedCandidates alone(pool);
   const std::optional<ChosenCandidate> expected = choose_candidate(alone, UINT64_MAX, false);
-  const CandidateWorkers workers(4);
-  NestedCandidates nested(pool);
-  const std::optional<ChosenCandidate> chosen = choose_candidate(nested, UINT64_MAX, true);
-  EXPECT_FALSE(nested.strayed()) << "an inner choice took workers of its own";
-  ASSERT_TRUE(chosen && expected);
-  EXPECT_EQ(chosen->method, expected->method);
-  EXPECT_EQ(chosen->bytes, expected->bytes);
+  ASSERT_TRUE(expected);
+  for (int round = 0; round < 20; ++round) {
+    const CandidateWorkers workers(4);
+    NestedCandidates nested(pool);
+    const std::optional<ChosenCandidate> chosen = choose_candidate(nested, UINT64_MAX, true);
+    EXPECT_LE(nested.threads(), 4u) << "inner choices started threads of their own";
+    ASSERT_TRUE(chosen);
+    EXPECT_EQ(chosen->method, expected->method);
+    EXPECT_EQ(chosen->bytes, expected->bytes);
+  }
+}
+
+// Items of uneven work on the workers: every item is started, worked and kept once, starts and
+// keeps in order, and never more weight held at once than allowed.
+TEST(CandidateRoad, ItemsRunInOrderWithinTheirWeight) {
+  auto mix = [](std::size_t i) {
+    std::uint64_t x = i;
+    for (std::size_t k = 0; k < (i % 7) * 20000; ++k) x = x * 6364136223846793005u + 1442695040888963407u;
+    return x;
+  };
+  for (const unsigned threads : {1u, 3u, 8u}) {
+    const CandidateWorkers workers(threads);
+    constexpr std::size_t kItems = 200;
+    std::vector<std::uint64_t> made(kItems), kept;
+    std::size_t next_start = 0;
+    std::uint64_t held = 0, most_held = 0;
+    bool out_of_order = false;
+    OrderedWork items;
+    items.count = kItems;
+    items.weight = [](std::size_t i) -> std::uint64_t { return 1 + i % 5; };
+    items.most_weight = 9;
+    items.start = [&](std::size_t i) {
+      out_of_order |= i != next_start++;
+      held += items.weight(i);
+      most_held = std::max(most_held, held);
+    };
+    items.work = [&](std::size_t i) { made[i] = mix(i); };
+    items.keep = [&](std::size_t i) {
+      out_of_order |= i != kept.size();
+      kept.push_back(made[i]);
+      held -= items.weight(i);
+    };
+    run_in_order(items, true);
+    SCOPED_TRACE(threads);
+    EXPECT_FALSE(out_of_order);
+    EXPECT_LE(most_held, 9u);
+    ASSERT_EQ(kept.size(), kItems);
+    for (std::size_t i = 0; i < kItems; ++i) EXPECT_EQ(kept[i], mix(i)) << i;
+  }
 }
 
 // The workers build a variant of the list from a copy while the variant before it is still
