@@ -2,13 +2,12 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <sys/resource.h>
 #include <unistd.h>
 
-#include <csignal>
 
 #include "platform/platform.h"
 #include "support/expect_error.h"
+#include "support/file_size_limit.h"
 #include "support/temp_dir.h"
 
 namespace corvale {
@@ -120,31 +119,11 @@ TEST(WriteOutputAtomically, RefusesAHardLinkOrFifoPlantedAtTheTemporaryName) {
   EXPECT_FALSE(fs::exists(other / "out"));
 }
 
-// Runs a write under a file size limit, so that writing fails the way a full disk would.
-class FileSizeLimit {
- public:
-  explicit FileSizeLimit(rlim_t bytes) {
-    old_handler_ = std::signal(SIGXFSZ, SIG_IGN);
-    ::getrlimit(RLIMIT_FSIZE, &old_);
-    rlimit limited = old_;
-    limited.rlim_cur = bytes;
-    ::setrlimit(RLIMIT_FSIZE, &limited);
-  }
-  ~FileSizeLimit() {
-    ::setrlimit(RLIMIT_FSIZE, &old_);
-    std::signal(SIGXFSZ, old_handler_);
-  }
-
- private:
-  rlimit old_{};
-  void (*old_handler_)(int) = nullptr;
-};
-
 TEST(WriteOutputAtomically, FailedWriteKeepsTheOldOutputAndReportsTheSystemErrorAlone) {
   test::TempDir dir;
   dir.write("out", "old contents");
   {
-    FileSizeLimit limit(1000);
+    test::FileSizeLimit limit(1000);
     EXPECT_ERROR(write_output_atomically(dir / "out", std::string(5000, 'n')), "File too large (os error 27)");
   }
   EXPECT_EQ(dir.read("out"), "old contents");

@@ -22,6 +22,7 @@
 #include "support/block_archive.h"
 #include "support/bytes.h"
 #include "support/expect_error.h"
+#include "support/file_size_limit.h"
 #include "support/temp_dir.h"
 
 // The largest single allocation since the last reset, to show that a length read from a file
@@ -242,6 +243,29 @@ TEST_F(BlockPipelines, DamagedBlockArchivesLeaveNoOutput) {
       EXPECT_ERROR(decompress(c.file, threads), c.message);
       expect_only({"arc"});
     }
+  }
+}
+
+TEST_F(BlockPipelines, AFailedWriteEndsTheRestoreWithTheSystemErrorAndNoOutput) {
+  // Twelve blocks of 64 KiB under a file size limit of 100 KiB: the writes of all blocks but the
+  // first fail, on whichever writer they land, in whatever order.
+  const std::string piece = number_lines(64 * 1024).substr(0, 64 * 1024);
+  const std::vector<std::string> blocks(12, test::stored_archive(piece));
+  std::string restored;
+  for (std::size_t i = 0; i < blocks.size(); ++i) restored += piece;
+  const std::string file = test::block_archive_file(blocks, restored);
+  dir_.write("arc", file);
+  dir_.write("out", "old output");
+  for (std::uint64_t threads : {1, 2, 8}) {
+    SCOPED_TRACE(threads);
+    ProgressReader reader = open_progress_reader(dir_ / "arc", file.size(), false);
+    char first;
+    ASSERT_EQ(progress_reader_read(reader, &first, 1), 1u);
+    const test::FileSizeLimit limit(100 * 1024);
+    EXPECT_ERROR(decompress_block_archive_to_file(dir_ / "out", reader, std::nullopt, threads),
+                 "File too large (os error 27)");
+    EXPECT_EQ(dir_.read("out"), "old output");
+    expect_only({"arc", "out"});
   }
 }
 
