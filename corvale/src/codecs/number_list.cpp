@@ -28,9 +28,6 @@ namespace corvale {
 
 namespace {
 
-// Lines of up to 18 significant digits always fit in a 64-bit word, so they are parsed without
-// a big integer; longer ones go through the decimal parser and stay words when they fit.
-constexpr std::size_t kNarrowDigits = 18;
 
 // One integer line taken apart: the sign, the zeros before the value's digits and the digits
 // themselves (at least one: a line of zeros keeps its last '0' as the value's own digit).
@@ -38,7 +35,7 @@ struct ScannedLine {
   bool negative;
   std::uint64_t leading_zeros;
   std::string_view digits;
-  std::uint64_t narrow;  // the value of digits when there are at most kNarrowDigits of them
+  std::uint64_t narrow;  // the value of digits when there are at most kWordDecimalDigits of them
 };
 
 // Walks the lines of text the way the recogniser defines them, in one pass that also parses
@@ -172,27 +169,6 @@ class LinesProof {
   std::uint64_t after_minus_ = 0;
   std::uint64_t after_cr_ = 0;
 };
-
-// Writes the digits of v ending just before end; returns where they start.
-char* write_decimal_backwards(std::uint64_t v, char* end) {
-  static constexpr char kPairs[] =
-      "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
-      "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
-      "8081828384858687888990919293949596979899";
-  while (v >= 100) {
-    const unsigned pair = static_cast<unsigned>(v % 100);
-    v /= 100;
-    end -= 2;
-    std::memcpy(end, kPairs + 2 * pair, 2);
-  }
-  if (v >= 10) {
-    end -= 2;
-    std::memcpy(end, kPairs + 2 * v, 2);
-  } else {
-    *--end = static_cast<char>('0' + v);
-  }
-  return end;
-}
 
 // ---- Decoding ----
 //
@@ -384,18 +360,7 @@ constexpr std::uint64_t kLongestWordLine = 23;
 // Leading zeros up to this many are written by the quick loop, from one store; more end it.
 constexpr std::uint64_t kQuickLeadingZeros = 16;
 // The quick loop stores a few bytes past each value's digits, which the next line overwrites.
-constexpr std::uint64_t kQuickSpill = 8;
-
-// Each number below 1000 as three digits padded with zeros, first digit in the lowest byte, and
-// its count of significant digits in the fourth byte.
-constexpr auto kThreeDigits = [] {
-  std::array<std::uint32_t, 1000> t{};
-  for (std::uint32_t v = 0; v < 1000; ++v) {
-    const std::uint32_t length = v >= 100 ? 3 : v >= 10 ? 2 : 1;
-    t[v] = ('0' + v / 100) | ('0' + v / 10 % 10) << 8 | ('0' + v % 10) << 16 | length << 24;
-  }
-  return t;
-}();
+constexpr std::uint64_t kQuickSpill = kDigitSlack;
 
 // Each number below 1000 as a line after a line ending (LF or CR LF): the ending and the digits,
 // first byte lowest, and the count of those bytes in the top byte.
@@ -413,50 +378,6 @@ constexpr std::array<std::uint64_t, 1000> small_lines(std::string_view ending) {
 }
 constexpr auto kLfLines = small_lines("\n");
 constexpr auto kCrLfLines = small_lines("\r\n");
-
-// The six digits of v < 10^6, padded with zeros and first digit in the lowest byte, and the
-// count of its significant digits; no branch on the value.
-struct SixDigits {
-  std::uint64_t bytes;
-  unsigned length;
-};
-inline SixDigits six_digits(std::uint32_t v) {
-  const std::uint32_t high = v / 1000;
-  const std::uint32_t h = kThreeDigits[high];
-  const std::uint32_t l = kThreeDigits[v - high * 1000];
-  return {(h & 0xFFFFFF) | static_cast<std::uint64_t>(l & 0xFFFFFF) << 24, high != 0 ? 3 + (h >> 24) : l >> 24};
-}
-
-// The digits of v at p, followed by up to kQuickSpill bytes of no meaning; returns their end.
-// Values of up to twelve digits, most lines, are written in one or two stores.
-inline char* put_decimal(std::uint64_t v, char* p) {
-  if (v < 1000) {
-    const std::uint32_t d = kThreeDigits[v];
-    const unsigned length = d >> 24;
-    const std::uint32_t bytes = (d & 0xFFFFFF) >> (8 * (3 - length));
-    std::memcpy(p, &bytes, 4);
-    return p + length;
-  }
-  if (v < 1000000) {
-    const SixDigits d = six_digits(static_cast<std::uint32_t>(v));
-    const std::uint64_t bytes = d.bytes >> (8 * (6 - d.length));
-    std::memcpy(p, &bytes, 8);
-    return p + d.length;
-  }
-  if (v < 1000000000000) {
-    const std::uint64_t high = v / 1000000;
-    const SixDigits h = six_digits(static_cast<std::uint32_t>(high));
-    const std::uint64_t high_bytes = h.bytes >> (8 * (6 - h.length));
-    std::memcpy(p, &high_bytes, 8);
-    p += h.length;
-    const std::uint64_t low_bytes = six_digits(static_cast<std::uint32_t>(v - high * 1000000)).bytes;
-    std::memcpy(p, &low_bytes, 8);
-    return p + 6;
-  }
-  const unsigned length = decimal_digit_count(v);
-  write_decimal_backwards(v, p + length);
-  return p + length;
-}
 
 // The lines of a piece of words, written straight to their place while their longest text fits
 // under the limit and each line's leading zeros are few: returns the lines written, the rest
@@ -533,7 +454,8 @@ std::size_t write_word_lines(TextWriter& text, const std::uint64_t* words, std::
       std::memcpy(p, kZeros, kQuickLeadingZeros);
       p += leading;
     }
-    p = put_decimal(negative ? 0 - w : w, p);
+    const std::uint64_t magnitude = negative ? 0 - w : w;
+    p = write_decimal_digits(magnitude, decimal_digit_count(magnitude), p);
   }
   if (zeros != nullptr) zeros->pos += static_cast<std::uint64_t>(leading_at - zeros->here());
   next_minus_zero = next;
@@ -570,7 +492,7 @@ void write_lines(TextWriter& text, const IntegerList& values, std::uint64_t firs
     }
     const std::uint64_t magnitude = negative ? 0 - w : w;
     const unsigned length = decimal_digit_count(magnitude);
-    if (char* p = text.take(length)) write_decimal_backwards(magnitude, p + length);
+    if (char* p = text.take(length)) write_decimal_digits(magnitude, length, p);
   }
 }
 
@@ -607,7 +529,9 @@ std::optional<IntegerLines> split_integer_lines(std::string_view text) {
     }
     if (any_zeros) write_varint_u64(line.leading_zeros, zeros);
     if (line.negative && line.digits == "0") result.minus_zeros.push_back(i);
-    if (line.digits.size() <= kNarrowDigits) {
+    // The scan's word is the value of a short line; a longer one goes through the decimal
+    // parser, and stays a word if it fits one.
+    if (line.digits.size() <= kWordDecimalDigits) {
       result.values.push_word(line.negative ? 0 - line.narrow : line.narrow);
     } else {
       BigInt v = parse_decimal_digits(line.digits);
