@@ -1,11 +1,4 @@
-#include "codecs/number_text.h"
 
-#include <algorithm>
-#include <array>
-#include <cstring>
-#include <limits>
-#include <utility>
-#include <vector>
 
 #include "codecs/bigint.h"
 #include "codecs/collected_numbers.h"
@@ -16,8 +9,9 @@
 #include "codecs/exponent_column.h"
 #include "codecs/magnitude.h"
 #include "codecs/number_column.h"
-#include "codecs/number_list.h"
+#include "codecs/number_messages.h"
 #include "codecs/number_pieces.h"
+#include "codecs/number_text.h"
 #include "codecs/output_budget.h"
 #include "codecs/position_list.h"
 #include "codecs/separator_sequence.h"
@@ -26,6 +20,12 @@
 #include "codecs/varint.h"
 #include "codecs/written_number.h"
 #include "codecs/zlib.h"
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <limits>
+#include <utility>
+#include <vector>
 
 namespace corvale {
 
