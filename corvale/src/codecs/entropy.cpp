@@ -295,7 +295,7 @@ EntropyBodyReader::EntropyBodyReader(ByteCursor& cursor, std::uint64_t count, st
   if (p != stream_len || x != kEntropyStateLow) throw Error(kInvalidEntropyStream);
 
   const u128 extra_len = (total_extra + 7) / 8;
-  if (extra_len > cursor.remaining()) throw Error(kTruncatedNumberList);
+  if (extra_len > cursor.remaining()) throw Error(kCursorOutOfBytes);
   extra_ = reinterpret_cast<const unsigned char*>(cursor_take_bytes(cursor, static_cast<std::uint64_t>(extra_len)).data());
   extra_end_ = extra_ + static_cast<std::size_t>(extra_len);
   // Exactly ceil(E / 8) bytes were taken, so only the last byte's high bits are padding.

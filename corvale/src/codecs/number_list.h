@@ -14,6 +14,8 @@
 
 namespace corvale {
 
+// A payload too short to hold its flags, count and method.
+inline constexpr const char kTruncatedNumberList[] = "Truncated number list";
 inline constexpr const char kInvalidNumberListFlags[] = "Invalid number list flags";
 inline constexpr const char kInvalidNumberListSize[] = "Invalid number list size";
 inline constexpr const char kInvalidNumberListMethod[] = "Invalid number list method";

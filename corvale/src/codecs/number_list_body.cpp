@@ -201,7 +201,7 @@ NumberListBodyReader::NumberListBodyReader(ByteCursor& cursor, std::uint8_t meth
     layout_ = kLayoutBytePlanes;
     width_ = cursor_take_byte(cursor);
     if (width_ == 0 || width_ > kMaxPlaneWidth) throw Error(kInvalidBytePlaneWidth);
-    if (count > cursor.remaining() / width_) throw Error(kTruncatedNumberList);
+    if (count > cursor.remaining() / width_) throw Error(kCursorOutOfBytes);
     data_ = reinterpret_cast<const unsigned char*>(cursor_take_bytes(cursor, width_ * count).data());
     return;
   }
@@ -220,7 +220,7 @@ NumberListBodyReader::NumberListBodyReader(ByteCursor& cursor, std::uint8_t meth
     end += s.length;
     if (s.fault != VarintFault::None) {
       cursor.pos += end;
-      throw Error(s.fault == VarintFault::Truncated ? kTruncatedNumberList : kNonCanonicalVarint);
+      throw Error(cursor_varint_fault_message(s.fault));
     }
   }
   size_ = end;
