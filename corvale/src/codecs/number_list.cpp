@@ -1,8 +1,10 @@
 #include "codecs/number_list.h"
 
 #include <limits>
+#include <optional>
 #include <stdexcept>
 #include <utility>
+#include <vector>
 
 #include "codecs/bigint.h"
 #include "codecs/candidate_choice.h"
@@ -18,6 +20,41 @@
 #include "codecs/zlib.h"
 
 namespace corvale {
+
+std::string encode_number_list_payload(IntegerLines lines) {
+  const std::size_t n = lines.values.size();
+  std::uint8_t flags = (lines.final_line_ending ? kListFinalLineEnding : 0) | (lines.crlf ? kListCrLf : 0);
+  std::string tail;
+  if (!lines.leading_zeros.empty()) {
+    flags |= kListLeadingZeros;
+    tail.swap(lines.leading_zeros);
+  }
+  const std::vector<std::uint64_t>& minus_zeros = lines.minus_zeros;
+  if (!minus_zeros.empty()) {
+    flags |= kListMinusZeros;
+    write_varint_u64(minus_zeros.size(), tail);
+    write_varint_u64(minus_zeros[0], tail);
+    for (std::size_t k = 1; k < minus_zeros.size(); ++k) write_varint_u64(minus_zeros[k] - minus_zeros[k - 1], tail);
+  }
+
+  // An inner body is only worth writing if its own decoder, given this text's length as its
+  // limit, would inflate it: a byte-plane body can be many times the text (one very wide value
+  // widens every line). The plain varints of the values as they are always fit: no varint is
+  // longer than its number's digits, and each line's count of leading zeros takes at most one
+  // byte more than the zeros themselves, so the cap always leaves a candidate.
+  DifferenceFraming framing;
+  framing.tail = tail;
+  framing.max_bytes = inner_body_limit(lines.text_length);
+  std::optional<DifferenceEncoding> chosen = choose_difference_encoding(std::move(lines.values), framing);
+  if (!chosen) throw std::logic_error("no number-list body fits under its own decoder's cap");
+
+  std::string payload;
+  payload.push_back(static_cast<char>(flags));
+  write_varint_u64(n, payload);
+  payload.push_back(static_cast<char>(chosen->method));
+  payload += deflate_compress_best(chosen->bytes);
+  return payload;
+}
 
 namespace {
 
@@ -90,73 +127,52 @@ u128 zeros_total(ByteCursor zeros, std::uint8_t flags, std::uint64_t n) {
   return total;
 }
 
-}  // namespace
+// The payload's outer bytes, checked before the inner body is inflated.
+struct ListHeader {
+  std::uint8_t flags;
+  std::uint64_t n;  // lines
+  std::uint8_t method;
+  std::string_view deflated;  // the inner body
+};
 
-std::string encode_number_list_payload(IntegerLines lines) {
-  const std::size_t n = lines.values.size();
-  std::uint8_t flags = (lines.final_line_ending ? kListFinalLineEnding : 0) | (lines.crlf ? kListCrLf : 0);
-  std::string tail;
-  if (!lines.leading_zeros.empty()) {
-    flags |= kListLeadingZeros;
-    tail.swap(lines.leading_zeros);
-  }
-  const std::vector<std::uint64_t>& minus_zeros = lines.minus_zeros;
-  if (!minus_zeros.empty()) {
-    flags |= kListMinusZeros;
-    write_varint_u64(minus_zeros.size(), tail);
-    write_varint_u64(minus_zeros[0], tail);
-    for (std::size_t k = 1; k < minus_zeros.size(); ++k) write_varint_u64(minus_zeros[k] - minus_zeros[k - 1], tail);
-  }
-
-  // An inner body is only worth writing if its own decoder, given this text's length as its
-  // limit, would inflate it: a byte-plane body can be many times the text (one very wide value
-  // widens every line). The plain varints of the values as they are always fit: no varint is
-  // longer than its number's digits, and each line's count of leading zeros takes at most one
-  // byte more than the zeros themselves, so the cap always leaves a candidate.
-  DifferenceFraming framing;
-  framing.tail = tail;
-  framing.max_bytes = inner_body_limit(lines.text_length);
-  std::optional<DifferenceEncoding> chosen = choose_difference_encoding(std::move(lines.values), framing);
-  if (!chosen) throw std::logic_error("no number-list body fits under its own decoder's cap");
-
-  std::string payload;
-  payload.push_back(static_cast<char>(flags));
-  write_varint_u64(n, payload);
-  payload.push_back(static_cast<char>(chosen->method));
-  payload += deflate_compress_best(chosen->bytes);
-  return payload;
+ListHeader read_list_header(std::string_view payload, std::uint64_t limit) {
+  if (payload.size() <= 2) throw Error(kTruncatedNumberList);
+  ListHeader header;
+  header.flags = static_cast<std::uint8_t>(payload[0]);
+  if (header.flags > 15) throw Error(kInvalidNumberListFlags);
+  ByteCursor cursor{payload, 1};
+  header.n = cursor_read_varint_u64(cursor);
+  // Every line needs a digit and all but the last a line ending.
+  if (header.n < 2 || static_cast<u128>(header.n) * 2 - 1 > limit) throw Error(kInvalidNumberListSize);
+  header.method = cursor_take_byte(cursor);
+  if ((header.method & 3) == 3 || header.method >= 32) throw Error(kInvalidNumberListMethod);
+  header.deflated = payload.substr(cursor.pos);
+  return header;
 }
 
-namespace {
+// What the inner body holds of the lines beside their values: where the leading-zero counts and
+// the -0 list are, and the endings the flags give.
+struct ListLines {
+  std::uint8_t flags;
+  std::uint64_t n;
+  ByteCursor zeros_at;        // the leading-zero counts, checked
+  ByteCursor minus_zeros_at;  // the -0 list, and the end of the body after it
+  std::string_view ending;
+  bool final_ending;
 
-// The text of a payload, whole, or through sink (then the buffer returned is empty).
-ByteBuffer decode_number_list(std::string_view payload, std::uint64_t limit, OutputSink* sink) {
-  if (payload.size() <= 2) throw Error(kTruncatedNumberList);
-  const auto flags = static_cast<std::uint8_t>(payload[0]);
-  if (flags > 15) throw Error(kInvalidNumberListFlags);
-  ByteCursor cursor{payload, 1};
-  const std::uint64_t n = cursor_read_varint_u64(cursor);
-  // Every line needs a digit and all but the last a line ending.
-  if (n < 2 || static_cast<u128>(n) * 2 - 1 > limit) throw Error(kInvalidNumberListSize);
-  const std::uint8_t method = cursor_take_byte(cursor);
-  if ((method & 3) == 3 || method >= 32) throw Error(kInvalidNumberListMethod);
-  const unsigned d = method & 3;
+  MinusZeroLines minus_zeros(ByteCursor& at) const { return MinusZeroLines(at, (flags & kListMinusZeros) != 0, n); }
+  // A cursor at the leading-zero counts, or null when there are none.
+  ByteCursor* zeros(ByteCursor& at) const { return (flags & kListLeadingZeros) ? &at : nullptr; }
+};
 
-  const ByteBuffer inner = inflate_limited(payload.substr(cursor.pos), inner_body_limit(limit), false);
-  ByteCursor body{inner};
-  MagnitudeBudget budget(limit);
-
-  IntegerList seeds(Signedness::Signed);
-  for (unsigned i = 0; i < d; ++i) seeds.push_back(zigzag_decode_big(read_charged_varint(body, budget)));
-  std::optional<BigInt> base;
-  if (method & kListMethodBase) base = zigzag_decode_big(read_charged_varint(body, budget));
-  NumberListBodyReader reader(body, method, n - d);
-
-  const ByteCursor zeros_at = body;
-  if (flags & kListLeadingZeros) {
+// Checks the leading-zero counts at body, which moves past them.
+ListLines read_list_lines(ByteCursor& body, const ListHeader& header) {
+  ListLines lines{header.flags, header.n, body, body, (header.flags & kListCrLf) ? "\r\n" : "\n",
+                  (header.flags & kListFinalLineEnding) != 0};
+  if (header.flags & kListLeadingZeros) {
     // Nearly every count is one byte below 0x80, a whole varint in itself; any other byte, and
     // the end of the body, go through the reader, which throws where it would have.
-    for (std::uint64_t i = 0; i < n; ++i) {
+    for (std::uint64_t i = 0; i < header.n; ++i) {
       if (!body.at_end() && static_cast<unsigned char>(body.data[body.pos]) < 0x80) {
         ++body.pos;
       } else {
@@ -164,72 +180,106 @@ ByteBuffer decode_number_list(std::string_view payload, std::uint64_t limit, Out
       }
     }
   }
-  const ByteCursor minus_zeros_at = body;
-  const std::string_view ending = (flags & kListCrLf) ? "\r\n" : "\n";
-  const bool final_ending = (flags & kListFinalLineEnding) != 0;
-  ValuePieces pieces(seeds, base ? &*base : nullptr, reader, d);
+  lines.minus_zeros_at = body;
+  return lines;
+}
+
+// Takes the pieces of values from the first, each with the -0 lines among them (checked, as
+// places in the piece) and its first line, to on_piece, until it returns false. Returns the end
+// of the -0 list, where the body should end.
+template <class OnPiece>
+ByteCursor for_each_piece(ValuePieces& pieces, MagnitudeBudget* budget, const ListLines& lines, OnPiece&& on_piece) {
+  pieces.rewind();
+  ByteCursor list = lines.minus_zeros_at;
+  MinusZeroLines minus_zeros = lines.minus_zeros(list);
   IntegerList values(Signedness::Signed);
-  std::vector<std::uint64_t> minus_zero_lines;  // of the piece
-  const MagnitudeBudget budget_before_values = budget;
-
-  // Most lists are words throughout: they are checked and written in one pass, the limit
-  // reported only once everything else has been checked. A value past 64 bits ends that pass,
-  // and the list is read again in two: one that checks and measures, so that no big value is
-  // printed before the payload is known to be sound and its text to fit, and one that writes.
-  {
-    ListTextWriter text(limit, static_cast<u128>(n) * (1 + ending.size()), ending, sink);
-    ByteCursor zeros = zeros_at;
-    MinusZeroLines minus_zeros(body, (flags & kListMinusZeros) != 0, n);
-    std::uint64_t line = 0;
-    bool wide = false;
-    while (!wide && pieces.next(values, &budget)) {
-      minus_zeros.take_within(values, line, minus_zero_lines);
-      wide = values.wide();
-      if (!wide) {
-        write_lines(text, values, line, minus_zero_lines, (flags & kListLeadingZeros) ? &zeros : nullptr);
-        text.prove();
-      }
-      line += values.size();
-    }
-    if (!wide) {
-      if (!body.at_end()) throw Error(kTrailingNumberListData);
-      return text.finish(final_ending);
-    }
-  }
-
-  // Read again from the start, charged as if for the first time.
-  ListTextSize size;
-  pieces.rewind();
-  budget = budget_before_values;
-  body = minus_zeros_at;
-  {
-    MinusZeroLines minus_zeros(body, (flags & kListMinusZeros) != 0, n);
-    std::uint64_t line = 0;
-    while (pieces.next(values, &budget)) {
-      minus_zeros.take_within(values, line, minus_zero_lines);
-      size.fixed += minus_zero_lines.size();  // the '-' of each -0
-      size.add(values);
-      line += values.size();
-    }
-  }
-  if (!body.at_end()) throw Error(kTrailingNumberListData);
-  size.fixed += zeros_total(zeros_at, flags, n) + static_cast<u128>(n - 1 + (final_ending ? 1 : 0)) * ending.size();
-  if (size.fixed + size.lower > limit) throw output_limit_error();
-
-  if (sink != nullptr) sink->restart();
-  ListTextWriter text(limit, size.fixed + size.upper, ending, sink);
-  pieces.rewind();
-  ByteCursor zeros = zeros_at;
-  ByteCursor list = minus_zeros_at;
-  MinusZeroLines minus_zeros(list, (flags & kListMinusZeros) != 0, n);
+  std::vector<std::uint64_t> minus_zero_lines;
   std::uint64_t line = 0;
-  while (pieces.next(values, nullptr)) {
+  while (pieces.next(values, budget)) {
     minus_zeros.take_within(values, line, minus_zero_lines);
-    write_lines(text, values, line, minus_zero_lines, (flags & kListLeadingZeros) ? &zeros : nullptr);
-    text.prove();
+    if (!on_piece(values, minus_zero_lines, line)) break;
     line += values.size();
   }
-  return text.finish(final_ending);
+  return list;
+}
+
+// Most lists are words throughout: they are checked and written in one pass, the limit reported
+// only once everything else has been checked. Nothing when a value past 64 bits ends the pass.
+std::optional<ByteBuffer> restore_word_list(ValuePieces& pieces, MagnitudeBudget& budget, const ListLines& lines,
+                                            std::uint64_t limit, OutputSink* sink) {
+  ListTextWriter text(limit, static_cast<u128>(lines.n) * (1 + lines.ending.size()), lines.ending, sink);
+  ByteCursor zeros = lines.zeros_at;
+  bool wide = false;
+  const ByteCursor end = for_each_piece(pieces, &budget, lines, [&](const IntegerList& values,
+                                                                    const std::vector<std::uint64_t>& minus_zero,
+                                                                    std::uint64_t first) {
+    wide = values.wide();
+    if (wide) return false;
+    write_lines(text, values, first, minus_zero, lines.zeros(zeros));
+    text.prove();
+    return true;
+  });
+  if (wide) return std::nullopt;
+  if (!end.at_end()) throw Error(kTrailingNumberListData);
+  return text.finish(lines.final_ending);
+}
+
+// A list with wider values is read again, charged as if for the first time, to check it whole
+// and bound its text, so that no big value is printed before the payload is known to be sound
+// and its text to fit.
+ListTextSize measure_wide_list(ValuePieces& pieces, MagnitudeBudget& budget, const ListLines& lines,
+                               std::uint64_t limit) {
+  ListTextSize size;
+  const ByteCursor end = for_each_piece(pieces, &budget, lines, [&](const IntegerList& values,
+                                                                    const std::vector<std::uint64_t>& minus_zero,
+                                                                    std::uint64_t) {
+    size.fixed += minus_zero.size();  // the '-' of each -0
+    size.add(values);
+    return true;
+  });
+  if (!end.at_end()) throw Error(kTrailingNumberListData);
+  const std::uint64_t endings = lines.n - 1 + (lines.final_ending ? 1 : 0);
+  size.fixed += zeros_total(lines.zeros_at, lines.flags, lines.n) + static_cast<u128>(endings) * lines.ending.size();
+  if (size.fixed + size.lower > limit) throw output_limit_error();
+  return size;
+}
+
+// And then, known sound, written.
+ByteBuffer write_wide_list(ValuePieces& pieces, const ListLines& lines, const ListTextSize& size,
+                           std::uint64_t limit, OutputSink* sink) {
+  if (sink != nullptr) sink->restart();
+  ListTextWriter text(limit, size.fixed + size.upper, lines.ending, sink);
+  ByteCursor zeros = lines.zeros_at;
+  for_each_piece(pieces, nullptr, lines, [&](const IntegerList& values, const std::vector<std::uint64_t>& minus_zero,
+                                             std::uint64_t first) {
+    write_lines(text, values, first, minus_zero, lines.zeros(zeros));
+    text.prove();
+    return true;
+  });
+  return text.finish(lines.final_ending);
+}
+
+// The text of a payload, whole, or through sink (then the buffer returned is empty).
+ByteBuffer decode_number_list(std::string_view payload, std::uint64_t limit, OutputSink* sink) {
+  const ListHeader header = read_list_header(payload, limit);
+  const ByteBuffer inner = inflate_limited(header.deflated, inner_body_limit(limit), false);
+  ByteCursor body{inner};
+  MagnitudeBudget budget(limit);
+
+  const unsigned d = header.method & 3;
+  IntegerList seeds(Signedness::Signed);
+  for (unsigned i = 0; i < d; ++i) seeds.push_back(zigzag_decode_big(read_charged_varint(body, budget)));
+  std::optional<BigInt> base;
+  if (header.method & kListMethodBase) base = zigzag_decode_big(read_charged_varint(body, budget));
+  NumberListBodyReader reader(body, header.method, header.n - d);
+  const ListLines lines = read_list_lines(body, header);
+  ValuePieces pieces(seeds, base ? &*base : nullptr, reader, d);
+
+  const MagnitudeBudget budget_before_values = budget;
+  if (std::optional<ByteBuffer> text = restore_word_list(pieces, budget, lines, limit, sink)) return std::move(*text);
+  budget = budget_before_values;
+  const ListTextSize size = measure_wide_list(pieces, budget, lines, limit);
+  return write_wide_list(pieces, lines, size, limit, sink);
 }
 
 }  // namespace
