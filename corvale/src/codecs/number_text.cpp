@@ -190,6 +190,19 @@ struct DecodedNumbers {
   bool is_zero(std::uint64_t i) const { return columns[i % C].values.is_zero(i / C); }
 };
 
+// Everything the body says of the text, read and checked; its views are of the inflated body.
+struct DecodedText {
+  std::uint64_t n = 0;
+  std::string_view prefix;
+  std::string_view suffix;
+  SeparatorSequence separators;
+  DecodedNumbers numbers;
+  CountList leading_zeros;
+  std::vector<std::uint64_t> minus_zeros;
+  CountList fraction_digits;
+  ExponentColumn exponents;
+};
+
 PositionList read_minus_zeros(ByteCursor& cursor, const DecodedNumbers& numbers, std::uint64_t n) {
   PositionList positions = read_position_list(cursor, n, {kRepeatedMinusZeroIndex, kInvalidMinusZeroIndex});
   for (const std::uint64_t position : positions) {
@@ -222,13 +235,12 @@ CountList undo_scales(ByteCursor& cursor, DecodedNumbers& numbers, std::uint64_t
 // once to measure the text, once to write it.
 class NumberWalk {
  public:
-  NumberWalk(const DecodedNumbers& numbers, const CountList& leading_zeros, const std::vector<std::uint64_t>& minus_zeros,
-             const CountList& fraction_digits, const ExponentColumn& exponents)
-      : numbers_(numbers),
-        leading_zeros_(leading_zeros),
-        minus_zeros_(minus_zeros),
-        fraction_digits_(fraction_digits),
-        exponents_(exponents) {}
+  explicit NumberWalk(const DecodedText& text)
+      : numbers_(text.numbers),
+        leading_zeros_(text.leading_zeros),
+        minus_zeros_(text.minus_zeros),
+        fraction_digits_(text.fraction_digits),
+        exponents_(text.exponents) {}
 
   // True when the numbers are plain integers of 64 bits: no leading zeros, "-0", fractions or
   // exponents, so that next<true>() may skip every look at them.
@@ -332,13 +344,11 @@ class RunWalk {
 // first block that the text seldom outgrows (so that it is seldom moved, and blocks of a block
 // archive come out the same size and reuse each other's memory), for the cost of walking a few
 // thousand numbers twice. The part left unwritten is never touched.
-u128 expected_text_size(const DecodedNumbers& numbers, const CountList& leading_zeros,
-                        const std::vector<std::uint64_t>& minus_zeros, const CountList& fraction_digits,
-                        const ExponentColumn& exponents, const SeparatorSequence& separators, std::uint64_t n,
-                        std::uint64_t ends, std::uint64_t limit) {
+u128 expected_text_size(const DecodedText& decoded, std::uint64_t limit) {
+  const std::uint64_t n = decoded.n;
   const std::uint64_t sampled = std::min<std::uint64_t>(n, 4096);
-  NumberWalk walk(numbers, leading_zeros, minus_zeros, fraction_digits, exponents);
-  RunWalk runs(separators);
+  NumberWalk walk(decoded);
+  RunWalk runs(decoded.separators);
   u128 size = 0;
   for (std::uint64_t i = 0; i < sampled; ++i) {
     if (i > 0) size += runs.run(runs.next()).size();
@@ -346,7 +356,7 @@ u128 expected_text_size(const DecodedNumbers& numbers, const CountList& leading_
   }
   if (size > limit) return size;  // the text fails at its first pieces; nor may the product overflow
   const u128 whole = size * n / sampled;
-  return ends + whole + whole / 4;
+  return decoded.prefix.size() + decoded.suffix.size() + whole + whole / 4;
 }
 
 // Writes the n numbers of walk with the runs between them; true when every one of them was
@@ -365,64 +375,94 @@ bool render(TextBuffer& text, NumberWalk& walk, RunWalk& runs, std::uint64_t n) 
   return well_formed;
 }
 
-// The text of a payload, whole, or through sink (then the buffer returned is empty).
-ByteBuffer decode_number_text(std::string_view payload, std::uint64_t limit, OutputSink* sink) {
+// The payload's outer bytes, checked before the body is inflated.
+struct TextHeader {
+  std::uint8_t flags;
+  std::uint64_t n;  // numbers
+  std::string_view deflated;
+};
+
+TextHeader read_text_header(std::string_view payload, std::uint64_t limit) {
   if (payload.size() < 2) throw Error(kTruncatedNumberText);
-  const auto flags = static_cast<std::uint8_t>(payload[0]);
-  if ((flags & kTextReservedFlags) != 0 || (flags & (kTextDecimal | kTextRelativeCounts)) == kTextRelativeCounts) {
+  TextHeader header;
+  header.flags = static_cast<std::uint8_t>(payload[0]);
+  if ((header.flags & kTextReservedFlags) != 0 ||
+      (header.flags & (kTextDecimal | kTextRelativeCounts)) == kTextRelativeCounts) {
     throw Error(kInvalidNumberTextFlags);
   }
-  ByteCursor header{payload, 1};
-  const std::uint64_t n = cursor_read_varint_u64(header);
+  ByteCursor cursor{payload, 1};
+  header.n = cursor_read_varint_u64(cursor);
   // Every number needs a digit and every pair a separator byte between them.
-  if (n == 0 || static_cast<u128>(n) * 2 - 1 > limit) throw Error(kInvalidNumberTextSize);
+  if (header.n == 0 || static_cast<u128>(header.n) * 2 - 1 > limit) throw Error(kInvalidNumberTextSize);
+  header.deflated = payload.substr(cursor.pos);
+  return header;
+}
 
-  const ByteBuffer body = inflate_limited(payload.substr(header.pos), inner_body_limit(limit), false);
-  ByteCursor cursor{body};
-  const std::string_view prefix = read_text_separator(cursor);
-  const std::string_view suffix = read_text_separator(cursor);
-  const SeparatorSequence separators = read_separator_sequence(cursor, n);
-
-  // Scaled values, their differences and bases can be far longer than what they print as.
-  MagnitudeBudget budget(limit);
+// The values of the C columns, each with its decimal scale when the text has fractions.
+DecodedNumbers read_number_columns(ByteCursor& cursor, const TextHeader& header, std::uint64_t C,
+                                   MagnitudeBudget& budget, std::uint64_t limit) {
   DecodedNumbers numbers;
-  numbers.C = separators.columns();
-  numbers.columns.resize(numbers.C);
+  numbers.C = C;
+  numbers.columns.resize(C);
   IntegerList piece(Signedness::Signed);
-  for (std::uint64_t j = 0; j < numbers.C; ++j) {
+  for (std::uint64_t j = 0; j < C; ++j) {
     ScaledColumn& column = numbers.columns[j];
-    if (flags & kTextDecimal) {
+    if (header.flags & kTextDecimal) {
       column.scale = cursor_read_varint_u64(cursor);
       if (column.scale > limit) throw output_limit_error();
     }
-    NumberColumnReader reader(cursor, (n - j - 1) / numbers.C + 1, budget);
+    NumberColumnReader reader(cursor, (header.n - j - 1) / C + 1, budget);
     while (reader.next(piece)) column.values.append(piece, &budget, column.scale);
     column.values.make_digits(budget, column.scale);
   }
+  return numbers;
+}
 
-  CountList leading_zeros;
-  if (flags & kTextLeadingZeros) leading_zeros = read_count_list(cursor, n);
-  std::vector<std::uint64_t> minus_zeros;
-  if (flags & kTextMinusZeros) minus_zeros = read_minus_zeros(cursor, numbers, n);
-  CountList fraction_digits;
-  if (flags & kTextDecimal) fraction_digits = undo_scales(cursor, numbers, n, (flags & kTextRelativeCounts) != 0);
-  const ExponentColumn exponents = (flags & kTextExponents) ? decode_exponents(cursor, n, budget) : no_exponents();
+// The body, read to its end and checked, in the order its parts come.
+DecodedText read_text_body(std::string_view body, const TextHeader& header, std::uint64_t limit) {
+  const std::uint8_t flags = header.flags;
+  const std::uint64_t n = header.n;
+  ByteCursor cursor{body};
+  DecodedText text;
+  text.n = n;
+  text.prefix = read_text_separator(cursor);
+  text.suffix = read_text_separator(cursor);
+  text.separators = read_separator_sequence(cursor, n);
+  // Scaled values, their differences and bases can be far longer than what they print as.
+  MagnitudeBudget budget(limit);
+  text.numbers = read_number_columns(cursor, header, text.separators.columns(), budget, limit);
+  if (flags & kTextLeadingZeros) text.leading_zeros = read_count_list(cursor, n);
+  if (flags & kTextMinusZeros) text.minus_zeros = read_minus_zeros(cursor, text.numbers, n);
+  if (flags & kTextDecimal) {
+    text.fraction_digits = undo_scales(cursor, text.numbers, n, (flags & kTextRelativeCounts) != 0);
+  }
+  if (flags & kTextExponents) text.exponents = decode_exponents(cursor, n, budget);
   if (!cursor.at_end()) throw Error(kTrailingNumberTextData);
+  return text;
+}
+
+// Writes the text, the numbers with the runs between them; true when every number was well
+// formed.
+bool write_text(TextBuffer& text, const DecodedText& decoded) {
+  text.append(decoded.prefix);
+  NumberWalk walk(decoded);
+  RunWalk runs(decoded.separators);
+  const std::uint64_t n = decoded.n;
+  const bool well_formed = walk.plain() ? render<true>(text, walk, runs, n) : render<false>(text, walk, runs, n);
+  text.append(decoded.suffix);
+  return well_formed;
+}
+
+// The text of a payload, whole, or through sink (then the buffer returned is empty).
+ByteBuffer decode_number_text(std::string_view payload, std::uint64_t limit, OutputSink* sink) {
+  const TextHeader header = read_text_header(payload, limit);
+  const ByteBuffer body = inflate_limited(header.deflated, inner_body_limit(limit), false);
+  const DecodedText decoded = read_text_body(body.view(), header, limit);
 
   // Written in one pass into a buffer that grows as it fills, never past the limit: what the
   // counts say is checked as the bytes come. The first block is also kept within a multiple of
   // the body, so that a text whose first numbers are long asks for no more than it may need.
-  const u128 expected = expected_text_size(numbers, leading_zeros, minus_zeros, fraction_digits, exponents, separators,
-                                           n, prefix.size() + suffix.size(), limit);
-  const auto write_text = [&](TextBuffer& text) {
-    text.append(prefix);
-    NumberWalk walk(numbers, leading_zeros, minus_zeros, fraction_digits, exponents);
-    RunWalk runs(separators);
-    const bool well_formed = walk.plain() ? render<true>(text, walk, runs, n) : render<false>(text, walk, runs, n);
-    text.append(suffix);
-    return well_formed;
-  };
-  const u128 first_block = std::min<u128>(expected, static_cast<u128>(body.size()) * 16 + 65536);
+  const u128 first_block = std::min<u128>(expected_text_size(decoded, limit), static_cast<u128>(body.size()) * 16 + 65536);
 
   // The prefix, the suffix and every run were checked to be separator bytes as they were read,
   // and no run is empty, so a text of well-formed numbers is a number text without a second
@@ -430,11 +470,11 @@ ByteBuffer decode_number_text(std::string_view payload, std::uint64_t limit, Out
   // again in memory.
   if (sink != nullptr) {
     TextBuffer streamed(limit, first_block, sink);
-    if (write_text(streamed)) return streamed.finish();
+    if (write_text(streamed, decoded)) return streamed.finish();
     sink->restart();
   }
   TextBuffer text(limit, first_block, nullptr);
-  const bool well_formed = write_text(text);
+  const bool well_formed = write_text(text, decoded);
   ByteBuffer out = text.finish();
   if (!well_formed && !is_number_text(out)) throw Error(kNotANumberList);
   return deliver_whole(std::move(out), sink);
