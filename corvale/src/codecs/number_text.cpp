@@ -61,54 +61,59 @@ void write_run(std::string_view run, std::string& out) {
   out += run;
 }
 
-}  // namespace
-
-std::optional<NumberTextPayload> encode_number_text(std::string_view text) {
+// The numbers of a text and the runs around and between them, as one walk finds them.
+struct CollectedText {
   CollectedNumbers numbers;
   SeparatorSequenceWriter separators;
-  const std::optional<std::size_t> runs = count_non_separator_runs(text);
-  if (!runs) return std::nullopt;
-  numbers.reserve(*runs);
-  separators.reserve(*runs);
   std::string_view prefix;
   std::string_view suffix;
+};
+
+// Nothing when text is not a number text.
+std::optional<CollectedText> collect_number_text(std::string_view text) {
+  const std::optional<std::size_t> runs = count_non_separator_runs(text);
+  if (!runs) return std::nullopt;
+  std::optional<CollectedText> collected(std::in_place);
+  CollectedNumbers& numbers = collected->numbers;
+  SeparatorSequenceWriter& separators = collected->separators;
+  numbers.reserve(*runs);
+  separators.reserve(*runs);
   WrittenNumberParts parts;
   if (!walk_number_text(
-          text, prefix, suffix,
+          text, collected->prefix, collected->suffix,
           [&parts](std::string_view t, std::size_t start) { return scan_written_number(t, start, parts); },
           [&](std::string_view token) { numbers.add(token, parts); }, [&](std::string_view run) { separators.add(run); })) {
     return std::nullopt;
   }
-  const std::uint64_t n = numbers.size();
+  return collected;
+}
 
-  std::string body;
-  write_run(prefix, body);
-  write_run(suffix, body);
-  const std::uint64_t C = std::max<std::uint64_t>(separators.write(body), 1);
-  separators = SeparatorSequenceWriter();  // the runs are written: their ids need not wait for the columns
-
-  // The payload must restore the text with the text's own length as limit, as verification
-  // decodes it: the decoder's magnitude budget for that limit is charged here as the decoder will
-  // charge it, column after column, and no candidate may take the body past the inflate cap. A
-  // text that cannot fit both is stored.
-  const std::optional<NumberTextPayload> stored{NumberTextPayload{true, {}}};
-  MagnitudeBudget budget(text.size());
-  const std::uint64_t cap = inner_body_limit(text.size());
-
-  std::uint8_t flags = 0;
-  const bool decimal = numbers.max_fraction_digits > 0;
+// The scale of each of the C columns: the most fraction digits of its numbers.
+std::vector<std::uint64_t> column_scales(const CollectedNumbers& numbers, std::uint64_t C) {
   std::vector<std::uint64_t> scales(C, 0);
+  if (numbers.max_fraction_digits == 0) return scales;
+  const std::uint64_t n = numbers.size();
   for (std::uint64_t j = 0; j < C; ++j) {
-    if (decimal) {
-      for (std::uint64_t i = j; i < n; i += C) scales[j] = std::max(scales[j], numbers.fraction_digits[i]);
-      write_varint_u64(scales[j], body);
-    }
+    for (std::uint64_t i = j; i < n; i += C) scales[j] = std::max(scales[j], numbers.fraction_digits[i]);
+  }
+  return scales;
+}
+
+// Appends each column, after its scale in a decimal text. False when one cannot be written
+// within budget and cap, and the text is to be stored.
+bool write_number_columns(CollectedNumbers& numbers, const std::vector<std::uint64_t>& scales, MagnitudeBudget& budget,
+                          std::uint64_t cap, std::string& body) {
+  const std::uint64_t n = numbers.size();
+  const std::uint64_t C = scales.size();
+  const bool decimal = numbers.max_fraction_digits > 0;
+  for (std::uint64_t j = 0; j < C; ++j) {
+    if (decimal) write_varint_u64(scales[j], body);
     const std::uint64_t count = (n - j - 1) / C + 1;
     // The decoder charges each scaled value past 64 bits to its budget unless the body holds it
     // as a varint, which the inflate cap bounds alike, so a column past the budget left is not
     // worth building: storing the text is the answer, even in the rare case where its values
     // could have fitted in the body.
-    if (numbers.scaled_magnitude_floor(j, C, scales[j]) > budget.remaining()) return stored;
+    if (numbers.scaled_magnitude_floor(j, C, scales[j]) > budget.remaining()) return false;
     IntegerList values = numbers.scaled_column(j, C, scales[j]);
     // The parsed values are not needed past the last column: their memory goes before it is coded.
     if (j + 1 == C) {
@@ -116,16 +121,24 @@ std::optional<NumberTextPayload> encode_number_text(std::string_view text) {
     }
     const bool may_charge = !stays_in_words(values);
     const std::optional<std::string> column = encode_number_column(std::move(values), room_under_limit(body.size(), cap));
-    if (!column) return stored;
+    if (!column) return false;
     if (may_charge && !decodes_within_budget([&] {
           ByteCursor cursor{*column};
           decode_number_column(cursor, count, budget);
         })) {
-      return stored;
+      return false;
     }
     body += *column;
   }
+  return true;
+}
 
+// Appends what the n numbers hold beside their values (by then released): leading zeros, the -0
+// list and the counts of fraction digits, each part only when the text has it. Returns the flags
+// of those written.
+std::uint8_t write_number_marks(CollectedNumbers& numbers, std::uint64_t n, const std::vector<std::uint64_t>& scales,
+                                std::string& body) {
+  std::uint8_t flags = 0;
   if (numbers.any_leading_zeros) {
     flags |= kTextLeadingZeros;
     body += numbers.leading_zeros;
@@ -137,8 +150,9 @@ std::optional<NumberTextPayload> encode_number_text(std::string_view text) {
     write_position_list(numbers.minus_zeros, body);
   }
 
-  if (decimal) {
+  if (numbers.max_fraction_digits > 0) {
     flags |= kTextDecimal;
+    const std::uint64_t C = scales.size();
     std::string absolute;
     absolute.reserve(n);
     for (std::uint64_t i = 0, j = 0; i < n; ++i, j = j + 1 == C ? 0 : j + 1) {
@@ -151,17 +165,49 @@ std::optional<NumberTextPayload> encode_number_text(std::string_view text) {
       body += absolute;
     }
   }
+  return flags;
+}
 
+// Appends the exponents of those of the n numbers that have one; false when they cannot be written within
+// budget and cap.
+bool write_exponents(const CollectedNumbers& numbers, std::uint64_t n, MagnitudeBudget& budget, std::uint64_t cap,
+                     std::string& body) {
+  const std::size_t start = body.size();
+  return encode_digit_string_column(numbers.forms, numbers.exponent_digits, body, room_under_limit(body.size(), cap)) &&
+         decodes_within_budget([&] {
+           ByteCursor cursor{std::string_view(body).substr(start)};
+           decode_exponents(cursor, n, budget);
+         });
+}
+
+}  // namespace
+
+std::optional<NumberTextPayload> encode_number_text(std::string_view text) {
+  std::optional<CollectedText> collected = collect_number_text(text);
+  if (!collected) return std::nullopt;
+  CollectedNumbers& numbers = collected->numbers;
+  const std::uint64_t n = numbers.size();  // the values are released once their columns are written
+
+  std::string body;
+  write_run(collected->prefix, body);
+  write_run(collected->suffix, body);
+  const std::uint64_t C = std::max<std::uint64_t>(collected->separators.write(body), 1);
+  collected->separators = SeparatorSequenceWriter();  // the runs are written: their ids need not wait for the columns
+
+  // The payload must restore the text with the text's own length as limit, as verification
+  // decodes it: the decoder's magnitude budget for that limit is charged here as the decoder will
+  // charge it, column after column, and no candidate may take the body past the inflate cap. A
+  // text that cannot fit both is stored.
+  const std::optional<NumberTextPayload> stored{NumberTextPayload{true, {}}};
+  MagnitudeBudget budget(text.size());
+  const std::uint64_t cap = inner_body_limit(text.size());
+
+  const std::vector<std::uint64_t> scales = column_scales(numbers, C);
+  if (!write_number_columns(numbers, scales, budget, cap, body)) return stored;
+  std::uint8_t flags = write_number_marks(numbers, n, scales, body);
   if (numbers.any_exponent()) {
     flags |= kTextExponents;
-    const std::size_t start = body.size();
-    if (!encode_digit_string_column(numbers.forms, numbers.exponent_digits, body, room_under_limit(body.size(), cap)) ||
-        !decodes_within_budget([&] {
-          ByteCursor cursor{std::string_view(body).substr(start)};
-          decode_exponents(cursor, n, budget);
-        })) {
-      return stored;
-    }
+    if (!write_exponents(numbers, n, budget, cap, body)) return stored;
   }
   if (body.size() > cap) return stored;
 
