@@ -30,7 +30,7 @@ TEST(Digits, CountsAndWritesEveryWordAsItsDecimalText) {
     // Written after a byte of its own and into a buffer that ends right after the slack, so a
     // write before the place or past the slack shows as a changed guard byte.
     std::string buffer(1 + want.size() + kDigitSlack + 1, '#');
-    char* const end = write_decimal_digits(v, decimal_digit_count(v), buffer.data() + 1);
+    char* const end = write_decimal(v, buffer.data() + 1);
     EXPECT_EQ(end, buffer.data() + 1 + want.size()) << v;
     EXPECT_EQ(buffer.substr(1, want.size()), want);
     EXPECT_EQ(buffer.front(), '#') << v;

@@ -174,7 +174,7 @@ std::size_t write_word_lines(ListTextWriter& text, const std::uint64_t* words, s
       p += leading;
     }
     const std::uint64_t magnitude = negative ? 0 - w : w;
-    p = write_decimal_digits(magnitude, decimal_digit_count(magnitude), p);
+    p = write_decimal(magnitude, p);
   }
   if (zeros != nullptr) zeros->pos += static_cast<std::uint64_t>(leading_at - zeros->here());
   next_minus_zero = next;
@@ -213,7 +213,7 @@ void write_lines(ListTextWriter& text, const IntegerList& values, std::uint64_t 
     }
     const std::uint64_t magnitude = negative ? 0 - w : w;
     const unsigned length = decimal_digit_count(magnitude);
-    if (char* p = text.take(length)) write_decimal_digits(magnitude, length, p);
+    if (char* p = text.take(length)) write_decimal(magnitude, p);
   }
 }
 
