@@ -1,5 +1,7 @@
 #include "core/varint.h"
 
+#include <stdexcept>
+
 namespace corvale {
 namespace {
 
@@ -7,12 +9,7 @@ namespace {
 VarintScan scan_at_cursor(ByteCursor& cursor, std::uint64_t max_bytes) {
   const VarintScan s = scan_varint(cursor.here(), cursor.remaining(), max_bytes);
   cursor.pos += s.length;
-  switch (s.fault) {
-    case VarintFault::None: return s;
-    case VarintFault::Truncated: throw Error(kTruncatedNumberList);
-    case VarintFault::TooLong: throw Error(kInvalidVarint);
-    case VarintFault::NonCanonical: throw Error(kNonCanonicalVarint);
-  }
+  if (s.fault != VarintFault::None) throw Error(cursor_varint_fault_message(s.fault));
   return s;
 }
 
@@ -21,15 +18,25 @@ bool fits_u64(const unsigned char* start, const VarintScan& s) { return s.length
 
 }  // namespace
 
+const char* cursor_varint_fault_message(VarintFault fault) {
+  switch (fault) {
+    case VarintFault::Truncated: return kCursorOutOfBytes;
+    case VarintFault::TooLong: return kInvalidVarint;
+    case VarintFault::NonCanonical: return kNonCanonicalVarint;
+    case VarintFault::None: break;
+  }
+  throw std::logic_error("no message for a varint without a fault");
+}
+
 std::string_view cursor_take_bytes(ByteCursor& cursor, std::uint64_t n) {
-  if (n > cursor.remaining()) throw Error(kTruncatedNumberList);
+  if (n > cursor.remaining()) throw Error(kCursorOutOfBytes);
   std::string_view out = cursor.data.substr(cursor.pos, n);
   cursor.pos += n;
   return out;
 }
 
 std::uint8_t cursor_take_byte(ByteCursor& cursor) {
-  if (cursor.at_end()) throw Error(kTruncatedNumberList);
+  if (cursor.at_end()) throw Error(kCursorOutOfBytes);
   return static_cast<unsigned char>(cursor.data[cursor.pos++]);
 }
 

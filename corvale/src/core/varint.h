@@ -15,8 +15,7 @@
 
 namespace corvale {
 
-// A read position over bytes the caller owns. Running out of bytes is "Truncated number list",
-// whatever the payload.
+// A read position over bytes the caller owns.
 struct ByteCursor {
   std::string_view data;
   std::uint64_t pos = 0;
@@ -26,7 +25,9 @@ struct ByteCursor {
   const unsigned char* here() const { return reinterpret_cast<const unsigned char*>(data.data()) + pos; }
 };
 
-inline constexpr const char kTruncatedNumberList[] = "Truncated number list";
+// What every payload read through a cursor fails with when its bytes run out, whatever its
+// kind: the archive format words it so for all of them.
+inline constexpr const char kCursorOutOfBytes[] = "Truncated number list";
 inline constexpr const char kInvalidVarint[] = "Invalid varint";
 inline constexpr const char kNonCanonicalVarint[] = "Non-canonical varint";
 
@@ -55,6 +56,10 @@ inline VarintScan scan_varint(const unsigned char* p, std::uint64_t available, s
     if (i + 1 == max_bytes) return {v, i + 1, VarintFault::TooLong};
   }
 }
+
+// How the cursor readers word what the core found (fault is not None): a decoder that scans
+// varints itself reports them in the same words.
+const char* cursor_varint_fault_message(VarintFault fault);
 
 // The next n bytes; pos is unchanged on failure.
 std::string_view cursor_take_bytes(ByteCursor& cursor, std::uint64_t n);

@@ -6,6 +6,8 @@
 #include <string_view>
 #include <vector>
 
+#include "core/digits.h"
+
 namespace corvale {
 
 void append_dictionary_candidate(const std::vector<std::string_view>& cells, std::string& out);
@@ -26,10 +28,6 @@ bool append_template_candidate(const std::vector<std::string_view>& cells, bool 
                                std::uint64_t max_bytes, std::uint64_t magnitude_room, bool& wide);
 
 // ---- What the numbers of a column cost its decoder ----
-
-// Numbers of up to 18 digits stay in 64-bit words, which no decoder charges to its magnitude
-// budget; a longer one makes its whole number column big integers.
-inline constexpr std::uint64_t kWordDecimalDigits = 18;
 
 // A number of D significant digits has more than (D - 1) log2(10) bits.
 inline std::uint64_t least_bytes_of_digits(std::uint64_t significant_digits) {

@@ -186,7 +186,7 @@ char* TemplateColumn::write_digits(std::size_t i, std::uint64_t j, char* p) {
   p = put_zeros(p, field.zeros.next());
   if (!field.values.wide() || !field.values.is_big(j)) {
     const auto v = static_cast<std::uint64_t>(field.values.word(j));
-    return write_decimal_digits(v, decimal_digit_count(v), p);
+    return write_decimal(v, p);
   }
   const std::string& digits = field.big_digits[next_big_[i]++];
   return std::copy(digits.begin(), digits.end(), p);

@@ -1,198 +1,63 @@
 #include "codecs/number_list/number_list.h"
 
-#include <algorithm>
-#include <array>
-#include <cstring>
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 #include <limits>
+#include <optional>
 #include <stdexcept>
 #include <utility>
+#include <vector>
 
+#include "codecs/number_list/number_list_text.h"
 #include "codecs/numbers/candidate_choice.h"
 #include "codecs/numbers/number_list_body.h"
 #include "codecs/numbers/value_pieces.h"
+#include "codecs/written/number_messages.h"
 #include "core/bigint.h"
-#include "core/decimal.h"
-#include "core/digits.h"
 #include "core/integer_list.h"
 #include "core/magnitude_budget.h"
 #include "core/output_budget.h"
-#include "core/text_buffer.h"
 #include "core/u128.h"
 #include "core/varint.h"
 #include "core/zlib.h"
 
 namespace corvale {
 
+std::string encode_number_list_payload(IntegerLines lines) {
+  const std::size_t n = lines.values.size();
+  std::uint8_t flags = (lines.final_line_ending ? kListFinalLineEnding : 0) | (lines.crlf ? kListCrLf : 0);
+  std::string tail;
+  if (!lines.leading_zeros.empty()) {
+    flags |= kListLeadingZeros;
+    tail.swap(lines.leading_zeros);
+  }
+  const std::vector<std::uint64_t>& minus_zeros = lines.minus_zeros;
+  if (!minus_zeros.empty()) {
+    flags |= kListMinusZeros;
+    write_varint_u64(minus_zeros.size(), tail);
+    write_varint_u64(minus_zeros[0], tail);
+    for (std::size_t k = 1; k < minus_zeros.size(); ++k) write_varint_u64(minus_zeros[k] - minus_zeros[k - 1], tail);
+  }
+
+  // An inner body is only worth writing if its own decoder, given this text's length as its
+  // limit, would inflate it: a byte-plane body can be many times the text (one very wide value
+  // widens every line). The plain varints of the values as they are always fit: no varint is
+  // longer than its number's digits, and each line's count of leading zeros takes at most one
+  // byte more than the zeros themselves, so the cap always leaves a candidate.
+  DifferenceFraming framing;
+  framing.tail = tail;
+  framing.max_bytes = inner_body_limit(lines.text_length);
+  framing.deflate = true;
+  std::optional<DifferenceEncoding> chosen = choose_difference_encoding(std::move(lines.values), framing);
+  if (!chosen) throw std::logic_error("no number-list body fits under its own decoder's cap");
+
+  std::string payload;
+  payload.push_back(static_cast<char>(flags));
+  write_varint_u64(n, payload);
+  payload.push_back(static_cast<char>(chosen->method));
+  payload += chosen->deflated ? *chosen->deflated : deflate_compress_best(chosen->bytes);
+  return payload;
+}
+
 namespace {
-
-// Lines of up to 18 significant digits always fit in a 64-bit word, so they are parsed without
-// a big integer; longer ones go through the decimal parser and stay words when they fit.
-constexpr std::size_t kNarrowDigits = 18;
-
-// One integer line taken apart: the sign, the zeros before the value's digits and the digits
-// themselves (at least one: a line of zeros keeps its last '0' as the value's own digit).
-struct ScannedLine {
-  bool negative;
-  std::uint64_t leading_zeros;
-  std::string_view digits;
-  std::uint64_t narrow;  // the value of digits when there are at most kNarrowDigits of them
-};
-
-// Walks the lines of text the way the recogniser defines them, in one pass that also parses
-// each line, handing it to on_line; false as soon as the text is not integer lines (on_line may
-// have seen some lines by then). The first line's ending decides LF or CR LF for the whole text.
-template <class OnLine>
-bool scan_integer_lines(std::string_view text, bool& final_line_ending, bool& crlf, OnLine&& on_line) {
-  const char* p = text.data();
-  const char* const end = p + text.size();
-  final_line_ending = false;
-  crlf = false;
-  for (bool first = true;; first = false) {
-    const bool negative = p != end && *p == '-';
-    p += negative ? 1 : 0;
-    const char* const start = p;
-    while (p != end && *p == '0') ++p;
-    const char* digits = p;
-    // Wraps past 18 digits, where the value is parsed again as a big integer.
-    std::uint64_t v = 0;
-    for (; p != end && is_digit(*p); ++p) v = v * 10 + static_cast<unsigned>(*p - '0');
-    if (p == start) return false;
-    if (digits == p) --digits;
-    on_line(ScannedLine{negative, static_cast<std::uint64_t>(digits - start),
-                        std::string_view(digits, static_cast<std::size_t>(p - digits)), v});
-
-    if (p == end) return !first;  // the last line, without a line ending
-    if (*p == '\r') {
-      if (!first && !crlf) return false;
-      crlf = true;
-      if (++p == end || *p != '\n') return false;
-    } else if (*p != '\n' || crlf) {
-      return false;
-    }
-    if (++p == end) {
-      final_line_ending = true;
-      return !first;
-    }
-  }
-}
-
-bool is_integer_lines(std::string_view text) {
-  bool final_line_ending = false;
-  bool crlf = false;
-  return scan_integer_lines(text, final_line_ending, crlf, [](const ScannedLine&) {});
-}
-
-#if defined(__SSE2__)
-// The 64 bytes at p, classed: one bit a byte in each mask.
-struct ByteClasses {
-  std::uint64_t digits = 0, minus = 0, lf = 0, cr = 0;
-
-  explicit ByteClasses(const char* p) {
-    const __m128i below = _mm_set1_epi8('0' - 1);
-    const __m128i above = _mm_set1_epi8('9' + 1);
-    for (int j = 0; j < 4; ++j) {
-      const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * j));
-      const auto bits = [&](__m128i match) {
-        return static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(match))) << (16 * j);
-      };
-      digits |= bits(_mm_and_si128(_mm_cmpgt_epi8(v, below), _mm_cmplt_epi8(v, above)));
-      minus |= bits(_mm_cmpeq_epi8(v, _mm_set1_epi8('-')));
-      lf |= bits(_mm_cmpeq_epi8(v, _mm_set1_epi8('\n')));
-      cr |= bits(_mm_cmpeq_epi8(v, _mm_set1_epi8('\r')));
-    }
-  }
-};
-#endif
-
-// The quick proof of proves_integer_lines, taken a block of 64 bytes at a time, so that a text
-// can be proved while its last bytes written are still in the cache. Each byte is classed, and
-// every rule is a relation between a byte and the one before it: a '-' opens a line and a digit
-// follows it, an ending follows a digit, and with CR LF each CR is followed by LF and each LF
-// follows a CR.
-class LinesProof {
- public:
-  explicit LinesProof(bool crlf) : crlf_(crlf) {}
-
-  // n bytes at p, a multiple of 64, none of them the text's last.
-  void add_blocks(const char* p, std::size_t n) {
-    for (std::size_t at = 0; at < n; at += 64) add(p + at, ~std::uint64_t{0}, ~std::uint64_t{0});
-  }
-
-  // The last 1 to 64 bytes of a text of size bytes in all.
-  bool finish(std::string_view last, std::size_t size) {
-#if defined(__SSE2__)
-    if (size < 3 || last.empty() || last.size() > 64 || last.back() == '-' || last.back() == '\r') return false;
-    char block[64] = {};
-    std::memcpy(block, last.data(), last.size());
-    const std::uint64_t valid = last.size() == 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << last.size()) - 1;
-    add(block, valid, valid >> 1);
-    return bad_ == 0 && inner_endings_ != 0;
-#else
-    (void)last;
-    (void)size;
-    return false;
-#endif
-  }
-
- private:
-  // One block; valid marks its bytes of the text, inner those before the text's last byte.
-  void add(const char* p, std::uint64_t valid, std::uint64_t inner) {
-#if defined(__SSE2__)
-    const ByteClasses classes(p);
-    const std::uint64_t cr = crlf_ ? classes.cr : 0;
-    const std::uint64_t prev_lf = classes.lf << 1 | after_lf_;
-    const std::uint64_t prev_digit = classes.digits << 1 | after_digit_;
-    const std::uint64_t prev_minus = classes.minus << 1 | after_minus_;
-    const std::uint64_t prev_cr = cr << 1 | after_cr_;
-    bad_ |= valid & ~(classes.digits | classes.minus | classes.lf | cr);
-    bad_ |= classes.minus & ~prev_lf;
-    bad_ |= valid & prev_minus & ~classes.digits;
-    bad_ |= (crlf_ ? cr : classes.lf) & ~prev_digit;
-    if (crlf_) bad_ |= valid & (classes.lf ^ prev_cr);
-    inner_endings_ |= classes.lf & inner;
-    after_lf_ = classes.lf >> 63;
-    after_digit_ = classes.digits >> 63;
-    after_minus_ = classes.minus >> 63;
-    after_cr_ = cr >> 63;
-#else
-    (void)p;
-    (void)valid;
-    (void)inner;
-#endif
-  }
-
-  bool crlf_;
-  std::uint64_t bad_ = 0;
-  std::uint64_t inner_endings_ = 0;  // LFs before the last byte
-  std::uint64_t after_lf_ = 1;       // the start of the text counts as the start of a line
-  std::uint64_t after_digit_ = 0;
-  std::uint64_t after_minus_ = 0;
-  std::uint64_t after_cr_ = 0;
-};
-
-// Writes the digits of v ending just before end; returns where they start.
-char* write_decimal_backwards(std::uint64_t v, char* end) {
-  static constexpr char kPairs[] =
-      "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
-      "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
-      "8081828384858687888990919293949596979899";
-  while (v >= 100) {
-    const unsigned pair = static_cast<unsigned>(v % 100);
-    v /= 100;
-    end -= 2;
-    std::memcpy(end, kPairs + 2 * pair, 2);
-  }
-  if (v >= 10) {
-    end -= 2;
-    std::memcpy(end, kPairs + 2 * v, 2);
-  } else {
-    *--end = static_cast<char>('0' + v);
-  }
-  return end;
-}
 
 // ---- Decoding ----
 //
@@ -254,28 +119,6 @@ class MinusZeroLines {
   std::uint64_t line_ = 0;
 };
 
-// Bounds on the length of a text with big values, from a first pass.
-struct TextSize {
-  u128 fixed = 0;   // line endings, leading zeros, signs, and the digits of values in words
-  u128 lower = 0;   // a lower bound of the digits of big values (more than bits / 4 each)
-  u128 upper = 0;   // an upper bound of those digits
-
-  void add(const IntegerList& values) {
-    if (!values.wide()) {
-      for (std::uint64_t w : values.words()) {
-        const auto v = static_cast<std::int64_t>(w);
-        fixed += decimal_digit_count(v < 0 ? 0 - w : w) + (v < 0 ? 1 : 0);
-      }
-      return;
-    }
-    for (const BigInt& v : values.big()) {
-      const unsigned sign = v.sign() < 0 ? 1 : 0;
-      lower += std::max<std::uint64_t>(1, v.bit_length() / 4) + sign;
-      upper += v.decimal_digits_upper_bound() + sign;
-    }
-  }
-};
-
 // The sum of the leading-zero counts (already checked) from zeros on.
 u128 zeros_total(ByteCursor zeros, std::uint8_t flags, std::uint64_t n) {
   u128 total = 0;
@@ -285,407 +128,52 @@ u128 zeros_total(ByteCursor zeros, std::uint8_t flags, std::uint64_t n) {
   return total;
 }
 
-// The text, written as the values arrive into a buffer that grows as it goes and never past the
-// limit. Once a line would pass the limit nothing more is written, but the caller reads on to the
-// end of the body: a fault later in the payload is reported before the limit is. The buffer is
-// never cleared: each byte is written once.
-class TextWriter {
- public:
-  // first_size: the size to start from (the text's size when it is known), held to the limit.
-  // With a sink, the proven text goes there once there is enough of it, and the buffer only
-  // ever holds about a piece's text.
-  TextWriter(std::uint64_t limit, u128 first_size, std::string_view ending, OutputSink* sink = nullptr)
-      : text_(limit, first_size, sink), ending_(ending), proof_(ending.size() == 2) {}
-
-  bool over() const { return over_; }
-  std::string_view ending() const { return ending_; }
-
-  // The place of n more bytes, or null, and over() from then on, when they would pass the limit.
-  char* take(std::uint64_t n) {
-    char* p = room(n);
-    if (p == nullptr) {
-      over_ = true;
-      return nullptr;
-    }
-    text_.commit(p + n);
-    return p;
-  }
-
-  // Room for n more bytes without a check for each: the place of the next byte, or null when
-  // they might pass the limit (the caller then writes with take()). Bytes written there count
-  // once commit() is called with the end of them.
-  char* room(std::uint64_t n) { return over_ ? nullptr : text_.room(n); }
-  void commit(char* end) { text_.commit(end); }
-
-  void write_ending() {
-    if (char* p = take(ending_.size())) std::memcpy(p, ending_.data(), ending_.size());
-  }
-
-  // The digits of a big magnitude, refused before they are printed when they cannot fit.
-  void write_magnitude(const BigInt& v) {
-    if (over_) return;
-    const std::uint64_t upper = v.decimal_digits_upper_bound();
-    if (upper + 1 <= text_.room_left()) {
-      // The printer may end its digits with a NUL one byte past them.
-      char* p = room(upper + 1);
-      text_.commit(p + v.write_decimal_magnitude(p));
-      return;
-    }
-    if (least_decimal_digits(v.bit_length()) > text_.room_left()) {
-      over_ = true;
-      return;
-    }
-    // Near the limit the upper bound may not fit while the digits do.
-    std::string digits;
-    v.append_decimal_magnitude(digits);
-    if (char* p = take(digits.size())) std::memcpy(p, digits.data(), digits.size());
-  }
-
-  // Proves the text written so far in whole blocks, keeping back at least its last byte; with
-  // a sink, hands on what is proven once it is a piece's worth.
-  void prove() {
-    const std::uint64_t size = text_.size();
-    if (size == 0) return;
-    const std::uint64_t n = (size - 1 - proved_) / 64 * 64;
-    proof_.add_blocks(text_.data() + proved_, n);
-    proved_ += n;
-    if (text_.streams() && proved_ >= kOutputPiece && !over_) {
-      text_.hand_on(proved_);
-      proved_ = 0;
-    }
-  }
-
-  // The text with its last line ending, when it has one, and checked as the recogniser would
-  // (through the quick proof first, which any text written here passes). With a sink, the rest
-  // of the text goes there and the buffer returned is empty.
-  ByteBuffer finish(bool final_ending) {
-    if (final_ending) write_ending();
-    if (over_) throw output_limit_error();
-    prove();
-    const std::string_view held(text_.data(), static_cast<std::size_t>(text_.size()));
-    const std::uint64_t size = text_.handed_on() + held.size();
-    const bool proved = size > 0 && !held.empty() && proof_.finish(held.substr(proved_), size);
-    // Text already handed on cannot be read again; it was proven, so only a tail the proof
-    // rejects is left to judge, and that is not the text of a list.
-    if (!proved && (text_.handed_on() > 0 || !is_integer_lines(held))) throw Error(kNotANumberList);
-    return text_.finish();
-  }
-
- private:
-  TextBuffer text_;
-  bool over_ = false;
-  std::string_view ending_;
-  LinesProof proof_;
-  std::uint64_t proved_ = 0;  // the bytes of the buffer that proof_ has taken
+// The payload's outer bytes, checked before the inner body is inflated.
+struct ListHeader {
+  std::uint8_t flags;
+  std::uint64_t n;  // lines
+  std::uint8_t method;
+  std::string_view deflated;  // the inner body
 };
 
-// The longest line of a value in a word: a line ending before it, a sign and 20 digits.
-constexpr std::uint64_t kLongestWordLine = 23;
-// Leading zeros up to this many are written by the quick loop, from one store; more end it.
-constexpr std::uint64_t kQuickLeadingZeros = 16;
-// The quick loop stores a few bytes past each value's digits, which the next line overwrites.
-constexpr std::uint64_t kQuickSpill = 8;
-
-// Each number below 1000 as three digits padded with zeros, first digit in the lowest byte, and
-// its count of significant digits in the fourth byte.
-constexpr auto kThreeDigits = [] {
-  std::array<std::uint32_t, 1000> t{};
-  for (std::uint32_t v = 0; v < 1000; ++v) {
-    const std::uint32_t length = v >= 100 ? 3 : v >= 10 ? 2 : 1;
-    t[v] = ('0' + v / 100) | ('0' + v / 10 % 10) << 8 | ('0' + v % 10) << 16 | length << 24;
-  }
-  return t;
-}();
-
-// Each number below 1000 as a line after a line ending (LF or CR LF): the ending and the digits,
-// first byte lowest, and the count of those bytes in the top byte.
-constexpr std::array<std::uint64_t, 1000> small_lines(std::string_view ending) {
-  std::array<std::uint64_t, 1000> t{};
-  for (std::uint32_t v = 0; v < 1000; ++v) {
-    const std::uint32_t digits = kThreeDigits[v];
-    const unsigned length = digits >> 24;
-    std::uint64_t bytes = 0;
-    for (std::size_t j = 0; j < ending.size(); ++j) bytes |= static_cast<std::uint64_t>(ending[j]) << (8 * j);
-    bytes |= static_cast<std::uint64_t>((digits & 0xFFFFFF) >> (8 * (3 - length))) << (8 * ending.size());
-    t[v] = bytes | static_cast<std::uint64_t>(ending.size() + length) << 56;
-  }
-  return t;
-}
-constexpr auto kLfLines = small_lines("\n");
-constexpr auto kCrLfLines = small_lines("\r\n");
-
-// The six digits of v < 10^6, padded with zeros and first digit in the lowest byte, and the
-// count of its significant digits; no branch on the value.
-struct SixDigits {
-  std::uint64_t bytes;
-  unsigned length;
-};
-inline SixDigits six_digits(std::uint32_t v) {
-  const std::uint32_t high = v / 1000;
-  const std::uint32_t h = kThreeDigits[high];
-  const std::uint32_t l = kThreeDigits[v - high * 1000];
-  return {(h & 0xFFFFFF) | static_cast<std::uint64_t>(l & 0xFFFFFF) << 24, high != 0 ? 3 + (h >> 24) : l >> 24};
-}
-
-// The digits of v at p, followed by up to kQuickSpill bytes of no meaning; returns their end.
-// Values of up to twelve digits, most lines, are written in one or two stores.
-inline char* put_decimal(std::uint64_t v, char* p) {
-  if (v < 1000) {
-    const std::uint32_t d = kThreeDigits[v];
-    const unsigned length = d >> 24;
-    const std::uint32_t bytes = (d & 0xFFFFFF) >> (8 * (3 - length));
-    std::memcpy(p, &bytes, 4);
-    return p + length;
-  }
-  if (v < 1000000) {
-    const SixDigits d = six_digits(static_cast<std::uint32_t>(v));
-    const std::uint64_t bytes = d.bytes >> (8 * (6 - d.length));
-    std::memcpy(p, &bytes, 8);
-    return p + d.length;
-  }
-  if (v < 1000000000000) {
-    const std::uint64_t high = v / 1000000;
-    const SixDigits h = six_digits(static_cast<std::uint32_t>(high));
-    const std::uint64_t high_bytes = h.bytes >> (8 * (6 - h.length));
-    std::memcpy(p, &high_bytes, 8);
-    p += h.length;
-    const std::uint64_t low_bytes = six_digits(static_cast<std::uint32_t>(v - high * 1000000)).bytes;
-    std::memcpy(p, &low_bytes, 8);
-    return p + 6;
-  }
-  const unsigned length = decimal_digit_count(v);
-  write_decimal_backwards(v, p + length);
-  return p + length;
-}
-
-// The lines of a piece of words, written straight to their place while their longest text fits
-// under the limit and each line's leading zeros are few: returns the lines written, the rest
-// being left to the careful loop. Everything the loop reads is held in locals:
-// each byte it stores could otherwise be taken to change the writer's fields.
-std::size_t write_word_lines(TextWriter& text, const std::uint64_t* words, std::size_t k, std::uint64_t first,
-                             const std::vector<std::uint64_t>& minus_zero, std::size_t& next_minus_zero,
-                             ByteCursor* zeros) {
-  const std::uint64_t longest = kLongestWordLine + kQuickSpill + (zeros != nullptr ? kQuickLeadingZeros : 0);
-  char* p = text.room(static_cast<std::uint64_t>(k) * longest);
-  if (p == nullptr) return 0;
-  static constexpr char kZeros[kQuickLeadingZeros + 1] = "0000000000000000";
-  // Both bytes of the ending are always stored; a one-byte ending has its second overwritten.
-  const std::string_view ending = text.ending();
-  const char ending_bytes[2] = {ending[0], ending.back()};
-  const std::size_t ending_size = ending.size();
-  const std::uint64_t* const minus_zero_at = minus_zero.data();
-  const std::size_t minus_zero_count = minus_zero.size();
-  std::size_t next = next_minus_zero;
-  // The next -0 line of the piece; past every line when there is none.
-  std::size_t minus_zero_line = next < minus_zero_count ? minus_zero_at[next] : k;
-  const unsigned char* leading_at = zeros != nullptr ? zeros->here() : nullptr;
-  const std::array<std::uint64_t, 1000>& small_lines = ending_size == 2 ? kCrLfLines : kLfLines;
-  const unsigned ending_bits = 8 * static_cast<unsigned>(ending_size);
-  const std::uint64_t ending_mask = (std::uint64_t{1} << ending_bits) - 1;
-  const std::uint64_t digits_mask = 0xFFFFFFFFFFFFFF & ~ending_mask;  // up to three digits: no byte reaches the top
-  const std::uint64_t minus_after_ending = std::uint64_t{'-'} << ending_bits;
-  std::size_t i = 0;
-  for (; i < k; ++i) {
-    const std::uint64_t w = words[i];
-    // The common line, a small value after a line ending and nothing else, in one store; a
-    // negative one has its '-' put between the ending and the digits.
-    if ((leading_at == nullptr || *leading_at == 0) && i != minus_zero_line && first + i > 0) {
-      if (w < 1000) {
-        const std::uint64_t line = small_lines[w];
-        std::memcpy(p, &line, 8);
-        p += line >> 56;
-        leading_at += leading_at != nullptr ? 1 : 0;
-        continue;
-      }
-      if (0 - w < 1000) {
-        const std::uint64_t line = small_lines[0 - w];
-        const std::uint64_t negative_line = (line & ending_mask) | (line & digits_mask) << 8 | minus_after_ending;
-        std::memcpy(p, &negative_line, 8);
-        p += (line >> 56) + 1;
-        leading_at += leading_at != nullptr ? 1 : 0;
-        continue;
-      }
-    }
-    std::uint64_t leading = 0;
-    if (leading_at != nullptr) {
-      // Counts were checked when the body was opened; nearly all are a single byte.
-      if (*leading_at < 0x80) {
-        leading = *leading_at;
-        if (leading > kQuickLeadingZeros) break;
-        ++leading_at;
-      } else {
-        break;
-      }
-    }
-    if (first + i > 0) {
-      std::memcpy(p, ending_bytes, 2);
-      p += ending_size;
-    }
-    const bool negative = static_cast<std::int64_t>(w) < 0;
-    const bool is_minus_zero = i == minus_zero_line;
-    if (is_minus_zero) {
-      ++next;
-      minus_zero_line = next < minus_zero_count ? minus_zero_at[next] : k;
-    }
-    *p = '-';
-    p += negative || is_minus_zero;
-    if (leading_at != nullptr) {
-      std::memcpy(p, kZeros, kQuickLeadingZeros);
-      p += leading;
-    }
-    p = put_decimal(negative ? 0 - w : w, p);
-  }
-  if (zeros != nullptr) zeros->pos += static_cast<std::uint64_t>(leading_at - zeros->here());
-  next_minus_zero = next;
-  text.commit(p);
-  return i;
-}
-
-// Writes the lines of a piece of values, starting with line `first` of the text. minus_zero
-// lists the lines of the piece (counted from first) that are -0, in increasing order; zeros is
-// the cursor of the leading-zero counts, or null when there are none.
-void write_lines(TextWriter& text, const IntegerList& values, std::uint64_t first,
-                 const std::vector<std::uint64_t>& minus_zero, ByteCursor* zeros) {
-  const std::size_t k = values.size();
-  std::size_t next_minus_zero = 0;
-  std::size_t i = 0;
-  if (!values.wide()) i = write_word_lines(text, values.words().data(), k, first, minus_zero, next_minus_zero, zeros);
-  for (; i < k && !text.over(); ++i) {
-    if (first + i > 0) text.write_ending();
-    const bool narrow = !values.wide();
-    const std::uint64_t w = narrow ? values.words()[i] : 0;
-    const bool negative = narrow ? static_cast<std::int64_t>(w) < 0 : values.big()[i].sign() < 0;
-    const bool is_minus_zero = next_minus_zero < minus_zero.size() && minus_zero[next_minus_zero] == i;
-    next_minus_zero += is_minus_zero;
-    if (negative || is_minus_zero) {
-      if (char* p = text.take(1)) *p = '-';
-    }
-    const std::uint64_t leading = zeros != nullptr ? cursor_read_varint_u64(*zeros) : 0;
-    if (leading > 0) {
-      if (char* p = text.take(leading)) std::memset(p, '0', leading);
-    }
-    if (!narrow) {
-      text.write_magnitude(values.big()[i]);
-      continue;
-    }
-    const std::uint64_t magnitude = negative ? 0 - w : w;
-    const unsigned length = decimal_digit_count(magnitude);
-    if (char* p = text.take(length)) write_decimal_backwards(magnitude, p + length);
-  }
-}
-
-}  // namespace
-
-bool proves_integer_lines(std::string_view text, bool crlf) {
-  LinesProof proof(crlf);
-  const std::size_t whole = text.empty() ? 0 : (text.size() - 1) / 64 * 64;
-  proof.add_blocks(text.data(), whole);
-  return proof.finish(text.substr(whole), text.size());
-}
-
-std::optional<IntegerLines> split_integer_lines(std::string_view text) {
-  IntegerLines result;
-  result.text_length = text.size();
-  result.values.allow_packed_words();
-  std::string& zeros = result.leading_zeros;
-  bool any_zeros = false;
-  std::size_t most_lines = 0;
-  std::uint64_t i = 0;
-  const bool ok = scan_integer_lines(text, result.final_line_ending, result.crlf, [&](const ScannedLine& line) {
-    // Measured once the first line is an integer, so other texts never pay for it; reserved
-    // so that the list never grows by copying.
-    if (i == 0) {
-      most_lines = static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')) + 1;
-      result.values.reserve(most_lines);
-    }
-    // The counts are written only from the first line that has leading zeros on: a byte a line
-    // when some do, nothing when none does.
-    if (line.leading_zeros != 0 && !any_zeros) {
-      any_zeros = true;
-      zeros.reserve(most_lines);
-      zeros.assign(static_cast<std::size_t>(i), '\0');
-    }
-    if (any_zeros) write_varint_u64(line.leading_zeros, zeros);
-    if (line.negative && line.digits == "0") result.minus_zeros.push_back(i);
-    if (line.digits.size() <= kNarrowDigits) {
-      result.values.push_word(line.negative ? 0 - line.narrow : line.narrow);
-    } else {
-      BigInt v = parse_decimal_digits(line.digits);
-      if (line.negative) v.negate();
-      result.values.push_back(std::move(v));
-    }
-    ++i;
-  });
-  if (!ok) return std::nullopt;
-  return result;
-}
-
-std::string encode_number_list_payload(IntegerLines lines) {
-  const std::size_t n = lines.values.size();
-  std::uint8_t flags = (lines.final_line_ending ? kListFinalLineEnding : 0) | (lines.crlf ? kListCrLf : 0);
-  std::string tail;
-  if (!lines.leading_zeros.empty()) {
-    flags |= kListLeadingZeros;
-    tail.swap(lines.leading_zeros);
-  }
-  const std::vector<std::uint64_t>& minus_zeros = lines.minus_zeros;
-  if (!minus_zeros.empty()) {
-    flags |= kListMinusZeros;
-    write_varint_u64(minus_zeros.size(), tail);
-    write_varint_u64(minus_zeros[0], tail);
-    for (std::size_t k = 1; k < minus_zeros.size(); ++k) write_varint_u64(minus_zeros[k] - minus_zeros[k - 1], tail);
-  }
-
-  // An inner body is only worth writing if its own decoder, given this text's length as its
-  // limit, would inflate it: a byte-plane body can be many times the text (one very wide value
-  // widens every line). The plain varints of the values as they are always fit: no varint is
-  // longer than its number's digits, and each line's count of leading zeros takes at most one
-  // byte more than the zeros themselves, so the cap always leaves a candidate.
-  DifferenceFraming framing;
-  framing.tail = tail;
-  framing.max_bytes = inner_body_limit(lines.text_length);
-  framing.deflate = true;
-  std::optional<DifferenceEncoding> chosen = choose_difference_encoding(std::move(lines.values), framing);
-  if (!chosen) throw std::logic_error("no number-list body fits under its own decoder's cap");
-
-  std::string payload;
-  payload.push_back(static_cast<char>(flags));
-  write_varint_u64(n, payload);
-  payload.push_back(static_cast<char>(chosen->method));
-  payload += chosen->deflated ? *chosen->deflated : deflate_compress_best(chosen->bytes);
-  return payload;
-}
-
-namespace {
-
-// The text of a payload, whole, or through sink (then the buffer returned is empty).
-ByteBuffer decode_number_list(std::string_view payload, std::uint64_t limit, OutputSink* sink) {
+ListHeader read_list_header(std::string_view payload, std::uint64_t limit) {
   if (payload.size() <= 2) throw Error(kTruncatedNumberList);
-  const auto flags = static_cast<std::uint8_t>(payload[0]);
-  if (flags > 15) throw Error(kInvalidNumberListFlags);
+  ListHeader header;
+  header.flags = static_cast<std::uint8_t>(payload[0]);
+  if (header.flags > 15) throw Error(kInvalidNumberListFlags);
   ByteCursor cursor{payload, 1};
-  const std::uint64_t n = cursor_read_varint_u64(cursor);
+  header.n = cursor_read_varint_u64(cursor);
   // Every line needs a digit and all but the last a line ending.
-  if (n < 2 || static_cast<u128>(n) * 2 - 1 > limit) throw Error(kInvalidNumberListSize);
-  const std::uint8_t method = cursor_take_byte(cursor);
-  if ((method & 3) == 3 || method >= 32) throw Error(kInvalidNumberListMethod);
-  const unsigned d = method & 3;
+  if (header.n < 2 || static_cast<u128>(header.n) * 2 - 1 > limit) throw Error(kInvalidNumberListSize);
+  header.method = cursor_take_byte(cursor);
+  if ((header.method & 3) == 3 || header.method >= 32) throw Error(kInvalidNumberListMethod);
+  header.deflated = payload.substr(cursor.pos);
+  return header;
+}
 
-  const ByteBuffer inner = inflate_limited(payload.substr(cursor.pos), inner_body_limit(limit), false);
-  ByteCursor body{inner};
-  MagnitudeBudget budget(limit);
+// What the inner body holds of the lines beside their values: where the leading-zero counts and
+// the -0 list are, and the endings the flags give.
+struct ListLines {
+  std::uint8_t flags;
+  std::uint64_t n;
+  ByteCursor zeros_at;        // the leading-zero counts, checked
+  ByteCursor minus_zeros_at;  // the -0 list, and the end of the body after it
+  std::string_view ending;
+  bool final_ending;
 
-  IntegerList seeds(Signedness::Signed);
-  for (unsigned i = 0; i < d; ++i) seeds.push_back(zigzag_decode_big(read_charged_varint(body, budget)));
-  std::optional<BigInt> base;
-  if (method & kListMethodBase) base = zigzag_decode_big(read_charged_varint(body, budget));
-  NumberListBodyReader reader(body, method, n - d);
+  MinusZeroLines minus_zeros(ByteCursor& at) const { return MinusZeroLines(at, (flags & kListMinusZeros) != 0, n); }
+  // A cursor at the leading-zero counts, or null when there are none.
+  ByteCursor* zeros(ByteCursor& at) const { return (flags & kListLeadingZeros) ? &at : nullptr; }
+};
 
-  const ByteCursor zeros_at = body;
-  if (flags & kListLeadingZeros) {
+// Checks the leading-zero counts at body, which moves past them.
+ListLines read_list_lines(ByteCursor& body, const ListHeader& header) {
+  ListLines lines{header.flags, header.n, body, body, (header.flags & kListCrLf) ? "\r\n" : "\n",
+                  (header.flags & kListFinalLineEnding) != 0};
+  if (header.flags & kListLeadingZeros) {
     // Nearly every count is one byte below 0x80, a whole varint in itself; any other byte, and
     // the end of the body, go through the reader, which throws where it would have.
-    for (std::uint64_t i = 0; i < n; ++i) {
+    for (std::uint64_t i = 0; i < header.n; ++i) {
       if (!body.at_end() && static_cast<unsigned char>(body.data[body.pos]) < 0x80) {
         ++body.pos;
       } else {
@@ -693,72 +181,106 @@ ByteBuffer decode_number_list(std::string_view payload, std::uint64_t limit, Out
       }
     }
   }
-  const ByteCursor minus_zeros_at = body;
-  const std::string_view ending = (flags & kListCrLf) ? "\r\n" : "\n";
-  const bool final_ending = (flags & kListFinalLineEnding) != 0;
-  ValuePieces pieces(seeds, base ? &*base : nullptr, reader, d);
+  lines.minus_zeros_at = body;
+  return lines;
+}
+
+// Takes the pieces of values from the first, each with the -0 lines among them (checked, as
+// places in the piece) and its first line, to on_piece, until it returns false. Returns the end
+// of the -0 list, where the body should end.
+template <class OnPiece>
+ByteCursor for_each_piece(ValuePieces& pieces, MagnitudeBudget* budget, const ListLines& lines, OnPiece&& on_piece) {
+  pieces.rewind();
+  ByteCursor list = lines.minus_zeros_at;
+  MinusZeroLines minus_zeros = lines.minus_zeros(list);
   IntegerList values(Signedness::Signed);
-  std::vector<std::uint64_t> minus_zero_lines;  // of the piece
-  const MagnitudeBudget budget_before_values = budget;
-
-  // Most lists are words throughout: they are checked and written in one pass, the limit
-  // reported only once everything else has been checked. A value past 64 bits ends that pass,
-  // and the list is read again in two: one that checks and measures, so that no big value is
-  // printed before the payload is known to be sound and its text to fit, and one that writes.
-  {
-    TextWriter text(limit, static_cast<u128>(n) * (1 + ending.size()), ending, sink);
-    ByteCursor zeros = zeros_at;
-    MinusZeroLines minus_zeros(body, (flags & kListMinusZeros) != 0, n);
-    std::uint64_t line = 0;
-    bool wide = false;
-    while (!wide && pieces.next(values, &budget)) {
-      minus_zeros.take_within(values, line, minus_zero_lines);
-      wide = values.wide();
-      if (!wide) {
-        write_lines(text, values, line, minus_zero_lines, (flags & kListLeadingZeros) ? &zeros : nullptr);
-        text.prove();
-      }
-      line += values.size();
-    }
-    if (!wide) {
-      if (!body.at_end()) throw Error(kTrailingNumberListData);
-      return text.finish(final_ending);
-    }
-  }
-
-  // Read again from the start, charged as if for the first time.
-  TextSize size;
-  pieces.rewind();
-  budget = budget_before_values;
-  body = minus_zeros_at;
-  {
-    MinusZeroLines minus_zeros(body, (flags & kListMinusZeros) != 0, n);
-    std::uint64_t line = 0;
-    while (pieces.next(values, &budget)) {
-      minus_zeros.take_within(values, line, minus_zero_lines);
-      size.fixed += minus_zero_lines.size();  // the '-' of each -0
-      size.add(values);
-      line += values.size();
-    }
-  }
-  if (!body.at_end()) throw Error(kTrailingNumberListData);
-  size.fixed += zeros_total(zeros_at, flags, n) + static_cast<u128>(n - 1 + (final_ending ? 1 : 0)) * ending.size();
-  if (size.fixed + size.lower > limit) throw output_limit_error();
-
-  if (sink != nullptr) sink->restart();
-  TextWriter text(limit, size.fixed + size.upper, ending, sink);
-  pieces.rewind();
-  ByteCursor zeros = zeros_at;
-  ByteCursor list = minus_zeros_at;
-  MinusZeroLines minus_zeros(list, (flags & kListMinusZeros) != 0, n);
+  std::vector<std::uint64_t> minus_zero_lines;
   std::uint64_t line = 0;
-  while (pieces.next(values, nullptr)) {
+  while (pieces.next(values, budget)) {
     minus_zeros.take_within(values, line, minus_zero_lines);
-    write_lines(text, values, line, minus_zero_lines, (flags & kListLeadingZeros) ? &zeros : nullptr);
-    text.prove();
+    if (!on_piece(values, minus_zero_lines, line)) break;
     line += values.size();
   }
-  return text.finish(final_ending);
+  return list;
+}
+
+// Most lists are words throughout: they are checked and written in one pass, the limit reported
+// only once everything else has been checked. Nothing when a value past 64 bits ends the pass.
+std::optional<ByteBuffer> restore_word_list(ValuePieces& pieces, MagnitudeBudget& budget, const ListLines& lines,
+                                            std::uint64_t limit, OutputSink* sink) {
+  ListTextWriter text(limit, static_cast<u128>(lines.n) * (1 + lines.ending.size()), lines.ending, sink);
+  ByteCursor zeros = lines.zeros_at;
+  bool wide = false;
+  const ByteCursor end = for_each_piece(pieces, &budget, lines, [&](const IntegerList& values,
+                                                                    const std::vector<std::uint64_t>& minus_zero,
+                                                                    std::uint64_t first) {
+    wide = values.wide();
+    if (wide) return false;
+    write_lines(text, values, first, minus_zero, lines.zeros(zeros));
+    text.prove();
+    return true;
+  });
+  if (wide) return std::nullopt;
+  if (!end.at_end()) throw Error(kTrailingNumberListData);
+  return text.finish(lines.final_ending);
+}
+
+// A list with wider values is read again, charged as if for the first time, to check it whole
+// and bound its text, so that no big value is printed before the payload is known to be sound
+// and its text to fit.
+ListTextSize measure_wide_list(ValuePieces& pieces, MagnitudeBudget& budget, const ListLines& lines,
+                               std::uint64_t limit) {
+  ListTextSize size;
+  const ByteCursor end = for_each_piece(pieces, &budget, lines, [&](const IntegerList& values,
+                                                                    const std::vector<std::uint64_t>& minus_zero,
+                                                                    std::uint64_t) {
+    size.fixed += minus_zero.size();  // the '-' of each -0
+    size.add(values);
+    return true;
+  });
+  if (!end.at_end()) throw Error(kTrailingNumberListData);
+  const std::uint64_t endings = lines.n - 1 + (lines.final_ending ? 1 : 0);
+  size.fixed += zeros_total(lines.zeros_at, lines.flags, lines.n) + static_cast<u128>(endings) * lines.ending.size();
+  if (size.fixed + size.lower > limit) throw output_limit_error();
+  return size;
+}
+
+// And then, known sound, written.
+ByteBuffer write_wide_list(ValuePieces& pieces, const ListLines& lines, const ListTextSize& size,
+                           std::uint64_t limit, OutputSink* sink) {
+  if (sink != nullptr) sink->restart();
+  ListTextWriter text(limit, size.fixed + size.upper, lines.ending, sink);
+  ByteCursor zeros = lines.zeros_at;
+  for_each_piece(pieces, nullptr, lines, [&](const IntegerList& values, const std::vector<std::uint64_t>& minus_zero,
+                                             std::uint64_t first) {
+    write_lines(text, values, first, minus_zero, lines.zeros(zeros));
+    text.prove();
+    return true;
+  });
+  return text.finish(lines.final_ending);
+}
+
+// The text of a payload, whole, or through sink (then the buffer returned is empty).
+ByteBuffer decode_number_list(std::string_view payload, std::uint64_t limit, OutputSink* sink) {
+  const ListHeader header = read_list_header(payload, limit);
+  const ByteBuffer inner = inflate_limited(header.deflated, inner_body_limit(limit), false);
+  ByteCursor body{inner};
+  MagnitudeBudget budget(limit);
+
+  const unsigned d = header.method & 3;
+  IntegerList seeds(Signedness::Signed);
+  for (unsigned i = 0; i < d; ++i) seeds.push_back(zigzag_decode_big(read_charged_varint(body, budget)));
+  std::optional<BigInt> base;
+  if (header.method & kListMethodBase) base = zigzag_decode_big(read_charged_varint(body, budget));
+  NumberListBodyReader reader(body, header.method, header.n - d);
+  const ListLines lines = read_list_lines(body, header);
+  ValuePieces pieces(seeds, base ? &*base : nullptr, reader, d);
+
+  const MagnitudeBudget budget_before_values = budget;
+  if (std::optional<ByteBuffer> text = restore_word_list(pieces, budget, lines, limit, sink)) return std::move(*text);
+  budget = budget_before_values;
+  const ListTextSize size = measure_wide_list(pieces, budget, lines, limit);
+  return write_wide_list(pieces, lines, size, limit, sink);
 }
 
 }  // namespace

@@ -61,54 +61,59 @@ void write_run(std::string_view run, std::string& out) {
   out += run;
 }
 
-}  // namespace
-
-std::optional<NumberTextPayload> encode_number_text(std::string_view text) {
+// The numbers of a text and the runs around and between them, as one walk finds them.
+struct CollectedText {
   CollectedNumbers numbers;
   SeparatorSequenceWriter separators;
-  const std::optional<std::size_t> runs = count_non_separator_runs(text);
-  if (!runs) return std::nullopt;
-  numbers.reserve(*runs);
-  separators.reserve(*runs);
   std::string_view prefix;
   std::string_view suffix;
+};
+
+// Nothing when text is not a number text.
+std::optional<CollectedText> collect_number_text(std::string_view text) {
+  const std::optional<std::size_t> runs = count_non_separator_runs(text);
+  if (!runs) return std::nullopt;
+  std::optional<CollectedText> collected(std::in_place);
+  CollectedNumbers& numbers = collected->numbers;
+  SeparatorSequenceWriter& separators = collected->separators;
+  numbers.reserve(*runs);
+  separators.reserve(*runs);
   WrittenNumberParts parts;
   if (!walk_number_text(
-          text, prefix, suffix,
+          text, collected->prefix, collected->suffix,
           [&parts](std::string_view t, std::size_t start) { return scan_written_number(t, start, parts); },
           [&](std::string_view token) { numbers.add(token, parts); }, [&](std::string_view run) { separators.add(run); })) {
     return std::nullopt;
   }
-  const std::uint64_t n = numbers.size();
+  return collected;
+}
 
-  std::string body;
-  write_run(prefix, body);
-  write_run(suffix, body);
-  const std::uint64_t C = std::max<std::uint64_t>(separators.write(body), 1);
-  separators = SeparatorSequenceWriter();  // the runs are written: their ids need not wait for the columns
-
-  // The payload must restore the text with the text's own length as limit, as verification
-  // decodes it: the decoder's magnitude budget for that limit is charged here as the decoder will
-  // charge it, column after column, and no candidate may take the body past the inflate cap. A
-  // text that cannot fit both is stored.
-  const std::optional<NumberTextPayload> stored{NumberTextPayload{true, {}}};
-  MagnitudeBudget budget(text.size());
-  const std::uint64_t cap = inner_body_limit(text.size());
-
-  std::uint8_t flags = 0;
-  const bool decimal = numbers.max_fraction_digits > 0;
+// The scale of each of the C columns: the most fraction digits of its numbers.
+std::vector<std::uint64_t> column_scales(const CollectedNumbers& numbers, std::uint64_t C) {
   std::vector<std::uint64_t> scales(C, 0);
+  if (numbers.max_fraction_digits == 0) return scales;
+  const std::uint64_t n = numbers.size();
   for (std::uint64_t j = 0; j < C; ++j) {
-    if (decimal) {
-      for (std::uint64_t i = j; i < n; i += C) scales[j] = std::max(scales[j], numbers.fraction_digits[i]);
-      write_varint_u64(scales[j], body);
-    }
+    for (std::uint64_t i = j; i < n; i += C) scales[j] = std::max(scales[j], numbers.fraction_digits[i]);
+  }
+  return scales;
+}
+
+// Appends each column, after its scale in a decimal text. False when one cannot be written
+// within budget and cap, and the text is to be stored.
+bool write_number_columns(CollectedNumbers& numbers, const std::vector<std::uint64_t>& scales, MagnitudeBudget& budget,
+                          std::uint64_t cap, std::string& body) {
+  const std::uint64_t n = numbers.size();
+  const std::uint64_t C = scales.size();
+  const bool decimal = numbers.max_fraction_digits > 0;
+  for (std::uint64_t j = 0; j < C; ++j) {
+    if (decimal) write_varint_u64(scales[j], body);
     const std::uint64_t count = (n - j - 1) / C + 1;
     // The decoder charges each scaled value past 64 bits to its budget unless the body holds it
     // as a varint, which the inflate cap bounds alike, so a column past the budget left is not
     // worth building: storing the text is the answer, even in the rare case where its values
     // could have fitted in the body.
-    if (numbers.scaled_magnitude_floor(j, C, scales[j]) > budget.remaining()) return stored;
+    if (numbers.scaled_magnitude_floor(j, C, scales[j]) > budget.remaining()) return false;
     IntegerList values = numbers.scaled_column(j, C, scales[j]);
     // The parsed values are not needed past the last column: their memory goes before it is coded.
     if (j + 1 == C) {
@@ -116,16 +121,24 @@ std::optional<NumberTextPayload> encode_number_text(std::string_view text) {
     }
     const bool may_charge = !stays_in_words(values);
     const std::optional<std::string> column = encode_number_column(std::move(values), room_under_limit(body.size(), cap));
-    if (!column) return stored;
+    if (!column) return false;
     if (may_charge && !decodes_within_budget([&] {
           ByteCursor cursor{*column};
           decode_number_column(cursor, count, budget);
         })) {
-      return stored;
+      return false;
     }
     body += *column;
   }
+  return true;
+}
 
+// Appends what the n numbers hold beside their values (by then released): leading zeros, the -0
+// list and the counts of fraction digits, each part only when the text has it. Returns the flags
+// of those written.
+std::uint8_t write_number_marks(CollectedNumbers& numbers, std::uint64_t n, const std::vector<std::uint64_t>& scales,
+                                std::string& body) {
+  std::uint8_t flags = 0;
   if (numbers.any_leading_zeros) {
     flags |= kTextLeadingZeros;
     body += numbers.leading_zeros;
@@ -137,8 +150,9 @@ std::optional<NumberTextPayload> encode_number_text(std::string_view text) {
     write_position_list(numbers.minus_zeros, body);
   }
 
-  if (decimal) {
+  if (numbers.max_fraction_digits > 0) {
     flags |= kTextDecimal;
+    const std::uint64_t C = scales.size();
     std::string absolute;
     absolute.reserve(n);
     for (std::uint64_t i = 0, j = 0; i < n; ++i, j = j + 1 == C ? 0 : j + 1) {
@@ -151,17 +165,49 @@ std::optional<NumberTextPayload> encode_number_text(std::string_view text) {
       body += absolute;
     }
   }
+  return flags;
+}
 
+// Appends the exponents of those of the n numbers that have one; false when they cannot be written within
+// budget and cap.
+bool write_exponents(const CollectedNumbers& numbers, std::uint64_t n, MagnitudeBudget& budget, std::uint64_t cap,
+                     std::string& body) {
+  const std::size_t start = body.size();
+  return encode_digit_string_column(numbers.forms, numbers.exponent_digits, body, room_under_limit(body.size(), cap)) &&
+         decodes_within_budget([&] {
+           ByteCursor cursor{std::string_view(body).substr(start)};
+           decode_exponents(cursor, n, budget);
+         });
+}
+
+}  // namespace
+
+std::optional<NumberTextPayload> encode_number_text(std::string_view text) {
+  std::optional<CollectedText> collected = collect_number_text(text);
+  if (!collected) return std::nullopt;
+  CollectedNumbers& numbers = collected->numbers;
+  const std::uint64_t n = numbers.size();  // the values are released once their columns are written
+
+  std::string body;
+  write_run(collected->prefix, body);
+  write_run(collected->suffix, body);
+  const std::uint64_t C = std::max<std::uint64_t>(collected->separators.write(body), 1);
+  collected->separators = SeparatorSequenceWriter();  // the runs are written: their ids need not wait for the columns
+
+  // The payload must restore the text with the text's own length as limit, as verification
+  // decodes it: the decoder's magnitude budget for that limit is charged here as the decoder will
+  // charge it, column after column, and no candidate may take the body past the inflate cap. A
+  // text that cannot fit both is stored.
+  const std::optional<NumberTextPayload> stored{NumberTextPayload{true, {}}};
+  MagnitudeBudget budget(text.size());
+  const std::uint64_t cap = inner_body_limit(text.size());
+
+  const std::vector<std::uint64_t> scales = column_scales(numbers, C);
+  if (!write_number_columns(numbers, scales, budget, cap, body)) return stored;
+  std::uint8_t flags = write_number_marks(numbers, n, scales, body);
   if (numbers.any_exponent()) {
     flags |= kTextExponents;
-    const std::size_t start = body.size();
-    if (!encode_digit_string_column(numbers.forms, numbers.exponent_digits, body, room_under_limit(body.size(), cap)) ||
-        !decodes_within_budget([&] {
-          ByteCursor cursor{std::string_view(body).substr(start)};
-          decode_exponents(cursor, n, budget);
-        })) {
-      return stored;
-    }
+    if (!write_exponents(numbers, n, budget, cap, body)) return stored;
   }
   if (body.size() > cap) return stored;
 
@@ -188,6 +234,19 @@ struct DecodedNumbers {
   std::uint64_t C = 1;
 
   bool is_zero(std::uint64_t i) const { return columns[i % C].values.is_zero(i / C); }
+};
+
+// Everything the body says of the text, read and checked; its views are of the inflated body.
+struct DecodedText {
+  std::uint64_t n = 0;
+  std::string_view prefix;
+  std::string_view suffix;
+  SeparatorSequence separators;
+  DecodedNumbers numbers;
+  CountList leading_zeros;
+  std::vector<std::uint64_t> minus_zeros;
+  CountList fraction_digits;
+  ExponentColumn exponents;
 };
 
 PositionList read_minus_zeros(ByteCursor& cursor, const DecodedNumbers& numbers, std::uint64_t n) {
@@ -222,13 +281,12 @@ CountList undo_scales(ByteCursor& cursor, DecodedNumbers& numbers, std::uint64_t
 // once to measure the text, once to write it.
 class NumberWalk {
  public:
-  NumberWalk(const DecodedNumbers& numbers, const CountList& leading_zeros, const std::vector<std::uint64_t>& minus_zeros,
-             const CountList& fraction_digits, const ExponentColumn& exponents)
-      : numbers_(numbers),
-        leading_zeros_(leading_zeros),
-        minus_zeros_(minus_zeros),
-        fraction_digits_(fraction_digits),
-        exponents_(exponents) {}
+  explicit NumberWalk(const DecodedText& text)
+      : numbers_(text.numbers),
+        leading_zeros_(text.leading_zeros),
+        minus_zeros_(text.minus_zeros),
+        fraction_digits_(text.fraction_digits),
+        exponents_(text.exponents) {}
 
   // True when the numbers are plain integers of 64 bits: no leading zeros, "-0", fractions or
   // exponents, so that next<true>() may skip every look at them.
@@ -332,13 +390,11 @@ class RunWalk {
 // first block that the text seldom outgrows (so that it is seldom moved, and blocks of a block
 // archive come out the same size and reuse each other's memory), for the cost of walking a few
 // thousand numbers twice. The part left unwritten is never touched.
-u128 expected_text_size(const DecodedNumbers& numbers, const CountList& leading_zeros,
-                        const std::vector<std::uint64_t>& minus_zeros, const CountList& fraction_digits,
-                        const ExponentColumn& exponents, const SeparatorSequence& separators, std::uint64_t n,
-                        std::uint64_t ends, std::uint64_t limit) {
+u128 expected_text_size(const DecodedText& decoded, std::uint64_t limit) {
+  const std::uint64_t n = decoded.n;
   const std::uint64_t sampled = std::min<std::uint64_t>(n, 4096);
-  NumberWalk walk(numbers, leading_zeros, minus_zeros, fraction_digits, exponents);
-  RunWalk runs(separators);
+  NumberWalk walk(decoded);
+  RunWalk runs(decoded.separators);
   u128 size = 0;
   for (std::uint64_t i = 0; i < sampled; ++i) {
     if (i > 0) size += runs.run(runs.next()).size();
@@ -346,7 +402,7 @@ u128 expected_text_size(const DecodedNumbers& numbers, const CountList& leading_
   }
   if (size > limit) return size;  // the text fails at its first pieces; nor may the product overflow
   const u128 whole = size * n / sampled;
-  return ends + whole + whole / 4;
+  return decoded.prefix.size() + decoded.suffix.size() + whole + whole / 4;
 }
 
 // Writes the n numbers of walk with the runs between them; true when every one of them was
@@ -365,64 +421,94 @@ bool render(TextBuffer& text, NumberWalk& walk, RunWalk& runs, std::uint64_t n) 
   return well_formed;
 }
 
-// The text of a payload, whole, or through sink (then the buffer returned is empty).
-ByteBuffer decode_number_text(std::string_view payload, std::uint64_t limit, OutputSink* sink) {
+// The payload's outer bytes, checked before the body is inflated.
+struct TextHeader {
+  std::uint8_t flags;
+  std::uint64_t n;  // numbers
+  std::string_view deflated;
+};
+
+TextHeader read_text_header(std::string_view payload, std::uint64_t limit) {
   if (payload.size() < 2) throw Error(kTruncatedNumberText);
-  const auto flags = static_cast<std::uint8_t>(payload[0]);
-  if ((flags & kTextReservedFlags) != 0 || (flags & (kTextDecimal | kTextRelativeCounts)) == kTextRelativeCounts) {
+  TextHeader header;
+  header.flags = static_cast<std::uint8_t>(payload[0]);
+  if ((header.flags & kTextReservedFlags) != 0 ||
+      (header.flags & (kTextDecimal | kTextRelativeCounts)) == kTextRelativeCounts) {
     throw Error(kInvalidNumberTextFlags);
   }
-  ByteCursor header{payload, 1};
-  const std::uint64_t n = cursor_read_varint_u64(header);
+  ByteCursor cursor{payload, 1};
+  header.n = cursor_read_varint_u64(cursor);
   // Every number needs a digit and every pair a separator byte between them.
-  if (n == 0 || static_cast<u128>(n) * 2 - 1 > limit) throw Error(kInvalidNumberTextSize);
+  if (header.n == 0 || static_cast<u128>(header.n) * 2 - 1 > limit) throw Error(kInvalidNumberTextSize);
+  header.deflated = payload.substr(cursor.pos);
+  return header;
+}
 
-  const ByteBuffer body = inflate_limited(payload.substr(header.pos), inner_body_limit(limit), false);
-  ByteCursor cursor{body};
-  const std::string_view prefix = read_text_separator(cursor);
-  const std::string_view suffix = read_text_separator(cursor);
-  const SeparatorSequence separators = read_separator_sequence(cursor, n);
-
-  // Scaled values, their differences and bases can be far longer than what they print as.
-  MagnitudeBudget budget(limit);
+// The values of the C columns, each with its decimal scale when the text has fractions.
+DecodedNumbers read_number_columns(ByteCursor& cursor, const TextHeader& header, std::uint64_t C,
+                                   MagnitudeBudget& budget, std::uint64_t limit) {
   DecodedNumbers numbers;
-  numbers.C = separators.columns();
-  numbers.columns.resize(numbers.C);
+  numbers.C = C;
+  numbers.columns.resize(C);
   IntegerList piece(Signedness::Signed);
-  for (std::uint64_t j = 0; j < numbers.C; ++j) {
+  for (std::uint64_t j = 0; j < C; ++j) {
     ScaledColumn& column = numbers.columns[j];
-    if (flags & kTextDecimal) {
+    if (header.flags & kTextDecimal) {
       column.scale = cursor_read_varint_u64(cursor);
       if (column.scale > limit) throw output_limit_error();
     }
-    NumberColumnReader reader(cursor, (n - j - 1) / numbers.C + 1, budget);
+    NumberColumnReader reader(cursor, (header.n - j - 1) / C + 1, budget);
     while (reader.next(piece)) column.values.append(piece, &budget, column.scale);
     column.values.make_digits(budget, column.scale);
   }
+  return numbers;
+}
 
-  CountList leading_zeros;
-  if (flags & kTextLeadingZeros) leading_zeros = read_count_list(cursor, n);
-  std::vector<std::uint64_t> minus_zeros;
-  if (flags & kTextMinusZeros) minus_zeros = read_minus_zeros(cursor, numbers, n);
-  CountList fraction_digits;
-  if (flags & kTextDecimal) fraction_digits = undo_scales(cursor, numbers, n, (flags & kTextRelativeCounts) != 0);
-  const ExponentColumn exponents = (flags & kTextExponents) ? decode_exponents(cursor, n, budget) : no_exponents();
+// The body, read to its end and checked, in the order its parts come.
+DecodedText read_text_body(std::string_view body, const TextHeader& header, std::uint64_t limit) {
+  const std::uint8_t flags = header.flags;
+  const std::uint64_t n = header.n;
+  ByteCursor cursor{body};
+  DecodedText text;
+  text.n = n;
+  text.prefix = read_text_separator(cursor);
+  text.suffix = read_text_separator(cursor);
+  text.separators = read_separator_sequence(cursor, n);
+  // Scaled values, their differences and bases can be far longer than what they print as.
+  MagnitudeBudget budget(limit);
+  text.numbers = read_number_columns(cursor, header, text.separators.columns(), budget, limit);
+  if (flags & kTextLeadingZeros) text.leading_zeros = read_count_list(cursor, n);
+  if (flags & kTextMinusZeros) text.minus_zeros = read_minus_zeros(cursor, text.numbers, n);
+  if (flags & kTextDecimal) {
+    text.fraction_digits = undo_scales(cursor, text.numbers, n, (flags & kTextRelativeCounts) != 0);
+  }
+  if (flags & kTextExponents) text.exponents = decode_exponents(cursor, n, budget);
   if (!cursor.at_end()) throw Error(kTrailingNumberTextData);
+  return text;
+}
+
+// Writes the text, the numbers with the runs between them; true when every number was well
+// formed.
+bool write_text(TextBuffer& text, const DecodedText& decoded) {
+  text.append(decoded.prefix);
+  NumberWalk walk(decoded);
+  RunWalk runs(decoded.separators);
+  const std::uint64_t n = decoded.n;
+  const bool well_formed = walk.plain() ? render<true>(text, walk, runs, n) : render<false>(text, walk, runs, n);
+  text.append(decoded.suffix);
+  return well_formed;
+}
+
+// The text of a payload, whole, or through sink (then the buffer returned is empty).
+ByteBuffer decode_number_text(std::string_view payload, std::uint64_t limit, OutputSink* sink) {
+  const TextHeader header = read_text_header(payload, limit);
+  const ByteBuffer body = inflate_limited(header.deflated, inner_body_limit(limit), false);
+  const DecodedText decoded = read_text_body(body.view(), header, limit);
 
   // Written in one pass into a buffer that grows as it fills, never past the limit: what the
   // counts say is checked as the bytes come. The first block is also kept within a multiple of
   // the body, so that a text whose first numbers are long asks for no more than it may need.
-  const u128 expected = expected_text_size(numbers, leading_zeros, minus_zeros, fraction_digits, exponents, separators,
-                                           n, prefix.size() + suffix.size(), limit);
-  const auto write_text = [&](TextBuffer& text) {
-    text.append(prefix);
-    NumberWalk walk(numbers, leading_zeros, minus_zeros, fraction_digits, exponents);
-    RunWalk runs(separators);
-    const bool well_formed = walk.plain() ? render<true>(text, walk, runs, n) : render<false>(text, walk, runs, n);
-    text.append(suffix);
-    return well_formed;
-  };
-  const u128 first_block = std::min<u128>(expected, static_cast<u128>(body.size()) * 16 + 65536);
+  const u128 first_block = std::min<u128>(expected_text_size(decoded, limit), static_cast<u128>(body.size()) * 16 + 65536);
 
   // The prefix, the suffix and every run were checked to be separator bytes as they were read,
   // and no run is empty, so a text of well-formed numbers is a number text without a second
@@ -430,11 +516,11 @@ ByteBuffer decode_number_text(std::string_view payload, std::uint64_t limit, Out
   // again in memory.
   if (sink != nullptr) {
     TextBuffer streamed(limit, first_block, sink);
-    if (write_text(streamed)) return streamed.finish();
+    if (write_text(streamed, decoded)) return streamed.finish();
     sink->restart();
   }
   TextBuffer text(limit, first_block, nullptr);
-  const bool well_formed = write_text(text);
+  const bool well_formed = write_text(text, decoded);
   ByteBuffer out = text.finish();
   if (!well_formed && !is_number_text(out)) throw Error(kNotANumberList);
   return deliver_whole(std::move(out), sink);

@@ -62,27 +62,39 @@ EntropyToken token_of_word(T v) {
   }
 }
 
+using TokenTable = std::array<std::uint32_t, kEntropyTokenCount>;
+
+// How often each token comes, and the raw bits they all carry.
+struct TokenCounts {
+  std::array<std::uint64_t, kEntropyTokenCount> counts{};
+  std::uint64_t total_extra = 0;
+};
+
 // The tokens are worked out again in each pass rather than kept: cheaper than a byte a value
 // written and read back.
 template <class T>
-void encode_entropy_body_of(const T* values, std::size_t n, std::string& out) {
+TokenCounts count_tokens(const T* values, std::size_t n) {
   // Counted in four tables in turn, so that a run of one token does not wait on its own count.
   std::array<std::array<std::uint64_t, kEntropyTokenCount>, 4> partial{};
   for (std::size_t i = 0; i < n; ++i) ++partial[i & 3][token_of_word(values[i]).token];
-  std::array<std::uint64_t, kEntropyTokenCount> counts{};
-  std::uint64_t total_extra = 0;
+  TokenCounts c;
   for (unsigned t = 0; t < kEntropyTokenCount; ++t) {
-    counts[t] = partial[0][t] + partial[1][t] + partial[2][t] + partial[3][t];
-    total_extra += counts[t] * kTokenExtraBits[t];
+    c.counts[t] = partial[0][t] + partial[1][t] + partial[2][t] + partial[3][t];
+    c.total_extra += c.counts[t] * kTokenExtraBits[t];
   }
+  return c;
+}
 
-  std::array<std::uint32_t, kEntropyTokenCount> freq{};
+// The counts of n tokens scaled to frequencies that sum to kEntropyScale, every token that comes
+// at least 1, and those that do not 0.
+TokenTable scale_frequencies(const TokenCounts& c, std::size_t n) {
+  TokenTable freq{};
   std::array<std::uint8_t, kEntropyTokenCount> order{};
   unsigned present = 0;
   std::uint64_t sum = 0;
   for (unsigned t = 0; t < kEntropyTokenCount; ++t) {
-    if (counts[t] == 0) continue;
-    const std::uint64_t scaled = static_cast<std::uint64_t>(static_cast<u128>(counts[t]) * kEntropyScale / n);
+    if (c.counts[t] == 0) continue;
+    const std::uint64_t scaled = static_cast<std::uint64_t>(static_cast<u128>(c.counts[t]) * kEntropyScale / n);
     freq[t] = static_cast<std::uint32_t>(std::max<std::uint64_t>(1, scaled));
     sum += freq[t];
     order[present++] = static_cast<std::uint8_t>(t);
@@ -104,55 +116,68 @@ void encode_entropy_body_of(const T* values, std::size_t n, std::string& out) {
       }
     }
   }
+  return freq;
+}
 
-  std::array<std::uint32_t, kEntropyTokenCount> start{};
-  write_varint_u64(present, out);
-  std::uint32_t running = 0;
+// The table of the tokens that come: their count, then for each the gap from the one before it
+// and its frequency less one.
+void write_frequency_table(const TokenTable& freq, std::string& out) {
+  write_varint_u64(static_cast<std::uint64_t>(std::count_if(freq.begin(), freq.end(), [](std::uint32_t f) { return f != 0; })), out);
   int previous = -1;
   for (unsigned t = 0; t < kEntropyTokenCount; ++t) {
-    if (counts[t] == 0) continue;
-    start[t] = running;
-    running += freq[t];
+    if (freq[t] == 0) continue;
     write_varint_u64(static_cast<std::uint64_t>(static_cast<int>(t) - previous - 1), out);
     write_varint_u64(freq[t] - 1, out);
     previous = static_cast<int>(t);
   }
+}
 
-  // The division by f becomes a multiplication: with l = ceil(log2 f) and m = ceil(2^(31 + l) / f),
-  // m f exceeds 2^(31 + l) by less than 2^l, so (x m) >> (31 + l) is exactly floor(x / f) for
-  // every state below 2^31, and x m stays below 2^63.
-  struct Coder {
-    std::uint32_t bound;      // a state at or above this sends a byte
-    std::uint32_t bound_two;  // and at or above this, two (states stay below 2^31)
-    std::uint64_t reciprocal;
-    std::uint32_t shift;
-    std::uint32_t step;   // 2^14 - f: the next state is x + start + q step
-    std::uint32_t start;
-  };
-  std::array<Coder, kEntropyTokenCount> coders{};
+// What the encoder needs of one token. The division by f becomes a multiplication: with
+// l = ceil(log2 f) and m = ceil(2^(31 + l) / f), m f exceeds 2^(31 + l) by less than 2^l, so
+// (x m) >> (31 + l) is exactly floor(x / f) for every state below 2^31, and x m stays below 2^63.
+struct TokenCoder {
+  std::uint32_t bound;      // a state at or above this sends a byte
+  std::uint32_t bound_two;  // and at or above this, two (states stay below 2^31)
+  std::uint64_t reciprocal;
+  std::uint32_t shift;
+  std::uint32_t step;  // 2^14 - f: the next state is x + start + q step
+  std::uint32_t start;
+};
+
+std::array<TokenCoder, kEntropyTokenCount> make_coders(const TokenTable& freq) {
+  std::array<TokenCoder, kEntropyTokenCount> coders{};
+  std::uint32_t start = 0;
   for (unsigned t = 0; t < kEntropyTokenCount; ++t) {
-    if (counts[t] == 0) continue;
     const std::uint32_t f = freq[t];
+    if (f == 0) continue;
     const unsigned l = f == 1 ? 0 : 32 - static_cast<unsigned>(__builtin_clz(f - 1));
     const std::uint64_t power = std::uint64_t{1} << (31 + l);
     const std::uint64_t bound = std::uint64_t{f} << 17;
     coders[t] = {static_cast<std::uint32_t>(bound), static_cast<std::uint32_t>(std::min<std::uint64_t>(bound << 8, 1u << 31)),
-                 (power + f - 1) / f, 31 + l, kEntropyScale - f, start[t]};
+                 (power + f - 1) / f, 31 + l, kEntropyScale - f, start};
+    start += f;
   }
+  return coders;
+}
 
-  // The encoder runs backwards so that the decoder reads forwards; at most two renormalisation
-  // bytes per token (x < 2^31 and the bound is at least 2^17), written from the end of the
-  // buffer towards its front. Both bytes are always stored and the head moves over those that
-  // count, so that no branch depends on the data.
-  //
-  // The raw bits are written in the same backward pass: each value's bits go just below those
-  // of the values after it, and whole bytes are stored from the top down. The state's chain of
-  // multiplications leaves the core idle enough that this costs almost nothing beside a forward
-  // pass of its own. They are written where they end up, at the end of out, behind 8 spare bytes
-  // for the last word stores; the stream and its length then take the place of those bytes.
-  //
-  // The stream's buffer is left uninitialised: only the pages it reaches are ever touched. It
-  // has room in front for the stream's length, so that both are copied out in one piece.
+// The stream and the raw bits of the values, appended to out.
+//
+// The encoder runs backwards so that the decoder reads forwards; at most two renormalisation
+// bytes per token (x < 2^31 and the bound is at least 2^17), written from the end of the
+// buffer towards its front. Both bytes are always stored and the head moves over those that
+// count, so that no branch depends on the data.
+//
+// The raw bits are written in the same backward pass: each value's bits go just below those
+// of the values after it, and whole bytes are stored from the top down. The state's chain of
+// multiplications leaves the core idle enough that this costs almost nothing beside a forward
+// pass of its own. They are written where they end up, at the end of out, behind 8 spare bytes
+// for the last word stores; the stream and its length then take the place of those bytes.
+//
+// The stream's buffer is left uninitialised: only the pages it reaches are ever touched. It
+// has room in front for the stream's length, so that both are copied out in one piece.
+template <class T>
+void encode_stream_backwards(const T* values, std::size_t n, const std::array<TokenCoder, kEntropyTokenCount>& coders,
+                             std::uint64_t total_extra, std::string& out) {
   const std::size_t stream_size = 2 * n + 4;
   constexpr std::size_t kLengthRoom = 10;  // the longest varint of a 64-bit length
   const std::unique_ptr<unsigned char[]> buffer(new unsigned char[kLengthRoom + stream_size]);
@@ -183,7 +208,7 @@ void encode_entropy_body_of(const T* values, std::size_t n, std::string& out) {
   for (std::size_t i = n; i-- > 0;) {
     const T v = values[i];
     const EntropyToken tk = token_of_word(v);
-    const Coder& c = coders[tk.token];
+    const TokenCoder& c = coders[tk.token];
     const unsigned sent = (x >= c.bound ? 1u : 0u) + (x >= c.bound_two ? 1u : 0u);
     stream[head - 1] = static_cast<unsigned char>(x & 0xFF);
     stream[head - 2] = static_cast<unsigned char>((x >> 8) & 0xFF);
@@ -209,6 +234,14 @@ void encode_entropy_body_of(const T* values, std::size_t n, std::string& out) {
   write_varint_u64(stream_len, length);
   std::memcpy(stream + head - length.size(), length.data(), length.size());
   out.replace(extra_at, 8, reinterpret_cast<const char*>(stream + head - length.size()), length.size() + stream_len);
+}
+
+template <class T>
+void encode_entropy_body_of(const T* values, std::size_t n, std::string& out) {
+  const TokenCounts counts = count_tokens(values, n);
+  const TokenTable freq = scale_frequencies(counts, n);
+  write_frequency_table(freq, out);
+  encode_stream_backwards(values, n, make_coders(freq), counts.total_extra, out);
 }
 
 }  // namespace
@@ -295,7 +328,7 @@ EntropyBodyReader::EntropyBodyReader(ByteCursor& cursor, std::uint64_t count, st
   if (p != stream_len || x != kEntropyStateLow) throw Error(kInvalidEntropyStream);
 
   const u128 extra_len = (total_extra + 7) / 8;
-  if (extra_len > cursor.remaining()) throw Error(kTruncatedNumberList);
+  if (extra_len > cursor.remaining()) throw Error(kCursorOutOfBytes);
   extra_ = reinterpret_cast<const unsigned char*>(cursor_take_bytes(cursor, static_cast<std::uint64_t>(extra_len)).data());
   extra_end_ = extra_ + static_cast<std::size_t>(extra_len);
   // Exactly ceil(E / 8) bytes were taken, so only the last byte's high bits are padding.

@@ -201,7 +201,7 @@ NumberListBodyReader::NumberListBodyReader(ByteCursor& cursor, std::uint8_t meth
     layout_ = kLayoutBytePlanes;
     width_ = cursor_take_byte(cursor);
     if (width_ == 0 || width_ > kMaxPlaneWidth) throw Error(kInvalidBytePlaneWidth);
-    if (count > cursor.remaining() / width_) throw Error(kTruncatedNumberList);
+    if (count > cursor.remaining() / width_) throw Error(kCursorOutOfBytes);
     data_ = reinterpret_cast<const unsigned char*>(cursor_take_bytes(cursor, width_ * count).data());
     return;
   }
@@ -220,7 +220,7 @@ NumberListBodyReader::NumberListBodyReader(ByteCursor& cursor, std::uint8_t meth
     end += s.length;
     if (s.fault != VarintFault::None) {
       cursor.pos += end;
-      throw Error(s.fault == VarintFault::Truncated ? kTruncatedNumberList : kNonCanonicalVarint);
+      throw Error(cursor_varint_fault_message(s.fault));
     }
   }
   size_ = end;
@@ -236,61 +236,72 @@ void NumberListBodyReader::rewind() {
 std::size_t NumberListBodyReader::read(IntegerList& out, std::size_t max) {
   const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(max, left()));
   if (n == 0) return 0;
-  const std::uint64_t first = next_;
-
   if (layout_ == kLayoutVarints) {
-    // Every varint was checked when the body was opened. Those of up to nine bytes go straight
-    // into the words; a longer one drops to the loop below.
-    std::size_t done = 0;
-    if (!out.wide()) {
-      std::vector<std::uint64_t>& words = out.words();
-      const std::size_t old = words.size();
-      words.resize(old + n);
-      std::uint64_t* w = words.data() + old;
-      for (; done < n; ++done) {
-        const VarintScan s = scan_varint(data_ + pos_, size_ - pos_, 0);
-        if (s.length > 9) break;
-        pos_ += s.length;
-        w[done] = s.value;
-      }
-      words.resize(old + done);
-    }
-    while (done < n) {
-      const VarintScan s = scan_varint(data_ + pos_, size_ - pos_, 0);
-      const unsigned char* start = data_ + pos_;
-      pos_ += s.length;
-      ++done;
-      if (s.length < 10 || (s.length == 10 && start[9] <= 1)) {
-        out.push_word(s.value);
-        continue;
-      }
-      out.push_back(BigInt::from_base128_le(start, s.length));
-      if (s.length > kLongValueBytes) break;
-    }
+    const std::size_t done = read_varints(out, n);
     next_ += done;
     return done;
   }
-
   if (layout_ == kLayoutEntropy) {
-    if (!out.wide()) {
-      std::vector<std::uint64_t>& words = out.words();
-      const std::size_t old = words.size();
-      words.resize(old + n);
-      entropy_->read(words.data() + old, n);
-    } else {
-      std::uint64_t piece[256];
-      for (std::size_t done = 0; done < n;) {
-        const std::size_t k = std::min(n - done, std::size(piece));
-        entropy_->read(piece, k);
-        for (std::size_t i = 0; i < k; ++i) out.push_word(piece[i]);
-        done += k;
-      }
-    }
-    next_ += n;
-    return n;
+    read_entropy(out, n);
+  } else {
+    read_byte_planes(out, n);
   }
+  next_ += n;
+  return n;
+}
 
-  // Byte planes: value i is byte i of every plane, plane 0 the lowest.
+std::size_t NumberListBodyReader::read_varints(IntegerList& out, std::size_t n) {
+  // Every varint was checked when the body was opened. Those of up to nine bytes go straight
+  // into the words; a longer one drops to the loop below.
+  std::size_t done = 0;
+  if (!out.wide()) {
+    std::vector<std::uint64_t>& words = out.words();
+    const std::size_t old = words.size();
+    words.resize(old + n);
+    std::uint64_t* w = words.data() + old;
+    for (; done < n; ++done) {
+      const VarintScan s = scan_varint(data_ + pos_, size_ - pos_, 0);
+      if (s.length > 9) break;
+      pos_ += s.length;
+      w[done] = s.value;
+    }
+    words.resize(old + done);
+  }
+  while (done < n) {
+    const VarintScan s = scan_varint(data_ + pos_, size_ - pos_, 0);
+    const unsigned char* start = data_ + pos_;
+    pos_ += s.length;
+    ++done;
+    if (s.length < 10 || (s.length == 10 && start[9] <= 1)) {
+      out.push_word(s.value);
+      continue;
+    }
+    out.push_back(BigInt::from_base128_le(start, s.length));
+    if (s.length > kLongValueBytes) break;
+  }
+  return done;
+}
+
+void NumberListBodyReader::read_entropy(IntegerList& out, std::size_t n) {
+  if (!out.wide()) {
+    std::vector<std::uint64_t>& words = out.words();
+    const std::size_t old = words.size();
+    words.resize(old + n);
+    entropy_->read(words.data() + old, n);
+  } else {
+    std::uint64_t piece[256];
+    for (std::size_t done = 0; done < n;) {
+      const std::size_t k = std::min(n - done, std::size(piece));
+      entropy_->read(piece, k);
+      for (std::size_t i = 0; i < k; ++i) out.push_word(piece[i]);
+      done += k;
+    }
+  }
+}
+
+void NumberListBodyReader::read_byte_planes(IntegerList& out, std::size_t n) {
+  // Value i is byte i of every plane, plane 0 the lowest.
+  const std::uint64_t first = next_;
   const unsigned narrow_width = std::min(width_, 8u);
   const bool wide_planes = width_ > 8;
   if (!out.wide() && !wide_planes) {
@@ -320,8 +331,6 @@ std::size_t NumberListBodyReader::read(IntegerList& out, std::size_t max) {
       }
     }
   }
-  next_ += n;
-  return n;
 }
 
 IntegerList decode_number_list_body(ByteCursor& cursor, std::uint8_t method, std::uint64_t count) {

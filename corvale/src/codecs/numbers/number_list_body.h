@@ -60,6 +60,11 @@ class NumberListBodyReader {
   void rewind();
 
  private:
+  // read() of n > 0 values in each layout.
+  std::size_t read_varints(IntegerList& out, std::size_t n);
+  void read_entropy(IntegerList& out, std::size_t n);
+  void read_byte_planes(IntegerList& out, std::size_t n);
+
   std::uint8_t layout_;
   std::uint64_t count_;
   std::uint64_t next_ = 0;

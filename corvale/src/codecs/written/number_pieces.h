@@ -77,7 +77,7 @@ struct NumberPieces {
     std::memcpy(p, marker.data(), 2);
     p = put_zeros(p + marker.size(), exponent_zeros);
     if (exponent.big) return std::copy(exponent.digits.begin(), exponent.digits.end(), p);
-    return write_decimal_digits(exponent.word, static_cast<unsigned>(exponent.digit_count), p);
+    return write_decimal(exponent.word, p);
   }
 };
 

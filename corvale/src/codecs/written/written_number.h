@@ -265,15 +265,15 @@ char* write_fixed_point(char* p, std::string_view digits, std::uint64_t f);
 // decimal_digit_count) are written in place rather than copied; up to kDigitSlack bytes of no
 // meaning may follow them.
 inline char* write_fixed_point(char* p, std::uint64_t magnitude, unsigned digit_count, std::uint64_t f) {
-  if (f == 0) return write_decimal_digits(magnitude, digit_count, p);
+  if (f == 0) return write_decimal(magnitude, p);
   if (digit_count <= f) {
     *p++ = '0';
     *p++ = '.';
     for (std::uint64_t k = digit_count; k < f; ++k) *p++ = '0';
-    return write_decimal_digits(magnitude, digit_count, p);
+    return write_decimal(magnitude, p);
   }
   // Every digit one place on, then the few whole digits back in front of the point.
-  char* const end = write_decimal_digits(magnitude, digit_count, p + 1);
+  char* const end = write_decimal(magnitude, p + 1);
   const std::size_t whole = digit_count - static_cast<std::size_t>(f);
   for (std::size_t k = 0; k < whole; ++k) p[k] = p[k + 1];
   p[whole] = '.';

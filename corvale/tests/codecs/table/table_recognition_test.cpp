@@ -1,12 +1,13 @@
 #include "codecs/table/table_recognition.h"
-#include "codecs/written/written_number.h"
-#include "support/bytes.h"
 
 #include <gtest/gtest.h>
 
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "codecs/written/written_number.h"
+#include "support/bytes.h"
 
 namespace corvale {
 namespace {
