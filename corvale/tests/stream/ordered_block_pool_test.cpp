@@ -156,14 +156,25 @@ TEST(OrderedBlockPool, ProducesOnlyWhenReadyWhileBlocksAreInFlight) {
     std::uint64_t in_flight = 0;
     std::uint64_t most_seen = 0;
     std::vector<std::uint64_t> consumed;
+    // The first block's work waits until the pool has used all its room, so that whether it
+    // ever does cannot depend on how fast the workers happen to be; a pool that never does lets
+    // the wait end after a minute and fails below.
+    std::atomic<std::uint64_t> produced{0};
     run_ordered_blocks<std::uint64_t, std::uint64_t>(
         8,
         [&]() -> std::optional<std::uint64_t> {
           if (next == 40) return std::nullopt;
           most_seen = std::max(most_seen, ++in_flight);
+          produced.store(next + 1);
           return next++;
         },
-        [](std::uint64_t b) { return b; },
+        [&](std::uint64_t b) {
+          const auto give_up = std::chrono::steady_clock::now() + std::chrono::minutes(1);
+          while (b == 0 && produced.load() < most && std::chrono::steady_clock::now() < give_up) {
+            std::this_thread::yield();
+          }
+          return b;
+        },
         [&](std::uint64_t b) {
           --in_flight;
           consumed.push_back(b);
