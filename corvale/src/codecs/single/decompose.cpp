@@ -8,14 +8,14 @@
 namespace corvale {
 namespace {
 
-constexpr std::uint64_t kMaxDepth = 4;
+constexpr std::uint64_t kMaxDecompositionDepth = 4;
 constexpr std::size_t kMaxBits = 4096;
 constexpr std::uint64_t kMaxRootDegree = 1024;
 constexpr std::uint64_t kMaxSmallBase = 36;
 constexpr std::int64_t kMaxSmallOffset = 1000000;
 
 // The 168 primes below 1000, by trial division at compile time.
-constexpr std::array<std::uint64_t, 168> kSmallPrimes = [] {
+constexpr std::array<std::uint64_t, 168> kPrimesBelow1000 = [] {
   std::array<std::uint64_t, 168> out{};
   std::size_t count = 0;
   for (std::uint64_t p = 2; p <= 997; ++p) {
@@ -25,7 +25,7 @@ constexpr std::array<std::uint64_t, 168> kSmallPrimes = [] {
   }
   return out;
 }();
-static_assert(kSmallPrimes.back() == 997);
+static_assert(kPrimesBelow1000.back() == 997);
 
 bool all_digits(std::string_view s) {
   return std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
@@ -46,7 +46,7 @@ class Decomposer {
   std::string run() {
     if (const auto hit = cache_.find(decimal_); hit != cache_.end()) return hit->second;
     bits_ = n_.bit_length();
-    if (n_ < BigInt(100) || depth_ >= kMaxDepth || bits_ > kMaxBits) return decimal_;
+    if (n_ < BigInt(100) || depth_ >= kMaxDecompositionDepth || bits_ > kMaxBits) return decimal_;
     exact_powers();
     root_approximation();
     small_base_with_offset();
@@ -144,7 +144,7 @@ class Decomposer {
   void small_prime_factors() {
     BigInt m = n_;
     std::vector<std::string> factors;
-    for (std::uint64_t p : kSmallPrimes) {
+    for (std::uint64_t p : kPrimesBelow1000) {
       if (m.is_zero() || (m.fits_u64() && m.to_u64() < p * p)) break;
       std::uint64_t e = 0;
       while (m.rem_u64(p) == 0) {

@@ -8,7 +8,7 @@
 namespace corvale {
 namespace {
 
-constexpr std::uint64_t kMaxDepth = 65;  // reaching it fails
+constexpr std::uint64_t kMaxNestingDepth = 65;  // reaching it fails
 constexpr std::uint64_t kMaxExponent = 100000;
 
 bool is_blank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\f' || c == '\r'; }
@@ -85,12 +85,12 @@ class ExpressionParser {
   }
 
   BigInt power(std::uint64_t depth) {
-    if (depth >= kMaxDepth) throw Error(kExpressionNestingExceedsLimit);
+    if (depth >= kMaxNestingDepth) throw Error(kExpressionNestingExceedsLimit);
     for (;;) {
       skip_blanks();
       if (!next_is('+')) break;
       ++pos_;
-      if (++depth >= kMaxDepth) throw Error(kExpressionNestingExceedsLimit);
+      if (++depth >= kMaxNestingDepth) throw Error(kExpressionNestingExceedsLimit);
     }
     skip_blanks();
     const std::uint64_t inner = depth + 1;

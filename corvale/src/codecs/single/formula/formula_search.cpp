@@ -27,7 +27,7 @@ constexpr std::size_t kMinPrimePowerBits = 64;
 constexpr std::uint64_t kMaxFactorialIndex = 10'000'000;
 constexpr double kLog2OfGoldenRatio = 0.6942419136306174;
 constexpr double kLog2OfSqrt5 = 1.1609640474436813;
-constexpr std::uint64_t kSmallPrimes[] = {2,  3,  5,  7,  11, 13, 17, 19, 23, 29, 31, 37, 41,
+constexpr std::uint64_t kPrimesBelow100[] = {2,  3,  5,  7,  11, 13, 17, 19, 23, 29, 31, 37, 41,
                                           43, 47, 53, 59, 61, 67, 71, 73, 79, 83, 89, 97};
 
 FormulaNode literal(BigInt v) { return FormulaNode::literal(std::move(v)); }
@@ -85,7 +85,7 @@ std::uint64_t divide_out(BigInt& m, std::uint64_t p) {
 std::optional<FormulaNode> prime_power_candidate(const BigInt& n, std::uint64_t depth) {
   BigInt m = n;
   std::vector<std::pair<std::uint64_t, std::uint64_t>> factors;
-  for (std::uint64_t p : kSmallPrimes) {
+  for (std::uint64_t p : kPrimesBelow100) {
     if (m.rem_u64(p) != 0) continue;
     std::uint64_t e = 0;
     if (p == 2) {
