@@ -316,55 +316,58 @@ void write_table_text(TextBuffer& text, std::uint64_t size, std::string_view hea
 
 }  // namespace
 
-std::optional<std::string> encode_table_archive(std::string_view input) {
-  std::optional<ParsedTable> table = detect_table(input);
-  if (!table) return std::nullopt;
-  const std::size_t rows = table->row_count();
-  const std::size_t columns = table->column_count();
+namespace {
 
-  std::string payload;
-  payload.push_back(static_cast<char>((table->final_newline ? kTableFinalLineEnding : 0) |
-                                      (table->crlf ? kTableCrLf : 0) | (table->header ? kTableHeader : 0)));
-  write_varint_u64(rows, payload);
-  write_varint_u64(columns, payload);
-  payload.push_back(table->separator);
+// The payload's bytes before its deflated body: flags, row and column counts, the separator.
+std::string table_payload_head(const ParsedTable& table) {
+  std::string head;
+  head.push_back(static_cast<char>((table.final_newline ? kTableFinalLineEnding : 0) | (table.crlf ? kTableCrLf : 0) |
+                                   (table.header ? kTableHeader : 0)));
+  write_varint_u64(table.row_count(), head);
+  write_varint_u64(table.column_count(), head);
+  head.push_back(table.separator);
+  return head;
+}
 
-  std::string body;
-  if (table->header) {
-    write_varint_u64(table->header->size(), body);
-    body += *table->header;
-  }
-  // Verification decodes under the input's exact length: the decoder's magnitude budget for that
-  // limit is charged here as it will be, column after column, and the body must stay within the
-  // cap it is inflated under. Each column may take twice its share of the text (its cells, the
-  // separator or line ending after each and the quotes around quoted cells) less its list of
-  // quoted rows; all of them together then stay within 2 x the input's length.
-  MagnitudeBudget budget(input.size());
-  auto encode_column = [&](std::size_t c, const std::vector<std::string_view>& cells, MagnitudeBudget& charged) {
-    PositionList quoted;
-    std::string quoted_list;
-    std::uint64_t share = 0;
-    for (std::size_t r = 0; r < rows; ++r) {
-      share += cells[r].size() + 1;
-      if (table->quoted(r, c)) {
-        quoted.push_back(r);
-        share += 2;
-      }
+// Column c as the body stores it: its kind byte, with the quoting bits and the list of quoted
+// rows after it when any cell is quoted, then the column. Verification decodes under the input's
+// exact length: the decoder's magnitude budget for that limit is charged here as it will be, and
+// the body must stay within the cap it is inflated under. Each column may take twice its share of
+// the text (its cells, the separator or line ending after each and the quotes around quoted
+// cells) less its list of quoted rows; all of them together then stay within 2 x the input's
+// length.
+std::string encode_stored_column(const ParsedTable& table, std::size_t c, const std::vector<std::string_view>& cells,
+                                 MagnitudeBudget& budget) {
+  const std::size_t rows = table.row_count();
+  PositionList quoted;
+  std::string quoted_list;
+  std::uint64_t share = 0;
+  for (std::size_t r = 0; r < rows; ++r) {
+    share += cells[r].size() + 1;
+    if (table.quoted(r, c)) {
+      quoted.push_back(r);
+      share += 2;
     }
-    if (!quoted.empty() && quoted.size() < rows) write_position_list(quoted, quoted_list);
-    std::string column = encode_table_column(cells, table->column_class(c), charged, 2 * share - quoted_list.size());
-    if (quoted.empty()) return column;
-    std::string stored;
-    stored.reserve(column.size() + quoted_list.size());
-    stored.push_back(static_cast<char>(column[0] | (quoted.size() == rows ? kColumnAllQuoted : kColumnQuotedRows)));
-    stored += quoted_list;
-    stored.append(column, 1);
-    return stored;
-  };
-  // Columns are encoded apart and joined in order. Only a column of big numbers charges the
-  // budget, so each is encoded against the budget left when it starts, and again, in its turn,
-  // in the rare case that a column before it changed the budget meanwhile: the body is the one
-  // of encoding every column in turn.
+  }
+  if (!quoted.empty() && quoted.size() < rows) write_position_list(quoted, quoted_list);
+  std::string column = encode_table_column(cells, table.column_class(c), budget, 2 * share - quoted_list.size());
+  if (quoted.empty()) return column;
+  std::string stored;
+  stored.reserve(column.size() + quoted_list.size());
+  stored.push_back(static_cast<char>(column[0] | (quoted.size() == rows ? kColumnAllQuoted : kColumnQuotedRows)));
+  stored += quoted_list;
+  stored.append(column, 1);
+  return stored;
+}
+
+// Appends every column, in order, to body. Columns are encoded apart, on the workers for a large
+// table, and joined in order. Only a column of big numbers charges the budget, so each is encoded
+// against the budget left when it starts, and again, in its turn, in the rare case that a column
+// before it changed the budget meanwhile: the body is the one of encoding every column in turn.
+void encode_table_columns(const ParsedTable& table, std::uint64_t input_size, std::string& body) {
+  const std::size_t rows = table.row_count();
+  const std::size_t columns = table.column_count();
+  MagnitudeBudget budget(input_size);
   struct ColumnState {
     std::vector<std::string_view> cells;
     MagnitudeBudget before{0};
@@ -374,7 +377,7 @@ std::optional<std::string> encode_table_archive(std::string_view input) {
   std::vector<ColumnState> states(columns);
   // What one column holds while it is encoded: its cells, and its candidates, a few times its
   // share of the text.
-  const std::uint64_t column_weight = rows * sizeof(std::string_view) + 4 * (input.size() / columns);
+  const std::uint64_t column_weight = rows * sizeof(std::string_view) + 4 * (input_size / columns);
   OrderedWork work;
   work.count = columns;
   // A column is cut from where the one before it ended, so columns are cut in turn: from the
@@ -383,16 +386,16 @@ std::optional<std::string> encode_table_archive(std::string_view input) {
   std::size_t started = 0;
   work.start = [&](std::size_t c) {
     std::vector<std::string_view> cells = c > 0 && !states[c - 1].cells.empty() ? states[c - 1].cells : std::move(spare);
-    table->cut_column(c, cells);
+    table.cut_column(c, cells);
     states[c].cells = std::move(cells);
     states[c].before = states[c].after = budget;
     started = c + 1;
   };
-  work.work = [&](std::size_t c) { states[c].stored = encode_column(c, states[c].cells, states[c].after); };
+  work.work = [&](std::size_t c) { states[c].stored = encode_stored_column(table, c, states[c].cells, states[c].after); };
   work.keep = [&](std::size_t c) {
     ColumnState& state = states[c];
     if (state.before.remaining() != budget.remaining() || state.before.printed_left() != budget.printed_left()) {
-      state.stored = encode_column(c, state.cells, budget);
+      state.stored = encode_stored_column(table, c, state.cells, budget);
     } else {
       budget = state.after;
     }
@@ -407,11 +410,22 @@ std::optional<std::string> encode_table_archive(std::string_view input) {
   work.weight = [&](std::size_t) { return column_weight; };
   // Columns in progress hold at most about four times the text (or one column alone): on eight
   // threads a table of a few long columns keeps two of them going, one of many short ones eight.
-  work.most_weight = 4 * input.size();
+  work.most_weight = 4 * input_size;
   run_in_order(work, rows * columns >= kParallelTableCells);
-  std::vector<ColumnState>().swap(states);
-  std::vector<std::string_view>().swap(spare);
+}
 
+}  // namespace
+
+std::optional<std::string> encode_table_archive(std::string_view input) {
+  std::optional<ParsedTable> table = detect_table(input);
+  if (!table) return std::nullopt;
+  std::string payload = table_payload_head(*table);
+  std::string body;
+  if (table->header) {
+    write_varint_u64(table->header->size(), body);
+    body += *table->header;
+  }
+  encode_table_columns(*table, input.size(), body);
   // The table's own lists give their memory to the deflate.
   table.reset();
   payload += deflate_compress_best(body);
