@@ -17,6 +17,7 @@
 #include "codecs/written/number_pieces.h"
 #include "codecs/written/written_number.h"
 #include "core/bigint.h"
+#include "core/checked_text.h"
 #include "core/count_list.h"
 #include "core/error.h"
 #include "core/magnitude.h"
@@ -514,16 +515,12 @@ ByteBuffer decode_number_text(std::string_view payload, std::uint64_t limit, Out
   // and no run is empty, so a text of well-formed numbers is a number text without a second
   // look; the full check is for any other, and needs the whole text: a streamed one is made
   // again in memory.
-  if (sink != nullptr) {
-    TextBuffer streamed(limit, first_block, sink);
-    if (write_text(streamed, decoded)) return streamed.finish();
-    sink->restart();
-  }
-  TextBuffer text(limit, first_block, nullptr);
-  const bool well_formed = write_text(text, decoded);
-  ByteBuffer out = text.finish();
-  if (!well_formed && !is_number_text(out)) throw Error(kNotANumberList);
-  return deliver_whole(std::move(out), sink);
+  return write_checked_text(
+      {limit, first_block, sink}, [&](TextBuffer& text) { return write_text(text, decoded); },
+      [](const ByteBuffer& whole) {
+        if (!is_number_text(whole)) throw Error(kNotANumberList);
+      },
+      [] {});
 }
 
 }  // namespace
