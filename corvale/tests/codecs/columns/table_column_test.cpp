@@ -407,6 +407,29 @@ TEST(ColumnSource, EveryKindReadInRangesGivesTheCellsOfTheWholeColumn) {
   }
 }
 
+TEST(ColumnSource, NumbersOfEveryWidthWithSignsAndFractionsReadInRanges) {
+  // Words of one to eight bytes with their signs and points only, the usual numbers, with now
+  // and then an empty cell or a minus zero in a range.
+  std::vector<std::string> tiny, cents;
+  std::uint64_t total = 0;
+  for (int i = 0; i < 700; ++i) {
+    tiny.push_back(i % 41 == 0 ? "" : i % 97 == 0 ? "-0" : std::to_string(i % 9 - 4));
+    const std::uint64_t n = static_cast<std::uint64_t>(i) * i * i * i * 7919 % 100000000000;
+    const std::string fraction = std::to_string(100 + n % 100).substr(1);
+    cents.push_back(i % 59 == 0 ? "" : (i % 2 ? "-" : "") + std::to_string(n / 100) + "." + fraction);
+    total += cents.back().size();
+  }
+  const auto views = [](const std::vector<std::string>& cells) { return std::vector<std::string_view>(cells.begin(), cells.end()); };
+  for (const std::vector<std::string>* cells : {&tiny, &cents}) {
+    const std::string encoded = encode_numeric_candidate(views(*cells));
+    ASSERT_EQ(decode_column(encoded, cells->size()), *cells);
+    for (std::uint64_t count : {1, 2, 40, 64, 699, 700}) EXPECT_EQ(read_in_ranges(encoded, cells->size(), count), *cells);
+  }
+  const std::string encoded = encode_numeric_candidate(views(cents));
+  EXPECT_EQ(decode_column(encoded, cents.size(), total), cents);
+  EXPECT_ERROR(decode_column(encoded, cents.size(), total - 1), "Output exceeds decompression limit");
+}
+
 TEST(TableColumn, DecoderMessages) {
   struct BadColumn {
     const char* name;
