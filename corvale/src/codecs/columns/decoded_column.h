@@ -84,6 +84,10 @@ class DecodedColumn {
   // backed by what the caller already holds (the cells' values, or a body byte each), never by
   // a count alone.
   void reserve_cells(std::uint64_t n) { stream_.reserve(static_cast<std::size_t>(n)); }
+  // Appends the next count cells at cursor, each written as its length and its bytes (as
+  // write_column_bytes writes them), and moves the cursor past them. The caller has weighed every
+  // cell against its limit.
+  void append_written_cells(ByteCursor& cursor, std::uint64_t count);
   // Building a column cell by cell. The caller has weighed every cell against its limit.
   void append(std::string_view cell) {
     const std::size_t start = used_;

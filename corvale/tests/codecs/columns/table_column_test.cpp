@@ -383,14 +383,14 @@ std::vector<std::string> read_in_ranges(const std::string& encoded, std::uint64_
 
 TEST(ColumnSource, EveryKindReadInRangesGivesTheCellsOfTheWholeColumn) {
   // Rows where a range may end: on an empty cell, a minus zero, an exponent, a big value, a
-  // slot's change of text.
+  // slot's change of text, a text of more than 127 bytes.
   std::vector<std::string> numbers, templates, slotted, texts;
   for (int i = 0; i < 700; ++i) {
     const std::string n = std::to_string(i * 37 % 1009);
     numbers.push_back(i % 11 == 0 ? "" : i % 13 == 0 ? "-0" : i % 17 == 0 ? n + "e-0" + n : i == 333 ? "-" + std::string(30, '8') : i % 3 == 0 ? "0" + n + ".5" : n);
     templates.push_back(i % 19 == 0 ? "" : "id-" + n + ":" + (i == 401 ? std::string(40, '7') : "00" + std::to_string(i % 7)) + "s");
     slotted.push_back(std::string(i % 5 == 0 ? "ab" : "cde") + n + (i % 3 == 0 ? "/" : "+") + std::to_string(i));
-    texts.push_back(i % 23 == 0 ? "" : "t\"," + std::string(static_cast<std::size_t>(i % 4), 'q'));
+    texts.push_back(i % 23 == 0 ? "" : i == 555 ? std::string(200, 'w') : "t\"," + std::string(static_cast<std::size_t>(i % 4), 'q'));
   }
   const auto views = [](const std::vector<std::string>& cells) { return std::vector<std::string_view>(cells.begin(), cells.end()); };
   const std::pair<std::string, std::vector<std::string>> columns[] = {
