@@ -55,6 +55,23 @@ void DecodedColumn::append_written_cells(ByteCursor& cursor, std::uint64_t count
   count_ += count;
 }
 
+void DecodedColumn::append_entry_indices(ByteCursor& cursor, std::uint64_t count) {
+  const std::uint64_t k = entries_.size();
+  if (k > 0x80 || count > cursor.remaining()) {
+    for (std::uint64_t r = 0; r < count; ++r) append_entry_index(read_column_index(cursor, k));
+    return;
+  }
+  // Up to 128 entries, an index is one byte below 0x80 in the body as in the stream: the bytes
+  // are taken as they are, and only the cells' lengths summed.
+  const std::string_view indices = cursor.data.substr(cursor.pos, static_cast<std::size_t>(count));
+  stream_.append(indices);
+  std::uint64_t total = 0;
+  for (const char index : indices) total += entries_[static_cast<unsigned char>(index)].second;
+  cursor.pos += indices.size();
+  total_ += total;
+  count_ += count;
+}
+
 void DecodedColumn::add_entry(std::string_view entry) {
   entries_.emplace_back(used_, entry.size());
   longest_entry_ = std::max<std::uint64_t>(longest_entry_, entry.size());

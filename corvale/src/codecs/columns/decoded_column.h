@@ -148,6 +148,9 @@ class DecodedColumn {
   }
   // How many cells choose each entry, in entry order.
   std::vector<std::uint64_t> entry_uses() const;
+  // Appends the next count cells' entry indices at cursor, as read_column_index reads them for
+  // this column's entries, and moves the cursor past them. Every index was checked before.
+  void append_entry_indices(ByteCursor& cursor, std::uint64_t count);
   void append_entry_index(std::uint64_t index) {
     if (index < 0x80) {
       stream_.push_back(static_cast<char>(index));
