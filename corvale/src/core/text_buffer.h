@@ -24,9 +24,11 @@ inline constexpr std::size_t kTextSlack = 16;
 
 class TextBuffer {
  public:
-  // first_size: the size to allocate first, held to the limit, and with a sink to about a piece.
-  TextBuffer(std::uint64_t limit, u128 first_size, OutputSink* sink) : limit_(limit), sink_(sink) {
-    if (sink_ != nullptr) first_size = std::min<u128>(first_size, kOutputPiece + kOutputPiece / 4);
+  // first_size: the size to allocate first, held to the limit, and with a sink to about a piece
+  // of piece bytes, the most the buffer holds before handing its text on.
+  TextBuffer(std::uint64_t limit, u128 first_size, OutputSink* sink, std::uint64_t piece = kOutputPiece)
+      : limit_(limit), sink_(sink), piece_(piece) {
+    if (sink_ != nullptr) first_size = std::min<u128>(first_size, piece_ + piece_ / 4);
     grow(std::max<std::uint64_t>(static_cast<std::uint64_t>(std::min<u128>(first_size, limit)), 1));
   }
 
@@ -55,6 +57,7 @@ class TextBuffer {
   std::uint64_t room_left() const { return limit_ - size(); }
 
   bool streams() const { return sink_ != nullptr; }
+  std::uint64_t piece() const { return piece_; }
   std::uint64_t handed_on() const { return handed_on_; }
   // Hands the first n bytes of the buffer on to the sink (there must be one), and moves the
   // rest to the front.
@@ -70,12 +73,12 @@ class TextBuffer {
 
   // Hands the buffer's text on once it makes a piece (with a sink; without one it stays).
   void hand_on_full_piece() {
-    if (streams() && size() >= kOutputPiece) hand_on(size());
+    if (streams() && size() >= piece_) hand_on(size());
   }
   // The same for the whole pieces it holds, keeping the rest: many short ranges of records then
   // still go out a piece at a time.
   void hand_on_whole_pieces() {
-    if (streams() && size() >= kOutputPiece) hand_on(size() / kOutputPiece * kOutputPiece);
+    if (streams() && size() >= piece_) hand_on(size() / piece_ * piece_);
   }
   // The text, or with a sink the rest of it handed on and an empty buffer.
   ByteBuffer finish() {
@@ -102,6 +105,7 @@ class TextBuffer {
   char* end_ = nullptr;  // the end of the room for text: no further than the limit allows
   std::uint64_t limit_;  // of the text in out_ and to come
   OutputSink* sink_;
+  std::uint64_t piece_;
   std::uint64_t handed_on_ = 0;
 };
 
@@ -125,6 +129,10 @@ inline ByteBuffer deliver_whole(ByteBuffer text, OutputSink* sink) {
 // A text written a range of records at a time takes a writer a range, and before each range
 // but the first hands on the whole pieces the earlier ones left: a text of one range goes out as
 // it would in one writer.
+// The piece a text written record by record goes out in: it then stays in the cache from its
+// writing to its handing on, and its buffer is a few pages, not a fresh megabyte.
+inline constexpr std::uint64_t kRecordPiece = 256 << 10;
+
 class RecordWriter {
  public:
   // size: the bytes still to come, all of them within the text's limit.
@@ -146,7 +154,8 @@ class RecordWriter {
 
  private:
   char* take_room() {
-    const std::uint64_t n = std::min(left_, bound_ > kMaxRoom - kOutputPiece ? kMaxRoom : kOutputPiece + bound_);
+    const std::uint64_t piece = text_.piece();
+    const std::uint64_t n = std::min(left_, bound_ > kMaxRoom - piece ? kMaxRoom : piece + bound_);
     at_ = text_.room_within_limit(n);
     // When the rest of the text fits, every record does.
     stop_ = n == left_ ? at_ + n : at_ + (n - bound_);

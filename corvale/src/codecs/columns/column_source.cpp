@@ -28,8 +28,8 @@ std::unique_ptr<ColumnSource> open_table_column(ByteCursor& cursor, ColumnKind k
 }
 
 std::uint64_t range_rows(std::uint64_t rows, std::uint64_t cell_bytes) {
-  constexpr std::uint64_t kRangeRows = 1 << 16;
-  constexpr std::uint64_t kRangeBytes = 4 << 20;
+  constexpr std::uint64_t kRangeRows = 1 << 12;
+  constexpr std::uint64_t kRangeBytes = 256 << 10;
   if (cell_bytes <= kRangeBytes) return std::min(std::max<std::uint64_t>(rows, 1), kRangeRows);
   const u128 fitting = static_cast<u128>(rows) * kRangeBytes / cell_bytes;
   return static_cast<std::uint64_t>(std::clamp<u128>(fitting, 1, kRangeRows));

@@ -64,7 +64,9 @@ std::unique_ptr<ColumnSource> open_dictionary_column(ByteCursor& cursor, std::ui
 std::unique_ptr<ColumnSource> open_raw_column(ByteCursor& cursor, std::uint64_t rows, std::uint64_t room);
 
 // How many rows a range of a text's rows takes, for rows rows of cell_bytes bytes of cells: about
-// a few MiB of cells, at most 64 Ki rows, at least one.
+// 256 KiB of cells, at most 4 Ki rows, at least one. A range's cells then stay in the cache from
+// their rendering to their copy into the text, and its buffers are a few pages reused, not
+// megabytes faulted in fresh.
 std::uint64_t range_rows(std::uint64_t rows, std::uint64_t cell_bytes);
 
 // Whether any byte of text is one of bytes.

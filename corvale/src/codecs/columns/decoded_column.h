@@ -84,6 +84,10 @@ class DecodedColumn {
   // backed by what the caller already holds (the cells' values, or a body byte each), never by
   // a count alone.
   void reserve_cells(std::uint64_t n) { stream_.reserve(static_cast<std::size_t>(n)); }
+  // Appends the next count cells at cursor, each written as its length and its bytes (as
+  // write_column_bytes writes them), and moves the cursor past them. The caller has weighed every
+  // cell against its limit.
+  void append_written_cells(ByteCursor& cursor, std::uint64_t count);
   // Building a column cell by cell. The caller has weighed every cell against its limit.
   void append(std::string_view cell) {
     const std::size_t start = used_;
@@ -144,6 +148,9 @@ class DecodedColumn {
   }
   // How many cells choose each entry, in entry order.
   std::vector<std::uint64_t> entry_uses() const;
+  // Appends the next count cells' entry indices at cursor, as read_column_index reads them for
+  // this column's entries, and moves the cursor past them. Every index was checked before.
+  void append_entry_indices(ByteCursor& cursor, std::uint64_t count);
   void append_entry_index(std::uint64_t index) {
     if (index < 0x80) {
       stream_.push_back(static_cast<char>(index));

@@ -45,9 +45,8 @@ class DictionaryColumn final : public ColumnSource {
     if (out.entry_count() == 0) {
       for (std::string_view entry : entries_) out.add_entry(entry);
     }
-    const std::uint64_t k = entries_.size();
     out.reserve_cells(count);  // an index takes at least a byte of the body
-    for (std::uint64_t r = 0; r < count; ++r) out.append_entry_index(read_column_index(at_, k));
+    out.append_entry_indices(at_, count);
   }
 
   void rewind() override { at_ = start_; }

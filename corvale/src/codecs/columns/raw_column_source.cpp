@@ -27,10 +27,7 @@ class RawColumn final : public ColumnSource {
 
   void read(std::uint64_t count, DecodedColumn& out) override {
     out.reserve_cells(count);
-    for (std::uint64_t r = 0; r < count; ++r) {
-      const std::uint64_t length = cursor_read_short_varint_u64(at_);
-      out.append(take_cell_bytes(at_, length));
-    }
+    out.append_written_cells(at_, count);
   }
 
   void rewind() override { at_ = start_; }

@@ -541,7 +541,7 @@ ByteBuffer decode_log(std::string_view payload, std::uint64_t limit, OutputSink*
   // one line fewer and a final line ending, so its cells' tokens no longer tell: it is read
   // again as a whole, and a streamed one is made again in memory.
   if (sink != nullptr) {
-    TextBuffer streamed(limit, size, sink);
+    TextBuffer streamed(limit, size, sink, kRecordPiece);
     write_text(streamed);
     if (reads_as_written(streamed)) {
       if (!counts_make_a_log(lines, tokens)) throw Error(kNotALog);

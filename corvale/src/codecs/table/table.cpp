@@ -497,7 +497,7 @@ ByteBuffer decode_table(std::string_view payload, std::uint64_t limit, OutputSin
   const TableVerdict verdict = restored_table_verdict(has_header, header, decoded, separator);
   if (verdict == TableVerdict::NotATable) throw Error(kNotATable);
   if (verdict == TableVerdict::Table && sink != nullptr) {
-    TextBuffer streamed(limit, total, sink);
+    TextBuffer streamed(limit, total, sink, kRecordPiece);
     write_table_text(streamed, total, header, decoded, rows, layout);
     return streamed.finish();
   }

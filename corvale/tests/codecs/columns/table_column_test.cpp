@@ -383,14 +383,16 @@ std::vector<std::string> read_in_ranges(const std::string& encoded, std::uint64_
 
 TEST(ColumnSource, EveryKindReadInRangesGivesTheCellsOfTheWholeColumn) {
   // Rows where a range may end: on an empty cell, a minus zero, an exponent, a big value, a
-  // slot's change of text.
-  std::vector<std::string> numbers, templates, slotted, texts;
+  // slot's change of text, a text of more than 127 bytes.
+  std::vector<std::string> numbers, templates, slotted, texts, words, names;
   for (int i = 0; i < 700; ++i) {
     const std::string n = std::to_string(i * 37 % 1009);
     numbers.push_back(i % 11 == 0 ? "" : i % 13 == 0 ? "-0" : i % 17 == 0 ? n + "e-0" + n : i == 333 ? "-" + std::string(30, '8') : i % 3 == 0 ? "0" + n + ".5" : n);
     templates.push_back(i % 19 == 0 ? "" : "id-" + n + ":" + (i == 401 ? std::string(40, '7') : "00" + std::to_string(i % 7)) + "s");
     slotted.push_back(std::string(i % 5 == 0 ? "ab" : "cde") + n + (i % 3 == 0 ? "/" : "+") + std::to_string(i));
-    texts.push_back(i % 23 == 0 ? "" : "t\"," + std::string(static_cast<std::size_t>(i % 4), 'q'));
+    words.push_back("w" + std::to_string(i * 7 % 200));  // 200 entries: indices of one byte, some past 0x7F
+    names.push_back("n" + std::to_string(i * 7 % 300));  // 300 entries: varint indices
+    texts.push_back(i % 23 == 0 ? "" : i == 555 ? std::string(200, 'w') : "t\"," + std::string(static_cast<std::size_t>(i % 4), 'q'));
   }
   const auto views = [](const std::vector<std::string>& cells) { return std::vector<std::string_view>(cells.begin(), cells.end()); };
   const std::pair<std::string, std::vector<std::string>> columns[] = {
@@ -398,6 +400,8 @@ TEST(ColumnSource, EveryKindReadInRangesGivesTheCellsOfTheWholeColumn) {
       {encode_template_candidate(views(templates), false), templates},
       {encode_template_candidate(views(slotted), true), slotted},
       {encode_dictionary_candidate(views(texts)), texts},
+      {encode_dictionary_candidate(views(words)), words},
+      {encode_dictionary_candidate(views(names)), names},
       {encode_raw_candidate(views(texts)), texts},
   };
   for (const auto& [encoded, cells] : columns) {
@@ -405,6 +409,29 @@ TEST(ColumnSource, EveryKindReadInRangesGivesTheCellsOfTheWholeColumn) {
     ASSERT_EQ(decode_column(encoded, cells.size()), cells);
     for (std::uint64_t count : {1, 2, 64, 699, 700}) EXPECT_EQ(read_in_ranges(encoded, cells.size(), count), cells);
   }
+}
+
+TEST(ColumnSource, NumbersOfEveryWidthWithSignsAndFractionsReadInRanges) {
+  // Words of one to eight bytes with their signs and points only, the usual numbers, with now
+  // and then an empty cell or a minus zero in a range.
+  std::vector<std::string> tiny, cents;
+  std::uint64_t total = 0;
+  for (int i = 0; i < 700; ++i) {
+    tiny.push_back(i % 41 == 0 ? "" : i % 97 == 0 ? "-0" : std::to_string(i % 9 - 4));
+    const std::uint64_t n = static_cast<std::uint64_t>(i) * i * i * i * 7919 % 100000000000;
+    const std::string fraction = std::to_string(100 + n % 100).substr(1);
+    cents.push_back(i % 59 == 0 ? "" : (i % 2 ? "-" : "") + std::to_string(n / 100) + "." + fraction);
+    total += cents.back().size();
+  }
+  const auto views = [](const std::vector<std::string>& cells) { return std::vector<std::string_view>(cells.begin(), cells.end()); };
+  for (const std::vector<std::string>* cells : {&tiny, &cents}) {
+    const std::string encoded = encode_numeric_candidate(views(*cells));
+    ASSERT_EQ(decode_column(encoded, cells->size()), *cells);
+    for (std::uint64_t count : {1, 2, 40, 64, 699, 700}) EXPECT_EQ(read_in_ranges(encoded, cells->size(), count), *cells);
+  }
+  const std::string encoded = encode_numeric_candidate(views(cents));
+  EXPECT_EQ(decode_column(encoded, cents.size(), total), cents);
+  EXPECT_ERROR(decode_column(encoded, cents.size(), total - 1), "Output exceeds decompression limit");
 }
 
 TEST(TableColumn, DecoderMessages) {
