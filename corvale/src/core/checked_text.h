@@ -12,13 +12,15 @@
 namespace corvale {
 
 // What a checked text is written under: the output limit, the size to allocate first, the sink
-// (none: the text is returned), and whether a streamed pass may settle the check at all (when
-// it cannot, the text goes straight to memory instead of being written twice).
+// (none: the text is returned), whether a streamed pass may settle the check at all (when it
+// cannot, the text goes straight to memory instead of being written twice), and the size of the
+// pieces a streamed text is handed on in.
 struct CheckedText {
   std::uint64_t limit;
   u128 first_size;
   OutputSink* sink;
   bool may_stream = true;
+  std::uint64_t piece = kOutputPiece;
 };
 
 // write(TextBuffer&) writes the whole text and answers whether what passed settles the check
@@ -29,7 +31,7 @@ struct CheckedText {
 template <class Write, class CheckWhole, class Rewind>
 ByteBuffer write_checked_text(const CheckedText& plan, Write&& write, CheckWhole&& check_whole, Rewind&& rewind) {
   if (plan.sink != nullptr && plan.may_stream) {
-    TextBuffer streamed(plan.limit, plan.first_size, plan.sink);
+    TextBuffer streamed(plan.limit, plan.first_size, plan.sink, plan.piece);
     if (write(streamed)) return streamed.finish();
     plan.sink->restart();
     rewind();

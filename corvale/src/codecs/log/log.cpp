@@ -13,6 +13,7 @@
 #include "codecs/columns/table_column.h"
 #include "codecs/log/log_lines.h"
 #include "codecs/numbers/number_column.h"
+#include "core/checked_text.h"
 #include "core/error.h"
 #include "core/magnitude_budget.h"
 #include "core/output_budget.h"
@@ -540,22 +541,20 @@ ByteBuffer decode_log(std::string_view payload, std::uint64_t limit, OutputSink*
   // A text that ends in LF without a final line ending (its last line empty) reads back with
   // one line fewer and a final line ending, so its cells' tokens no longer tell: it is read
   // again as a whole, and a streamed one is made again in memory.
-  if (sink != nullptr) {
-    TextBuffer streamed(limit, size, sink, kRecordPiece);
-    write_text(streamed);
-    if (reads_as_written(streamed)) {
-      if (!counts_make_a_log(lines, tokens)) throw Error(kNotALog);
-      return streamed.finish();
-    }
-    sink->restart();
-    for (const auto& column : columns) column->rewind();
-  }
-  TextBuffer text(limit, size, nullptr);
-  write_text(text);
-  if (reads_as_written(text) ? !counts_make_a_log(lines, tokens) : !is_log_text({text.data(), text.size()})) {
-    throw Error(kNotALog);
-  }
-  return deliver_whole(text.finish(), sink);
+  return write_checked_text(
+      {limit, size, sink, true, kRecordPiece},
+      [&](TextBuffer& text) {
+        write_text(text);
+        if (!reads_as_written(text)) return false;
+        if (!counts_make_a_log(lines, tokens)) throw Error(kNotALog);
+        return true;
+      },
+      [](const ByteBuffer& whole) {
+        if (!is_log_text(whole.view())) throw Error(kNotALog);
+      },
+      [&] {
+        for (const auto& column : columns) column->rewind();
+      });
 }
 
 }  // namespace

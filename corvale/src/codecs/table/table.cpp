@@ -12,6 +12,7 @@
 #include "codecs/numbers/candidate_road.h"
 #include "codecs/columns/table_column.h"
 #include "codecs/table/table_recognition.h"
+#include "core/checked_text.h"
 #include "core/error.h"
 #include "core/magnitude_budget.h"
 #include "core/output_budget.h"
@@ -496,16 +497,18 @@ ByteBuffer decode_table(std::string_view payload, std::uint64_t limit, OutputSin
   const TableLayout layout{has_header, separator, (flags & kTableCrLf) != 0, (flags & kTableFinalLineEnding) != 0};
   const TableVerdict verdict = restored_table_verdict(has_header, header, decoded, separator);
   if (verdict == TableVerdict::NotATable) throw Error(kNotATable);
-  if (verdict == TableVerdict::Table && sink != nullptr) {
-    TextBuffer streamed(limit, total, sink, kRecordPiece);
-    write_table_text(streamed, total, header, decoded, rows, layout);
-    return streamed.finish();
-  }
-  TextBuffer text(limit, total, nullptr);
-  write_table_text(text, total, header, decoded, rows, layout);
-  ByteBuffer out = text.finish();
-  if (verdict == TableVerdict::ReadTheText && !is_table(out)) throw Error(kNotATable);
-  return deliver_whole(std::move(out), sink);
+  // A text the columns settle streams; one that needs its own bytes read is made whole first.
+  const CheckedText plan{limit, total, sink, verdict == TableVerdict::Table, kRecordPiece};
+  return write_checked_text(
+      plan,
+      [&](TextBuffer& text) {
+        write_table_text(text, total, header, decoded, rows, layout);
+        return verdict == TableVerdict::Table;
+      },
+      [](const ByteBuffer& whole) {
+        if (!is_table(whole)) throw Error(kNotATable);
+      },
+      [] {});
 }
 
 }  // namespace
