@@ -172,7 +172,9 @@ int cmd_wait_gone(HWND window, const wchar_t*) {
 // Prints the open message box's caption and text, then answers it with the button id given
 // (default IDOK, 1).
 int cmd_message_box(HWND window, const wchar_t* argument) {
-  HWND box = find_message_box(window, 10000);
+  // A box that answers a check for updates comes after the client has run: on a loaded machine
+  // starting a process takes Wine a while.
+  HWND box = find_message_box(window, kWaitMs);
   if (!box) {
     print("message_box=missing");
     return 1;
