@@ -34,6 +34,15 @@ def find_corvale(explicit):
     return max(found, key=os.path.getmtime)
 
 
+def shown_path(path):
+    """path as a saved report shows it: within this repository relative to its root, elsewhere
+    by its last part only, so that a report committed from any machine names none of its folders."""
+    path = os.path.abspath(path)
+    if os.path.commonpath([path, ROOT]) == ROOT:
+        return os.path.relpath(path, ROOT)
+    return os.path.basename(path)
+
+
 Measure = collections.namedtuple("Measure", "seconds cpu rss")
 Measure.__doc__ = """One run: wall-clock seconds, CPU seconds (user and system: on a shared
 machine the wall clock also counts the time other programs held the core) and peak resident
